@@ -1,0 +1,277 @@
+#include "driver.h"
+
+#include <algorithm>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace sheetgen {
+namespace {
+
+using testing::answers;
+using testing::line;
+using testing::run_with;
+using testing::scratch_folder;
+
+const std::string worked_instances = line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) +
+                                     line({8, 2, 16}) + "\n" + line({3, 6, 18}) +
+                                     line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n";
+
+answers worked_example() {
+  answers a;
+  a.defects = {{3, 2}, {10, 1}};
+  return a;
+}
+
+bool ends_with(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(Run, WorkedExampleTranscriptAndInstanceFile) {
+  scratch_folder dir;
+  const auto result = run_with(worked_example().text(), dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(dir.read("instances.txt"), worked_instances);
+  EXPECT_EQ(
+      result.console,
+      "This program generates problem instances of a two-dimensional rectangular Single Large "
+      "Object Placement Problem with defects. \nAll dimensions of the generated item types are "
+      "integer, thus the dimensions of the large object and the defects should also be entered as "
+      "integer numbers. For more details see: the file README.md that comes with this program, "
+      "which describes the dialogue and both file formats. \n \n"
+      "How many instances do you want to generate? "
+      "Choose an integer length for the large object. "
+      "Choose an integer width for the large object. "
+      "How many small items are to be generated per instance? "
+      "Choose a lower bound for the relative size of the item types w.r.t. the size of the large "
+      "object between 0 and 1 (e.g. 0.01). "
+      "Choose an upper bound for the relative size of the item types w.r.t. the size of the large "
+      "object between 0 and 1 (e.g. 0.15). "
+      "How many defects per instance do you wish to generate? (NOTE: The defects might overlap, "
+      "as the intention is to consider each defect as a single one and go through them one after "
+      "the other!) "
+      "Enter an positive integer length and width for defect no. 1, separated by a space. "
+      "Enter an positive integer length and width for defect no. 2, separated by a space. "
+      "Enter a name for the file to hold the instances (e.g. instances.txt). "
+      "Enter a name for the file to hold the defects (e.g. defects.txt). "
+      "Enter an integer seed (e.g. 12): "
+      "\n\nProgram run finished. Enter a number to quit! ");
+}
+
+TEST(Run, AnswersMayShareLinesAndEndInCarriageReturns) {
+  scratch_folder dir;
+  const auto one_line = run_with("2 10 10 4 0.1 0.2 2 3 2 10 1 instances.txt defects.txt 19 0",
+                                 dir.path());
+  EXPECT_EQ(one_line.status, 0);
+  EXPECT_EQ(dir.read("instances.txt"), worked_instances);
+
+  scratch_folder crlf;
+  std::string text;
+  for (char c : worked_example().text()) {
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  EXPECT_EQ(run_with(text, crlf.path()).status, 0);
+  EXPECT_EQ(crlf.read("instances.txt"), worked_instances);
+}
+
+TEST(Run, ClosingAnswerIsDiscardedWhateverItIs) {
+  for (const char* last : {"", "quit", "99999999999999"}) {
+    scratch_folder dir;
+    std::string text = answers().text();
+    text.replace(text.size() - 2, 2, last);
+    const auto result = run_with(text, dir.path());
+    EXPECT_EQ(result.status, 0) << last;
+    EXPECT_TRUE(ends_with(result.console, "Enter a number to quit! "));
+  }
+}
+
+TEST(Run, NoInstancesGiveAnEmptyFile) {
+  for (int instances : {0, -3}) {
+    scratch_folder dir;
+    answers a;
+    a.instances = instances;
+    EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
+    EXPECT_TRUE(dir.has("instances.txt"));
+    EXPECT_EQ(dir.read("instances.txt"), "");
+  }
+}
+
+TEST(Run, NoDefectsMeansNoDefectQuestions) {
+  scratch_folder dir;
+  answers a;
+  a.defects = {};
+  const auto result = run_with(a.text(), dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.console.find("defect no."), std::string::npos);
+  EXPECT_EQ(result.console.find("file to hold the defects"), std::string::npos);
+  // A negative count asks nothing either.
+  scratch_folder neg;
+  EXPECT_EQ(run_with("1 10 10 2 0.1 0.2 -4 out.txt 7 0", neg.path()).status, 0);
+  const std::string written = neg.read("out.txt");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
+}
+
+TEST(Run, CapacityLimitsAreInclusive) {
+  scratch_folder dir;
+  answers a;
+  a.instances = 20000;
+  a.items = 0;
+  EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
+  EXPECT_EQ(dir.read("instances.txt"), std::string(20000, '\n'));
+
+  answers many;
+  many.instances = 1;
+  many.items = 20000;
+  many.minrel = "0.01";
+  many.maxrel = "0.5";
+  many.length = many.width = 1000;
+  many.defects.assign(1000, {1, 1});
+  EXPECT_EQ(run_with(many.text(), dir.path()).status, 0);
+  const std::string instances = dir.read("instances.txt");
+  EXPECT_EQ(std::count(instances.begin(), instances.end(), '\n'), 20001);
+}
+
+// A run that stops in the dialogue prints the message right after the
+// question it answers, reads one more answer and writes no file.
+struct abort_case {
+  const char* name;
+  std::string input;
+  const char* last_prompt;
+  const char* message;
+};
+
+void PrintTo(const abort_case& c, std::ostream* os) { *os << c.name; }
+
+class DialogueAbort : public ::testing::TestWithParam<abort_case> {};
+
+TEST_P(DialogueAbort, StopsAtOnceAndLeavesFilesAlone) {
+  const abort_case& c = GetParam();
+  scratch_folder dir;
+  dir.write("instances.txt", "old instances");
+  dir.write("defects.txt", "old defects");
+  const auto result = run_with(c.input, dir.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(ends_with(result.console, std::string(c.last_prompt) + c.message))
+      << result.console;
+  EXPECT_EQ(dir.read("instances.txt"), "old instances");
+  EXPECT_EQ(dir.read("defects.txt"), "old defects");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            2);
+}
+
+const char* const instances_q = "How many instances do you want to generate? ";
+const char* const length_q = "Choose an integer length for the large object. ";
+const char* const width_q = "Choose an integer width for the large object. ";
+const char* const items_q = "How many small items are to be generated per instance? ";
+const char* const minrel_q = "object between 0 and 1 (e.g. 0.01). ";
+const char* const maxrel_q = "object between 0 and 1 (e.g. 0.15). ";
+const char* const defects_q = "one after the other!) ";
+const char* const defect1_q = "for defect no. 1, separated by a space. ";
+const char* const file_q = "Enter a name for the file to hold the instances (e.g. instances.txt). ";
+const char* const defectfile_q = "Enter a name for the file to hold the defects (e.g. defects.txt). ";
+const char* const seed_q = "Enter an integer seed (e.g. 12): ";
+
+const char* const maxmod = "Please recompile code with larger MAXMOD value!\n";
+const char* const not_number = "Input is not a valid number!";
+const char* const between = "Value must lie between 0 and 1!";
+const char* const bad_object =
+    "The large object's length and width must be positive and their product must not exceed "
+    "2147483647!";
+const char* const too_long = "File name too long (at most 79 characters)!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DialogueAbort,
+    ::testing::Values(
+        abort_case{"MaxmodInstances", "20001 10 10", instances_q, maxmod},
+        abort_case{"MaxmodItems", "1 10 10 20001", items_q, maxmod},
+        abort_case{"MaxdefDefects", "1 10 10 4 0.1 0.2 1001", defects_q,
+                   "Please recompile code with larger MAXDEF value!\n"},
+        abort_case{"LettersForCount", "two", instances_q, not_number},
+        abort_case{"TrailingLetters", "2x", instances_q, not_number},
+        abort_case{"DecimalForInteger", "2.5", instances_q, not_number},
+        abort_case{"NothingAtAll", "", instances_q, not_number},
+        abort_case{"EndAfterLength", "2 10", width_q, not_number},
+        abort_case{"BeyondInt32", "2147483648", instances_q, not_number},
+        abort_case{"BelowInt32", "1 -2147483649", length_q, not_number},
+        abort_case{"ZeroLength", "1 0 5", length_q, bad_object},
+        abort_case{"NegativeWidth", "1 5 -5", width_q, bad_object},
+        abort_case{"AreaBeyondInt32", "1 65536 32768", width_q, bad_object},
+        abort_case{"MinRelZero", "1 10 10 4 0 0.2", minrel_q, between},
+        abort_case{"MinRelOne", "1 10 10 4 1 0.2", minrel_q, between},
+        abort_case{"MinRelNaN", "1 10 10 4 nan 0.2", minrel_q, between},
+        abort_case{"MinRelInf", "1 10 10 4 inf 0.2", minrel_q, between},
+        abort_case{"MinRelHuge", "1 10 10 4 1e99 0.2", minrel_q, between},
+        abort_case{"MinRelWord", "1 10 10 4 small 0.2", minrel_q, not_number},
+        abort_case{"MaxRelNegative", "1 10 10 4 0.1 -0.2", maxrel_q, between},
+        abort_case{"MaxRelNaN", "1 10 10 4 0.1 NaN", maxrel_q, between},
+        abort_case{"BoundsCrossed", "1 10 10 4 0.2 0.1", maxrel_q,
+                   "The upper bound for the relative size must not be smaller than the lower "
+                   "bound!"},
+        abort_case{"DefectZero", "1 10 10 4 0.1 0.2 1 0 5", defect1_q,
+                   "Values must be greater than 0!"},
+        abort_case{"DefectTooLong", "1 10 10 4 0.1 0.2 1 11 1", defect1_q,
+                   "This defect does not fit onto the large object!"},
+        abort_case{"DefectTooWide", "1 10 10 4 0.1 0.2 1 1 11", defect1_q,
+                   "This defect does not fit onto the large object!"},
+        abort_case{"DefectHalfRead", "1 10 10 4 0.1 0.2 1 3", defect1_q, not_number},
+        abort_case{"NoFileName", "1 10 10 4 0.1 0.2 0", file_q, "Missing file name!"},
+        abort_case{"FileNameEighty", "1 10 10 4 0.1 0.2 0 " + std::string(80, 'f'), file_q,
+                   too_long},
+        abort_case{"DefectFileNameEighty",
+                   "1 10 10 4 0.1 0.2 1 1 1 a.txt " + std::string(80, 'g'), defectfile_q,
+                   too_long},
+        abort_case{"SameFileTwice", "1 10 10 4 0.1 0.2 1 1 1 out.txt ./out.txt 5", defectfile_q,
+                   "The defect file must differ from the instance file!"},
+        abort_case{"SeedMissing", "1 10 10 4 0.1 0.2 0 a.txt", seed_q, not_number}));
+
+TEST(Run, FileNameOfSeventyNineCharacters) {
+  scratch_folder dir;
+  answers a;
+  a.instancefile = std::string(79, 'n');
+  EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
+  EXPECT_TRUE(dir.has(a.instancefile));
+}
+
+TEST(Run, RepairAbortKeepsFinishedInstances) {
+  // Equal bounds leave one admissible area; with this seed the first two
+  // instances reach it and the third cannot.
+  scratch_folder dir;
+  answers a;
+  a.instances = 50;
+  a.length = 100;
+  a.width = 50;
+  a.items = 1;
+  a.minrel = a.maxrel = "0.015";
+  a.seed = 36;
+  const auto result = run_with(a.text(), dir.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(ends_with(result.console,
+                        "Enter an integer seed (e.g. 12):  Determination of integer length or "
+                        "width of the small items failed. Please check the chosen bounds for the "
+                        "relative size as well as the size of the large object!"));
+  EXPECT_EQ(dir.read("instances.txt"), line({5, 15, 75}) + "\n" + line({5, 15, 75}) + "\n");
+  EXPECT_EQ(result.console.find("Program run finished"), std::string::npos);
+}
+
+TEST(Run, UnwritableInstanceFile) {
+  scratch_folder dir;
+  answers a;
+  a.instancefile = "missing/instances.txt";
+  auto result = run_with(a.text(), dir.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(ends_with(result.console, "Cannot write file missing/instances.txt!"));
+
+  if (std::filesystem::exists("/dev/full")) {
+    a.instancefile = "/dev/full";
+    result = run_with(a.text(), dir.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(ends_with(result.console, "(e.g. 12): Cannot write file /dev/full!"));
+  }
+}
+
+}  // namespace
+}  // namespace sheetgen

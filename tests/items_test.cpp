@@ -1,0 +1,155 @@
+#include "items.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "output_file.h"
+#include "random.h"
+#include "test_util.h"
+
+namespace sheetgen {
+namespace {
+
+using testing::line;
+using testing::scratch_folder;
+
+run_parameters bounds_for(int32_t length, int32_t width, float minrel, float maxrel) {
+  run_parameters p;
+  p.object = {length * width, length, width};
+  p.minrelsize = minrel;
+  p.maxrelsize = maxrel;
+  derive_area_bounds(p);
+  return p;
+}
+
+TEST(AreaBounds, SinglePrecisionProducts) {
+  // 1e6 * 0.001f lies just above 1000 in single precision.
+  EXPECT_EQ(bounds_for(1000, 1000, 0.001f, 0.5f).minarea, 1001);
+  // 1e4 * 0.07f lies just below 700 and rounds to it.
+  EXPECT_EQ(bounds_for(100, 100, 0.07f, 0.5f).minarea, 700);
+  const run_parameters tight = bounds_for(10, 10, 0.3f, 0.3f);
+  EXPECT_EQ(tight.minarea, 31);
+  EXPECT_EQ(tight.maxarea, 30);
+  const run_parameters equal = bounds_for(100, 50, 0.015f, 0.015f);
+  EXPECT_EQ(equal.minarea, 75);
+  EXPECT_EQ(equal.maxarea, 75);
+  const run_parameters worked = bounds_for(10, 10, 0.1f, 0.2f);
+  EXPECT_EQ(worked.minarea, 10);
+  EXPECT_EQ(worked.maxarea, 20);
+}
+
+TEST(RoundHalfAway, HalvesAndNeighbours) {
+  EXPECT_EQ(round_half_away(2.5), 3);
+  EXPECT_EQ(round_half_away(3.5), 4);
+  EXPECT_EQ(round_half_away(-2.5), -3);
+  EXPECT_EQ(round_half_away(2.4999999999999996), 2);
+  EXPECT_EQ(round_half_away(0.49999999999999994), 0);
+  EXPECT_EQ(round_half_away(4503599627370495.5), 4503599627370496);
+  EXPECT_EQ(round_half_away(0.0), 0);
+}
+
+// Generates one instance straight into a file and returns its text.
+std::string one_instance(run_parameters& p, int32_t items_per_instance, const scratch_folder& dir) {
+  p.no_items = items_per_instance;
+  {
+    output_file file(dir.path(), "block.txt");
+    generate_items(p, file);
+    file.close();
+  }
+  return dir.read("block.txt");
+}
+
+int32_t state_after(int32_t seed, int draws) {
+  seed_random(seed);
+  for (int i = 0; i < draws; ++i) uniform_random();
+  return random_state();
+}
+
+TEST(GenerateItems, WorkedExampleWithItsRepairs) {
+  scratch_folder dir;
+  run_parameters p = bounds_for(10, 10, 0.1f, 0.2f);
+  seed_random(19);
+  uniform_random();
+  EXPECT_EQ(one_instance(p, 4, dir),
+            line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n");
+  EXPECT_EQ(one_instance(p, 4, dir),
+            line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n");
+  // Sixteen draws for eight items, three for the repair passes, one discarded.
+  EXPECT_EQ(random_state(), state_after(19, 20));
+}
+
+TEST(GenerateItems, ItemsWithoutRepairTakeTwoDrawsEach) {
+  scratch_folder dir;
+  run_parameters p = bounds_for(1000, 1000, 0.01f, 0.5f);
+  seed_random(5);
+  const std::string block = one_instance(p, 100, dir);
+  EXPECT_EQ(random_state(), state_after(5, 200));  // wide bounds: no repair
+  for (int32_t i = 0; i < 100; ++i) {
+    EXPECT_EQ(int64_t{items[i].length} * items[i].width, items[i].area);
+    EXPECT_GE(items[i].area, p.minarea);
+    EXPECT_LE(items[i].area, p.maxarea);
+  }
+}
+
+TEST(GenerateItems, EmptyBoundsAbortOnTheFirstItemAndWriteNothing) {
+  scratch_folder dir;
+  run_parameters p = bounds_for(10, 10, 0.3f, 0.3f);
+  seed_random(12);
+  p.no_items = 3;
+  try {
+    output_file file(dir.path(), "block.txt");
+    generate_items(p, file);
+    FAIL() << "no item can have an area of at least 31 and at most 30";
+  } catch (const run_aborted& e) {
+    EXPECT_EQ(e.message,
+              " Determination of integer length or width of the small items failed. Please check "
+              "the chosen bounds for the relative size as well as the size of the large object!");
+  }
+  EXPECT_EQ(dir.read("block.txt"), "");
+}
+
+TEST(GenerateItems, NoItemsGiveAnEmptyLine) {
+  scratch_folder dir;
+  run_parameters p = bounds_for(10, 10, 0.1f, 0.2f);
+  seed_random(3);
+  EXPECT_EQ(one_instance(p, 0, dir), "\n");
+  EXPECT_EQ(one_instance(p, -5, dir), "\n");
+  EXPECT_EQ(random_state(), 3);
+}
+
+TEST(GenerateItems, TightBoundsKeepEveryAreaExact) {
+  // Equal bounds with an integer product: every item written has that area.
+  scratch_folder dir;
+  run_parameters p = bounds_for(100, 50, 0.015f, 0.015f);
+  int written = 0;
+  for (int32_t seed = 1; seed <= 200; ++seed) {
+    seed_random(seed);
+    try {
+      one_instance(p, 1, dir);
+      EXPECT_EQ(items[0].area, 75);
+      ++written;
+    } catch (const run_aborted&) {
+    }
+  }
+  EXPECT_GT(written, 0);
+}
+
+TEST(GenerateItems, LargeValuesStayExact) {
+  // Areas beyond 2^24 are written as the integers they are.
+  scratch_folder dir;
+  run_parameters p = bounds_for(40000, 40000, 0.6f, 0.9f);
+  seed_random(1);
+  const std::string block = one_instance(p, 200, dir);
+  std::size_t pos = 0;
+  for (int32_t i = 0; i < 200; ++i) {
+    const std::string expected = line({items[i].length, items[i].width, items[i].area});
+    ASSERT_EQ(block.compare(pos, expected.size(), expected), 0) << i;
+    pos += expected.size();
+    EXPECT_EQ(int64_t{items[i].length} * items[i].width, items[i].area);
+    EXPECT_GT(items[i].area, 16777216);
+  }
+}
+
+}  // namespace
+}  // namespace sheetgen

@@ -1,0 +1,58 @@
+// Drives whole runs in-process inside a scratch folder.
+#ifndef SHEETGEN_TESTS_TEST_UTIL_H_
+#define SHEETGEN_TESTS_TEST_UTIL_H_
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sheetgen::testing {
+
+// A fresh, empty folder that is removed with the object.
+class scratch_folder {
+ public:
+  scratch_folder();
+  ~scratch_folder();
+  scratch_folder(const scratch_folder&) = delete;
+  scratch_folder& operator=(const scratch_folder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  bool has(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+  std::string read(const std::string& name) const;
+  void write(const std::string& name, const std::string& content) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct run_result {
+  int status;
+  std::string console;
+};
+
+// One run with `answers` as its whole input.
+run_result run_with(const std::string& answers, const std::filesystem::path& folder);
+
+// Answers for a run, built from the dialogue's questions in order.
+struct answers {
+  int instances = 2;
+  int length = 10;
+  int width = 10;
+  int items = 4;
+  std::string minrel = "0.1";
+  std::string maxrel = "0.2";
+  std::vector<std::pair<int, int>> defects;
+  std::string instancefile = "instances.txt";
+  std::string defectfile = "defects.txt";
+  long long seed = 19;
+
+  std::string text() const;
+};
+
+// Lines of "%f"-style numbers, as the files hold them.
+std::string line(std::initializer_list<long long> numbers);
+
+}  // namespace sheetgen::testing
+
+#endif  // SHEETGEN_TESTS_TEST_UTIL_H_
