@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "defects.h"
 #include "items.h"
 #include "output_file.h"
 #include "random.h"
@@ -192,8 +193,7 @@ void dialogue(console& con, run_parameters& p, const std::filesystem::path& fold
       "Choose an upper bound for the relative size of the item types w.r.t. the size of the large "
       "object between 0 and 1 (e.g. 0.15). ");
   if (p.minrelsize > p.maxrelsize) {
-    abort_run(
-        "The upper bound for the relative size must not be smaller than the lower bound!");
+    abort_run("The upper bound for the relative size must not be smaller than the lower bound!");
   }
   derive_area_bounds(p);
 
@@ -216,7 +216,8 @@ void dialogue(console& con, run_parameters& p, const std::filesystem::path& fold
     d.area = d.length * d.width;  // fits: no larger than the object's area
   }
 
-  p.filename = con.ask_name("Enter a name for the file to hold the instances (e.g. instances.txt). ");
+  p.filename =
+      con.ask_name("Enter a name for the file to hold the instances (e.g. instances.txt). ");
   if (p.no_defects >= 1) {
     p.defectfilename =
         con.ask_name("Enter a name for the file to hold the defects (e.g. defects.txt). ");
@@ -240,6 +241,8 @@ int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder
     output_file instancefile(folder, p.filename);
     for (int32_t i = 0; i < p.no_instances; ++i) generate_items(p, instancefile);
     instancefile.close();
+
+    if (p.no_defects >= 1) place_defects(p, folder);
 
     con.print("\n\nProgram run finished. Enter a number to quit! ");
     con.discard_answer();

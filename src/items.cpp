@@ -96,17 +96,8 @@ void generate_items(const run_parameters& p, output_file& file) {
                 static_cast<int32_t>(width)};
   }
 
-  constexpr std::size_t line = 3 * output_file::max_number_chars + 3;
-  for (int32_t i = 0; i < p.no_items; ++i) {
-    char* out = file.reserve(line);
-    out = output_file::put_number(out, items[i].length);
-    *out++ = '\t';
-    out = output_file::put_number(out, items[i].width);
-    *out++ = '\t';
-    out = output_file::put_number(out, items[i].area);
-    *out++ = '\n';
-    file.commit(out);
-  }
+  for (int32_t i = 0; i < p.no_items; ++i)
+    file.put_line({items[i].length, items[i].width, items[i].area});
   file.put_char('\n');
 }
 

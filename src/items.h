@@ -27,15 +27,6 @@ void derive_area_bounds(run_parameters& p);
 // before anything of its instance is written.
 void generate_items(const run_parameters& p, output_file& file);
 
-// Nearest integer, halves away from zero, exactly; |x| < 2^62.
-inline int64_t round_half_away(double x) {
-  const int64_t t = static_cast<int64_t>(x);  // toward zero
-  const double rest = x - static_cast<double>(t);  // exact
-  if (rest >= 0.5) return t + 1;
-  if (rest <= -0.5) return t - 1;
-  return t;
-}
-
 }  // namespace sheetgen
 
 #endif  // SHEETGEN_ITEMS_H_

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -35,7 +36,21 @@ class output_file {
   // An integer in the form "%f" gives it: "12.000000".
   static char* put_number(char* out, int64_t value);
 
-  void put_char(char c) { *reserve(1) = c; ++used_; }
+  void put_char(char c) {
+    *reserve(1) = c;
+    ++used_;
+  }
+
+  // One line of numbers separated by tabs: "%f\t%f\n" and so on.
+  void put_line(std::initializer_list<int64_t> numbers) {
+    char* out = reserve(numbers.size() * (max_number_chars + 1));
+    for (int64_t n : numbers) {
+      out = put_number(out, n);
+      *out++ = '\t';
+    }
+    out[-1] = '\n';
+    commit(out);
+  }
 
   // Writes what is buffered and closes; any failure aborts the run.
   void close();

@@ -46,6 +46,16 @@ struct run_aborted {
 
 [[noreturn]] void abort_run(std::string message);
 
+// Nearest integer, halves away from zero, exactly; |x| < 2^62. Every real
+// value that becomes a dimension or a position goes through here.
+inline int64_t round_half_away(double x) {
+  const int64_t t = static_cast<int64_t>(x);       // toward zero
+  const double rest = x - static_cast<double>(t);  // exact
+  if (rest >= 0.5) return t + 1;
+  if (rest <= -0.5) return t - 1;
+  return t;
+}
+
 }  // namespace sheetgen
 
 #endif  // SHEETGEN_SHEETGEN_H_

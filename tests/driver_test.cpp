@@ -1,9 +1,9 @@
 #include "driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -16,8 +16,8 @@ using testing::run_with;
 using testing::scratch_folder;
 
 const std::string worked_instances = line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) +
-                                     line({8, 2, 16}) + "\n" + line({3, 6, 18}) +
-                                     line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n";
+                                     line({8, 2, 16}) + "\n" + line({3, 6, 18}) + line({7, 2, 14}) +
+                                     line({2, 9, 18}) + line({2, 5, 10}) + "\n";
 
 answers worked_example() {
   answers a;
@@ -62,8 +62,8 @@ TEST(Run, WorkedExampleTranscriptAndInstanceFile) {
 
 TEST(Run, AnswersMayShareLinesAndEndInCarriageReturns) {
   scratch_folder dir;
-  const auto one_line = run_with("2 10 10 4 0.1 0.2 2 3 2 10 1 instances.txt defects.txt 19 0",
-                                 dir.path());
+  const auto one_line =
+      run_with("2 10 10 4 0.1 0.2 2 3 2 10 1 instances.txt defects.txt 19 0", dir.path());
   EXPECT_EQ(one_line.status, 0);
   EXPECT_EQ(dir.read("instances.txt"), worked_instances);
 
@@ -154,8 +154,7 @@ TEST_P(DialogueAbort, StopsAtOnceAndLeavesFilesAlone) {
   dir.write("defects.txt", "old defects");
   const auto result = run_with(c.input, dir.path());
   EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(ends_with(result.console, std::string(c.last_prompt) + c.message))
-      << result.console;
+  EXPECT_TRUE(ends_with(result.console, std::string(c.last_prompt) + c.message)) << result.console;
   EXPECT_EQ(dir.read("instances.txt"), "old instances");
   EXPECT_EQ(dir.read("defects.txt"), "old defects");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
@@ -172,7 +171,8 @@ const char* const maxrel_q = "object between 0 and 1 (e.g. 0.15). ";
 const char* const defects_q = "one after the other!) ";
 const char* const defect1_q = "for defect no. 1, separated by a space. ";
 const char* const file_q = "Enter a name for the file to hold the instances (e.g. instances.txt). ";
-const char* const defectfile_q = "Enter a name for the file to hold the defects (e.g. defects.txt). ";
+const char* const defectfile_q =
+    "Enter a name for the file to hold the defects (e.g. defects.txt). ";
 const char* const seed_q = "Enter an integer seed (e.g. 12): ";
 
 const char* const maxmod = "Please recompile code with larger MAXMOD value!\n";
@@ -221,9 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
         abort_case{"NoFileName", "1 10 10 4 0.1 0.2 0", file_q, "Missing file name!"},
         abort_case{"FileNameEighty", "1 10 10 4 0.1 0.2 0 " + std::string(80, 'f'), file_q,
                    too_long},
-        abort_case{"DefectFileNameEighty",
-                   "1 10 10 4 0.1 0.2 1 1 1 a.txt " + std::string(80, 'g'), defectfile_q,
-                   too_long},
+        abort_case{"DefectFileNameEighty", "1 10 10 4 0.1 0.2 1 1 1 a.txt " + std::string(80, 'g'),
+                   defectfile_q, too_long},
         abort_case{"SameFileTwice", "1 10 10 4 0.1 0.2 1 1 1 out.txt ./out.txt 5", defectfile_q,
                    "The defect file must differ from the instance file!"},
         abort_case{"SeedMissing", "1 10 10 4 0.1 0.2 0 a.txt", seed_q, not_number}));

@@ -1,8 +1,8 @@
 #include "items.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "output_file.h"
 #include "random.h"

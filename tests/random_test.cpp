@@ -1,8 +1,8 @@
 #include "random.h"
 
-#include <random>
-
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace sheetgen {
 namespace {

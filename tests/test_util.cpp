@@ -1,10 +1,10 @@
 #include "test_util.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "driver.h"
 
@@ -43,8 +43,13 @@ run_result run_with(const std::string& answers, const std::filesystem::path& fol
 
 std::string answers::text() const {
   std::ostringstream s;
-  s << instances << '\n' << length << '\n' << width << '\n' << items << '\n'
-    << minrel << '\n' << maxrel << '\n' << defects.size() << '\n';
+  s << instances << '\n'
+    << length << '\n'
+    << width << '\n'
+    << items << '\n'
+    << minrel << '\n'
+    << maxrel << '\n'
+    << defects.size() << '\n';
   for (const auto& [l, w] : defects) s << l << ' ' << w << '\n';
   s << instancefile << '\n';
   if (!defects.empty()) s << defectfile << '\n';
