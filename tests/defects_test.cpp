@@ -1,0 +1,126 @@
+#include "defects.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "random.h"
+#include "test_util.h"
+
+namespace sheetgen {
+namespace {
+
+using testing::answers;
+using testing::line;
+using testing::run_with;
+using testing::scratch_folder;
+
+TEST(Defects, WorkedExampleWritesBothFiles) {
+  scratch_folder dir;
+  answers a;
+  a.defects = {{3, 2}, {10, 1}};
+  EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
+  EXPECT_EQ(dir.read("instances.txt"),
+            line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n" +
+                line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n");
+  EXPECT_EQ(dir.read("defects.txt"), line({7, 0, 10, 2}) + line({0, 6, 10, 7}) + "\n" +
+                                         line({1, 0, 4, 2}) + line({0, 4, 10, 5}) + "\n");
+}
+
+TEST(Defects, FullSizeDefectSitsAtTheOriginAndStillDraws) {
+  scratch_folder dir;
+  run_parameters p;
+  p.no_instances = 3;
+  p.object = {40000 * 50000, 40000, 50000};
+  p.no_defects = 2;
+  p.defects[0] = {40000 * 50000, 40000, 50000};
+  p.defects[1] = {1, 1, 1};
+  p.defectfilename = "d.txt";
+  seed_random(77);
+  place_defects(p, dir.path());
+  const int32_t after = random_state();
+  seed_random(77);
+  for (int i = 0; i < 12; ++i) uniform_random();
+  EXPECT_EQ(after, random_state());
+
+  const std::string text = dir.read("d.txt");
+  const std::string full = line({0, 0, 40000, 50000});
+  std::size_t pos = 0;
+  for (int instance = 0; instance < 3; ++instance) {
+    ASSERT_EQ(text.compare(pos, full.size(), full), 0);
+    pos = text.find("\n\n", pos) + 2;
+  }
+  EXPECT_EQ(pos, text.size());
+}
+
+TEST(Defects, NoInstancesGiveTwoEmptyFiles) {
+  scratch_folder dir;
+  answers a;
+  a.instances = 0;
+  a.defects = {{1, 1}};
+  EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
+  EXPECT_TRUE(dir.has("instances.txt"));
+  EXPECT_TRUE(dir.has("defects.txt"));
+  EXPECT_EQ(dir.read("instances.txt") + dir.read("defects.txt"), "");
+}
+
+TEST(Defects, PositionsFollowTheItemDraws) {
+  answers a;
+  a.instances = 3;
+  a.length = a.width = 1000;
+  a.items = 10;
+  a.minrel = "0.01";
+  a.maxrel = "0.5";
+  a.defects = {{100, 200}, {5, 5}, {1000, 1}};
+  a.seed = 4;
+  auto defects_of = [](const answers& run) {
+    scratch_folder dir;
+    EXPECT_EQ(run_with(run.text(), dir.path()).status, 0);
+    return std::make_pair(dir.read("instances.txt"), dir.read("defects.txt"));
+  };
+  const auto base = defects_of(a);
+
+  answers more = a;
+  more.items = 11;
+  EXPECT_NE(defects_of(more).second, base.second);
+
+  // Other bounds, but still no repair: the same number of draws.
+  answers other = a;
+  other.minrel = "0.02";
+  other.maxrel = "0.4";
+  const auto moved = defects_of(other);
+  EXPECT_NE(moved.first, base.first);
+  EXPECT_EQ(moved.second, base.second);
+}
+
+TEST(Defects, UnwritableDefectFileKeepsTheInstanceFile) {
+  answers a;
+  a.defects = {{3, 2}};
+  scratch_folder reference;
+  ASSERT_EQ(run_with(a.text(), reference.path()).status, 0);
+
+  std::vector<std::string> names = {"missing/defects.txt"};
+  if (std::filesystem::exists("/dev/full")) names.push_back("/dev/full");
+  for (const std::string& name : names) {
+    scratch_folder dir;
+    a.defectfile = name;
+    const auto result = run_with(a.text(), dir.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.console.find("(e.g. 12): Cannot write file " + name + "!"), std::string::npos);
+    EXPECT_EQ(result.console.find("Program run finished"), std::string::npos);
+    EXPECT_EQ(dir.read("instances.txt"), reference.read("instances.txt"));
+  }
+}
+
+TEST(Defects, FailedItemsLeaveAnOldDefectFileAlone) {
+  scratch_folder dir;
+  dir.write("defects.txt", "old");
+  answers a;
+  a.minrel = a.maxrel = "0.3";  // no admissible integer area
+  a.defects = {{1, 1}};
+  EXPECT_EQ(run_with(a.text(), dir.path()).status, 1);
+  EXPECT_EQ(dir.read("defects.txt"), "old");
+}
+
+}  // namespace
+}  // namespace sheetgen
