@@ -227,6 +227,80 @@ INSTANTIATE_TEST_SUITE_P(
                    "The defect file must differ from the instance file!"},
         abort_case{"SeedMissing", "1 10 10 4 0.1 0.2 0 a.txt", seed_q, not_number}));
 
+// Every question answered with each kind of troublesome answer; the other
+// answers are those of the worked example with one defect.
+struct matrix_row {
+  const char* question;
+  // Expected message for: letters, end of input, beyond 32 bits, -1, 0;
+  // nullptr where the run completes.
+  const char* expected[5];
+};
+
+const char* const positive = "Values must be greater than 0!";
+const char* const no_name = "Missing file name!";
+
+const matrix_row matrix[] = {
+    {"instances", {not_number, not_number, not_number, nullptr, nullptr}},
+    {"length", {not_number, not_number, not_number, bad_object, bad_object}},
+    {"width", {not_number, not_number, not_number, bad_object, bad_object}},
+    {"items", {not_number, not_number, not_number, nullptr, nullptr}},
+    {"minrel", {not_number, not_number, between, between, between}},
+    {"maxrel", {not_number, not_number, between, between, between}},
+    {"defects", {not_number, not_number, not_number, nullptr, nullptr}},
+    {"defect length", {not_number, not_number, not_number, positive, positive}},
+    {"defect width", {not_number, not_number, not_number, positive, positive}},
+    {"instance file", {nullptr, no_name, nullptr, nullptr, nullptr}},
+    {"defect file", {nullptr, no_name, nullptr, nullptr, nullptr}},
+    {"seed", {not_number, not_number, not_number, nullptr, nullptr}},
+    {"closing", {nullptr, nullptr, nullptr, nullptr, nullptr}},
+};
+
+TEST(Run, EveryQuestionWithEveryKindOfBadAnswer) {
+  const std::vector<std::string> good = {"2", "10",    "10",    "4",  "0.1", "0.2", "1",
+                                         "3", "2",     "i.txt", "d.txt", "19", "0"};
+  const char* const kinds[] = {"letters", nullptr, "99999999999", "-1", "0"};
+  ASSERT_EQ(std::size(matrix), good.size());
+  for (std::size_t q = 0; q < good.size(); ++q) {
+    for (std::size_t k = 0; k < 5; ++k) {
+      std::string input;
+      for (std::size_t i = 0; i < good.size(); ++i) {
+        if (i == q && kinds[k] == nullptr) break;  // the input ends here
+        input += (i == q ? kinds[k] : good[i]) + std::string("\n");
+      }
+      scratch_folder dir;
+      const auto result = run_with(input, dir.path());
+      const char* expected = matrix[q].expected[k];
+      const std::string what = std::string(matrix[q].question) + " / " +
+                               (kinds[k] ? kinds[k] : "end of input");
+      if (expected == nullptr) {
+        EXPECT_EQ(result.status, 0) << what << "\n" << result.console;
+        EXPECT_TRUE(ends_with(result.console, "Enter a number to quit! ")) << what;
+      } else {
+        EXPECT_EQ(result.status, 1) << what;
+        EXPECT_TRUE(ends_with(result.console, expected)) << what << "\n" << result.console;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << what;
+      }
+    }
+  }
+}
+
+TEST(Run, RelativeBoundsInOtherNotations) {
+  // "%f" reads these as the same single-precision 0.1.
+  for (const char* bound : {"+0.1", "1e-1", "0x1.99999ap-4", ".1", "0.1000"}) {
+    scratch_folder dir;
+    answers a;
+    a.minrel = bound;
+    EXPECT_EQ(run_with(a.text(), dir.path()).status, 0) << bound;
+    EXPECT_EQ(dir.read("instances.txt"), worked_instances) << bound;
+  }
+  for (const char* bound : {"0.1.2", "--0.1", "0x", "1e", "0,1"}) {
+    scratch_folder dir;
+    answers a;
+    a.minrel = bound;
+    EXPECT_TRUE(ends_with(run_with(a.text(), dir.path()).console, not_number)) << bound;
+  }
+}
+
 TEST(Run, FileNameOfSeventyNineCharacters) {
   scratch_folder dir;
   answers a;
