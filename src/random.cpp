@@ -1,5 +1,7 @@
 #include "random.h"
 
+#include <array>
+
 namespace sheetgen {
 
 namespace {
@@ -10,6 +12,24 @@ constexpr int32_t q = 127773;  // m / a
 constexpr int32_t r = 2836;    // m % a
 
 int32_t state = 0;
+
+constexpr uint64_t mulmod(uint64_t x, uint64_t y) {
+  // x, y < 2^31, so the product fits and 2^31 = 1 (mod m) folds it.
+  const uint64_t p = x * y;
+  uint64_t v = (p & m) + (p >> 31);
+  return v >= uint64_t{m} ? v - m : v;
+}
+
+// a^k mod m for k = 1 .. max_peek.
+constexpr std::array<uint32_t, max_peek + 1> powers = [] {
+  std::array<uint32_t, max_peek + 1> t{};
+  uint64_t v = 1;
+  for (int k = 0; k <= max_peek; ++k) {
+    t[k] = static_cast<uint32_t>(v);
+    v = mulmod(v, a);
+  }
+  return t;
+}();
 
 }  // namespace
 
@@ -27,5 +47,15 @@ double uniform_random() {
 int32_t random_state() { return state; }
 
 void set_random_state(int32_t s) { state = s; }
+
+void peek_states(int32_t* out, int n) {
+  // A draw maps the state to a * state mod m in [0, m), whatever its sign;
+  // reduce a state that no draw has made yet (a seed) the same way.
+  int64_t s = state % m;
+  if (s < 0) s += m;
+  for (int k = 0; k < n; ++k) {
+    out[k] = static_cast<int32_t>(mulmod(powers[k + 1], static_cast<uint64_t>(s)));
+  }
+}
 
 }  // namespace sheetgen

@@ -68,3 +68,34 @@ TEST(Random, AgreesWithTheStandardLibrary) {
 
 }  // namespace
 }  // namespace sheetgen
+
+namespace sheetgen {
+namespace {
+
+TEST(Random, PeekedStatesAreTheNextDraws) {
+  for (int32_t seed : {1, 12, 0, -1, 2147483647, -2147483647, -2147483647 - 1, 123456789}) {
+    for (int discarded : {0, 1}) {  // straight from the seed, and after a draw
+      seed_random(seed);
+      if (discarded) uniform_random();
+      int32_t peeked[max_peek];
+      peek_states(peeked, max_peek);
+      for (int k = 0; k < max_peek; ++k) {
+        uniform_random();
+        ASSERT_EQ(peeked[k], random_state()) << seed << " draw " << k;
+      }
+    }
+  }
+}
+
+// Every state a draw can leave, against the division it replaces.
+TEST(Random, StateValueEqualsTheDivisionForEveryState) {
+  int64_t mismatches = 0;
+  for (int64_t s = 0; s < 2147483647; ++s) {
+    const auto state = static_cast<int32_t>(s);
+    mismatches += state_value(state) != static_cast<double>(state) / 2147483647.0;
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace sheetgen
