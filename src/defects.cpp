@@ -24,8 +24,8 @@ void place_defects(const run_parameters& p, const std::filesystem::path& folder)
     // The far corner as an exact integer: single precision sums would move
     // it beyond 2^24.
     for (int32_t k = 0; k < p.no_defects; ++k) {
-      defectfile.put_line({defect_x[k], defect_y[k], int64_t{defect_x[k]} + p.defects[k].length,
-                           int64_t{defect_y[k]} + p.defects[k].width});
+      defectfile.put_line(defect_x[k], defect_y[k], int64_t{defect_x[k]} + p.defects[k].length,
+                          int64_t{defect_y[k]} + p.defects[k].width);
     }
     defectfile.put_char('\n');
   }

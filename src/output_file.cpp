@@ -8,9 +8,9 @@
 namespace sheetgen {
 
 namespace {
-// Large enough that a run makes few write calls, small enough to keep the
-// resident memory of any run at a few MiB.
-constexpr std::size_t buffer_size = std::size_t{1} << 20;
+// Large enough for few write calls and for the largest block of items,
+// small enough to keep the resident memory of any run at a few MiB.
+constexpr std::size_t buffer_size = output_file::max_reserve;
 }  // namespace
 
 output_file::output_file(const std::filesystem::path& folder, const std::string& name)
@@ -31,7 +31,7 @@ output_file::~output_file() {
   std::fclose(file_);
 }
 
-char* output_file::put_number(char* out, int64_t value) {
+char* output_file::put_wide_number(char* out, int64_t value) {
   out = std::to_chars(out, out + 20, value).ptr;
   std::memcpy(out, ".000000", 7);
   return out + 7;

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "output_file.h"
 #include "random.h"
+#include "reference_items.h"
 #include "test_util.h"
 
 namespace sheetgen {
@@ -148,6 +151,83 @@ TEST(GenerateItems, LargeValuesStayExact) {
     pos += expected.size();
     EXPECT_EQ(int64_t{items[i].length} * items[i].width, items[i].area);
     EXPECT_GT(items[i].area, 16777216);
+  }
+}
+
+}  // namespace
+}  // namespace sheetgen
+
+namespace sheetgen {
+namespace {
+
+using testing::answers;
+
+run_parameters parameters_of(const answers& a) {
+  run_parameters p;
+  p.no_instances = a.instances;
+  p.object = {a.length * a.width, a.length, a.width};
+  p.no_items = a.items;
+  p.minrelsize = std::stof(a.minrel);
+  p.maxrelsize = std::stof(a.maxrel);
+  p.no_defects = static_cast<int32_t>(a.defects.size());
+  for (std::size_t k = 0; k < a.defects.size(); ++k) {
+    p.defects[k] = {a.defects[k].first * a.defects[k].second, a.defects[k].first,
+                    a.defects[k].second};
+  }
+  p.filename = a.instancefile;
+  p.defectfilename = a.defectfile;
+  p.seed = static_cast<int32_t>(a.seed);
+  return p;
+}
+
+answers make(int instances, int length, int width, int items, const char* minrel,
+             const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {}) {
+  answers a;
+  a.instances = instances;
+  a.length = length;
+  a.width = width;
+  a.items = items;
+  a.minrel = minrel;
+  a.maxrel = maxrel;
+  a.seed = seed;
+  a.defects = std::move(defects);
+  return a;
+}
+
+// The batched path against one item after the other: same files, same
+// bytes, the same place of any abort.
+TEST(GenerateItems, SameBytesAsOneItemAfterTheOther) {
+  std::vector<answers> runs = {
+      make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}),        // repairs both ways
+      make(3, 20000, 20000, 3000, "0.001", "0.1", 1),                  // ratio clamps skipped
+      make(3, 1000, 1000, 3000, "0.05", "0.5", 7, {{10, 10}}),         // clamps computed
+      make(3, 100, 100, 3000, "0.01", "0.16", 3),                      // some clamp, some not
+      make(3, 1000, 100, 300, "0.001", "0.0166", 2),                  // one clamp only
+      make(3, 100, 1000, 300, "0.001", "0.0166", 2),
+      make(20, 1000, 700, 400, "0.02", "0.021", 123456789, {{1, 1}}),  // frequent repairs
+      make(50, 100, 50, 1, "0.015", "0.015", 36),                      // repair abort
+      make(5, 77, 91, 500, "0.05", "0.1", 0, {{3, 4}}),                // every draw 0
+      make(4, 60, 60, 500, "0.01", "0.3", 2147483647),                 // likewise
+      make(10, 500, 300, 1000, "0.001", "0.2", -1, {{500, 1}, {1, 300}}),
+      make(4, 3, 100000, 300, "0.01", "0.5", 7),                       // longer than the object
+      make(4, 100000, 3, 300, "0.01", "0.5", 8),                       // wider than the object
+      make(3, 40000, 40000, 300, "0.6", "0.9", 1, {{40000, 40000}}),   // beyond 2^24
+      make(2, 46340, 46340, 2000, "0.0001", "0.99", -2147483647 - 1),
+      make(3, 10, 10, 2000, "0.1", "0.3", 5),
+  };
+  for (long long seed = 1; seed <= 30; ++seed) {
+    runs.push_back(make(3, 30, 20, 200, "0.02", "0.05", seed, {{5, 5}}));
+  }
+  for (const answers& a : runs) {
+    scratch_folder fast;
+    scratch_folder reference;
+    const int status = testing::run_with(a.text(), fast.path()).status;
+    const bool completed = reference::run(parameters_of(a), reference.path());
+    const std::string what = a.text();
+    EXPECT_EQ(status, completed ? 0 : 1) << what;
+    EXPECT_EQ(fast.read("instances.txt"), reference.read("instances.txt")) << what;
+    EXPECT_EQ(fast.has("defects.txt"), reference.has("defects.txt")) << what;
+    EXPECT_EQ(fast.read("defects.txt"), reference.read("defects.txt")) << what;
   }
 }
 
