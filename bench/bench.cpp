@@ -1,0 +1,182 @@
+// Measures how fast sheetgen writes item types, against the straightforward
+// way (fprintf("%f") per number) and against the disk (cat), and how much
+// memory a run holds. Run from the build folder:
+//   bench/sheetgen_bench           the reference case, 4 million items
+//   bench/sheetgen_bench --full    also the largest run, 400 million items
+//   bench/sheetgen_bench --smoke   everything once on a tiny run (CI)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "driver.h"
+#include "reference_items.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct run_size {
+  int instances, items, length, width;
+  const char* minrel;
+  const char* maxrel;
+  int seed;
+
+  long long total() const { return static_cast<long long>(instances) * items; }
+
+  std::string answers(const std::string& file) const {
+    std::ostringstream s;
+    s << instances << '\n' << length << '\n' << width << '\n' << items << '\n' << minrel << '\n'
+      << maxrel << "\n0\n" << file << '\n' << seed << "\n0\n";
+    return s.str();
+  }
+
+  sheetgen::run_parameters parameters(const std::string& file) const {
+    sheetgen::run_parameters p;
+    p.no_instances = instances;
+    p.object = {length * width, length, width};
+    p.no_items = items;
+    p.minrelsize = std::stof(minrel);
+    p.maxrelsize = std::stof(maxrel);
+    p.filename = file;
+    p.seed = seed;
+    return p;
+  }
+};
+
+double seconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double best_of(int times, const std::function<void()>& work) {
+  double best = 1e300;
+  for (int i = 0; i < times; ++i) best = std::min(best, seconds(work));
+  return best;
+}
+
+// sheetgen's own path, in this process.
+void own_run(const run_size& r, const std::string& file, const fs::path& folder) {
+  std::istringstream in(r.answers(file));
+  std::ostringstream console;
+  if (sheetgen::run(in, console, folder) != 0) {
+    std::fprintf(stderr, "the run failed:%s\n", console.str().c_str() + console.str().rfind('?') + 1);
+    std::exit(1);
+  }
+}
+
+struct child_result {
+  double seconds;
+  long peak_kib;
+};
+
+// The sheetgen program as its own process, so that its peak resident
+// memory is its own.
+child_result child_run(const run_size& r, const fs::path& scratch) {
+  const fs::path answers = scratch / "bench_answers.txt";
+  std::ofstream(answers) << r.answers("/dev/null");
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open(answers.c_str(), O_RDONLY);
+    const int out = open("/dev/null", O_WRONLY);
+    dup2(in, 0);
+    dup2(out, 1);
+    execl(SHEETGEN_BINARY, SHEETGEN_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  fs::remove(answers);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed\n", SHEETGEN_BINARY);
+    std::exit(1);
+  }
+  return {elapsed, usage.ru_maxrss};
+}
+
+std::string machine() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line)) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  }
+  return "unknown processor";
+}
+
+void report(const char* what, double secs, long long items) {
+  std::printf("  %-44s %8.3f s  %8.2f M items/s\n", what, secs, items / secs / 1e6);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode != "" && mode != "--full" && mode != "--smoke") {
+    std::fprintf(stderr, "usage: sheetgen_bench [--full | --smoke]\n");
+    return 2;
+  }
+  const bool smoke = mode == "--smoke";
+  const run_size reference = smoke ? run_size{5, 2000, 20000, 20000, "0.001", "0.1", 1}
+                                   : run_size{200, 20000, 20000, 20000, "0.001", "0.1", 1};
+  const run_size full = smoke ? run_size{20, 2000, 20000, 20000, "0.001", "0.1", 1}
+                              : run_size{20000, 20000, 20000, 20000, "0.001", "0.1", 1};
+  const fs::path scratch = fs::temp_directory_path() / ("sheetgen_bench_" + std::to_string(getpid()));
+  fs::create_directories(scratch);
+  const int repeats = smoke ? 1 : 3;
+
+  std::printf("machine: %s, %ld cores\n", machine().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+  std::printf("reference case: %d instances x %d items, object %d x %d, bounds %s and %s, seed %d\n",
+              reference.instances, reference.items, reference.length, reference.width,
+              reference.minrel, reference.maxrel, reference.seed);
+
+  const double own = best_of(repeats, [&] { own_run(reference, "/dev/null", scratch); });
+  const double baseline = seconds([&] {
+    if (!sheetgen::reference::run(reference.parameters("/dev/null"), scratch)) std::exit(1);
+  });
+  report("sheetgen to /dev/null", own, reference.total());
+  report("fprintf(\"%f\") per number to /dev/null", baseline, reference.total());
+  std::printf("  %-44s %8.1f x  (target: at least 25)\n", "speed-up", baseline / own);
+
+  const fs::path file = scratch / "instances.txt";
+  const fs::path copy = scratch / "copy.txt";
+  const double to_file = best_of(repeats, [&] { own_run(reference, file.string(), scratch); });
+  const std::string cat = "cat '" + file.string() + "' > '" + copy.string() + "'";
+  const double cat_time = best_of(repeats, [&] {
+    if (std::system(cat.c_str()) != 0) std::exit(1);
+  });
+  std::printf("  %-44s %8.3f s  (%.0f MB)\n", "sheetgen to a file", to_file,
+              fs::file_size(file) / 1e6);
+  std::printf("  %-44s %8.3f s\n", "cat copying that file", cat_time);
+  std::printf("  %-44s %8.2f    (target: at most 3)\n", "sheetgen / cat", to_file / cat_time);
+  fs::remove(file);
+  fs::remove(copy);
+
+  const child_result child = child_run(reference, scratch);
+  std::printf("  %-44s %8.1f MiB (target: at most 8)\n", "peak resident memory of sheetgen",
+              child.peak_kib / 1024.0);
+
+  if (mode == "--full" || smoke) {
+    std::printf("full-size run: %d instances x %d items, to /dev/null\n", full.instances,
+                full.items);
+    const child_result big = child_run(full, scratch);
+    report("sheetgen (its own process)", big.seconds, full.total());
+    std::printf("  %-44s %8.1f MiB (target: at most 8)\n", "peak resident memory of sheetgen",
+                big.peak_kib / 1024.0);
+  }
+  fs::remove_all(scratch);
+  return 0;
+}
