@@ -4,9 +4,9 @@
 //   bench/sheetgen_bench           the reference case, 4 million items
 //   bench/sheetgen_bench --full    also the largest run, 400 million items
 //   bench/sheetgen_bench --smoke   everything once on a tiny run (CI)
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -35,8 +35,14 @@ struct run_size {
 
   std::string answers(const std::string& file) const {
     std::ostringstream s;
-    s << instances << '\n' << length << '\n' << width << '\n' << items << '\n' << minrel << '\n'
-      << maxrel << "\n0\n" << file << '\n' << seed << "\n0\n";
+    s << instances << '\n'
+      << length << '\n'
+      << width << '\n'
+      << items << '\n'
+      << minrel << '\n'
+      << maxrel << "\n0\n"
+      << file << '\n'
+      << seed << "\n0\n";
     return s.str();
   }
 
@@ -70,7 +76,8 @@ void own_run(const run_size& r, const std::string& file, const fs::path& folder)
   std::istringstream in(r.answers(file));
   std::ostringstream console;
   if (sheetgen::run(in, console, folder) != 0) {
-    std::fprintf(stderr, "the run failed:%s\n", console.str().c_str() + console.str().rfind('?') + 1);
+    std::fprintf(stderr, "the run failed:%s\n",
+                 console.str().c_str() + console.str().rfind('?') + 1);
     std::exit(1);
   }
 }
@@ -134,14 +141,16 @@ int main(int argc, char** argv) {
                                    : run_size{200, 20000, 20000, 20000, "0.001", "0.1", 1};
   const run_size full = smoke ? run_size{20, 2000, 20000, 20000, "0.001", "0.1", 1}
                               : run_size{20000, 20000, 20000, 20000, "0.001", "0.1", 1};
-  const fs::path scratch = fs::temp_directory_path() / ("sheetgen_bench_" + std::to_string(getpid()));
+  const fs::path scratch =
+      fs::temp_directory_path() / ("sheetgen_bench_" + std::to_string(getpid()));
   fs::create_directories(scratch);
   const int repeats = smoke ? 1 : 3;
 
   std::printf("machine: %s, %ld cores\n", machine().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
-  std::printf("reference case: %d instances x %d items, object %d x %d, bounds %s and %s, seed %d\n",
-              reference.instances, reference.items, reference.length, reference.width,
-              reference.minrel, reference.maxrel, reference.seed);
+  std::printf(
+      "reference case: %d instances x %d items, object %d x %d, bounds %s and %s, seed %d\n",
+      reference.instances, reference.items, reference.length, reference.width, reference.minrel,
+      reference.maxrel, reference.seed);
 
   const double own = best_of(repeats, [&] { own_run(reference, "/dev/null", scratch); });
   const double baseline = seconds([&] {

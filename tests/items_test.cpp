@@ -198,20 +198,20 @@ answers make(int instances, int length, int width, int items, const char* minrel
 // bytes, the same place of any abort.
 TEST(GenerateItems, SameBytesAsOneItemAfterTheOther) {
   std::vector<answers> runs = {
-      make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}),        // repairs both ways
-      make(3, 20000, 20000, 3000, "0.001", "0.1", 1),                  // ratio clamps skipped
-      make(3, 1000, 1000, 3000, "0.05", "0.5", 7, {{10, 10}}),         // clamps computed
-      make(3, 100, 100, 3000, "0.01", "0.16", 3),                      // some clamp, some not
-      make(3, 1000, 100, 300, "0.001", "0.0166", 2),                  // one clamp only
+      make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}),  // repairs both ways
+      make(3, 20000, 20000, 3000, "0.001", "0.1", 1),           // ratio clamps skipped
+      make(3, 1000, 1000, 3000, "0.05", "0.5", 7, {{10, 10}}),  // clamps computed
+      make(3, 100, 100, 3000, "0.01", "0.16", 3),               // some clamp, some not
+      make(3, 1000, 100, 300, "0.001", "0.0166", 2),            // one clamp only
       make(3, 100, 1000, 300, "0.001", "0.0166", 2),
       make(20, 1000, 700, 400, "0.02", "0.021", 123456789, {{1, 1}}),  // frequent repairs
       make(50, 100, 50, 1, "0.015", "0.015", 36),                      // repair abort
       make(5, 77, 91, 500, "0.05", "0.1", 0, {{3, 4}}),                // every draw 0
       make(4, 60, 60, 500, "0.01", "0.3", 2147483647),                 // likewise
       make(10, 500, 300, 1000, "0.001", "0.2", -1, {{500, 1}, {1, 300}}),
-      make(4, 3, 100000, 300, "0.01", "0.5", 7),                       // longer than the object
-      make(4, 100000, 3, 300, "0.01", "0.5", 8),                       // wider than the object
-      make(3, 40000, 40000, 300, "0.6", "0.9", 1, {{40000, 40000}}),   // beyond 2^24
+      make(4, 3, 100000, 300, "0.01", "0.5", 7),                      // longer than the object
+      make(4, 100000, 3, 300, "0.01", "0.5", 8),                      // wider than the object
+      make(3, 40000, 40000, 300, "0.6", "0.9", 1, {{40000, 40000}}),  // beyond 2^24
       make(2, 46340, 46340, 2000, "0.0001", "0.99", -2147483647 - 1),
       make(3, 10, 10, 2000, "0.1", "0.3", 5),
   };

@@ -1,15 +1,15 @@
 // Output files that cannot be created or written to the end.
 #include "output_file.h"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "driver.h"
 #include "test_util.h"
@@ -37,38 +37,31 @@ std::vector<std::string> unwritable_names(const scratch_folder& dir) {
   if (std::filesystem::exists("/dev/full")) names.push_back("/dev/full");
   if (::geteuid() != 0) {  // root writes into read-only folders anyway
     std::filesystem::create_directory(dir / "readonly");
-    std::filesystem::permissions(dir / "readonly", std::filesystem::perms::owner_read |
-                                                       std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        dir / "readonly", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     names.push_back("readonly/file.txt");
   }
   return names;
 }
 
-TEST(OutputFile, InstanceFileThatCannotBeWritten) {
-  scratch_folder dir;
-  for (const std::string& name : unwritable_names(dir)) {
-    answers a = with_defects();
-    a.instancefile = name;
-    const auto result = run_with(a.text(), dir.path());
-    EXPECT_EQ(result.status, 1) << name;
-    EXPECT_TRUE(contains(result.console, "(e.g. 12): Cannot write file " + name + "!")) << name;
-    EXPECT_FALSE(contains(result.console, "Program run finished")) << name;
-    EXPECT_FALSE(dir.has("defects.txt")) << name;
-  }
-}
-
-TEST(OutputFile, DefectFileThatCannotBeWritten) {
+TEST(OutputFile, FilesThatCannotBeWritten) {
   scratch_folder reference;
   ASSERT_EQ(run_with(with_defects().text(), reference.path()).status, 0);
-  scratch_folder dir;
-  for (const std::string& name : unwritable_names(dir)) {
-    answers a = with_defects();
-    a.defectfile = name;
-    const auto result = run_with(a.text(), dir.path());
-    EXPECT_EQ(result.status, 1) << name;
-    EXPECT_TRUE(contains(result.console, "(e.g. 12): Cannot write file " + name + "!")) << name;
-    EXPECT_FALSE(contains(result.console, "Program run finished")) << name;
-    EXPECT_EQ(dir.read("instances.txt"), reference.read("instances.txt")) << name;
+  for (bool instance_file : {true, false}) {
+    scratch_folder dir;
+    for (const std::string& name : unwritable_names(dir)) {
+      answers a = with_defects();
+      (instance_file ? a.instancefile : a.defectfile) = name;
+      const auto result = run_with(a.text(), dir.path());
+      EXPECT_EQ(result.status, 1) << name;
+      EXPECT_TRUE(contains(result.console, "(e.g. 12): Cannot write file " + name + "!")) << name;
+      EXPECT_FALSE(contains(result.console, "Program run finished")) << name;
+      if (instance_file) {
+        EXPECT_FALSE(dir.has("defects.txt")) << name;  // the defect pass never starts
+      } else {
+        EXPECT_EQ(dir.read("instances.txt"), reference.read("instances.txt")) << name;
+      }
+    }
   }
 }
 
@@ -114,8 +107,8 @@ TEST(OutputFileDeathTest, WriteFailingAfterManyBlocks) {
 
     scratch_folder dir;
     EXPECT_EXIT(run_with_size_limit(r.a, dir, limit), ::testing::ExitedWithCode(1), "");
-    EXPECT_TRUE(contains(dir.read("console.out"),
-                         "(e.g. 12): Cannot write file " + r.failing_file + "!"));
+    EXPECT_TRUE(
+        contains(dir.read("console.out"), "(e.g. 12): Cannot write file " + r.failing_file + "!"));
     // Everything that went through stays, and it is the run's true beginning.
     const std::string partial = dir.read(r.failing_file);
     EXPECT_EQ(partial.size(), limit);

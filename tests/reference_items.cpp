@@ -14,9 +14,7 @@ namespace {
 
 int64_t nearest(double x) { return static_cast<int64_t>(std::round(x)); }
 
-bool fits(int64_t area, const run_parameters& p) {
-  return area >= p.minarea && area <= p.maxarea;
-}
+bool fits(int64_t area, const run_parameters& p) { return area >= p.minarea && area <= p.maxarea; }
 
 }  // namespace
 
@@ -42,8 +40,7 @@ bool generate_items(const run_parameters& p, std::FILE* file) {
         if (u < 0.5 && length < L && (length + 1) * width <= p.maxarea &&
             (dl + 1) / ((dl + 1) + dw) <= 0.9) {
           ++length;
-        } else if (width < W && length * (width + 1) <= p.maxarea &&
-                   dl / ((dl + dw) + 1) >= 0.1) {
+        } else if (width < W && length * (width + 1) <= p.maxarea && dl / ((dl + dw) + 1) >= 0.1) {
           ++width;
         } else {
           return false;
@@ -52,8 +49,7 @@ bool generate_items(const run_parameters& p, std::FILE* file) {
         if (u < 0.5 && length > 0 && (length - 1) * width >= p.minarea &&
             (dl - 1) / ((dl - 1) + dw) >= 0.1) {
           --length;
-        } else if (width > 0 && length * (width - 1) >= p.minarea &&
-                   dl / ((dl + dw) - 1) <= 0.9) {
+        } else if (width > 0 && length * (width - 1) >= p.minarea && dl / ((dl + dw) - 1) <= 0.9) {
           --width;
         } else {
           return false;
