@@ -20,6 +20,7 @@
 
 #include "driver.h"
 #include "reference_items.h"
+#include "test_util.h"
 
 namespace {
 
@@ -33,29 +34,11 @@ struct run_size {
 
   long long total() const { return static_cast<long long>(instances) * items; }
 
-  std::string answers(const std::string& file) const {
-    std::ostringstream s;
-    s << instances << '\n'
-      << length << '\n'
-      << width << '\n'
-      << items << '\n'
-      << minrel << '\n'
-      << maxrel << "\n0\n"
-      << file << '\n'
-      << seed << "\n0\n";
-    return s.str();
-  }
-
-  sheetgen::run_parameters parameters(const std::string& file) const {
-    sheetgen::run_parameters p;
-    p.no_instances = instances;
-    p.object = {length * width, length, width};
-    p.no_items = items;
-    p.minrelsize = std::stof(minrel);
-    p.maxrelsize = std::stof(maxrel);
-    p.filename = file;
-    p.seed = seed;
-    return p;
+  // The dialogue's answers for this run, writing its items to `file`.
+  sheetgen::testing::answers answers(const std::string& file) const {
+    auto a = sheetgen::testing::make(instances, length, width, items, minrel, maxrel, seed);
+    a.instancefile = file;
+    return a;
   }
 };
 
@@ -73,7 +56,7 @@ double best_of(int times, const std::function<void()>& work) {
 
 // sheetgen's own path, in this process.
 void own_run(const run_size& r, const std::string& file, const fs::path& folder) {
-  std::istringstream in(r.answers(file));
+  std::istringstream in(r.answers(file).text());
   std::ostringstream console;
   if (sheetgen::run(in, console, folder) != 0) {
     std::fprintf(stderr, "the run failed:%s\n",
@@ -91,7 +74,7 @@ struct child_result {
 // memory is its own.
 child_result child_run(const run_size& r, const fs::path& scratch) {
   const fs::path answers = scratch / "bench_answers.txt";
-  std::ofstream(answers) << r.answers("/dev/null");
+  std::ofstream(answers) << r.answers("/dev/null").text();
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -154,7 +137,8 @@ int main(int argc, char** argv) {
 
   const double own = best_of(repeats, [&] { own_run(reference, "/dev/null", scratch); });
   const double baseline = seconds([&] {
-    if (!sheetgen::reference::run(reference.parameters("/dev/null"), scratch)) std::exit(1);
+    if (!sheetgen::reference::run(reference.answers("/dev/null").parameters(), scratch))
+      std::exit(1);
   });
   report("sheetgen to /dev/null", own, reference.total());
   report("fprintf(\"%f\") per number to /dev/null", baseline, reference.total());

@@ -161,38 +161,7 @@ namespace sheetgen {
 namespace {
 
 using testing::answers;
-
-run_parameters parameters_of(const answers& a) {
-  run_parameters p;
-  p.no_instances = a.instances;
-  p.object = {a.length * a.width, a.length, a.width};
-  p.no_items = a.items;
-  p.minrelsize = std::stof(a.minrel);
-  p.maxrelsize = std::stof(a.maxrel);
-  p.no_defects = static_cast<int32_t>(a.defects.size());
-  for (std::size_t k = 0; k < a.defects.size(); ++k) {
-    p.defects[k] = {a.defects[k].first * a.defects[k].second, a.defects[k].first,
-                    a.defects[k].second};
-  }
-  p.filename = a.instancefile;
-  p.defectfilename = a.defectfile;
-  p.seed = static_cast<int32_t>(a.seed);
-  return p;
-}
-
-answers make(int instances, int length, int width, int items, const char* minrel,
-             const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {}) {
-  answers a;
-  a.instances = instances;
-  a.length = length;
-  a.width = width;
-  a.items = items;
-  a.minrel = minrel;
-  a.maxrel = maxrel;
-  a.seed = seed;
-  a.defects = std::move(defects);
-  return a;
-}
+using testing::make;
 
 // The batched path against one item after the other: same files, same
 // bytes, the same place of any abort.
@@ -222,7 +191,7 @@ TEST(GenerateItems, SameBytesAsOneItemAfterTheOther) {
     scratch_folder fast;
     scratch_folder reference;
     const int status = testing::run_with(a.text(), fast.path()).status;
-    const bool completed = reference::run(parameters_of(a), reference.path());
+    const bool completed = reference::run(a.parameters(), reference.path());
     const std::string what = a.text();
     EXPECT_EQ(status, completed ? 0 : 1) << what;
     EXPECT_EQ(fast.read("instances.txt"), reference.read("instances.txt")) << what;

@@ -57,6 +57,37 @@ std::string answers::text() const {
   return s.str();
 }
 
+run_parameters answers::parameters() const {
+  run_parameters p;
+  p.no_instances = instances;
+  p.object = {length * width, length, width};
+  p.no_items = items;
+  p.minrelsize = std::stof(minrel);
+  p.maxrelsize = std::stof(maxrel);
+  p.no_defects = static_cast<int32_t>(defects.size());
+  for (std::size_t k = 0; k < defects.size(); ++k) {
+    p.defects[k] = {defects[k].first * defects[k].second, defects[k].first, defects[k].second};
+  }
+  p.filename = instancefile;
+  p.defectfilename = defectfile;
+  p.seed = static_cast<int32_t>(seed);
+  return p;
+}
+
+answers make(int instances, int length, int width, int items, const char* minrel,
+             const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects) {
+  answers a;
+  a.instances = instances;
+  a.length = length;
+  a.width = width;
+  a.items = items;
+  a.minrel = minrel;
+  a.maxrel = maxrel;
+  a.seed = seed;
+  a.defects = std::move(defects);
+  return a;
+}
+
 std::string line(std::initializer_list<long long> numbers) {
   std::string s;
   for (long long n : numbers) {

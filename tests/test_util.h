@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sheetgen.h"
+
 namespace sheetgen::testing {
 
 // A fresh, empty folder that is removed with the object.
@@ -48,7 +50,12 @@ struct answers {
   long long seed = 19;
 
   std::string text() const;
+  // The same answers as the dialogue stores them, before the area bounds.
+  run_parameters parameters() const;
 };
+
+answers make(int instances, int length, int width, int items, const char* minrel,
+             const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
 
 // Lines of "%f"-style numbers, as the files hold them.
 std::string line(std::initializer_list<long long> numbers);
