@@ -33,7 +33,7 @@ output_file::~output_file() {
 
 char* output_file::put_wide_number(char* out, int64_t value) {
   out = std::to_chars(out, out + 20, value).ptr;
-  std::memcpy(out, ".000000", 7);
+  std::memcpy(out, ".000000\t", 8);
   return out + 7;
 }
 
