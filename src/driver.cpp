@@ -1,7 +1,6 @@
 #include "driver.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <istream>
 #include <limits>
@@ -47,13 +46,6 @@ class console {
 
   void print(std::string_view text) { out_ << text; }
 
-  // Prints `prompt` and reads one word; false at the end of the input.
-  // `too_long` is set when the word did not fit into max_word characters.
-  bool ask(std::string_view prompt, std::string& word, bool& too_long) {
-    print(prompt);
-    return next_word(word, too_long);
-  }
-
   int32_t ask_int(std::string_view prompt) {
     print(prompt);
     return read_int();
@@ -79,9 +71,10 @@ class console {
   }
 
   std::string ask_name(std::string_view prompt) {
+    print(prompt);
     std::string word;
     bool too_long = false;
-    if (!ask(prompt, word, too_long)) abort_run("Missing file name!");
+    if (!next_word(word, too_long)) abort_run("Missing file name!");
     if (too_long || word.size() > MAXNAME) abort_run("File name too long (at most 79 characters)!");
     return word;
   }
@@ -129,6 +122,8 @@ class console {
   }
 
  private:
+  // Reads one word; false at the end of the input. `too_long` is set when
+  // the word did not fit into max_word characters.
   bool next_word(std::string& word, bool& too_long) {
     // Every prompt must be visible before the program waits for its answer.
     out_.flush();
