@@ -59,8 +59,10 @@ void own_run(const run_size& r, const std::string& file, const fs::path& folder)
   std::istringstream in(r.answers(file).text());
   std::ostringstream console;
   if (sheetgen::run(in, console, folder) != 0) {
-    std::fprintf(stderr, "the run failed:%s\n",
-                 console.str().c_str() + console.str().rfind('?') + 1);
+    // The message is the end of the console text, after the last prompt.
+    const std::string text = console.str();
+    std::fprintf(stderr, "the run failed: ...%s\n",
+                 text.substr(text.size() > 300 ? text.size() - 300 : 0).c_str());
     std::exit(1);
   }
 }

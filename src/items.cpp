@@ -94,11 +94,12 @@ struct batch {
       u1[k] = state_value(states[2 * k]);
       u2[k] = state_value(states[2 * k + 1]);
     }
+    const auto minarea = static_cast<double>(c.minarea);
     if (c.clamped) {
-      for (int32_t k = 0; k < n; ++k) finish(k, u1[k] * c.span + c.minarea, minratio, maxratio);
+      for (int32_t k = 0; k < n; ++k) finish(k, u1[k] * c.span + minarea, minratio, maxratio);
     } else {
       for (int32_t k = 0; k < n; ++k) {
-        const double a = u1[k] * c.span + static_cast<double>(c.minarea);
+        const double a = u1[k] * c.span + minarea;
         // The ratios at which the item is exactly as wide, and exactly as
         // long, as the object, cut to [minratio, maxratio].
         const double t = a * a / c.ww;
