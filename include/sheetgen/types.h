@@ -1,0 +1,70 @@
+/// \file
+/// The values every part of sheetgen shares: capacities, rectangles, the
+/// answers of a run, and the one error type.
+#ifndef SHEETGEN_TYPES_H_
+#define SHEETGEN_TYPES_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace sheetgen {
+
+/// Most item types per instance and most instances per run.
+constexpr int32_t MAXMOD = 20000;
+/// Most defects per instance.
+constexpr int32_t MAXDEF = 1000;
+/// Longest file name, in characters.
+constexpr std::size_t MAXNAME = 79;
+
+/// An integer rectangle; `length` runs along the large object's length,
+/// `width` along its width. Nothing is ever rotated.
+struct rectangle {
+  int32_t area = 0;    ///< length x width
+  int32_t length = 0;  ///< along the large object's length
+  int32_t width = 0;   ///< along the large object's width
+
+  /// Equal when all three fields are.
+  friend bool operator==(const rectangle&, const rectangle&) = default;
+};
+
+/// A defect at its place on the object: (x1, y1) is the corner nearest the
+/// object's origin, (x2, y2) the opposite one; x runs along the length.
+struct placed_defect {
+  int32_t x1 = 0;  ///< distance from the origin along the length
+  int32_t y1 = 0;  ///< distance from the origin along the width
+  int32_t x2 = 0;  ///< x1 + the defect's length
+  int32_t y2 = 0;  ///< y1 + the defect's width
+
+  /// Equal when all four corners' coordinates are.
+  friend bool operator==(const placed_defect&, const placed_defect&) = default;
+};
+
+/// The answers of one run and the area bounds derived from them.
+struct run_parameters {
+  int32_t no_instances = 0;            ///< instances to generate
+  rectangle object;                    ///< the large object
+  int32_t no_items = 0;                ///< item types per instance
+  float minrelsize = 0;                ///< lower bound of item area / object area
+  float maxrelsize = 0;                ///< upper bound of item area / object area
+  int32_t minarea = 0;                 ///< smallest admissible item area
+  int32_t maxarea = 0;                 ///< largest admissible item area
+  int32_t no_defects = 0;              ///< defects per instance
+  std::array<rectangle, MAXDEF> defects{};  ///< defect sizes, in the order entered
+  std::string filename;                ///< the instance file
+  std::string defectfilename;          ///< the defect file; used when no_defects >= 1
+  int32_t seed = 0;                    ///< the generator's seed
+};
+
+/// The one error type of sheetgen: `what()` is the message meant for the
+/// user, exactly as the program prints it.
+class error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace sheetgen
+
+#endif  // SHEETGEN_TYPES_H_
