@@ -1,0 +1,1 @@
+#include "coverage.h"

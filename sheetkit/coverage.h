@@ -1,0 +1,4 @@
+// placeholder
+#ifndef SHEETKIT_COVERAGE_H_
+#define SHEETKIT_COVERAGE_H_
+#endif

@@ -1,0 +1,4 @@
+// placeholder
+#ifndef SHEETKIT_EXPORT_H_
+#define SHEETKIT_EXPORT_H_
+#endif

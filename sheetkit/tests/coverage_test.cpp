@@ -1,0 +1,3 @@
+#include "coverage.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "draw.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "export.h"
+
+#include <gtest/gtest.h>

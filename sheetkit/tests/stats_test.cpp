@@ -1,0 +1,3 @@
+#include "stats.h"
+
+#include <gtest/gtest.h>
