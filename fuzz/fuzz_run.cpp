@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver.h"
+#include <sheetgen/run.h>
 
 namespace {
 

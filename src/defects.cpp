@@ -1,35 +1,23 @@
 #include "defects.h"
 
-#include "output_file.h"
-#include "random.h"
+#include "exact_float.h"
+#include "rounding.h"
 
 namespace sheetgen {
 
-int32_t defect_x[MAXDEF];
-int32_t defect_y[MAXDEF];
-
-void place_defects(const run_parameters& p, const std::filesystem::path& folder) {
-  output_file defectfile(folder, p.defectfilename);
+void place_defects(const run_parameters& p, random_generator& rng, placed_defect* out) {
   const double L = p.object.length;
   const double W = p.object.width;
-  for (int32_t instance = 0; instance < p.no_instances; ++instance) {
-    // Two draws per defect, x first, even when a range is 0: the sequence
-    // must not depend on the sizes.
-    for (int32_t k = 0; k < p.no_defects; ++k) {
-      defect_x[k] =
-          static_cast<int32_t>(round_half_away(uniform_random() * (L - p.defects[k].length)));
-      defect_y[k] =
-          static_cast<int32_t>(round_half_away(uniform_random() * (W - p.defects[k].width)));
-    }
+  // Two draws per defect, even when a range is 0: the sequence must not
+  // depend on the sizes.
+  for (int32_t k = 0; k < p.no_defects; ++k) {
+    const rectangle& d = p.defects[k];
+    const auto x = static_cast<int32_t>(round_half_away(rng.uniform_random() * (L - d.length)));
+    const auto y = static_cast<int32_t>(round_half_away(rng.uniform_random() * (W - d.width)));
     // The far corner as an exact integer: single precision sums would move
-    // it beyond 2^24.
-    for (int32_t k = 0; k < p.no_defects; ++k) {
-      defectfile.put_line(defect_x[k], defect_y[k], int64_t{defect_x[k]} + p.defects[k].length,
-                          int64_t{defect_y[k]} + p.defects[k].width);
-    }
-    defectfile.put_char('\n');
+    // it beyond 2^24. It lies within the object, so it fits.
+    out[k] = {x, y, x + d.length, y + d.width};
   }
-  defectfile.close();
 }
 
 }  // namespace sheetgen

@@ -1,22 +1,17 @@
-// Positions of the defects in every instance and the defect file.
+// Positions of the defects of one instance.
 #ifndef SHEETGEN_DEFECTS_H_
 #define SHEETGEN_DEFECTS_H_
 
-#include <cstdint>
-#include <filesystem>
+#include <sheetgen/types.h>
 
-#include "sheetgen.h"
+#include "random.h"
 
 namespace sheetgen {
 
-// Positions in the current instance: the corner nearest the object's
-// origin, along its length (x) and its width (y).
-extern int32_t defect_x[MAXDEF];
-extern int32_t defect_y[MAXDEF];
-
-// Writes the defect file: for every instance, a random position for every
-// defect. Runs after all items, so its draws continue where theirs ended.
-void place_defects(const run_parameters& p, const std::filesystem::path& folder);
+// Places max(p.no_defects, 0) defects into `out`, two draws each, x first.
+// The defect pass runs after every instance's items, so its draws continue
+// where theirs ended.
+void place_defects(const run_parameters& p, random_generator& rng, placed_defect* out);
 
 }  // namespace sheetgen
 

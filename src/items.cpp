@@ -12,33 +12,20 @@
 //   same double (state_value, the ratio clamps, rounding in doubles below).
 //   Loops over a batch do the same operations lane by lane when the
 //   compiler vectorises them.
-// - Each item is formatted as soon as it is final, into room reserved for
-//   the whole block and committed only after the last item, so an abort
-//   leaves nothing of its instance in the file.
 #include "items.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "output_file.h"
-#include "random.h"
+#include "exact_float.h"
 
 namespace sheetgen {
-
-rectangle items[MAXMOD];
-double temparea[MAXMOD];
 
 namespace {
 
 const char* const repair_failed =
     " Determination of integer length or width of the small items failed. Please check the "
     "chosen bounds for the relative size as well as the size of the large object!";
-
-// Smallest integer not below p: the ceiling for positive products.
-int32_t lower_area(double p) {
-  const auto v = static_cast<int32_t>(p);
-  return static_cast<double>(v) != p ? v + 1 : v;
-}
 
 double ratio(int64_t numerator, double denominator) {
   return static_cast<double>(numerator) / denominator;
@@ -120,10 +107,10 @@ struct batch {
 // Moves one dimension by one unit per pass until the area is admissible.
 // One draw per pass, whether or not the pass changes anything. 64 bits:
 // on odd objects a dimension can pass 2^31 before the repair.
-void repair(const item_constants& c, int64_t& length, int64_t& width) {
+void repair(const item_constants& c, random_generator& rng, int64_t& length, int64_t& width) {
   int64_t area = length * width;
   while (area < c.minarea || area > c.maxarea) {
-    const double u = uniform_random();
+    const double u = rng.uniform_random();
     const double dl = static_cast<double>(length);
     const double dw = static_cast<double>(width);
     if (area < c.minarea) {
@@ -134,7 +121,7 @@ void repair(const item_constants& c, int64_t& length, int64_t& width) {
                  ratio(length, (dl + dw) + 1) >= minratio) {
         ++width;
       } else {
-        abort_run(repair_failed);
+        throw error(repair_failed);
       }
     } else {
       if (u < 0.5 && length > 0 && (length - 1) * width >= c.minarea &&
@@ -144,73 +131,48 @@ void repair(const item_constants& c, int64_t& length, int64_t& width) {
                  ratio(length, (dl + dw) - 1) <= maxratio) {
         --width;
       } else {
-        abort_run(repair_failed);
+        throw error(repair_failed);
       }
     }
     area = length * width;
   }
 }
 
-// Records item i and appends its line. minarea >= 1, so an admissible item
-// has both dimensions in [1, maxarea].
-inline char* store(int32_t i, double A, int64_t length, int64_t width, char* out) {
+// minarea >= 1 for an admissible item, so both dimensions lie in
+// [1, maxarea] and fit 32 bits.
+inline rectangle item(int64_t length, int64_t width) {
   const auto l = static_cast<int32_t>(length);
   const auto w = static_cast<int32_t>(width);
-  temparea[i] = A;
-  items[i] = {l * w, l, w};
-  out = output_file::put_number(out, l) + 1;
-  out = output_file::put_number(out, w) + 1;
-  out = output_file::put_number(out, l * w);
-  *out = '\n';
-  return out + 1;
+  return {l * w, l, w};
 }
-
-// Bytes of one line when no number exceeds maxarea, with the few bytes
-// put_number writes beyond a number's end.
-std::size_t line_room(int64_t maxarea) {
-  std::size_t digits = 1;
-  for (int64_t v = maxarea; v >= 10; v /= 10) ++digits;
-  return 3 * (digits + 8);
-}
-
-batch current;  // fixed, like the item tables
 
 }  // namespace
 
-void derive_area_bounds(run_parameters& p) {
-  const float area = static_cast<float>(p.object.area);
-  const float lo = area * p.minrelsize;
-  const float hi = area * p.maxrelsize;
-  p.minarea = lower_area(static_cast<double>(lo));
-  p.maxarea = static_cast<int32_t>(static_cast<double>(hi));
-}
-
-void generate_items(const run_parameters& p, output_file& file) {
+void generate_items(const run_parameters& p, random_generator& rng, rectangle* items) {
   const item_constants c(p);
   const int32_t count = std::max(p.no_items, 0);
-  static_assert(MAXMOD * 3 * (10 + 8) + 16 <= output_file::max_reserve);
-  char* out = file.reserve(static_cast<std::size_t>(count) * line_room(c.maxarea) + 16);
   // Products of dimensions below 2^52 are exact up to 2^53 and beyond
   // maxarea after it, so comparing them in doubles decides exactly.
   const auto lo = static_cast<double>(c.minarea);
   const auto hi = static_cast<double>(c.maxarea);
 
+  batch current;
   int32_t states[2 * max_batch];
   int32_t size = max_batch;
   int32_t i = 0;
   while (i < count) {
     const int32_t n = std::min(size, count - i);
-    peek_states(states, 2 * n);
+    rng.peek_states(states, 2 * n);
     current.shape(c, states, n);
     int32_t k = 0;
     for (; k < n; ++k) {
       const double area = current.length[k] * current.width[k];
       if (!(area >= lo && area <= hi)) break;
-      out = store(i + k, current.A[k], static_cast<int64_t>(current.length[k]),
-                  static_cast<int64_t>(current.width[k]), out);
+      items[i + k] = item(static_cast<int64_t>(current.length[k]),
+                          static_cast<int64_t>(current.width[k]));
     }
     if (k == n) {
-      set_random_state(states[2 * n - 1]);
+      rng.set_state(states[2 * n - 1]);
       i += n;
       size = std::min(max_batch, 2 * size);
       continue;
@@ -219,14 +181,12 @@ void generate_items(const run_parameters& p, output_file& file) {
     // the repair's come one by one after them.
     auto length = static_cast<int64_t>(current.length[k]);
     auto width = static_cast<int64_t>(current.width[k]);
-    set_random_state(states[2 * k + 1]);
-    repair(c, length, width);
-    out = store(i + k, current.A[k], length, width, out);
+    rng.set_state(states[2 * k + 1]);
+    repair(c, rng, length, width);
+    items[i + k] = item(length, width);
     i += k + 1;
     size = std::max(1, size / 2);
   }
-  *out++ = '\n';
-  file.commit(out);
 }
 
 }  // namespace sheetgen

@@ -1,9 +1,3 @@
-#include <filesystem>
-#include <iostream>
+#include <sheetgen/run.h>
 
-#include "driver.h"
-
-int main() {
-  std::ios::sync_with_stdio(false);
-  return sheetgen::run(std::cin, std::cout, std::filesystem::path());
-}
+int main() { return sheetgen::run_program(); }

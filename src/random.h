@@ -7,23 +7,30 @@
 
 namespace sheetgen {
 
-// Sets the state to `seed` as it is: no hashing, no clamping.
-void seed_random(int32_t seed);
-
-// Advances the state by one step and returns state / (2^31 - 1).
-double uniform_random();
-
-// The current state, for code that advances the sequence by itself.
-int32_t random_state();
-void set_random_state(int32_t state);
-
-// How far ahead peek_states can look.
+// How far ahead random_generator::peek_states can look.
 constexpr int max_peek = 256;
 
-// The states of the next n draws (n <= max_peek), without advancing. Each
-// is computed straight from the current one (state x 16807^k mod 2^31 - 1),
-// so none waits for the one before it.
-void peek_states(int32_t* out, int n);
+// A value: each generation owns one, so runs in one process are independent.
+class random_generator {
+ public:
+  // The state is the seed as it is: no hashing, no clamping.
+  explicit random_generator(int32_t seed = 0) : state_(seed) {}
+
+  // Advances the state by one step and returns state / (2^31 - 1).
+  double uniform_random();
+
+  // The current state, for code that advances the sequence by itself.
+  int32_t state() const { return state_; }
+  void set_state(int32_t state) { state_ = state; }
+
+  // The states of the next n draws (n <= max_peek), without advancing. Each
+  // is computed straight from the current one (state x 16807^k mod 2^31 - 1),
+  // so none waits for the one before it.
+  void peek_states(int32_t* out, int n) const;
+
+ private:
+  int32_t state_;
+};
 
 // What a draw that leaves state `s` returns: exactly s / (2^31 - 1), for
 // 0 <= s < 2^31 - 1, mostly without a division.

@@ -6,9 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "output_file.h"
+#include <sheetgen/parameters.h>
+
+#include "file_writers.h"
 #include "random.h"
 #include "reference_items.h"
+#include "rounding.h"
 #include "test_util.h"
 
 namespace sheetgen {
@@ -52,42 +55,43 @@ TEST(RoundHalfAway, HalvesAndNeighbours) {
   EXPECT_EQ(round_half_away(0.0), 0);
 }
 
-// Generates one instance straight into a file and returns its text.
-std::string one_instance(run_parameters& p, int32_t items_per_instance, const scratch_folder& dir) {
+rectangle items[MAXMOD];
+
+// Generates one instance into `items` and returns its block's text.
+std::string one_instance(run_parameters& p, int32_t items_per_instance, random_generator& g) {
   p.no_items = items_per_instance;
-  {
-    output_file file(dir.path(), "block.txt");
-    generate_items(p, file);
-    file.close();
-  }
-  return dir.read("block.txt");
+  generate_items(p, g, items);
+  const auto n = static_cast<std::size_t>(std::max(items_per_instance, 0));
+  std::string block(n * item_line_room + 1, '\0');
+  block.resize(static_cast<std::size_t>(put_item_block({items, n}, block.data()) - block.data()));
+  return block;
 }
 
 int32_t state_after(int32_t seed, int draws) {
-  seed_random(seed);
-  for (int i = 0; i < draws; ++i) uniform_random();
-  return random_state();
+  random_generator g(seed);
+  for (int i = 0; i < draws; ++i) g.uniform_random();
+  return g.state();
 }
 
 TEST(GenerateItems, WorkedExampleWithItsRepairs) {
-  scratch_folder dir;
+  random_generator g;
   run_parameters p = bounds_for(10, 10, 0.1f, 0.2f);
-  seed_random(19);
-  uniform_random();
-  EXPECT_EQ(one_instance(p, 4, dir),
+  g = random_generator(19);
+  g.uniform_random();
+  EXPECT_EQ(one_instance(p, 4, g),
             line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n");
-  EXPECT_EQ(one_instance(p, 4, dir),
+  EXPECT_EQ(one_instance(p, 4, g),
             line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n");
   // Sixteen draws for eight items, three for the repair passes, one discarded.
-  EXPECT_EQ(random_state(), state_after(19, 20));
+  EXPECT_EQ(g.state(), state_after(19, 20));
 }
 
 TEST(GenerateItems, ItemsWithoutRepairTakeTwoDrawsEach) {
-  scratch_folder dir;
+  random_generator g;
   run_parameters p = bounds_for(1000, 1000, 0.01f, 0.5f);
-  seed_random(5);
-  const std::string block = one_instance(p, 100, dir);
-  EXPECT_EQ(random_state(), state_after(5, 200));  // wide bounds: no repair
+  g = random_generator(5);
+  const std::string block = one_instance(p, 100, g);
+  EXPECT_EQ(g.state(), state_after(5, 200));  // wide bounds: no repair
   for (int32_t i = 0; i < 100; ++i) {
     EXPECT_EQ(int64_t{items[i].length} * items[i].width, items[i].area);
     EXPECT_GE(items[i].area, p.minarea);
@@ -96,54 +100,52 @@ TEST(GenerateItems, ItemsWithoutRepairTakeTwoDrawsEach) {
 }
 
 TEST(GenerateItems, EmptyBoundsAbortOnTheFirstItemAndWriteNothing) {
-  scratch_folder dir;
+  random_generator g;
   run_parameters p = bounds_for(10, 10, 0.3f, 0.3f);
-  seed_random(12);
+  g = random_generator(12);
   p.no_items = 3;
   try {
-    output_file file(dir.path(), "block.txt");
-    generate_items(p, file);
+    generate_items(p, g, items);
     FAIL() << "no item can have an area of at least 31 and at most 30";
-  } catch (const run_aborted& e) {
-    EXPECT_EQ(e.message,
+  } catch (const error& e) {
+    EXPECT_STREQ(e.what(),
               " Determination of integer length or width of the small items failed. Please check "
               "the chosen bounds for the relative size as well as the size of the large object!");
   }
-  EXPECT_EQ(dir.read("block.txt"), "");
 }
 
 TEST(GenerateItems, NoItemsGiveAnEmptyLine) {
-  scratch_folder dir;
+  random_generator g;
   run_parameters p = bounds_for(10, 10, 0.1f, 0.2f);
-  seed_random(3);
-  EXPECT_EQ(one_instance(p, 0, dir), "\n");
-  EXPECT_EQ(one_instance(p, -5, dir), "\n");
-  EXPECT_EQ(random_state(), 3);
+  g = random_generator(3);
+  EXPECT_EQ(one_instance(p, 0, g), "\n");
+  EXPECT_EQ(one_instance(p, -5, g), "\n");
+  EXPECT_EQ(g.state(), 3);
 }
 
 TEST(GenerateItems, TightBoundsKeepEveryAreaExact) {
+  random_generator g;
   // Equal bounds with an integer product: every item written has that area.
-  scratch_folder dir;
   run_parameters p = bounds_for(100, 50, 0.015f, 0.015f);
   int written = 0;
   for (int32_t seed = 1; seed <= 200; ++seed) {
-    seed_random(seed);
+    g = random_generator(seed);
     try {
-      one_instance(p, 1, dir);
+      one_instance(p, 1, g);
       EXPECT_EQ(items[0].area, 75);
       ++written;
-    } catch (const run_aborted&) {
+    } catch (const error&) {
     }
   }
   EXPECT_GT(written, 0);
 }
 
 TEST(GenerateItems, LargeValuesStayExact) {
+  random_generator g;
   // Areas beyond 2^24 are written as the integers they are.
-  scratch_folder dir;
   run_parameters p = bounds_for(40000, 40000, 0.6f, 0.9f);
-  seed_random(1);
-  const std::string block = one_instance(p, 200, dir);
+  g = random_generator(1);
+  const std::string block = one_instance(p, 200, g);
   std::size_t pos = 0;
   for (int32_t i = 0; i < 200; ++i) {
     const std::string expected = line({items[i].length, items[i].width, items[i].area});
@@ -166,6 +168,7 @@ using testing::make;
 // The batched path against one item after the other: same files, same
 // bytes, the same place of any abort.
 TEST(GenerateItems, SameBytesAsOneItemAfterTheOther) {
+  random_generator g;
   std::vector<answers> runs = {
       make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}),  // repairs both ways
       make(3, 20000, 20000, 3000, "0.001", "0.1", 1),           // ratio clamps skipped

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver.h"
+#include <sheetgen/run.h>
 #include "test_util.h"
 
 namespace sheetgen {
@@ -117,34 +117,6 @@ TEST(OutputFileDeathTest, WriteFailingAfterManyBlocks) {
       EXPECT_EQ(dir.read(r.complete_file), reference.read(r.complete_file));
     }
   }
-}
-
-}  // namespace
-}  // namespace sheetgen
-
-namespace sheetgen {
-namespace {
-
-TEST(OutputFile, NumbersAsPrintfPrintsThem) {
-  scratch_folder dir;
-  const int64_t numbers[] = {0,          7,           10,       999,        1000,       9999,
-                             10000,      16777217,    99999999, 100000000,  2147483647, 4294967296,
-                             9999999999, 10000000000, -1,       -123456789, INT64_MAX,  INT64_MIN};
-  std::string expected;
-  {
-    output_file file(dir.path(), "n.txt");
-    for (int64_t n : numbers) {
-      file.put_line(n, n);
-      char line[128];
-      std::snprintf(line, sizeof line, "%f\t%f\n", static_cast<double>(n), static_cast<double>(n));
-      // printf goes through double, exact only below 2^53.
-      expected += (n > -(int64_t{1} << 53) && n < (int64_t{1} << 53))
-                      ? line
-                      : std::to_string(n) + ".000000\t" + std::to_string(n) + ".000000\n";
-    }
-    file.close();
-  }
-  EXPECT_EQ(dir.read("n.txt"), expected);
 }
 
 }  // namespace

@@ -8,13 +8,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "sheetgen.h"
+#include <sheetgen/types.h>
+
+#include "random.h"
 
 namespace sheetgen::reference {
 
 // One instance; false when an item cannot be repaired (nothing of the
 // instance is written then).
-bool generate_items(const run_parameters& p, std::FILE* file);
+bool generate_items(const run_parameters& p, std::FILE* file, random_generator& g);
 
 // A whole run from answers already checked: area bounds, seed, every
 // instance, then the defects. False when it ends in the repair abort.

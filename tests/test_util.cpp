@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver.h"
+#include <sheetgen/run.h>
 
 namespace sheetgen::testing {
 

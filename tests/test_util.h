@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sheetgen.h"
+#include <sheetgen/types.h>
 
 namespace sheetgen::testing {
 

@@ -1,4 +1,4 @@
-#include "driver.h"
+#include <sheetgen/run.h>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,25 @@
+/// \file
+/// The whole program once: banner, dialogue, generation, files, closing prompt.
+#ifndef SHEETGEN_RUN_H_
+#define SHEETGEN_RUN_H_
+
+#include <filesystem>
+#include <iosfwd>
+
+namespace sheetgen {
+
+/// Runs sheetgen once, reading the answers from `in` and writing the console
+/// text to `out`; file names are taken relative to `folder`. After a bad
+/// answer or a failure, prints its message, reads one more answer and
+/// returns 1; after a completed run, returns 0. Never throws.
+int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder);
+
+/// run() on the process's standard input and output in the current folder,
+/// as the program does it. When memory is so short that even the error
+/// cannot be raised, prints "Not enough memory!", reads one more answer and
+/// ends the process with status 1.
+int run_program();
+
+}  // namespace sheetgen
+
+#endif  // SHEETGEN_RUN_H_

@@ -1,0 +1,131 @@
+#include <sheetgen/generator.h>
+#include <sheetgen/parameters.h>
+#include <sheetgen/run.h>
+
+#include <cstdio>
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "console.h"
+#include "dialogue.h"
+#include "file_writers.h"
+#include "output_file.h"
+
+namespace sheetgen {
+
+namespace {
+
+const char* const banner =
+    "This program generates problem instances of a two-dimensional rectangular Single Large "
+    "Object Placement Problem with defects. \nAll dimensions of the generated item types are "
+    "integer, thus the dimensions of the large object and the defects should also be entered as "
+    "integer numbers. For more details see: the file README.md that comes with this program, "
+    "which describes the dialogue and both file formats. \n \n";
+
+// One buffer for both files, which are never open at once: large enough
+// for the largest block and for few write calls, small enough to keep any
+// run at a few MiB.
+constexpr std::size_t buffer_size = std::size_t{2} << 20;
+static_assert(MAXMOD * item_line_room + 1 <= buffer_size);
+static_assert(MAXDEF * defect_line_room + 1 <= buffer_size);
+
+// The one way a run stops early: the message as it is, one more answer
+// read and ignored, status 1.
+int abort_run(console& con, const char* message) {
+  con.print(message);
+  con.discard_answer();
+  return 1;
+}
+
+void write_files(const run_parameters& answers, const std::filesystem::path& folder) {
+  // Allocated before any file is touched, so that a lack of memory leaves
+  // existing files alone.
+  item_generator items(answers);
+  const std::unique_ptr<char[]> memory(new char[buffer_size]);
+  const std::span<char> buffer(memory.get(), buffer_size);
+  const run_parameters& p = answers;
+  {
+    output_file instancefile(folder, p.filename, buffer);
+    while (items.next()) {
+      const auto block = items.items();
+      instancefile.commit(put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
+    }
+    instancefile.close();
+  }
+  if (p.no_defects < 1) return;
+  // A link that pointed nowhere during the dialogue may lead to the
+  // instances now; writing through it would replace them.
+  if (same_file(folder, p.filename, p.defectfilename)) {
+    throw error("The defect file must differ from the instance file!");
+  }
+  // The tables of the item pass go when the defect pass starts.
+  defect_placer defects = std::move(items).defects();
+  output_file defectfile(folder, p.defectfilename, buffer);
+  while (defects.next()) {
+    const auto block = defects.defects();
+    defectfile.commit(put_defect_block(block, defectfile.reserve(block.size() * defect_line_room + 1)));
+  }
+  defectfile.close();
+}
+
+}  // namespace
+
+int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder) {
+  console con(in, out);
+  try {
+    try {
+      con.print(banner);
+      write_files(dialogue(con, folder), folder);
+      con.print("\n\nProgram run finished. Enter a number to quit! ");
+      con.discard_answer();
+      out.flush();
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return abort_run(con, "Not enough memory!");
+    } catch (const error& e) {
+      return abort_run(con, e.what());
+    }
+  } catch (...) {
+    // Printing the message can fail too (memory again, a closed console);
+    // the status still tells.
+    return 1;
+  }
+}
+
+namespace {
+
+// Called where an allocation fails, before anything is thrown: throwing
+// needs memory too, and without it the process would abort. Nothing here
+// allocates. The files are not open at that point (every allocation of a
+// run comes before or between them), so nothing is lost.
+void out_of_memory() {
+  try {
+    std::cout.flush();
+  } catch (...) {
+  }
+  std::fputs("Not enough memory!", stdout);
+  std::fflush(stdout);
+  // The one answer every abort reads, bounded like any other.
+  try {
+    std::streambuf* in = std::cin.rdbuf();
+    int c = in->sbumpc();
+    while (c != EOF && std::isspace(c)) c = in->sbumpc();
+    for (int n = 0; n < 256 && c != EOF && !std::isspace(c); ++n) c = in->sbumpc();
+  } catch (...) {
+  }
+  std::_Exit(1);
+}
+
+}  // namespace
+
+int run_program() {
+  std::set_new_handler(out_of_memory);
+  std::ios::sync_with_stdio(false);
+  return run(std::cin, std::cout, std::filesystem::path());
+}
+
+}  // namespace sheetgen
