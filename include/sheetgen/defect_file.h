@@ -1,0 +1,56 @@
+/// \file
+/// The defect file: one block per instance, one line per defect
+/// ("x1\ty1\tx2\ty2", each an integer written as "12.000000"), and an
+/// empty line after every block.
+#ifndef SHEETGEN_DEFECT_FILE_H_
+#define SHEETGEN_DEFECT_FILE_H_
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sheetgen/types.h"
+
+namespace sheetgen {
+
+/// Reads the lines of either file; internal to the library.
+class line_reader;
+
+/// Reads a defect file strictly, one block at a time, in constant memory.
+///
+/// It accepts exactly what sheetgen writes, except that any line may also
+/// end in CR LF (line by line, so a file may mix both). Every departure
+/// throws sheetgen::error with the message "NAME:LINE: what is wrong".
+class defect_reader {
+ public:
+  /// Reads from `in` (in large chunks through its streambuf); `name` starts
+  /// every message: "NAME:LINE: what is wrong". Throws sheetgen::error when
+  /// `in` has failed already (a file that did not open).
+  defect_reader(std::istream& in, std::string name);
+  /// Releases the buffer; `in` stays open.
+  ~defect_reader();
+  /// Takes over another reader's place in the same stream.
+  defect_reader(defect_reader&&) noexcept;
+  /// Takes over another reader's place in the same stream.
+  defect_reader& operator=(defect_reader&&) noexcept;
+
+  /// Reads the next block into `defects` (emptied first; capacity reused).
+  /// Returns false when the file has no more blocks. Throws sheetgen::error
+  /// for anything the writer would not have written, including a file cut
+  /// short, and for a block of more than MAXDEF defects. Checks form only:
+  /// whether a defect lies on the object is for the caller to decide.
+  bool next(std::vector<placed_defect>& defects);
+
+  /// The 1-based line number of the first line of the block that `next`
+  /// returned last (its first defect, or its lone empty line).
+  int64_t block_line() const;
+
+ private:
+  std::unique_ptr<line_reader> lines_;
+};
+
+}  // namespace sheetgen
+
+#endif  // SHEETGEN_DEFECT_FILE_H_

@@ -1,0 +1,56 @@
+/// \file
+/// The instance file: one block per instance, one line per item type
+/// ("length\twidth\tarea", each an integer written as "12.000000"), and an
+/// empty line after every block.
+#ifndef SHEETGEN_INSTANCE_FILE_H_
+#define SHEETGEN_INSTANCE_FILE_H_
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sheetgen/types.h"
+
+namespace sheetgen {
+
+/// Reads the lines of either file; internal to the library.
+class line_reader;
+
+/// Reads an instance file strictly, one block at a time, in constant memory.
+///
+/// It accepts exactly what sheetgen writes, except that any line may also
+/// end in CR LF (line by line, so a file may mix both). Every departure
+/// throws sheetgen::error with the message "NAME:LINE: what is wrong".
+class instance_reader {
+ public:
+  /// Reads from `in` (in large chunks through its streambuf); `name` starts
+  /// every message: "NAME:LINE: what is wrong". Throws sheetgen::error when
+  /// `in` has failed already (a file that did not open).
+  instance_reader(std::istream& in, std::string name);
+  /// Releases the buffer; `in` stays open.
+  ~instance_reader();
+  /// Takes over another reader's place in the same stream.
+  instance_reader(instance_reader&&) noexcept;
+  /// Takes over another reader's place in the same stream.
+  instance_reader& operator=(instance_reader&&) noexcept;
+
+  /// Reads the next block into `items` (emptied first; capacity reused).
+  /// Returns false when the file has no more blocks. Throws sheetgen::error
+  /// for anything the writer would not have written, including a file cut
+  /// short, and for a block of more than MAXMOD items. Checks form only:
+  /// whether area = length x width is for the caller to decide.
+  bool next(std::vector<rectangle>& items);
+
+  /// The 1-based line number of the first line of the block that `next`
+  /// returned last (its first item, or its lone empty line).
+  int64_t block_line() const;
+
+ private:
+  std::unique_ptr<line_reader> lines_;
+};
+
+}  // namespace sheetgen
+
+#endif  // SHEETGEN_INSTANCE_FILE_H_
