@@ -1,0 +1,114 @@
+// Reading the defect file back. It shares its line reader with the
+// instance file, whose tests go through the number forms; these hold the
+// four-number lines, the defect block limit and real defect files.
+#include <gtest/gtest.h>
+#include <sheetgen/defect_file.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace sheetgen {
+namespace {
+
+using testing::line;
+
+std::vector<std::vector<placed_defect>> read_all(const std::string& text) {
+  std::istringstream in(text);
+  defect_reader reader(in, "d.txt");
+  std::vector<std::vector<placed_defect>> blocks;
+  std::vector<placed_defect> defects;
+  while (reader.next(defects)) blocks.push_back(defects);
+  return blocks;
+}
+
+std::string error_of(const std::string& text) {
+  try {
+    read_all(text);
+  } catch (const error& e) {
+    return e.what();
+  }
+  return "(read without error)";
+}
+
+const std::string good = line({7, 0, 10, 2});
+
+TEST(DefectReader, RefusesWhatTheWriterNeverWrites) {
+  const struct {
+    std::string text, message;
+  } cases[] = {
+      {line({7, 0, 10}) + "\n",  // an instance file's line
+       "d.txt:1: expected 4 numbers separated by tabs, found 3: \"7.000000\\t0.000000\\t10.000000\""},
+      {good + line({7, 0, 10, 2, 1}) + "\n",
+       "d.txt:2: expected 4 numbers separated by tabs, found 5: "
+       "\"7.000000\\t0.000000\\t10.000000\\t2.000000\\t1.0\"..."},
+      {"7.000000\t0.000000\t10.000000\t-2.000000\n\n", "d.txt:1: negative number: \"-2.000000\""},
+      {"7.000000\t0.000000\t10.000000\t2.000000 \n\n",
+       "d.txt:1: space in the line (numbers are separated by tabs): "
+       "\"7.000000\\t0.000000\\t10.000000\\t2.000000 \""},
+      {"\n" + good + "7.000000\t0.000000\t10.000000\t2.0000",
+       "d.txt:3: file ends in the middle of a line: cut short?"},
+      {"\n" + good, "d.txt:3: file ends inside the block that starts on line 2: its empty line is "
+                    "missing (cut short?)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
+}
+
+TEST(DefectReader, ReadsCornersInOrderWithEitherLineEnd) {
+  const std::string text =
+      good + "0.000000\t6.000000\t2147483647.000000\t7.000000\r\n\r\n\n" + good + "\n";
+  const std::vector<std::vector<placed_defect>> expected = {
+      {{7, 0, 10, 2}, {0, 6, 2147483647, 7}}, {}, {{7, 0, 10, 2}}};
+  EXPECT_EQ(read_all(text), expected);
+}
+
+TEST(DefectReader, BoundsTheLinesOfABlock) {
+  std::string block;
+  for (int i = 0; i < MAXDEF; ++i) block += good;
+  EXPECT_EQ(read_all(block + "\n").size(), 1u);
+  EXPECT_EQ(error_of(block + good + "\n"),
+            "d.txt:1001: block has more than 1000 defect lines (it starts on line 1)");
+}
+
+// Each stored run with defects, read back and written again line by line,
+// gives the file, with one block per instance.
+TEST(DefectReader, ReadsBackEveryStoredRun) {
+  int files = 0;
+  for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
+      if (entry.path().extension() != ext) continue;
+      std::ifstream answers_in(entry.path());
+      std::stringstream answers;
+      answers << answers_in.rdbuf();
+      int instances = 0;
+      std::istringstream(answers.str()) >> instances;
+      testing::scratch_folder dir;
+      testing::run_with(answers.str(), dir.path());
+      if (!dir.has("defects.txt")) continue;
+      ++files;
+      const std::string file = dir.read("defects.txt");
+
+      std::istringstream in(file);
+      defect_reader reader(in, "defects.txt");
+      std::string again;
+      std::vector<placed_defect> defects;
+      int blocks = 0;
+      while (reader.next(defects)) {
+        for (const placed_defect& d : defects) again += line({d.x1, d.y1, d.x2, d.y2});
+        again += '\n';
+        ++blocks;
+      }
+      EXPECT_EQ(again, file) << entry.path();
+      EXPECT_EQ(blocks, instances) << entry.path();
+    }
+  }
+  EXPECT_GE(files, 5);
+}
+
+}  // namespace
+}  // namespace sheetgen

@@ -1,0 +1,191 @@
+// Reading the instance file back: exactly what the writer writes passes,
+// anything else stops at its line with a message that says what is wrong.
+#include <gtest/gtest.h>
+#include <sheetgen/instance_file.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace sheetgen {
+namespace {
+
+using testing::line;
+
+std::vector<std::vector<rectangle>> read_all(const std::string& text) {
+  std::istringstream in(text);
+  instance_reader reader(in, "f");
+  std::vector<std::vector<rectangle>> blocks;
+  std::vector<rectangle> items;
+  while (reader.next(items)) blocks.push_back(items);
+  return blocks;
+}
+
+std::string error_of(const std::string& text) {
+  try {
+    read_all(text);
+  } catch (const error& e) {
+    return e.what();
+  }
+  return "(read without error)";
+}
+
+const std::string bare = "3.000000\t5.000000\t15.000000";  // without its line end
+const std::string good = bare + "\n";
+
+TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
+  const struct {
+    std::string text, message;
+  } cases[] = {
+      {"3.000000\t5.000000\n\n",
+       "f:1: expected 3 numbers separated by tabs, found 2: \"3.000000\\t5.000000\""},
+      {good + "\n" + line({3, 5, 15, 1}) + "\n",
+       "f:3: expected 3 numbers separated by tabs, found 4: "
+       "\"3.000000\\t5.000000\\t15.000000\\t1.000000\""},
+      {"3.000000\t\t15.000000\n\n",
+       "f:1: expected 3 numbers separated by single tabs, found an empty field: "
+       "\"3.000000\\t\\t15.000000\""},
+      {bare + "\t\n\n",  // a tab after the last number
+       "f:1: expected 3 numbers separated by tabs, found 4: \"3.000000\\t5.000000\\t15.000000\\t\""},
+      {"3.000000 5.000000 15.000000\n\n",
+       "f:1: space in the line (numbers are separated by tabs): \"3.000000 5.000000 15.000000\""},
+      {"3.0000000\t5.000000\t15.000000\n\n",
+       "f:1: number is not an integer written with \".000000\": \"3.0000000\""},
+      {"3.000000\t5.00000\t15.000000\n\n",
+       "f:1: number is not an integer written with \".000000\": \"5.00000\""},
+      {"3\t5.000000\t15.000000\n\n",
+       "f:1: number is not an integer written with \".000000\": \"3\""},
+      {"3.000000\t5.000000\t15.500000\n\n",
+       "f:1: number is not an integer written with \".000000\": \"15.500000\""},
+      {"-3.000000\t5.000000\t15.000000\n\n", "f:1: negative number: \"-3.000000\""},
+      {"+3.000000\t5.000000\t15.000000\n\n", "f:1: number with a plus sign: \"+3.000000\""},
+      {"03.000000\t5.000000\t15.000000\n\n", "f:1: number with a leading zero: \"03.000000\""},
+      {"0.000000\t00.000000\t0.000000\n\n", "f:1: number with a leading zero: \"00.000000\""},
+      {"2147483648.000000\t1.000000\t1.000000\n\n",
+       "f:1: number too large (more than 2147483647): \"2147483648.000000\""},
+      {"1.000000\t1.000000\t12345678901.000000\n\n",
+       "f:1: number too large (more than 2147483647): \"12345678901.000000\""},
+      {"abc\n\n", "f:1: not a number: \"abc\""},
+      {"1e3.000000\t5.000000\t15.000000\n\n", "f:1: not a number: \"1e3.000000\""},
+      {"\xef\xbb\xbf" + good + "\n", "f:1: not a number: \"\\xef\\xbb\\xbf3.000000\""},
+      {bare + "\r" + good + "\n",
+       "f:1: carriage return not followed by a line feed: "
+       "\"3.000000\\t5.000000\\t15.000000\\r3.000000\\t5.0\"..."},
+      {good + "\r\r\n", "f:2: carriage return not followed by a line feed: \"\\r\""},
+      {std::string("3.000000\t5\0.000000\t15.000000\n\n", 29),
+       "f:1: control character \"\\x00\" in the line: \"3.000000\\t5\\x00.000000\\t15.000000\""},
+      // A last line without its line end, as a killed run leaves it.
+      {"3.000000\t5.000000\t15.0", "f:1: file ends in the middle of a line: cut short?"},
+      {good + "\n" + good + "7.000000\t", "f:4: file ends in the middle of a line: cut short?"},
+      {good + bare + "\r",
+       "f:2: file ends in the middle of a line: cut short?"},
+      {good + "3.000000\t5x", "f:2: not a number: \"5x\""},  // not merely cut
+      {good, "f:2: file ends inside the block that starts on line 1: its empty line is missing "
+             "(cut short?)"},
+      {good + "\n" + good + good,
+       "f:5: file ends inside the block that starts on line 3: its empty line is missing "
+       "(cut short?)"},
+      {good + "\nextra\n", "f:3: not a number: \"extra\""},  // after the last block
+      {"\r\n\n" + bare + "\r\n\r\n3.000000\n\n",
+       "f:5: expected 3 numbers separated by tabs, found 1: \"3.000000\""},
+      // Longer than any line: refused without reading on.
+      {std::string(200000, '7') + "\n\n",
+       "f:1: number too large (more than 2147483647): \"" + std::string(40, '7') + "\"..."},
+      {bare + std::string(200000, ' ') + "\n\n",
+       "f:1: space in the line (numbers are separated by tabs): "
+       "\"3.000000\\t5.000000\\t15.000000" + std::string(13, ' ') + "\"..."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
+}
+
+TEST(InstanceReader, AcceptsWhatTheWriterWritesAndCrLf) {
+  EXPECT_TRUE(read_all("").empty());
+
+  // Every length of number, and the edges of the range.
+  const std::string text = "\n" + line({0, 1, 12}) + line({123, 1234, 12345}) +
+                           line({123456, 1234567, 12345678}) +
+                           line({123456789, 1000000000, 2147483647}) + "\n\n";
+  const std::vector<std::vector<rectangle>> expected = {
+      {},
+      {{12, 0, 1}, {12345, 123, 1234}, {12345678, 123456, 1234567},
+       {2147483647, 123456789, 1000000000}},
+      {}};
+  EXPECT_EQ(read_all(text), expected);
+
+  // CR LF on any line, mixed with LF.
+  std::string crlf;
+  int ends = 0;
+  for (char c : text) crlf += c == '\n' && ends++ % 2 == 0 ? "\r\n" : std::string(1, c);
+  ASSERT_NE(crlf.find("\r\n"), std::string::npos);
+  ASSERT_NE(crlf.find("0\n"), std::string::npos);
+  EXPECT_EQ(read_all(crlf), expected);
+}
+
+TEST(InstanceReader, TellsWhereEachBlockStarts) {
+  std::istringstream in("\n" + good + good + "\n\n" + good + "\n");
+  instance_reader reader(in, "f");
+  std::vector<rectangle> items{{1, 1, 1}};
+  std::vector<int64_t> starts;
+  while (reader.next(items)) starts.push_back(reader.block_line());
+  EXPECT_EQ(starts, (std::vector<int64_t>{1, 2, 5, 6}));
+  EXPECT_TRUE(items.empty());
+}
+
+TEST(InstanceReader, BoundsTheLinesOfABlock) {
+  std::string block;
+  for (int i = 0; i < MAXMOD; ++i) block += good;
+  EXPECT_EQ(read_all("\n" + block + "\n").size(), 2u);
+  EXPECT_EQ(error_of("\n" + block + good + "\n"),
+            "f:20002: block has more than 20000 item lines (it starts on line 2)");
+}
+
+TEST(InstanceReader, RefusesAStreamThatDidNotOpen) {
+  std::ifstream missing("/nonexistent/instances.txt");
+  EXPECT_THROW(instance_reader(missing, "instances.txt"), error);
+}
+
+// Each stored run, read back and written again line by line, gives the file.
+TEST(InstanceReader, ReadsBackEveryStoredRun) {
+  std::vector<std::filesystem::path> runs;
+  for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
+      if (entry.path().extension() == ext) runs.push_back(entry.path());
+    }
+  }
+  ASSERT_GE(runs.size(), 8u);
+  for (const auto& answers_file : runs) {
+    std::ifstream answers_in(answers_file);
+    std::stringstream answers;
+    answers << answers_in.rdbuf();
+    int instances = 0;
+    std::istringstream(answers.str()) >> instances;
+    testing::scratch_folder dir;
+    const int status = testing::run_with(answers.str(), dir.path()).status;
+    const std::string file = dir.read("instances.txt");
+
+    std::istringstream in(file);
+    instance_reader reader(in, "instances.txt");
+    std::string again;
+    std::vector<rectangle> items;
+    int blocks = 0;
+    while (reader.next(items)) {
+      for (const rectangle& r : items) again += line({r.length, r.width, r.area});
+      again += '\n';
+      ++blocks;
+    }
+    EXPECT_EQ(again, file) << answers_file;
+    if (status == 0) {
+      EXPECT_EQ(blocks, instances) << answers_file;
+    } else {  // a run that aborted keeps the blocks finished before
+      EXPECT_LT(blocks, instances) << answers_file;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sheetgen
