@@ -1,3 +1,215 @@
 #include "draw.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace sheetkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The worked example: a 10 x 10 object, bounds 0.1 and 0.2, two instances.
+run_info worked_run() {
+  run_info run;
+  run.object = {100, 10, 10};
+  sheetgen::run_parameters p;
+  p.no_instances = 2;
+  p.object = run.object;
+  p.no_items = 4;
+  p.minrelsize = 0.1f;
+  p.maxrelsize = 0.2f;
+  p.minarea = 10;
+  p.maxarea = 20;
+  p.no_defects = 2;
+  run.answers = p;
+  run.instance_file = "instances.txt";
+  run.defect_file = "defects.txt";
+  return run;
+}
+
+std::vector<instance> worked_instances() {
+  return {
+      {1, {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}}, {{7, 0, 10, 2}, {0, 6, 10, 7}}, 1, 1},
+      {2, {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}}, {{1, 0, 4, 2}, {0, 4, 10, 5}}, 6, 4}};
+}
+
+// A long thin object with more defects than are drawn one by one.
+std::vector<instance> big_instances(int32_t length, int32_t width, int n, int items, int defects) {
+  std::vector<instance> all;
+  uint32_t state = 12345;
+  auto next = [&](int32_t below) {
+    return static_cast<int32_t>((state = state * 1103515245u + 12345u) >> 8) % std::max(below, 1);
+  };
+  for (int i = 1; i <= n; ++i) {
+    instance in;
+    in.number = i;
+    for (int k = 0; k < items; ++k) {
+      const int32_t l = 1 + next(length / 10), w = 1 + next(width);
+      in.items.push_back({l * w, l, w});
+    }
+    for (int k = 0; k < defects; ++k) {
+      const int32_t l = 1 + next(length / 20), w = 1 + next(width / 4);
+      const int32_t x = next(length - l + 1), y = next(width - w + 1);
+      in.defects.push_back({x, y, x + l, y + w});
+    }
+    all.push_back(std::move(in));
+  }
+  return all;
+}
+
+instance_pass replay(const std::vector<instance>& all, int* passes = nullptr) {
+  return [&all, passes](const std::function<void(const instance&)>& visit) {
+    if (passes) ++*passes;
+    for (const auto& in : all) visit(in);
+  };
+}
+
+std::string read(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+double attribute(const std::string& element, const std::string& name) {
+  std::smatch m;
+  EXPECT_TRUE(std::regex_search(element, m, std::regex(" " + name + "=\"([-0-9.]+)\""))) << element;
+  return std::stod(m[1]);
+}
+
+class DrawTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::path(::testing::TempDir()) /
+          (std::string("draw_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+// Regenerate with SHEETKIT_UPDATE_GOLDEN=1 after a deliberate change, and look at it.
+TEST_F(DrawTest, WorkedExampleMatchesGoldenPicture) {
+  const auto all = worked_instances();
+  const auto written = draw(worked_run(), replay(all), {1, 1}, dir);
+  EXPECT_EQ(written, (std::vector<fs::path>{dir / "instance_1.svg", dir / "defects.svg",
+                                            dir / "items.svg"}));
+  const fs::path golden =
+      fs::path(__FILE__).parent_path() / "data" / "draw_worked_example_instance_1.svg";
+  if (std::getenv("SHEETKIT_UPDATE_GOLDEN"))
+    fs::copy_file(written[0], golden, fs::copy_options::overwrite_existing);
+  EXPECT_EQ(read(written[0]), read(golden));
+}
+
+TEST_F(DrawTest, RefusesUnknownInstancesBeforeWritingAnything) {
+  const auto all = worked_instances();
+  for (const int64_t n : {0, 3}) {
+    try {
+      draw(worked_run(), replay(all), {2, n}, dir);
+      ADD_FAILURE() << n;
+    } catch (const sheetgen::error& e) {
+      EXPECT_EQ(e.what(),
+                "Instance " + std::to_string(n) + " is not in the run: it has 2 instances!");
+    }
+    EXPECT_FALSE(fs::exists(dir));
+  }
+}
+
+TEST_F(DrawTest, ReportsWhatItCannotWrite) {
+  const auto all = worked_instances();
+  fs::create_directories(dir);
+  std::ofstream(dir / "file") << "x";
+  EXPECT_THROW(
+      {
+        try {
+          draw(worked_run(), replay(all), {}, dir / "file" / "pictures");
+        } catch (const sheetgen::error& e) {
+          EXPECT_EQ(e.what(), "Cannot create folder " + (dir / "file" / "pictures").string() + "!");
+          throw;
+        }
+      },
+      sheetgen::error);
+  fs::create_directories(dir / "items.svg");  // a folder where the file should go
+  try {
+    draw(worked_run(), replay(all), {2}, dir);
+    ADD_FAILURE();
+  } catch (const sheetgen::error& e) {
+    EXPECT_EQ(e.what(), "Cannot write file " + (dir / "items.svg").string() + "!");
+  }
+}
+
+// 60 instances x 100 defects: more than are drawn one by one, on a long thin
+// object; the files stay small and the object visible.
+TEST_F(DrawTest, BigRunStaysSmallAndVisible) {
+  run_info run;
+  run.object = {1000000, 20000, 50};
+  run.instance_file = "big.txt";
+  run.defect_file = "big_defects.txt";
+  const auto all = big_instances(20000, 50, 60, 400, 100);
+  int passes = 0;
+  const auto written = draw(run, replay(all, &passes), {60}, dir);
+  EXPECT_EQ(passes, 2);
+  for (const auto& f : written) EXPECT_LT(fs::file_size(f), 1u << 20) << f;
+  const std::string one = read(dir / "instance_60.svg");
+  std::smatch object;
+  ASSERT_TRUE(std::regex_search(one, object, std::regex("<rect class=\"o\"[^>]*>")));
+  EXPECT_EQ(attribute(object.str(), "width"), 800);
+  EXPECT_GE(attribute(object.str(), "height"), 100);
+  EXPECT_NE(read(dir / "defects.svg").find("cells"), std::string::npos);
+}
+
+// Defects over x in [0, 37) and y in [10, 40) of a 100 x 40 object: one cell
+// per unit, 8 px each; exactly the cells whose centres they cover are shaded.
+TEST_F(DrawTest, DensityGridShadesExactlyTheCoveredCells) {
+  run_info run;
+  run.object = {4000, 100, 40};
+  std::vector<instance> all(41);
+  for (int i = 0; i < 41; ++i) {
+    all[static_cast<std::size_t>(i)].number = i + 1;
+    all[static_cast<std::size_t>(i)].defects.assign(100, {0, 10, 37, 40});
+  }
+  draw(run, replay(all), {}, dir);
+  const std::string svg = read(dir / "defects.svg");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(svg, m, std::regex("<rect class=\"o\"[^>]*>")));
+  const double left = attribute(m.str(), "x"), top = attribute(m.str(), "y");
+  const std::regex cell("<rect class=\"q(\\d+)\"[^>]*>");
+  double lowest = top;
+  int rows = 0;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), cell); it != std::sregex_iterator();
+       ++it) {
+    const std::string r = it->str();
+    if (attribute(r, "width") == 12) continue;  // the legend's swatches
+    ++rows;
+    EXPECT_EQ((*it)[1], "15");
+    EXPECT_EQ(attribute(r, "x"), left);
+    EXPECT_EQ(attribute(r, "width"), 37 * 8);
+    lowest = std::max(lowest, attribute(r, "y") + attribute(r, "height"));
+  }
+  EXPECT_EQ(rows, 30);
+  EXPECT_EQ(lowest, top + 30 * 8);
+}
+
+TEST_F(DrawTest, EveryPictureIsWellFormedXml) {
+  if (std::system("xmllint --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xmllint is not installed";
+  run_info odd = worked_run();
+  odd.instance_file = "a&b<c>\"d'\xff\x01.txt";
+  const auto worked = worked_instances();
+  auto files = draw(odd, replay(worked), {1, 2}, dir / "odd");
+  EXPECT_NE(read(files[0]).find("a&amp;b&lt;c&gt;&quot;d&apos;\xEF\xBF\xBD\xEF\xBF\xBD.txt"),
+            std::string::npos);
+  run_info thin;
+  thin.object = {20000, 10000, 2};
+  const auto big = big_instances(10000, 2, 50, 200, 100);
+  for (const auto& f : draw(thin, replay(big), {1}, dir / "big")) files.push_back(f);
+  for (const auto& f : files)
+    EXPECT_EQ(std::system(("xmllint --noout '" + f.string() + "'").c_str()), 0) << f;
+}
+
+}  // namespace
+}  // namespace sheetkit
