@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "test_util.h"
@@ -211,6 +213,10 @@ INSTANTIATE_TEST_SUITE_P(
                    too_long},
         abort_case{"DefectFileNameEighty", "1 10 10 4 0.1 0.2 1 1 1 a.txt " + std::string(80, 'g'),
                    defectfile_q, too_long},
+        abort_case{"NamesCutAtNul", std::string("1 10 10 4 0.1 0.2 1 1 1 a\0x a\0y 5", 34),
+                   defectfile_q, "The defect file must differ from the instance file!"},
+        abort_case{"WordOf256", "1 " + std::string(256, '1'), length_q, not_number},
+        abort_case{"NameOf256", "1 10 10 4 0.1 0.2 0 " + std::string(256, 'f'), file_q, too_long},
         abort_case{"SameFileTwice", "1 10 10 4 0.1 0.2 1 1 1 out.txt ./out.txt 5", defectfile_q,
                    "The defect file must differ from the instance file!"}));
 
@@ -282,12 +288,103 @@ TEST(Run, RelativeBoundsInOtherNotations) {
     EXPECT_EQ(run_with(a.text(), dir.path()).status, 0) << bound;
     EXPECT_EQ(dir.read("instances.txt"), worked_instances) << bound;
   }
-  for (const char* bound : {"0.1.2", "--0.1", "0x", "1e", "0,1"}) {
+  for (const char* bound : {"0.1.2", "--0.1", "0x", "1e", "0,1", "0xinf", "0XNaN", "0x.p1"}) {
     scratch_folder dir;
     answers a;
     a.minrel = bound;
     EXPECT_TRUE(ends_with(run_with(a.text(), dir.path()).console, not_number)) << bound;
   }
+}
+
+// A stream that fails the way a folder or a closed descriptor does: its
+// buffer throws. After `good` bytes of answers.
+class failing_buffer : public std::streambuf {
+ public:
+  explicit failing_buffer(std::string good) : good_(std::move(good)) {
+    setg(good_.data(), good_.data(), good_.data() + good_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string good_;
+};
+
+// Never ends and never has whitespace.
+class endless_buffer : public std::streambuf {
+ protected:
+  int_type underflow() override {
+    setg(chunk_, chunk_, chunk_ + sizeof chunk_);
+    return '7';
+  }
+
+ private:
+  char chunk_[4096] = {};
+  int unused_ = (std::fill(std::begin(chunk_), std::end(chunk_), '7'), 0);
+};
+
+TEST(Run, InputThatFailsOrNeverEnds) {
+  scratch_folder dir;
+  failing_buffer none("");
+  std::istream in_none(&none);
+  std::ostringstream out;
+  EXPECT_EQ(run(in_none, out, dir.path()), 1);
+  EXPECT_TRUE(ends_with(out.str(), "to generate? Input is not a valid number!"));
+
+  // A read error at the closing prompt does not undo a completed run.
+  std::string text = answers().text();
+  failing_buffer after(text.substr(0, text.size() - 2));
+  std::istream in_after(&after);
+  EXPECT_EQ(run(in_after, out, dir.path()), 0);
+  EXPECT_TRUE(ends_with(dir.read("instances.txt"), line({2, 5, 10}) + "\n"));
+
+  endless_buffer sevens;
+  std::istream in_sevens(&sevens);
+  std::ostringstream out_sevens;
+  EXPECT_EQ(run(in_sevens, out_sevens, dir.path()), 1);
+  EXPECT_TRUE(ends_with(out_sevens.str(), "to generate? Input is not a valid number!"));
+}
+
+TEST(Run, NulBytesEndWordsAsInCStrings) {
+  scratch_folder dir;
+  answers a;
+  a.instances = 1;
+  std::string text = a.text();
+  text.replace(0, 1, std::string("1\0junk", 7));  // the number 1
+  EXPECT_EQ(run_with(text, dir.path()).status, 0);
+  const std::string written = dir.read("instances.txt");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5);
+
+  a.instancefile = "missing/x";
+  text = a.text();
+  text.replace(text.find("missing/x"), 9, std::string("missing/x\0abc", 13));
+  EXPECT_TRUE(ends_with(run_with(text, dir.path()).console, "Cannot write file missing/x!"));
+}
+
+TEST(Run, OneFileUnderTwoNames) {
+  namespace fs = std::filesystem;
+  scratch_folder dir;
+  dir.write("i.txt", "old");
+  fs::create_symlink("i.txt", dir / "sym.txt");
+  fs::create_hard_link(dir / "i.txt", dir / "hard.txt");
+  for (const std::string& other : {std::string("sym.txt"), std::string("hard.txt"),
+                                   (dir / "i.txt").string(), std::string("sub/../i.txt")}) {
+    fs::create_directories(dir / "sub");
+    const auto result =
+        run_with("1 10 10 4 0.1 0.2 1 1 1 i.txt " + other + " 5 0", dir.path());
+    EXPECT_TRUE(ends_with(result.console, "The defect file must differ from the instance file!"))
+        << other;
+    EXPECT_EQ(dir.read("i.txt"), "old") << other;
+  }
+  // A link to a file that does not exist yet: it is the instance file by
+  // the time the defects would be written.
+  fs::create_symlink("new.txt", dir / "later.txt");
+  const auto result = run_with("1 10 10 4 0.1 0.2 1 1 1 new.txt later.txt 5 0", dir.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(ends_with(result.console, "The defect file must differ from the instance file!"));
+  const std::string written = dir.read("new.txt");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5);  // complete and untouched
 }
 
 TEST(Run, FileNameOfSeventyNineCharacters) {

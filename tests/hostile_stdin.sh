@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The built program on standard inputs that in-process tests cannot make:
+# a folder, a closed descriptor, endless bytes; and on too little memory.
+# Usage: hostile_stdin.sh BINARY [--no-memory-limits]
+set -uo pipefail
+bin=$(realpath "$1")
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cd "$dir"
+failures=0
+
+# expect NAME STATUS TAIL: the last run's status and the end of its console.
+expect() {
+  if [ "$status" -ne "$2" ] || [ "$(tail -c ${#3} console.out)" != "$3" ]; then
+    echo "FAIL $1: status $status, console ends: $(tail -c 60 console.out)"
+    failures=$((failures + 1))
+  else
+    echo "ok   $1"
+  fi
+}
+
+not_number="to generate? Input is not a valid number!"
+timeout 2 "$bin" </tmp >console.out; status=$?
+expect "standard input is a folder" 1 "$not_number"
+timeout 2 "$bin" <&- >console.out; status=$?
+expect "standard input is closed" 1 "$not_number"
+timeout 2 "$bin" </dev/zero >console.out; status=$?
+expect "endless NUL bytes" 1 "$not_number"
+yes 7 | tr -d '\n' | timeout 2 "$bin" >console.out; status=$?
+expect "one endless word" 1 "$not_number"
+head -n 12 "$root/examples/worked_example.txt" | timeout 2 "$bin" >console.out; status=$?
+expect "input ends at the closing prompt" 0 "Enter a number to quit! "
+
+if [ "${2:-}" != --no-memory-limits ]; then
+  (ulimit -v 10000; "$bin" <"$root/examples/worked_example.txt" >console.out); status=$?
+  expect "worked example in 10000 KiB" 0 "Enter a number to quit! "
+  # Below that the run may fail, but only with a message (status 1), or
+  # the loader refuses to start it at all (127).
+  for kib in $(seq 4000 250 9750); do
+    (ulimit -v "$kib"; "$bin" <"$root/examples/worked_example.txt" >console.out 2>/dev/null); status=$?
+    if [ "$status" -eq 1 ]; then
+      expect "$kib KiB" 1 "Not enough memory!"
+    elif [ "$status" -ne 0 ] && [ "$status" -ne 127 ]; then
+      echo "FAIL $kib KiB: status $status"
+      failures=$((failures + 1))
+    fi
+  done
+fi
+[ "$failures" -eq 0 ]
