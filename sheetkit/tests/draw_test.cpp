@@ -162,6 +162,46 @@ TEST_F(DrawTest, BigRunStaysSmallAndVisible) {
   EXPECT_NE(read(dir / "defects.svg").find("cells"), std::string::npos);
 }
 
+// In a crowd of 300 defects each number sits inside its own defect and no two
+// numbers overlap.
+TEST_F(DrawTest, DefectNumbersStayInsideTheirDefectsAndApart) {
+  run_info run;
+  run.object = {960000, 1200, 800};
+  const auto all = big_instances(1200, 800, 1, 0, 300);
+  draw(run, replay(all), {1}, dir);
+  const std::string svg = read(dir / "instance_1.svg");
+  std::vector<std::string> defects;
+  const std::regex rect("<rect class=\"d\"[^>]*>");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), rect); it != std::sregex_iterator();
+       ++it)
+    defects.push_back(it->str());
+  ASSERT_EQ(defects.size(), 300u);
+  struct box {
+    double x0, y0, x1, y1;
+  };
+  std::vector<box> labels;
+  const std::regex number("<text class=\"n\"[^>]*>(\\d+)</text>");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), number); it != std::sregex_iterator();
+       ++it) {
+    const std::string t = it->str(), digits = (*it)[1];
+    const double size = attribute(t, "font-size"),
+                 half = 0.3 * size * static_cast<double>(digits.size());
+    const box l{attribute(t, "x") - half, attribute(t, "y") - 0.72 * size, attribute(t, "x") + half,
+                attribute(t, "y")};
+    const std::string& d = defects.at(std::stoul(digits) - 1);
+    EXPECT_GE(l.x0, attribute(d, "x")) << t;
+    EXPECT_LE(l.x1, attribute(d, "x") + attribute(d, "width")) << t;
+    EXPECT_GE(l.y0, attribute(d, "y")) << t;
+    EXPECT_LE(l.y1, attribute(d, "y") + attribute(d, "height")) << t;
+    for (const box& o : labels)
+      EXPECT_FALSE(l.x0 < o.x1 && o.x0 < l.x1 && l.y0 < o.y1 && o.y0 < l.y1) << t;
+    labels.push_back(l);
+  }
+  EXPECT_GT(labels.size(), 30u);
+  EXPECT_NE(svg.find("Numbers are shown on " + std::to_string(labels.size()) + " of 300 defects"),
+            std::string::npos);
+}
+
 // Defects over x in [0, 37) and y in [10, 40) of a 100 x 40 object: one cell
 // per unit, 8 px each; exactly the cells whose centres they cover are shaded.
 TEST_F(DrawTest, DensityGridShadesExactlyTheCoveredCells) {
