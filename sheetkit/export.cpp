@@ -1,1 +1,183 @@
 #include "export.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace sheetkit {
+
+namespace {
+
+void put(std::string& out, int64_t v) {
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+void put(std::string& out, int32_t v) { put(out, int64_t{v}); }
+
+// The shortest decimal that reads back to the same float; null for what
+// JSON cannot hold (the dialogue lets no such bound through).
+void put(std::string& out, float v) {
+  if (!std::isfinite(v)) {
+    out += "null";
+    return;
+  }
+  char text[32];
+  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+// One line of values separated by commas.
+template <typename... Values>
+void put_csv_line(std::string& out, Values... values) {
+  bool first = true;
+  ((out += first ? "" : ",", first = false, put(out, static_cast<int64_t>(values))), ...);
+  out += '\n';
+}
+
+// Closes a file left open by an error on the way.
+struct file_closer {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Binary mode: LF line ends on every platform.
+void write_file(const std::filesystem::path& path, const std::string& text) {
+  std::unique_ptr<std::FILE, file_closer> f(std::fopen(path.string().c_str(), "wb"));
+  const bool written = f && std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
+  if (!written || std::fclose(f.release()) != 0) {
+    throw sheetgen::error("Cannot write file " + path.string() + "!");
+  }
+}
+
+}  // namespace
+
+void export_packingsolver(const run_info& run, const instance_pass& pass,
+                          const std::filesystem::path& dir) {
+  std::string bins = "WIDTH,HEIGHT,COPIES\n";
+  put_csv_line(bins, run.object.length, run.object.width, 1);
+  std::string text;
+  pass([&](const instance& in) {
+    const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
+    std::error_code failed;
+    std::filesystem::create_directories(folder, failed);
+    if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
+
+    text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
+    for (const rectangle& item : in.items) put_csv_line(text, item.length, item.width, item.area, 1, 1);
+    write_file(folder / "items.csv", text);
+    write_file(folder / "bins.csv", bins);
+    text = "BIN,X,Y,WIDTH,HEIGHT\n";
+    for (const placed_defect& d : in.defects) {
+      put_csv_line(text, 0, d.x1, d.y1, int64_t{d.x2} - d.x1, int64_t{d.y2} - d.y1);
+    }
+    write_file(folder / "defects.csv", text);
+  });
+}
+
+namespace {
+
+// Writes the document through `flush`, which empties the buffer it is
+// given. The buffer goes out whenever it passes a MiB, so memory stays
+// small however many instances there are.
+template <typename Flush>
+void write_json(const run_info& run, const instance_pass& pass, Flush flush) {
+  constexpr std::size_t flush_at = std::size_t{1} << 20;
+  std::string out;
+  out += "{\"object\":{\"length\":";
+  put(out, run.object.length);
+  out += ",\"width\":";
+  put(out, run.object.width);
+  out += "},\n\"answers\":";
+  if (run.answers) {
+    const sheetgen::run_parameters& a = *run.answers;
+    out += "{\"instances\":";
+    put(out, a.no_instances);
+    out += ",\"items\":";
+    put(out, a.no_items);
+    out += ",\"minrelsize\":";
+    put(out, a.minrelsize);
+    out += ",\"maxrelsize\":";
+    put(out, a.maxrelsize);
+    out += ",\"minarea\":";
+    put(out, a.minarea);
+    out += ",\"maxarea\":";
+    put(out, a.maxarea);
+    out += ",\"defects\":[";
+    const int32_t defects = std::clamp(a.no_defects, 0, sheetgen::MAXDEF);
+    for (int32_t i = 0; i < defects; ++i) {
+      out += i == 0 ? "[" : ",[";
+      put(out, a.defects[static_cast<std::size_t>(i)].length);
+      out += ',';
+      put(out, a.defects[static_cast<std::size_t>(i)].width);
+      out += ']';
+    }
+    out += "],\"seed\":";
+    put(out, a.seed);
+    out += '}';
+  } else {
+    out += "null";
+  }
+  out += ",\n\"instances\":[\n";
+  bool first = true;
+  pass([&](const instance& in) {
+    out += first ? "{\"items\":[" : ",\n{\"items\":[";
+    first = false;
+    bool first_item = true;
+    for (const rectangle& item : in.items) {
+      out += first_item ? "[" : ",[";
+      first_item = false;
+      put(out, item.length);
+      out += ',';
+      put(out, item.width);
+      out += ',';
+      put(out, item.area);
+      out += ']';
+      if (out.size() >= flush_at) flush(out);
+    }
+    out += "],\"defects\":[";
+    bool first_defect = true;
+    for (const placed_defect& d : in.defects) {
+      out += first_defect ? "[" : ",[";
+      first_defect = false;
+      put(out, d.x1);
+      out += ',';
+      put(out, d.y1);
+      out += ',';
+      put(out, d.x2);
+      out += ',';
+      put(out, d.y2);
+      out += ']';
+    }
+    out += "]}";
+    if (out.size() >= flush_at) flush(out);
+  });
+  out += first ? "]}\n" : "\n]}\n";
+  flush(out);
+}
+
+}  // namespace
+
+void export_json(const run_info& run, const instance_pass& pass, std::ostream& out) {
+  const auto fail = [] { throw sheetgen::error("Cannot write the JSON document!"); };
+  write_json(run, pass, [&](std::string& text) {
+    if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) fail();
+    text.clear();
+  });
+  if (!out.flush()) fail();
+}
+
+void export_json(const run_info& run, const instance_pass& pass,
+                 const std::filesystem::path& file) {
+  const auto fail = [&] { throw sheetgen::error("Cannot write file " + file.string() + "!"); };
+  std::unique_ptr<std::FILE, file_closer> f(std::fopen(file.string().c_str(), "wb"));
+  if (!f) fail();
+  write_json(run, pass, [&](std::string& text) {
+    if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) fail();
+    text.clear();
+  });
+  if (std::fclose(f.release()) != 0) fail();
+}
+
+}  // namespace sheetkit

@@ -1,4 +1,47 @@
-// placeholder
+// A run in the forms other programs read: one folder per instance of CSV
+// files for PackingSolver's rectangle problem type, or one JSON document.
+// Both stream the instances, one at a time, so any run fits in memory.
 #ifndef SHEETKIT_EXPORT_H_
 #define SHEETKIT_EXPORT_H_
-#endif
+
+#include <filesystem>
+#include <ostream>
+
+#include "instance.h"
+
+namespace sheetkit {
+
+// Writes DIR/instance_N/ for every instance (N as numbered in the files,
+// 1-based, without leading zeros), creating the folders, each with
+//   items.csv    WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED: per item type its
+//                length, width, area, 1, 1 (nothing may be rotated);
+//   bins.csv     WIDTH,HEIGHT,COPIES: the object's length, width, 1;
+//   defects.csv  BIN,X,Y,WIDTH,HEIGHT: per defect 0, x1, y1, x2 - x1, y2 - y1;
+//                always written, only the header when there are no defects.
+// Header line first, commas, integers, LF line ends. Existing files of the
+// same names are replaced. Throws sheetgen::error "Cannot create folder
+// PATH!" or "Cannot write file PATH!" on failure.
+void export_packingsolver(const run_info& run, const instance_pass& pass,
+                          const std::filesystem::path& dir);
+
+// Writes one JSON document:
+//   {"object":{"length":L,"width":W},
+//    "answers":{"instances":..,"items":..,"minrelsize":..,"maxrelsize":..,
+//               "minarea":..,"maxarea":..,"defects":[[length,width],...],"seed":..} or null,
+//    "instances":[
+//     {"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]},
+//     ...]}
+// with one instance per line. The relative sizes appear as their shortest
+// decimal that reads back to the same single-precision value (0.1, not
+// 0.10000000149011612). Throws sheetgen::error "Cannot write the JSON
+// document!" when the stream fails.
+void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
+
+// The same into a file, created or replaced; "Cannot write file PATH!" on
+// failure.
+void export_json(const run_info& run, const instance_pass& pass,
+                 const std::filesystem::path& file);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_EXPORT_H_

@@ -1,3 +1,196 @@
 #include "export.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace sheetkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The README's worked example: 10 x 10, bounds 0.1 and 0.2, seed 19.
+run_info worked_run() {
+  run_info run;
+  run.object = {100, 10, 10};
+  sheetgen::run_parameters a;
+  a.no_instances = 2;
+  a.object = run.object;
+  a.no_items = 4;
+  a.minrelsize = 0.1f;
+  a.maxrelsize = 0.2f;
+  a.minarea = 10;
+  a.maxarea = 20;
+  a.no_defects = 2;
+  a.defects[0] = {6, 3, 2};
+  a.defects[1] = {10, 10, 1};
+  a.seed = 19;
+  run.answers = a;
+  return run;
+}
+
+std::vector<instance> worked_instances() {
+  instance a, b;
+  a.number = 1;
+  a.items = {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}};
+  a.defects = {{7, 0, 10, 2}, {0, 6, 10, 7}};
+  b.number = 2;
+  b.items = {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}};
+  b.defects = {{1, 0, 4, 2}, {0, 4, 10, 5}};
+  return {a, b};
+}
+
+instance_pass replay(const std::vector<instance>& instances) {
+  return [&instances](const auto& visit) {
+    for (const instance& in : instances) visit(in);
+  };
+}
+
+std::string read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A fresh folder of its own for each test.
+class ExportFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("sheetkit_export_" + std::to_string(std::random_device()()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+constexpr const char* worked_json =
+    "{\"object\":{\"length\":10,\"width\":10},\n"
+    "\"answers\":{\"instances\":2,\"items\":4,\"minrelsize\":0.1,\"maxrelsize\":0.2,"
+    "\"minarea\":10,\"maxarea\":20,\"defects\":[[3,2],[10,1]],\"seed\":19},\n"
+    "\"instances\":[\n"
+    "{\"items\":[[3,5,15],[2,8,16],[7,2,14],[8,2,16]],\"defects\":[[7,0,10,2],[0,6,10,7]]},\n"
+    "{\"items\":[[3,6,18],[7,2,14],[2,9,18],[2,5,10]],\"defects\":[[1,0,4,2],[0,4,10,5]]}\n"
+    "]}\n";
+
+TEST(ExportJson, WorkedExampleReadsBack) {
+  const auto instances = worked_instances();
+  std::ostringstream out;
+  export_json(worked_run(), replay(instances), out);
+  EXPECT_EQ(out.str(), worked_json);
+
+  const auto doc = nlohmann::json::parse(out.str());
+  EXPECT_EQ(doc["answers"]["minrelsize"].get<float>(), 0.1f);
+  EXPECT_EQ(doc["answers"]["maxrelsize"].get<float>(), 0.2f);
+  ASSERT_EQ(doc["instances"].size(), 2u);
+  EXPECT_EQ(doc["instances"][1]["items"][3], nlohmann::json({2, 5, 10}));
+  EXPECT_EQ(doc["instances"][1]["defects"][1], nlohmann::json({0, 4, 10, 5}));
+}
+
+TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
+  run_info run;
+  run.object = {6, 2, 3};
+  std::ostringstream none;
+  export_json(run, replay({}), none);
+  EXPECT_EQ(none.str(), "{\"object\":{\"length\":2,\"width\":3},\n\"answers\":null,\n\"instances\":[\n]}\n");
+  EXPECT_TRUE(nlohmann::json::parse(none.str())["instances"].empty());
+
+  std::vector<instance> empty(2);
+  std::ostringstream out;
+  export_json(run, replay(empty), out);
+  const auto doc = nlohmann::json::parse(out.str());
+  EXPECT_EQ(doc["instances"][1], nlohmann::json::parse(R"({"items":[],"defects":[]})"));
+
+  // A float whose shortest form needs all its digits still reads back.
+  run.answers.emplace();
+  run.answers->minrelsize = 0.123456789f;
+  std::ostringstream odd;
+  export_json(run, replay({}), odd);
+  EXPECT_EQ(nlohmann::json::parse(odd.str())["answers"]["minrelsize"].get<float>(), 0.123456789f);
+}
+
+TEST(ExportJson, LargeRunGoesOutInPieces) {
+  // Several MiB of items pass through the buffer more than once.
+  std::vector<instance> big(3);
+  for (int i = 0; i < 3; ++i) {
+    big[i].number = i + 1;
+    for (int32_t k = 0; k < 100000; ++k) big[i].items.push_back({k * 7, k, 7});
+  }
+  std::ostringstream out;
+  export_json(run_info{}, replay(big), out);
+  const auto doc = nlohmann::json::parse(out.str());
+  ASSERT_EQ(doc["instances"].size(), 3u);
+  EXPECT_EQ(doc["instances"][2]["items"].size(), 100000u);
+  EXPECT_EQ(doc["instances"][2]["items"][99999], nlohmann::json({99999, 7, 699993}));
+}
+
+TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
+  std::ostringstream broken;
+  broken.setstate(std::ios::badbit);
+  EXPECT_THROW(export_json(worked_run(), replay({}), broken), sheetgen::error);
+
+  const fs::path missing = dir_ / "no such folder" / "run.json";
+  try {
+    export_json(worked_run(), replay({}), missing);
+    ADD_FAILURE() << "no error";
+  } catch (const sheetgen::error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot write file " + missing.string() + "!");
+  }
+  const auto instances = worked_instances();
+  export_json(worked_run(), replay(instances), dir_ / "run.json");
+  EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+}
+
+TEST_F(ExportFolder, PackingSolverWorkedExample) {
+  const auto instances = worked_instances();
+  export_packingsolver(worked_run(), replay(instances), dir_ / "ps");
+  const fs::path one = dir_ / "ps" / "instance_1";
+  const fs::path two = dir_ / "ps" / "instance_2";
+  EXPECT_EQ(read(one / "items.csv"),
+            "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,1,1\n2,8,16,1,1\n7,2,14,1,1\n8,2,16,1,1\n");
+  EXPECT_EQ(read(one / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
+  EXPECT_EQ(read(one / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,7,0,3,2\n0,0,6,10,1\n");
+  EXPECT_EQ(read(two / "items.csv"),
+            "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,6,18,1,1\n7,2,14,1,1\n2,9,18,1,1\n2,5,10,1,1\n");
+  EXPECT_EQ(read(two / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
+  EXPECT_EQ(read(two / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,1,0,3,2\n0,0,4,10,1\n");
+}
+
+TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
+  std::vector<instance> plain(1);
+  plain[0].number = 12;
+  plain[0].items = {{6, 2, 3}};
+  export_packingsolver(run_info{}, replay(plain), dir_);
+  EXPECT_EQ(read(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
+  EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"), "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n2,3,6,1,1\n");
+
+  // The target is a file, not a folder.
+  std::ofstream(dir_ / "taken").put('x');
+  try {
+    export_packingsolver(run_info{}, replay(plain), dir_ / "taken");
+    ADD_FAILURE() << "no error";
+  } catch (const sheetgen::error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create folder " + (dir_ / "taken" / "instance_12").string() + "!");
+  }
+  // A file that cannot be opened for writing.
+  fs::create_directories(dir_ / "blocked" / "instance_12" / "bins.csv");
+  try {
+    export_packingsolver(run_info{}, replay(plain), dir_ / "blocked");
+    ADD_FAILURE() << "no error";
+  } catch (const sheetgen::error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() + "!");
+  }
+}
+
+}  // namespace
+}  // namespace sheetkit
