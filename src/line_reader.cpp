@@ -147,7 +147,7 @@ line_reader::line_reader(std::istream& in, std::string name, line_format format)
       name_(std::move(name)),
       format_(format),
       longest_(max_line(format.fields) + 2),
-      buffer_(new char[buffer_size + padding]()),
+      buffer_(new char[buffer_size + padding]),
       pos_(buffer_.get()),
       end_(buffer_.get()) {
   // A stream that failed to open would otherwise read as an empty file.
