@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "exact_float.h"
+
 namespace sheetgen {
 
 // Exact for |x| < 2^62.
