@@ -1,6 +1,7 @@
 // Measures how fast sheetgen writes item types, against the straightforward
-// way (fprintf("%f") per number) and against the disk (cat), and how much
-// memory a run holds. Run from the build folder:
+// way (fprintf("%f") per number) and against the disk (cat), how much
+// memory a run holds, and how fast the instance file is read back. Run from
+// the build folder:
 //   bench/sheetgen_bench           the reference case, 4 million items
 //   bench/sheetgen_bench --full    also the largest run, 400 million items
 //   bench/sheetgen_bench --smoke   everything once on a tiny run (CI)
@@ -17,8 +18,10 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "driver.h"
+#include <sheetgen/instance_file.h>
+#include <sheetgen/run.h>
 #include "reference_items.h"
 #include "test_util.h"
 
@@ -109,6 +112,22 @@ std::string machine() {
   return "unknown processor";
 }
 
+// Reads an instance file back as a check does, every line parsed; returns
+// the number of item lines.
+long long read_back(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<sheetgen::rectangle> items;
+  long long lines = 0;
+  try {
+    sheetgen::instance_reader reader(in, file.string());
+    while (reader.next(items)) lines += static_cast<long long>(items.size());
+  } catch (const sheetgen::error& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    std::exit(1);
+  }
+  return lines;
+}
+
 void report(const char* what, double secs, long long items) {
   std::printf("  %-44s %8.3f s  %8.2f M items/s\n", what, secs, items / secs / 1e6);
 }
@@ -157,6 +176,14 @@ int main(int argc, char** argv) {
               fs::file_size(file) / 1e6);
   std::printf("  %-44s %8.3f s\n", "cat copying that file", cat_time);
   std::printf("  %-44s %8.2f    (target: at most 3)\n", "sheetgen / cat", to_file / cat_time);
+  long long lines_read = 0;
+  const double read_time = best_of(repeats, [&] { lines_read = read_back(file); });
+  if (lines_read != reference.total()) {
+    std::fprintf(stderr, "read %lld item lines back, not %lld\n", lines_read, reference.total());
+    return 1;
+  }
+  std::printf("  %-44s %8.3f s  %8.2f M lines/s (target: at least 20)\n",
+              "instance_reader reading that file", read_time, lines_read / read_time / 1e6);
   fs::remove(file);
   fs::remove(copy);
 
