@@ -65,7 +65,8 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
-    for (const rectangle& item : in.items) put_csv_line(text, item.length, item.width, item.area, 1, 1);
+    for (const rectangle& item : in.items)
+      put_csv_line(text, item.length, item.width, item.area, 1, 1);
     write_file(folder / "items.csv", text);
     write_file(folder / "bins.csv", bins);
     text = "BIN,X,Y,WIDTH,HEIGHT\n";

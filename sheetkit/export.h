@@ -39,8 +39,7 @@ void export_json(const run_info& run, const instance_pass& pass, std::ostream& o
 
 // The same into a file, created or replaced; "Cannot write file PATH!" on
 // failure.
-void export_json(const run_info& run, const instance_pass& pass,
-                 const std::filesystem::path& file);
+void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
 
 }  // namespace sheetkit
 

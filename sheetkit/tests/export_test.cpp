@@ -100,7 +100,8 @@ TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   run.object = {6, 2, 3};
   std::ostringstream none;
   export_json(run, replay({}), none);
-  EXPECT_EQ(none.str(), "{\"object\":{\"length\":2,\"width\":3},\n\"answers\":null,\n\"instances\":[\n]}\n");
+  EXPECT_EQ(none.str(),
+            "{\"object\":{\"length\":2,\"width\":3},\n\"answers\":null,\n\"instances\":[\n]}\n");
   EXPECT_TRUE(nlohmann::json::parse(none.str())["instances"].empty());
 
   std::vector<instance> empty(2);
@@ -154,12 +155,14 @@ TEST_F(ExportFolder, PackingSolverWorkedExample) {
   export_packingsolver(worked_run(), replay(instances), dir_ / "ps");
   const fs::path one = dir_ / "ps" / "instance_1";
   const fs::path two = dir_ / "ps" / "instance_2";
-  EXPECT_EQ(read(one / "items.csv"),
-            "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,1,1\n2,8,16,1,1\n7,2,14,1,1\n8,2,16,1,1\n");
+  EXPECT_EQ(
+      read(one / "items.csv"),
+      "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,1,1\n2,8,16,1,1\n7,2,14,1,1\n8,2,16,1,1\n");
   EXPECT_EQ(read(one / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
   EXPECT_EQ(read(one / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,7,0,3,2\n0,0,6,10,1\n");
-  EXPECT_EQ(read(two / "items.csv"),
-            "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,6,18,1,1\n7,2,14,1,1\n2,9,18,1,1\n2,5,10,1,1\n");
+  EXPECT_EQ(
+      read(two / "items.csv"),
+      "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,6,18,1,1\n7,2,14,1,1\n2,9,18,1,1\n2,5,10,1,1\n");
   EXPECT_EQ(read(two / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
   EXPECT_EQ(read(two / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,1,0,3,2\n0,0,4,10,1\n");
 }
@@ -170,7 +173,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
   plain[0].items = {{6, 2, 3}};
   export_packingsolver(run_info{}, replay(plain), dir_);
   EXPECT_EQ(read(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
-  EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"), "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n2,3,6,1,1\n");
+  EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"),
+            "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n2,3,6,1,1\n");
 
   // The target is a file, not a folder.
   std::ofstream(dir_ / "taken").put('x');
@@ -187,8 +191,9 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     export_packingsolver(run_info{}, replay(plain), dir_ / "blocked");
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() + "!");
+    EXPECT_EQ(
+        std::string(e.what()),
+        "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() + "!");
   }
 }
 

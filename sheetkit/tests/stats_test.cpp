@@ -1,3 +1,263 @@
 #include "stats.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace sheetkit {
+namespace {
+
+using json = nlohmann::json;
+
+// The README's worked example: 10 x 10, bounds 0.1 and 0.2, seed 19.
+run_info worked_run() {
+  run_info run;
+  run.object = {100, 10, 10};
+  sheetgen::run_parameters a;
+  a.no_instances = 2;
+  a.object = run.object;
+  a.no_items = 4;
+  a.minrelsize = 0.1f;
+  a.maxrelsize = 0.2f;
+  a.minarea = 10;
+  a.maxarea = 20;
+  a.no_defects = 2;
+  a.defects[0] = {6, 3, 2};
+  a.defects[1] = {10, 10, 1};
+  a.seed = 19;
+  run.answers = a;
+  return run;
+}
+
+std::vector<instance> worked_instances() {
+  instance a, b;
+  a.number = 1;
+  a.items = {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}};
+  a.defects = {{7, 0, 10, 2}, {0, 6, 10, 7}};
+  b.number = 2;
+  b.items = {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}};
+  b.defects = {{1, 0, 4, 2}, {0, 4, 10, 5}};
+  return {a, b};
+}
+
+instance_pass replay(const std::vector<instance>& instances) {
+  return [&instances](const auto& visit) {
+    for (const instance& in : instances) visit(in);
+  };
+}
+
+// By hand: areas 10 14 14 15 16 16 18 18, lower median 15; ratios 2/9 1/4
+// 2/5 1/2 3/5 7/2 7/2 4, lower median 1/2; totals 61 and 60; each instance's
+// two defects are disjoint, 6 + 10 = 16 of 100. Instance 1's areas 14 15 16
+// 16 (median 15), instance 2's 10 14 18 18 (median 14).
+constexpr const char* worked_text = R"(object 10 x 10 (area 100), 2 instances, 8 item types
+area bounds 10 .. 20 (relative 0.1 .. 0.2)
+
+all item types                         min      median         max
+item area                               10          15          18
+item area / object area            10.000%     15.000%     18.000%
+length / width                      0.2222      0.5000      4.0000
+
+per instance                           min        mean         max
+item types                               4       4.000           4
+total item area                         60      60.500          61
+total item area / object area      60.000%     60.500%     61.000%
+defects                                  2       2.000           2
+defect coverage                    16.000%     16.000%     16.000%
+
+item types longer or wider than the object: 0
+item types with area outside the bounds: 0
+median: the lower of the two middle values when their number is even
+
+instance  item types    area min      median    area max  total area   defects    coverage
+       1           4          14          15          16     61.000%         2     16.000%
+       2           4          10          14          18     60.000%         2     16.000%
+)";
+
+constexpr const char* worked_json = R"({
+  "object": {"length": 10, "width": 10, "area": 100},
+  "bounds": {"minrelsize": 0.1, "maxrelsize": 0.2, "minarea": 10, "maxarea": 20},
+  "instances": 2,
+  "item_types": 8,
+  "median": "lower",
+  "item_area": {"min": 10, "median": 15, "max": 18},
+  "item_area_relative": {"min": 0.1, "median": 0.15, "max": 0.18},
+  "length_width_ratio": {"min": 0.2222222222222222, "median": 0.5, "max": 4.0},
+  "item_types_not_fitting": 0,
+  "item_types_outside_bounds": 0,
+  "item_types_per_instance": {"min": 4, "mean": 4.0, "max": 4},
+  "total_item_area": {"min": 60, "mean": 60.5, "max": 61},
+  "total_item_area_relative": {"min": 0.6, "mean": 0.605, "max": 0.61},
+  "defects_per_instance": {"min": 2, "mean": 2.0, "max": 2},
+  "covered_area": {"min": 16, "mean": 16.0, "max": 16},
+  "defect_coverage": {"min": 0.16, "mean": 0.16, "max": 0.16},
+  "per_instance": [
+    {"number": 1, "item_types": 4, "item_area": {"min": 14, "median": 15, "max": 16},
+     "total_item_area": 61, "total_item_area_relative": 0.61,
+     "defects": 2, "covered_area": 16, "defect_coverage": 0.16},
+    {"number": 2, "item_types": 4, "item_area": {"min": 10, "median": 14, "max": 18},
+     "total_item_area": 60, "total_item_area_relative": 0.6,
+     "defects": 2, "covered_area": 16, "defect_coverage": 0.16}
+  ]
+})";
+
+TEST(Stats, WorkedExample) {
+  const auto instances = worked_instances();
+  const run_stats s = compute_stats(worked_run(), replay(instances), true);
+  EXPECT_EQ(s.passes, 1);
+  std::ostringstream text;
+  write_text(text, s);
+  EXPECT_EQ(text.str(), worked_text);
+  // Compared as text, so that 4 and 4.0 differ: counts stay integers.
+  EXPECT_EQ(to_json(s).dump(), json::parse(worked_json).dump());
+
+  // Without per-instance figures, no per-instance part.
+  const run_stats brief = compute_stats(worked_run(), replay(instances), false);
+  std::ostringstream short_text;
+  write_text(short_text, brief);
+  const std::string full = worked_text;
+  EXPECT_EQ(short_text.str(), full.substr(0, full.find("\ninstance ")));
+  EXPECT_FALSE(to_json(brief).contains("per_instance"));
+}
+
+TEST(Stats, OddRunsAndDefectsBeyondTheObject) {
+  run_info run;
+  run.object = {200, 20, 10};  // no answers: no bounds
+  std::vector<instance> instances(3);
+  instances[0].number = 1;
+  // Longer than the object, wider, both, and one that fits.
+  instances[0].items = {{42, 21, 2}, {11, 1, 11}, {462, 21, 22}, {50, 10, 5}};
+  // Overlapping each other and reaching past the object's far corner: within
+  // it, x 15..20 by y 5..10 (25) and what x 18..20 by y 0..10 adds (10).
+  instances[0].defects = {{15, 5, 30, 40}, {18, 0, 25, 12}};
+  instances[1].number = 2;  // nothing at all
+  instances[2].number = 3;
+  instances[2].items = {{8, 4, 2}};
+  instances[2].defects = {{0, 0, 20, 10}, {0, 0, 20, 10}};
+
+  const run_stats s = compute_stats(run, replay(instances), true);
+  EXPECT_EQ(s.items_not_fitting, 3);
+  EXPECT_EQ(s.items, 5);
+  EXPECT_EQ(s.item_area.middle, 42);  // of 8 11 42 50 462
+  EXPECT_EQ(s.covered_area.min, 0);
+  EXPECT_EQ(s.covered_area.max, 200);
+  EXPECT_EQ(s.per_instance[0].covered_area, 35);
+  EXPECT_EQ(s.items_per_instance.min, 0);
+
+  const json j = to_json(s);
+  EXPECT_TRUE(j["bounds"].is_null());
+  EXPECT_TRUE(j["item_types_outside_bounds"].is_null());
+  EXPECT_DOUBLE_EQ(j["defect_coverage"]["mean"].get<double>(), (35.0 / 200 + 0 + 1) / 3);
+  EXPECT_TRUE(j["per_instance"][1]["item_area"]["median"].is_null());
+  std::ostringstream text;
+  write_text(text, s);
+  EXPECT_NE(text.str().find("       2           0           -           -           -      0.000%"),
+            std::string::npos)
+      << text.str();
+
+  // An empty run: every spread empty, nothing divides by zero.
+  const run_stats none = compute_stats(run, replay({}), false);
+  EXPECT_EQ(none.instances, 0);
+  const json e = to_json(none);
+  EXPECT_TRUE(e["item_area"]["median"].is_null());
+  EXPECT_TRUE(e["defect_coverage"]["mean"].is_null());
+  std::ostringstream empty_text;
+  write_text(empty_text, none);
+  EXPECT_NE(
+      empty_text.str().find("item area                                -           -           -"),
+      std::string::npos)
+      << empty_text.str();
+
+  // With bounds, the areas outside them are counted.
+  run_info bounded = worked_run();
+  bounded.object = run.object;
+  bounded.answers->minarea = 10;
+  bounded.answers->maxarea = 42;
+  EXPECT_EQ(compute_stats(bounded, replay(instances), false).items_outside_bounds, 3);
+}
+
+// Exact lower medians of what `instances` hold, by sorting.
+void expect_exact_medians(const std::vector<instance>& instances, const run_stats& s) {
+  std::vector<int64_t> areas;
+  std::vector<double> ratios;
+  for (const instance& in : instances) {
+    for (const rectangle& r : in.items) {
+      areas.push_back(r.area);
+      ratios.push_back(static_cast<double>(r.length) / r.width);
+    }
+  }
+  std::sort(areas.begin(), areas.end());
+  std::sort(ratios.begin(), ratios.end());
+  EXPECT_EQ(s.item_area.middle, areas[(areas.size() - 1) / 2]);
+  EXPECT_EQ(s.ratio.middle, ratios[(ratios.size() - 1) / 2]);
+  EXPECT_EQ(s.item_area.min, areas.front());
+  EXPECT_EQ(s.ratio.max, ratios.back());
+}
+
+// More item types than are kept in memory, so the run is read again.
+TEST(Stats, MediansOfLargeRunsAreExact) {
+  std::mt19937 random(11);
+  const auto runs_of = [&](auto make_item) {
+    std::vector<instance> instances(150);
+    for (instance& in : instances) {
+      for (int k = 0; k < 2000; ++k) in.items.push_back(make_item());
+    }
+    return instances;
+  };
+  run_info run;
+  run.object = {2000000000, 50000, 40000};
+
+  // Areas crowded into one 16-bit bucket, ratios into a cluster of
+  // near-equal fractions, so that both are narrowed down digit by digit.
+  const auto crowded = runs_of([&] {
+    const int32_t area = static_cast<int32_t>(random() % 65536);
+    if (random() % 100 < 45) return rectangle{area, 7, 7};
+    const auto w = static_cast<int32_t>((1 << 20) + random() % 65536);
+    return rectangle{area, w - 1, w};
+  });
+  const run_stats a = compute_stats(run, replay(crowded), false);
+  EXPECT_EQ(a.passes, 4);
+  expect_exact_medians(crowded, a);
+
+  // Areas spread over 31 bits; most items square, so the median ratio is
+  // exactly 1 however many there are.
+  const auto squares = runs_of([&] {
+    const auto area = static_cast<int32_t>(random() >> 1);
+    const auto pick = random() % 10;
+    return pick < 6   ? rectangle{area, 3, 3}
+           : pick < 8 ? rectangle{area, 1, 3}
+                      : rectangle{area, 5, 1};
+  });
+  const run_stats b = compute_stats(run, replay(squares), false);
+  EXPECT_EQ(b.passes, 2);
+  EXPECT_EQ(b.ratio.middle, 1.0);
+  expect_exact_medians(squares, b);
+
+  // The median is the first value of its bucket: the rank equals the count
+  // of everything below.
+  std::vector<instance> split(1);
+  split[0].items.assign(100000, rectangle{3, 1, 3});
+  split[0].items.insert(split[0].items.end(), 100001, rectangle{70000, 14000, 5});
+  const run_stats c = compute_stats(run, replay(split), false);
+  EXPECT_EQ(c.item_area.middle, 70000);
+  EXPECT_EQ(c.ratio.middle, 2800.0);
+}
+
+TEST(Stats, RunThatChangesBetweenPassesIsAnError) {
+  std::vector<instance> instances(1);
+  for (int32_t k = 0; k < 300000; ++k) instances[0].items.push_back({k, 1, 1});
+  int passes = 0;
+  const instance_pass shrinking = [&](const auto& visit) {
+    // One item among the candidates for the median goes missing.
+    if (++passes == 2) instances[0].items.erase(instances[0].items.begin() + 150000);
+    visit(instances[0]);
+  };
+  EXPECT_THROW(compute_stats(run_info{}, shrinking, false), sheetgen::error);
+}
+
+}  // namespace
+}  // namespace sheetkit
