@@ -4,8 +4,12 @@
 
 namespace sheetgen {
 
+namespace {
+constexpr line_format defect_lines{4, MAXDEF, "defect"};
+}  // namespace
+
 defect_reader::defect_reader(std::istream& in, std::string name)
-    : lines_(std::make_unique<line_reader>(in, std::move(name), line_format{4, MAXDEF, "defect"})) {}
+    : lines_(std::make_unique<line_reader>(in, std::move(name), defect_lines)) {}
 
 defect_reader::~defect_reader() = default;
 defect_reader::defect_reader(defect_reader&&) noexcept = default;

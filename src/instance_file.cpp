@@ -4,8 +4,12 @@
 
 namespace sheetgen {
 
+namespace {
+constexpr line_format item_lines{3, MAXMOD, "item"};
+}  // namespace
+
 instance_reader::instance_reader(std::istream& in, std::string name)
-    : lines_(std::make_unique<line_reader>(in, std::move(name), line_format{3, MAXMOD, "item"})) {}
+    : lines_(std::make_unique<line_reader>(in, std::move(name), item_lines)) {}
 
 instance_reader::~instance_reader() = default;
 instance_reader::instance_reader(instance_reader&&) noexcept = default;

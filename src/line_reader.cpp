@@ -11,11 +11,12 @@ namespace sheetgen {
 
 namespace {
 
-// Large reads for speed, fixed for bounded memory. Each refill keeps the
-// rest of the current line, so a line must fit several times over.
+// Large reads for speed, a fixed size for bounded memory. A refill moves
+// the unread rest to the front, so the longest line always fits.
 constexpr std::size_t buffer_size = std::size_t{64} << 10;
 // Zeros after the data: the line parser may look up to 8 bytes past the
-// data's end, and a zero ends a number and any line without an error.
+// data's end, and a zero is neither a digit nor a line end, so a line that
+// runs into it is refused like any other wrong byte.
 constexpr std::size_t padding = 8;
 
 constexpr int32_t largest = 2147483647;
@@ -26,22 +27,21 @@ std::string quote(std::string_view text) {
   constexpr std::size_t shown = 40;
   std::string out = "\"";
   for (const char c : text.substr(0, shown)) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      default: {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u >= 0x7f) {
-          constexpr char hex[] = "0123456789abcdef";
-          out += "\\x";
-          out += hex[u >> 4];
-          out += hex[u & 15];
-        } else {
-          out += c;
-        }
-      }
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u >= 0x7f) {
+      constexpr char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
     }
   }
   out += '"';
@@ -49,19 +49,17 @@ std::string quote(std::string_view text) {
   return out;
 }
 
-// Why `token` is not a number as output_file writes it ("12.000000");
+// Why `token` is not a number as the writer writes it ("12.000000");
 // empty if it is one. With `prefix`, only whether it can begin one.
 std::string number_problem(std::string_view token, bool prefix) {
   if (token.size() >= 2 && is_digit(token[1])) {
     if (token[0] == '-') return "negative number: " + quote(token);
     if (token[0] == '+') return "number with a plus sign: " + quote(token);
   }
-  const std::size_t digits =
-      std::find_if_not(token.begin(), token.end(), is_digit) - token.begin();
+  const std::size_t digits = std::find_if_not(token.begin(), token.end(), is_digit) - token.begin();
   const std::string_view rest = token.substr(digits);
   if (digits == 0) return prefix && token.empty() ? "" : "not a number: " + quote(token);
-  if (!rest.empty() &&
-      (rest[0] != '.' || !std::all_of(rest.begin() + 1, rest.end(), is_digit))) {
+  if (!rest.empty() && (rest[0] != '.' || !std::all_of(rest.begin() + 1, rest.end(), is_digit))) {
     return "not a number: " + quote(token);
   }
   constexpr std::string_view decimals = ".000000";
@@ -70,21 +68,21 @@ std::string number_problem(std::string_view token, bool prefix) {
   }
   if (digits > 1 && token[0] == '0') return "number with a leading zero: " + quote(token);
   int64_t value = 0;
-  for (std::size_t i = 0; i < digits && value <= largest; ++i) value = value * 10 + (token[i] - '0');
+  for (std::size_t i = 0; i < digits && value <= largest; ++i)
+    value = value * 10 + (token[i] - '0');
   if (value > largest) return "number too large (more than 2147483647): " + quote(token);
   return "";
 }
 
 // Why `line` (without its line end) is not a line of `fields` numbers as
-// output_file writes it; empty if it is one. With `cut`, the line's end is
+// the writer writes it; empty if it is one. With `cut`, the line's end is
 // missing, and only whether it can begin such a line counts.
 std::string line_problem(std::string_view line, int fields, bool cut) {
   for (const char c : line) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\r') return "carriage return not followed by a line feed: " + quote(line);
     if ((u < 0x20 && c != '\t') || u == 0x7f) {
-      return "control character " + quote(std::string_view(&c, 1)) + " in the line: " +
-             quote(line);
+      return "control character " + quote(std::string_view(&c, 1)) + " in the line: " + quote(line);
     }
   }
   if (line.find(' ') != std::string_view::npos) {
@@ -197,7 +195,7 @@ line_reader::result line_reader::next(int32_t* out) {
   return result::numbers;
 }
 
-// Exactly what output_file writes, in one pass over the line: digits
+// Exactly what the writer writes, in one pass over the line: digits
 // without a leading zero, ".000000", a tab or the line's end. Anything else
 // returns false, and fail_line finds out what it was. Numbers are taken
 // eight bytes at a time: their lengths vary too much for a byte loop's

@@ -1,7 +1,7 @@
 // Reads the instance and the defect file back: blocks of lines of
 // "N.000000" numbers separated by tabs, each block ending in an empty line.
-// It accepts what output_file writes and nothing else, except that any line
-// may end in CR LF instead of LF (each line on its own, so mixed files pass).
+// It accepts what sheetgen writes and nothing else, except that any line may
+// end in CR LF instead of LF (each line on its own, so mixed files pass).
 #ifndef SHEETGEN_LINE_READER_H_
 #define SHEETGEN_LINE_READER_H_
 
@@ -16,9 +16,9 @@ namespace sheetgen {
 
 // The shape of one kind of file.
 struct line_format {
-  int fields;           // numbers per line
-  int32_t max_lines;    // most lines in one block
-  const char* noun;     // what a line holds, for messages: "item", "defect"
+  int fields;         // numbers per line
+  int32_t max_lines;  // most lines in one block
+  const char* noun;   // what a line holds, for messages: "item", "defect"
 };
 
 class line_reader {
@@ -37,7 +37,8 @@ class line_reader {
   // The line of the first line of the block being read or last read.
   int64_t block_line() const { return block_line_; }
 
-  // Longest line output_file writes with `fields` numbers, without its end.
+  // Longest line sheetgen writes with `fields` numbers, without its end:
+  // each number at most 10 digits and ".000000", tabs between them.
   static constexpr std::size_t max_line(int fields) {
     return static_cast<std::size_t>(fields) * (10 + 7) + static_cast<std::size_t>(fields) - 1;
   }

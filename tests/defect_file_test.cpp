@@ -42,7 +42,8 @@ TEST(DefectReader, RefusesWhatTheWriterNeverWrites) {
     std::string text, message;
   } cases[] = {
       {line({7, 0, 10}) + "\n",  // an instance file's line
-       "d.txt:1: expected 4 numbers separated by tabs, found 3: \"7.000000\\t0.000000\\t10.000000\""},
+       "d.txt:1: expected 4 numbers separated by tabs, found 3: "
+       "\"7.000000\\t0.000000\\t10.000000\""},
       {good + line({7, 0, 10, 2, 1}) + "\n",
        "d.txt:2: expected 4 numbers separated by tabs, found 5: "
        "\"7.000000\\t0.000000\\t10.000000\\t2.000000\\t1.0\"..."},
@@ -52,8 +53,9 @@ TEST(DefectReader, RefusesWhatTheWriterNeverWrites) {
        "\"7.000000\\t0.000000\\t10.000000\\t2.000000 \""},
       {"\n" + good + "7.000000\t0.000000\t10.000000\t2.0000",
        "d.txt:3: file ends in the middle of a line: cut short?"},
-      {"\n" + good, "d.txt:3: file ends inside the block that starts on line 2: its empty line is "
-                    "missing (cut short?)"},
+      {"\n" + good,
+       "d.txt:3: file ends inside the block that starts on line 2: its empty line is "
+       "missing (cut short?)"},
   };
   for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
 }
@@ -79,8 +81,8 @@ TEST(DefectReader, BoundsTheLinesOfABlock) {
 TEST(DefectReader, ReadsBackEveryStoredRun) {
   int files = 0;
   for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
       if (entry.path().extension() != ext) continue;
       std::ifstream answers_in(entry.path());
       std::stringstream answers;

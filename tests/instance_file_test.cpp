@@ -50,7 +50,8 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
        "f:1: expected 3 numbers separated by single tabs, found an empty field: "
        "\"3.000000\\t\\t15.000000\""},
       {bare + "\t\n\n",  // a tab after the last number
-       "f:1: expected 3 numbers separated by tabs, found 4: \"3.000000\\t5.000000\\t15.000000\\t\""},
+       "f:1: expected 3 numbers separated by tabs, found 4: "
+       "\"3.000000\\t5.000000\\t15.000000\\t\""},
       {"3.000000 5.000000 15.000000\n\n",
        "f:1: space in the line (numbers are separated by tabs): \"3.000000 5.000000 15.000000\""},
       {"3.0000000\t5.000000\t15.000000\n\n",
@@ -81,11 +82,11 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
       // A last line without its line end, as a killed run leaves it.
       {"3.000000\t5.000000\t15.0", "f:1: file ends in the middle of a line: cut short?"},
       {good + "\n" + good + "7.000000\t", "f:4: file ends in the middle of a line: cut short?"},
-      {good + bare + "\r",
-       "f:2: file ends in the middle of a line: cut short?"},
+      {good + bare + "\r", "f:2: file ends in the middle of a line: cut short?"},
       {good + "3.000000\t5x", "f:2: not a number: \"5x\""},  // not merely cut
-      {good, "f:2: file ends inside the block that starts on line 1: its empty line is missing "
-             "(cut short?)"},
+      {good,
+       "f:2: file ends inside the block that starts on line 1: its empty line is missing "
+       "(cut short?)"},
       {good + "\n" + good + good,
        "f:5: file ends inside the block that starts on line 3: its empty line is missing "
        "(cut short?)"},
@@ -97,7 +98,8 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
        "f:1: number too large (more than 2147483647): \"" + std::string(40, '7') + "\"..."},
       {bare + std::string(200000, ' ') + "\n\n",
        "f:1: space in the line (numbers are separated by tabs): "
-       "\"3.000000\\t5.000000\\t15.000000" + std::string(13, ' ') + "\"..."},
+       "\"3.000000\\t5.000000\\t15.000000" +
+           std::string(13, ' ') + "\"..."},
   };
   for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
 }
@@ -109,11 +111,12 @@ TEST(InstanceReader, AcceptsWhatTheWriterWritesAndCrLf) {
   const std::string text = "\n" + line({0, 1, 12}) + line({123, 1234, 12345}) +
                            line({123456, 1234567, 12345678}) +
                            line({123456789, 1000000000, 2147483647}) + "\n\n";
-  const std::vector<std::vector<rectangle>> expected = {
-      {},
-      {{12, 0, 1}, {12345, 123, 1234}, {12345678, 123456, 1234567},
-       {2147483647, 123456789, 1000000000}},
-      {}};
+  const std::vector<std::vector<rectangle>> expected = {{},
+                                                        {{12, 0, 1},
+                                                         {12345, 123, 1234},
+                                                         {12345678, 123456, 1234567},
+                                                         {2147483647, 123456789, 1000000000}},
+                                                        {}};
   EXPECT_EQ(read_all(text), expected);
 
   // CR LF on any line, mixed with LF.
@@ -152,8 +155,8 @@ TEST(InstanceReader, RefusesAStreamThatDidNotOpen) {
 TEST(InstanceReader, ReadsBackEveryStoredRun) {
   std::vector<std::filesystem::path> runs;
   for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
       if (entry.path().extension() == ext) runs.push_back(entry.path());
     }
   }
