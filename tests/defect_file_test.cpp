@@ -1,11 +1,9 @@
 // Reading the defect file back. It shares its line reader with the
-// instance file, whose tests go through the number forms; these hold the
-// four-number lines, the defect block limit and real defect files.
+// instance file, whose tests go through the number forms and read the
+// stored runs back; these hold the four-number lines and the block limit.
 #include <gtest/gtest.h>
 #include <sheetgen/defect_file.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,42 +72,6 @@ TEST(DefectReader, BoundsTheLinesOfABlock) {
   EXPECT_EQ(read_all(block + "\n").size(), 1u);
   EXPECT_EQ(error_of(block + good + "\n"),
             "d.txt:1001: block has more than 1000 defect lines (it starts on line 1)");
-}
-
-// Each stored run with defects, read back and written again line by line,
-// gives the file, with one block per instance.
-TEST(DefectReader, ReadsBackEveryStoredRun) {
-  int files = 0;
-  for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
-      if (entry.path().extension() != ext) continue;
-      std::ifstream answers_in(entry.path());
-      std::stringstream answers;
-      answers << answers_in.rdbuf();
-      int instances = 0;
-      std::istringstream(answers.str()) >> instances;
-      testing::scratch_folder dir;
-      testing::run_with(answers.str(), dir.path());
-      if (!dir.has("defects.txt")) continue;
-      ++files;
-      const std::string file = dir.read("defects.txt");
-
-      std::istringstream in(file);
-      defect_reader reader(in, "defects.txt");
-      std::string again;
-      std::vector<placed_defect> defects;
-      int blocks = 0;
-      while (reader.next(defects)) {
-        for (const placed_defect& d : defects) again += line({d.x1, d.y1, d.x2, d.y2});
-        again += '\n';
-        ++blocks;
-      }
-      EXPECT_EQ(again, file) << entry.path();
-      EXPECT_EQ(blocks, instances) << entry.path();
-    }
-  }
-  EXPECT_GE(files, 5);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
-// Reading the instance file back: exactly what the writer writes passes,
-// anything else stops at its line with a message that says what is wrong.
+// Reading the files back: exactly what the writer writes passes, anything
+// else stops at its line with a message that says what is wrong. The line
+// forms are tried here on the instance file; both readers share them.
 #include <gtest/gtest.h>
+#include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_util.h"
@@ -104,38 +107,28 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
   for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
 }
 
-TEST(InstanceReader, AcceptsWhatTheWriterWritesAndCrLf) {
+TEST(InstanceReader, AcceptsWhatTheWriterWritesWithLfOrCrLf) {
   EXPECT_TRUE(read_all("").empty());
 
-  // Every length of number, and the edges of the range.
-  const std::string text = "\n" + line({0, 1, 12}) + line({123, 1234, 12345}) +
-                           line({123456, 1234567, 12345678}) +
-                           line({123456789, 1000000000, 2147483647}) + "\n\n";
-  const std::vector<std::vector<rectangle>> expected = {{},
-                                                        {{12, 0, 1},
-                                                         {12345, 123, 1234},
-                                                         {12345678, 123456, 1234567},
-                                                         {2147483647, 123456789, 1000000000}},
-                                                        {}};
-  EXPECT_EQ(read_all(text), expected);
-
-  // CR LF on any line, mixed with LF.
-  std::string crlf;
-  int ends = 0;
-  for (char c : text) crlf += c == '\n' && ends++ % 2 == 0 ? "\r\n" : std::string(1, c);
-  ASSERT_NE(crlf.find("\r\n"), std::string::npos);
-  ASSERT_NE(crlf.find("0\n"), std::string::npos);
-  EXPECT_EQ(read_all(crlf), expected);
-}
-
-TEST(InstanceReader, TellsWhereEachBlockStarts) {
-  std::istringstream in("\n" + good + good + "\n\n" + good + "\n");
+  // Numbers of every length and at the range's edges; line ends mixed.
+  std::istringstream in("\n" + line({0, 1, 12}) + line({123, 1234, 12345}) + "\r\n" +
+                        "123456.000000\t1234567.000000\t12345678.000000\r\n" +
+                        line({123456789, 1000000000, 2147483647}) + "\n\r\n");
   instance_reader reader(in, "f");
-  std::vector<rectangle> items{{1, 1, 1}};
+  std::vector<rectangle> items{{1, 1, 1}};  // emptied by next
+  std::vector<std::vector<rectangle>> blocks;
   std::vector<int64_t> starts;
-  while (reader.next(items)) starts.push_back(reader.block_line());
-  EXPECT_EQ(starts, (std::vector<int64_t>{1, 2, 5, 6}));
-  EXPECT_TRUE(items.empty());
+  while (reader.next(items)) {
+    blocks.push_back(items);
+    starts.push_back(reader.block_line());
+  }
+  const std::vector<std::vector<rectangle>> expected = {
+      {},
+      {{12, 0, 1}, {12345, 123, 1234}},
+      {{12345678, 123456, 1234567}, {2147483647, 123456789, 1000000000}},
+      {}};
+  EXPECT_EQ(blocks, expected);
+  EXPECT_EQ(starts, (std::vector<int64_t>{1, 2, 5, 8}));
 }
 
 TEST(InstanceReader, BoundsTheLinesOfABlock) {
@@ -151,43 +144,63 @@ TEST(InstanceReader, RefusesAStreamThatDidNotOpen) {
   EXPECT_THROW(instance_reader(missing, "instances.txt"), error);
 }
 
-// Each stored run, read back and written again line by line, gives the file.
-TEST(InstanceReader, ReadsBackEveryStoredRun) {
-  std::vector<std::filesystem::path> runs;
+// Reads `file` and writes its blocks again as the writer would; returns the
+// text and the number of blocks.
+template <typename Reader, typename Value, typename ToLine>
+std::pair<std::string, int> rewrite(const std::string& file, ToLine to_line) {
+  std::istringstream in(file);
+  Reader reader(in, "file");
+  std::vector<Value> block;
+  std::pair<std::string, int> out;
+  for (; reader.next(block); ++out.second) {
+    for (const Value& v : block) out.first += to_line(v);
+    out.first += '\n';
+  }
+  return out;
+}
+
+// Each stored run's files, read back and written again, are the same bytes,
+// with one block per instance.
+TEST(FileReaders, ReadBackEveryStoredRun) {
+  int runs = 0;
+  int defect_files = 0;
   for (const auto& [folder, ext] : {std::pair{"examples", ".txt"}, {"tests/data", ".answers"}}) {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(SHEETGEN_SOURCE_DIR) / folder)) {
-      if (entry.path().extension() == ext) runs.push_back(entry.path());
-    }
-  }
-  ASSERT_GE(runs.size(), 8u);
-  for (const auto& answers_file : runs) {
-    std::ifstream answers_in(answers_file);
-    std::stringstream answers;
-    answers << answers_in.rdbuf();
-    int instances = 0;
-    std::istringstream(answers.str()) >> instances;
-    testing::scratch_folder dir;
-    const int status = testing::run_with(answers.str(), dir.path()).status;
-    const std::string file = dir.read("instances.txt");
+      if (entry.path().extension() != ext) continue;
+      ++runs;
+      std::ifstream answers_in(entry.path());
+      std::stringstream answers;
+      answers << answers_in.rdbuf();
+      int instances = 0;
+      answers >> instances;
+      testing::scratch_folder dir;
+      const int status = testing::run_with(answers.str(), dir.path()).status;
 
-    std::istringstream in(file);
-    instance_reader reader(in, "instances.txt");
-    std::string again;
-    std::vector<rectangle> items;
-    int blocks = 0;
-    while (reader.next(items)) {
-      for (const rectangle& r : items) again += line({r.length, r.width, r.area});
-      again += '\n';
-      ++blocks;
-    }
-    EXPECT_EQ(again, file) << answers_file;
-    if (status == 0) {
-      EXPECT_EQ(blocks, instances) << answers_file;
-    } else {  // a run that aborted keeps the blocks finished before
-      EXPECT_LT(blocks, instances) << answers_file;
+      const std::string items = dir.read("instances.txt");
+      const auto [items_again, item_blocks] =
+          rewrite<instance_reader, rectangle>(items, [](const rectangle& r) {
+            return line({r.length, r.width, r.area});
+          });
+      EXPECT_EQ(items_again, items) << entry.path();
+      if (status == 0) {
+        EXPECT_EQ(item_blocks, instances) << entry.path();
+      } else {  // an aborted run keeps the blocks finished before
+        EXPECT_LT(item_blocks, instances) << entry.path();
+      }
+      if (!dir.has("defects.txt")) continue;
+      ++defect_files;
+      const std::string defects = dir.read("defects.txt");
+      const auto [defects_again, defect_blocks] =
+          rewrite<defect_reader, placed_defect>(defects, [](const placed_defect& d) {
+            return line({d.x1, d.y1, d.x2, d.y2});
+          });
+      EXPECT_EQ(defects_again, defects) << entry.path();
+      EXPECT_EQ(defect_blocks, instances) << entry.path();
     }
   }
+  EXPECT_GE(runs, 8);
+  EXPECT_GE(defect_files, 5);
 }
 
 }  // namespace
