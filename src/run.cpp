@@ -1,9 +1,11 @@
+#include <sheetgen/defect_file.h>
 #include <sheetgen/generator.h>
+#include <sheetgen/instance_file.h>
 #include <sheetgen/parameters.h>
 #include <sheetgen/run.h>
 
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -12,7 +14,6 @@
 
 #include "console.h"
 #include "dialogue.h"
-#include "file_writers.h"
 #include "output_file.h"
 
 namespace sheetgen {
@@ -41,18 +42,46 @@ int abort_run(console& con, const char* message) {
   return 1;
 }
 
-void write_files(const run_parameters& answers, const std::filesystem::path& folder) {
+// Passes progress on when someone listens, and says when generation has
+// ended however it ends, so that a progress line is gone before the closing
+// prompt or a message.
+class progress_report {
+ public:
+  explicit progress_report(const progress_callback& progress) : progress_(progress) {}
+  ~progress_report() {
+    try {
+      (*this)(run_progress::stage::finished, 0, 0, 0);
+    } catch (...) {
+    }
+  }
+  progress_report(const progress_report&) = delete;
+  progress_report& operator=(const progress_report&) = delete;
+  void operator()(run_progress::stage pass, int32_t done, int32_t total, int64_t lines) const {
+    if (progress_) progress_(run_progress{pass, done, total, lines});
+  }
+
+ private:
+  const progress_callback& progress_;
+};
+
+void write_files(const run_parameters& answers, const std::filesystem::path& folder,
+                 const progress_callback& progress) {
   // Allocated before any file is touched, so that a lack of memory leaves
   // existing files alone.
   item_generator items(answers);
   const std::unique_ptr<char[]> memory(new char[buffer_size]);
   const std::span<char> buffer(memory.get(), buffer_size);
   const run_parameters& p = answers;
+  const progress_report report(progress);
   {
     output_file instancefile(folder, p.filename, buffer);
+    report(run_progress::stage::items, 0, p.no_instances, 0);
+    int64_t lines = 0;
     while (items.next()) {
       const auto block = items.items();
       instancefile.commit(put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
+      lines += static_cast<int64_t>(block.size());
+      report(run_progress::stage::items, items.instances_done(), p.no_instances, lines);
     }
     instancefile.close();
   }
@@ -65,9 +94,13 @@ void write_files(const run_parameters& answers, const std::filesystem::path& fol
   // The tables of the item pass go when the defect pass starts.
   defect_placer defects = std::move(items).defects();
   output_file defectfile(folder, p.defectfilename, buffer);
+  report(run_progress::stage::defects, 0, p.no_instances, 0);
+  int64_t lines = 0;
   while (defects.next()) {
     const auto block = defects.defects();
     defectfile.commit(put_defect_block(block, defectfile.reserve(block.size() * defect_line_room + 1)));
+    lines += static_cast<int64_t>(block.size());
+    report(run_progress::stage::defects, defects.instances_done(), p.no_instances, lines);
   }
   defectfile.close();
 }
@@ -75,11 +108,16 @@ void write_files(const run_parameters& answers, const std::filesystem::path& fol
 }  // namespace
 
 int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder) {
+  return run(in, out, folder, progress_callback());
+}
+
+int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
+        const progress_callback& progress) {
   console con(in, out);
   try {
     try {
       con.print(banner);
-      write_files(dialogue(con, folder), folder);
+      write_files(dialogue(con, folder), folder, progress);
       con.print("\n\nProgram run finished. Enter a number to quit! ");
       con.discard_answer();
       out.flush();
@@ -122,10 +160,12 @@ void out_of_memory() {
 
 }  // namespace
 
-int run_program() {
+int run_program() { return run_program(progress_callback()); }
+
+int run_program(const progress_callback& progress) {
   std::set_new_handler(out_of_memory);
   std::ios::sync_with_stdio(false);
-  return run(std::cin, std::cout, std::filesystem::path());
+  return run(std::cin, std::cout, std::filesystem::path(), progress);
 }
 
 }  // namespace sheetgen
