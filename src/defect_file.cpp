@@ -1,6 +1,7 @@
 #include "sheetgen/defect_file.h"
 
 #include "line_reader.h"
+#include "number_format.h"
 
 namespace sheetgen {
 
@@ -26,5 +27,25 @@ bool defect_reader::next(std::vector<placed_defect>& defects) {
 }
 
 int64_t defect_reader::block_line() const { return lines_->block_line(); }
+
+static_assert(defect_line_room == 4 * number_format::max_chars);
+
+char* put_defect_block(std::span<const placed_defect> defects, char* out) {
+  for (const placed_defect& d : defects) {
+    out = number_format::put_number(out, d.x1) + 1;
+    out = number_format::put_number(out, d.y1) + 1;
+    out = number_format::put_number(out, d.x2) + 1;
+    out = number_format::put_number(out, d.y2);
+    *out++ = '\n';
+  }
+  *out++ = '\n';
+  return out;
+}
+
+void append_defect_block(std::span<const placed_defect> defects, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + defects.size() * defect_line_room + 1);
+  out.resize(static_cast<std::size_t>(put_defect_block(defects, out.data() + start) - out.data()));
+}
 
 }  // namespace sheetgen

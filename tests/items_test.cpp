@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include <sheetgen/instance_file.h>
 #include <sheetgen/parameters.h>
 
-#include "file_writers.h"
 #include "random.h"
 #include "reference_items.h"
 #include "rounding.h"

@@ -1,13 +1,14 @@
 #include "number_format.h"
 
 #include <gtest/gtest.h>
+#include <sheetgen/defect_file.h>
+#include <sheetgen/instance_file.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <string>
 
-#include "file_writers.h"
 
 namespace sheetgen {
 namespace {

@@ -5,9 +5,11 @@
 #ifndef SHEETGEN_DEFECT_FILE_H_
 #define SHEETGEN_DEFECT_FILE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,20 @@ namespace sheetgen {
 
 /// Reads the lines of either file; internal to the library.
 class line_reader;
+
+/// Bytes one defect line may take in a buffer given to put_defect_block:
+/// four numbers of at most 11 characters, each with ".000000" and the
+/// separator after it.
+constexpr std::size_t defect_line_room = 4 * 19;
+
+/// Writes one block of the defect file to `out`: a line
+/// "x1\ty1\tx2\ty2\n" per defect, numbers as "12.000000", then an empty
+/// line. `out` needs defects.size() * defect_line_room + 1 bytes; returns
+/// the end of what was written.
+char* put_defect_block(std::span<const placed_defect> defects, char* out);
+
+/// Appends one block of the defect file to `out`, as put_defect_block writes it.
+void append_defect_block(std::span<const placed_defect> defects, std::string& out);
 
 /// Reads a defect file strictly, one block at a time, in constant memory.
 ///

@@ -5,9 +5,11 @@
 #ifndef SHEETGEN_INSTANCE_FILE_H_
 #define SHEETGEN_INSTANCE_FILE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,20 @@ namespace sheetgen {
 
 /// Reads the lines of either file; internal to the library.
 class line_reader;
+
+/// Bytes one item line may take in a buffer given to put_item_block:
+/// three numbers of at most 11 characters (sign included), each with
+/// ".000000" and the separator after it.
+constexpr std::size_t item_line_room = 3 * 19;
+
+/// Writes one block of the instance file to `out`: a line
+/// "length\twidth\tarea\n" per item type, numbers as "12.000000", then an
+/// empty line. `out` needs items.size() * item_line_room + 1 bytes; returns
+/// the end of what was written.
+char* put_item_block(std::span<const rectangle> items, char* out);
+
+/// Appends one block of the instance file to `out`, as put_item_block writes it.
+void append_item_block(std::span<const rectangle> items, std::string& out);
 
 /// Reads an instance file strictly, one block at a time, in constant memory.
 ///
