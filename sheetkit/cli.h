@@ -1,0 +1,23 @@
+// sheetkit's command line, apart from main() so that tests drive it
+// in-process.
+#ifndef SHEETKIT_CLI_H_
+#define SHEETKIT_CLI_H_
+
+#include <ostream>
+
+namespace sheetkit {
+
+// Exit statuses.
+constexpr int status_ok = 0;        // done; check found nothing, verify found the files identical
+constexpr int status_problems = 1;  // problems found in the files, or a command failed
+constexpr int status_usage = 2;     // the command line or the answers file is wrong
+
+// Runs `sheetkit COMMAND [options]`: results on `out`, errors on `err`.
+// `terminal`: `err` is a terminal, on which long runs show a progress line.
+// Never throws.
+int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                  bool terminal = false);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_CLI_H_

@@ -1,0 +1,145 @@
+#include "source.h"
+
+#include <sheetgen/answers.h>
+
+#include <charconv>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+
+namespace sheetkit {
+
+namespace {
+
+// Takes the dialogue's prompts and keeps none of them.
+class discard_buffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// A positive integer of at most ten digits, or nothing.
+std::optional<int64_t> positive(std::string_view digits) {
+  if (digits.empty() || digits.size() > 10) return std::nullopt;
+  int64_t value = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (ec != std::errc() || end != digits.data() + digits.size() || value <= 0) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+run_info run_from_answers(const std::string& answers_file) {
+  std::ifstream in = open_input(answers_file);
+  discard_buffer nothing;
+  std::ostream prompts(&nothing);
+  sheetgen::run_parameters p;
+  try {
+    p = sheetgen::read_answers(in, prompts, std::filesystem::path());
+  } catch (const sheetgen::error& e) {
+    throw sheetgen::error(answers_file + ": " + e.what());
+  }
+  run_info run;
+  run.object = p.object;
+  run.instance_file = p.filename;
+  if (p.no_defects >= 1) run.defect_file = p.defectfilename;
+  run.answers = std::move(p);
+  return run;
+}
+
+rectangle parse_object(std::string_view text) {
+  const std::size_t x = text.find_first_of("xX");
+  const auto length = positive(text.substr(0, x));
+  const auto width = x == std::string_view::npos ? std::nullopt : positive(text.substr(x + 1));
+  if (!length || !width) {
+    throw sheetgen::error("expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
+                          std::string(text) + "\"");
+  }
+  if (*length * *width > 2147483647) {
+    throw sheetgen::error("the object " + std::string(text) +
+                          " is too large: length x width must not exceed 2147483647");
+  }
+  return {.area = static_cast<int32_t>(*length * *width),
+          .length = static_cast<int32_t>(*length),
+          .width = static_cast<int32_t>(*width)};
+}
+
+run_info run_from_object(rectangle object, std::string instance_file, std::string defect_file) {
+  run_info run;
+  run.object = object;
+  run.instance_file = std::move(instance_file);
+  run.defect_file = std::move(defect_file);
+  return run;
+}
+
+std::ifstream open_input(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  // A folder opens on some systems and reads as nothing.
+  std::error_code ec;
+  if (!in || std::filesystem::is_directory(name, ec)) {
+    throw sheetgen::error("Cannot read file " + name + "!");
+  }
+  return in;
+}
+
+run_reader::run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
+                       std::string defect_name)
+    : items_(instances, instance_name),
+      instance_name_(std::move(instance_name)),
+      defect_name_(std::move(defect_name)) {
+  if (defects != nullptr) defects_.emplace(*defects, defect_name_);
+}
+
+bool run_reader::next(instance& out) {
+  const bool items = items_.next(out.items);
+  bool defects = false;
+  if (defects_) {
+    defects = defects_->next(out.defects);
+  } else {
+    out.defects.clear();
+  }
+  // Named where the shorter file ends: a run stopped while it wrote the
+  // defects leaves all the instances and some of the defects.
+  if (defects_ && items != defects) {
+    const bool instances_end = !items;
+    const std::string& ended = instances_end ? instance_name_ : defect_name_;
+    const std::string& other = instances_end ? defect_name_ : instance_name_;
+    const int64_t end_line = instances_end ? item_end_ : defect_end_;
+    const int64_t other_line = instances_end ? defects_->block_line() : items_.block_line();
+    throw sheetgen::error(ended + ":" + std::to_string(end_line) + ": file ends after " +
+                          count_of(count_, "block") + ", but " + other + " has more (block " +
+                          std::to_string(count_ + 1) + " starts on its line " +
+                          std::to_string(other_line) + ")");
+  }
+  if (!items) return false;
+  ++count_;
+  out.number = count_;
+  out.item_line = items_.block_line();
+  item_end_ = out.item_line + static_cast<int64_t>(out.items.size()) + 1;
+  if (defects_) {
+    out.defect_line = defects_->block_line();
+    defect_end_ = out.defect_line + static_cast<int64_t>(out.defects.size()) + 1;
+  } else {
+    out.defect_line = 0;
+  }
+  return true;
+}
+
+instance_pass file_pass(const run_info& run) {
+  return [instance_file = run.instance_file,
+          defect_file = run.defect_file](const std::function<void(const instance&)>& visit) {
+    std::ifstream items = open_input(instance_file);
+    std::ifstream defects;
+    if (!defect_file.empty()) defects = open_input(defect_file);
+    run_reader reader(items, instance_file, defect_file.empty() ? nullptr : &defects, defect_file);
+    instance one;
+    while (reader.next(one)) visit(one);
+  };
+}
+
+std::string count_of(int64_t n, std::string_view noun) {
+  return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,82 @@
+// Where sheetkit's commands get a run from: the answers file of the run
+// (which names the files and knows everything sheetgen was asked), or an
+// object size and the files themselves.
+#ifndef SHEETKIT_SOURCE_H_
+#define SHEETKIT_SOURCE_H_
+
+#include <sheetgen/defect_file.h>
+#include <sheetgen/instance_file.h>
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "instance.h"
+
+namespace sheetkit {
+
+// For a progress line: told when a pass starts (0 instances, 0 lines) and
+// after each instance read or generated, how many instances and lines of
+// `unit` ("items", "defects") the pass has done.
+using progress_hook = std::function<void(int64_t instances, int64_t lines, const char* unit)>;
+
+// Reads an answers file as sheetgen reads its standard input, with the
+// dialogue's own checks; the file names in it are taken relative to the
+// current folder. Throws sheetgen::error "Cannot read file NAME!" or
+// "NAME: the dialogue's message".
+run_info run_from_answers(const std::string& answers_file);
+
+// "LENGTHxWIDTH" (positive integers, product at most 2147483647) as an
+// object; throws sheetgen::error saying what is wrong.
+rectangle parse_object(std::string_view text);
+
+// A run known only by its object and files; `defect_file` may be empty.
+run_info run_from_object(rectangle object, std::string instance_file, std::string defect_file);
+
+// Opens a file to read in binary; throws sheetgen::error "Cannot read file NAME!".
+std::ifstream open_input(const std::string& name);
+
+// Reads an instance file and, when there is one, a defect file in step, a
+// block of each at a time, in constant memory. Everything the file readers
+// refuse comes out as their sheetgen::error ("FILE:LINE: message"), and so
+// do files with different numbers of blocks; after an error, stop.
+class run_reader {
+ public:
+  // `defects` may be null: no defect file.
+  run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
+             std::string defect_name);
+
+  // The next instance into `out` (its vectors' capacity is reused); false
+  // after the last one.
+  bool next(instance& out);
+
+  // Instances read completely so far.
+  int64_t instances() const { return count_; }
+  // The line after the last block read, where the next one would start.
+  int64_t item_end_line() const { return item_end_; }
+  int64_t defect_end_line() const { return defect_end_; }
+
+ private:
+  sheetgen::instance_reader items_;
+  std::optional<sheetgen::defect_reader> defects_;
+  std::string instance_name_;
+  std::string defect_name_;
+  int64_t count_ = 0;
+  int64_t item_end_ = 1;  // the line after the last block read, in each file
+  int64_t defect_end_ = 1;
+};
+
+// A pass that opens the run's files anew each time and reads them with a
+// run_reader.
+instance_pass file_pass(const run_info& run);
+
+// "1 block", "2 blocks".
+std::string count_of(int64_t n, std::string_view noun);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_SOURCE_H_

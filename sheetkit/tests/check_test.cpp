@@ -1,0 +1,153 @@
+#include "check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "test_util.h"
+
+namespace sheetkit {
+namespace {
+
+using sheetgen::testing::line;
+
+// The worked example's files, as README shows them.
+const std::string items_1 = line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16});
+const std::string items_2 = line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10});
+const std::string instances = items_1 + "\n" + items_2 + "\n";
+const std::string defects_1 = line({7, 0, 10, 2}) + line({0, 6, 10, 7});
+const std::string defects_2 = line({1, 0, 4, 2}) + line({0, 4, 10, 5});
+const std::string defects = defects_1 + "\n" + defects_2 + "\n";
+
+run_info worked_example() {
+  return run_from_answers(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt");
+}
+
+struct outcome {
+  int64_t problems;
+  std::string text;
+};
+
+outcome check(const run_info& run, const std::string& items, const std::string* defect_text) {
+  std::istringstream item_in(items);
+  std::istringstream defect_in(defect_text != nullptr ? *defect_text : "");
+  std::ostringstream out;
+  const int64_t problems =
+      check_streams(run, item_in, defect_text != nullptr ? &defect_in : nullptr, out);
+  return {problems, out.str()};
+}
+
+TEST(Check, WorkedExamplePasses) {
+  const outcome o = check(worked_example(), instances, &defects);
+  EXPECT_EQ(o.problems, 0);
+  EXPECT_EQ(o.text, "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
+  // Without answers, without defects.
+  const run_info bare = run_from_object({100, 10, 10}, "i", "");
+  EXPECT_EQ(check(bare, instances, nullptr).text, "i: 2 instances, 8 item types; no problems found\n");
+  EXPECT_EQ(check(bare, "", nullptr).text, "i: 0 instances, 0 item types; no problems found\n");
+}
+
+TEST(Check, EachProblemWithItsMessage) {
+  struct broken {
+    const char* what;
+    std::string items;
+    std::string defects;
+    std::string expected;
+  };
+  const std::string items_2_short = line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18});
+  const broken cases[] = {
+      {"cut short in a line", items_1 + "\n" + line({3, 6, 18}) + "7.000000\t2.0", defects,
+       "instances.txt:7: file ends in the middle of a line; the file is cut short after 1 "
+       "complete block of the 2 asked for\n"},
+      {"last empty line missing", items_1 + "\n" + items_2, defects,
+       "instances.txt:10: file ends inside the block that starts on line 6: its empty line is "
+       "missing; the file is cut short after 1 complete block of the 2 asked for\n"},
+      {"defect file cut short", instances, defects_1 + "\n" + "1.000000\t0.0",
+       "defects.txt:4: file ends in the middle of a line; the file is cut short after 1 complete "
+       "block of the 2 asked for\n"},
+      {"area not length x width", items_1 + "\n" + line({3, 6, 19}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n",
+       defects, "instances.txt:6: area 19 is not length x width = 3 x 6 = 18\n"},
+      {"area out of bounds", items_1 + "\n" + line({3, 6, 18}) + line({7, 3, 21}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n",
+       defects, "instances.txt:7: area 21 is outside the admissible areas 10 to 20\n"},
+      {"defect beyond the length", instances, defects_1 + "\n" + line({1, 0, 4, 2}) + line({1, 4, 11, 5}) + "\n",
+       "defects.txt:5: defect 2 reaches x2 = 11, beyond the object's length 10\n"},
+      {"defect beyond the width", instances, defects_1 + "\n" + line({1, 9, 4, 11}) + line({0, 4, 10, 5}) + "\n",
+       "defects.txt:4: defect 1 reaches y2 = 11, beyond the object's width 10\n"},
+      {"defect of the wrong size", instances, defects_1 + "\n" + line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n",
+       "defects.txt:5: defect 2 measures 9 x 1, but the answers give 10 x 1\n"},
+      {"block counts differ", instances, defects_1 + "\n",
+       "defects.txt:4: file ends after 1 block, but instances.txt has more (block 2 starts on its "
+       "line 6)\n"},
+      {"too few items in a block", items_1 + "\n" + items_2_short + "\n", defects,
+       "instances.txt:6: block 2 has 3 item types, but the answers ask for 4\n"},
+      {"too few defects in a block", instances, defects_1 + "\n" + line({1, 0, 4, 2}) + "\n",
+       "defects.txt:4: block 2 has 1 defect, but the answers ask for 2\n"},
+      {"too few blocks in both", items_1 + "\n", defects_1 + "\n",
+       "instances.txt:6: file ends after 1 block, but the answers ask for 2 instances: cut short?\n"
+       "defects.txt:4: file ends after 1 block, but the answers ask for 2 instances: cut short?\n"},
+      {"more blocks than asked for", instances + "\n", defects + "\n",
+       "instances.txt:11: block 3 is beyond the run: the file has 3 blocks, but the answers ask "
+       "for 2 instances\n"
+       "defects.txt:7: block 3 is beyond the run: the file has 3 blocks, but the answers ask for "
+       "2 instances\n"},
+      {"a form error stops the check",
+       line({3, 5, 99}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n" + "x\n" +
+           line({1, 1, 99}) + "\n",
+       defects,
+       "instances.txt:1: area 99 is not length x width = 3 x 5 = 15\n"
+       "instances.txt:1: area 99 is outside the admissible areas 10 to 20\n"
+       "instances.txt:6: not a number: \"x\"\n"},
+  };
+  const run_info run = worked_example();
+  for (const broken& c : cases) {
+    const outcome o = check(run, c.items, &c.defects);
+    EXPECT_EQ(o.text, c.expected) << c.what;
+    EXPECT_GT(o.problems, 0) << c.what;
+  }
+}
+
+TEST(Check, WithoutAnswersOnlyWhatTheFilesTell) {
+  // Counts and bounds are unknown; areas and places are not.
+  const run_info bare = run_from_object({100, 10, 10}, "i", "d");
+  const std::string items = line({1, 1, 1}) + "\n" + line({2, 2, 5}) + line({9, 9, 81}) + "\n";
+  const std::string defect_text = line({0, 0, 10, 10}) + "\n" + line({5, 5, 5, 6}) + "\n";
+  EXPECT_EQ(check(bare, items, &defect_text).text,
+            "i:3: area 5 is not length x width = 2 x 2 = 4\n"
+            "d:3: defect 1 has no area: x1 5, y1 5, x2 5, y2 6\n");
+}
+
+TEST(Check, ListsTwentyProblemsThenCountsTheRest) {
+  std::string items;
+  for (int i = 0; i < 25; ++i) items += line({1, 1, 2});
+  const outcome o = check(run_from_object({100, 10, 10}, "i", ""), items + "\n", nullptr);
+  EXPECT_EQ(o.problems, 25);
+  std::istringstream lines(o.text);
+  std::string first, last;
+  int count = 0;
+  for (std::string l; std::getline(lines, l); ++count) (count == 0 ? first : last) = l;
+  EXPECT_EQ(count, 21);
+  EXPECT_EQ(first, "i:1: area 2 is not length x width = 1 x 1 = 1");
+  EXPECT_EQ(last, "... and 5 more problems");
+}
+
+TEST(Check, MissingFiles) {
+  sheetgen::testing::scratch_folder folder;
+  folder.write("i.txt", instances);
+  const std::string i = (folder / "i.txt").string();
+  const std::string d = (folder / "d.txt").string();
+  std::ostringstream out;
+  // The instances are still checked without their defects.
+  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, i, d), out), 1);
+  EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
+  out.str("");
+  folder.write("i.txt", instances + line({1, 1, 2}));
+  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, i, d), out), 2);
+  EXPECT_EQ(out.str().substr(0, 17), "Cannot read file ");
+  out.str("");
+  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, d, i), out), 1);
+  EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
+}
+
+}  // namespace
+}  // namespace sheetkit

@@ -1,0 +1,240 @@
+#include "verify.h"
+
+#include <sheetgen/defect_file.h>
+#include <sheetgen/generator.h>
+#include <sheetgen/instance_file.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// The writers sheetgen itself formats its blocks with, so that the bytes
+// compared are the bytes it writes.
+
+namespace sheetkit {
+
+namespace {
+
+// How much of a differing line is shown, and read to show it.
+constexpr std::size_t shown_line = 200;
+
+// A line as people can read it: tabs and other control bytes spelled out.
+std::string visible(std::string_view text) {
+  std::string out;
+  for (const char c : text.substr(0, shown_line)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (u < 0x20 || u >= 0x7f) {
+      constexpr char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  if (text.size() > shown_line) out += "...";
+  return out;
+}
+
+// One file, compared block by block with what the run writes. It reads
+// each block's bytes once into a buffer of the block's size: no copy of the
+// file, no more memory than the largest block.
+class file_comparison {
+ public:
+  file_comparison(std::string name, std::size_t block_room)
+      : name_(std::move(name)), in_(name_, std::ios::binary) {
+    std::error_code ec;
+    if (!in_ || std::filesystem::is_directory(name_, ec)) {
+      outcome_ = outcome::missing;
+    } else {
+      buffer_.resize(block_room);
+    }
+  }
+
+  // Whether the first difference is known (and nothing more is read).
+  bool done() const { return outcome_ != outcome::same; }
+
+  // The next block as the run writes it, `lines` lines long.
+  void compare(std::string_view expected, int64_t lines) {
+    if (done()) return;
+    const std::size_t got = read(buffer_.data(), expected.size());
+    if (got == expected.size() && std::memcmp(buffer_.data(), expected.data(), got) == 0) {
+      line_ += lines;
+      return;
+    }
+    const std::string_view found(buffer_.data(), got);
+    const std::size_t at = static_cast<std::size_t>(
+        std::mismatch(found.begin(), found.end(), expected.begin()).first - found.begin());
+    // The line that holds the first differing byte, in both versions.
+    const std::size_t previous_end = expected.substr(0, at).rfind('\n');
+    const std::size_t start = previous_end == std::string_view::npos ? 0 : previous_end + 1;
+    line_ += std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(start), '\n') + 1;
+    expected_ = std::string(expected.substr(start, expected.find('\n', start) - start));
+    found_ = std::string(found.substr(start, shown_line + 1));
+    const std::size_t end = found_.find('\n');
+    if (end != std::string::npos) {
+      found_.resize(end);
+    } else if (got == expected.size()) {
+      read_rest_of_line();
+    }
+    outcome_ = at == got && got < expected.size() ? outcome::shorter : outcome::differs;
+  }
+
+  // After the last block: the file must end there.
+  void finish() {
+    if (done()) return;
+    if (in_.rdbuf()->sgetc() == std::char_traits<char>::eof()) return;
+    outcome_ = outcome::longer;
+    ++line_;
+    read_rest_of_line();
+  }
+
+  bool identical() const { return outcome_ == outcome::same; }
+
+  void report(std::ostream& out, std::string_view note = {}) const {
+    const std::string where = name_ + ":" + std::to_string(line_) + ": ";
+    switch (outcome_) {
+      case outcome::same:
+        out << name_ << ": identical" << note << '\n';
+        return;
+      case outcome::missing:
+        out << "Cannot read file " << name_ << "!\n";
+        return;
+      case outcome::differs:
+        out << where << "differs\n";
+        break;
+      case outcome::shorter:
+        out << where << "file ends early at line " << line_ << '\n';
+        break;
+      case outcome::longer:
+        out << where << "file has more after line " << line_ - 1 << '\n';
+        break;
+    }
+    const bool ends = outcome_ == outcome::shorter && found_.empty();
+    out << "  expected: " << (outcome_ == outcome::longer ? "(end of file)" : visible(expected_))
+        << "\n  found:    " << (ends ? "(end of file)" : visible(found_)) << '\n';
+  }
+
+ private:
+  enum class outcome { same, missing, differs, shorter, longer };
+
+  // Up to n bytes, fewer only at the file's end (or a read error, which a
+  // stream cannot tell from it).
+  std::size_t read(char* to, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n) {
+      const std::streamsize r = in_.rdbuf()->sgetn(to + got, static_cast<std::streamsize>(n - got));
+      if (r <= 0) break;
+      got += static_cast<std::size_t>(r);
+    }
+    return got;
+  }
+
+  // found_ continues in the file: up to its line's end, for so long as it is shown.
+  void read_rest_of_line() {
+    std::streambuf& in = *in_.rdbuf();
+    for (int c = in.sbumpc(); c != std::char_traits<char>::eof() && c != '\n' &&
+                              found_.size() <= shown_line;
+         c = in.sbumpc()) {
+      found_ += static_cast<char>(c);
+    }
+  }
+
+  std::string name_;
+  std::ifstream in_;
+  std::vector<char> buffer_;
+  outcome outcome_ = outcome::same;
+  int64_t line_ = 0;  // lines found equal; then the line of the difference
+  std::string expected_;
+  std::string found_;
+};
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t start = text.find_first_not_of(' ');
+  return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
+}  // namespace
+
+bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
+                const progress_hook& hook) {
+  using sheetgen::item_line_room;
+  using sheetgen::defect_line_room;
+  sheetgen::item_generator items(answers);
+  const sheetgen::run_parameters& p = items.parameters();
+  // The writers need this much room for a block; they touch more than they keep.
+  std::vector<char> block(std::max(static_cast<std::size_t>(p.no_items) * item_line_room,
+                                   static_cast<std::size_t>(p.no_defects) * defect_line_room) + 1);
+
+  file_comparison instance_file(p.filename, static_cast<std::size_t>(p.no_items) * item_line_room + 1);
+  std::optional<std::string> failure;
+  int64_t lines = 0;
+  if (hook) hook(0, 0, "items");
+  try {
+    while (items.next()) {
+      const auto generated = items.items();
+      // Past a difference the run is still generated: the defects come after it.
+      if (!instance_file.done()) {
+        const char* end = sheetgen::put_item_block(generated, block.data());
+        instance_file.compare(std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
+                              static_cast<int64_t>(generated.size()) + 1);
+      }
+      lines += static_cast<int64_t>(generated.size());
+      if (hook) hook(items.instances_done(), lines, "items");
+    }
+  } catch (const sheetgen::error& e) {
+    // sheetgen's repair failure: it keeps the blocks finished before it.
+    failure = e.what();
+  }
+  instance_file.finish();
+
+  if (failure) {
+    const int32_t done = items.instances_done();
+    out << "The run stops at instance " << done + 1 << " of " << p.no_instances
+        << ", with sheetgen's message: " << trimmed(*failure) << '\n';
+    instance_file.report(out, " (the " + count_of(done, "instance") + " before the failure)");
+    if (p.no_defects < 1) return instance_file.identical();
+    std::error_code ec;
+    if (std::filesystem::exists(p.defectfilename, ec)) {
+      out << p.defectfilename
+          << ": exists, but the run writes no defect file after the failure (left from another run?)\n";
+      return false;
+    }
+    out << p.defectfilename << ": not written, as sheetgen writes none after the failure\n";
+    return instance_file.identical();
+  }
+  instance_file.report(out);
+  if (p.no_defects < 1) return instance_file.identical();
+
+  sheetgen::defect_placer defects = std::move(items).defects();
+  file_comparison defect_file(p.defectfilename,
+                              static_cast<std::size_t>(p.no_defects) * defect_line_room + 1);
+  lines = 0;
+  if (hook) hook(0, 0, "defects");
+  while (defects.next()) {
+    if (defect_file.done()) break;  // nothing after the defects
+    const auto generated = defects.defects();
+    const char* end = sheetgen::put_defect_block(generated, block.data());
+    defect_file.compare(std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
+                        static_cast<int64_t>(generated.size()) + 1);
+    lines += static_cast<int64_t>(generated.size());
+    if (hook) hook(defects.instances_done(), lines, "defects");
+  }
+  defect_file.finish();
+  defect_file.report(out);
+  return instance_file.identical() && defect_file.identical();
+}
+
+}  // namespace sheetkit
