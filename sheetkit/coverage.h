@@ -12,9 +12,17 @@
 
 namespace sheetkit {
 
-// Sweeps along x over a segment tree on the distinct y coordinates, so that
-// n rectangles cost O(n log n). Holds its working memory between calls:
-// keep one for a whole run rather than one per instance.
+// Sweeps along x, keeping how much of y is covered: a cover count per
+// elementary y interval (between consecutive distinct y coordinates),
+// grouped in blocks that also take counts for the whole block. Adding or
+// removing a rectangle goes through at most two blocks interval by interval
+// and over the blocks in between as wholes: about sqrt(n) steps for n
+// rectangles, in loops that compilers vectorise and without a branch that
+// depends on the data. For the up to 1000 defects of an instance that is
+// faster than a segment tree's walk through eleven levels.
+//
+// Holds its working memory between calls: keep one for a whole run rather
+// than one per instance.
 //
 // A rectangle with x2 <= x1 or y2 <= y1 covers nothing. The result is exact
 // for any int32 coordinates whose union area is below 2^63, which holds for
@@ -32,38 +40,23 @@ class union_area_calculator {
   // low edge's index up to, not including, its high edge's.
   std::vector<uint32_t> y_index_;
   std::vector<int64_t> y_values_;  // the distinct y coordinates, ascending
-  // A segment tree node: how many rectangles cover its whole y range, that
-  // range's length, and how much of it is covered. Lengths are below 2^32
-  // for int32 coordinates; 12-byte nodes keep a thousand rectangles' tree
-  // in the first-level cache.
-  struct node {
-    int32_t count;
-    uint32_t full;
-    uint32_t covered;
-  };
-  // Leaves at [leaves_, 2 leaves_), and below them a zero level that lets
-  // a leaf be recomputed like any other node.
-  std::vector<node> tree_;
-  std::size_t leaves_ = 0;  // a power of two
 
-  void build_tree();
+  // Per elementary interval, padded with empty ones to whole blocks. All
+  // lengths and sums of them are below 2^32 for int32 coordinates.
+  std::vector<int32_t> count_;
+  std::vector<uint32_t> length_;
+  // Per block: rectangles covering all of it, its length, and how much of
+  // it its intervals' own counts cover.
+  std::vector<int32_t> block_count_;
+  std::vector<uint32_t> block_length_;
+  std::vector<uint32_t> block_covered_;
+  int block_shift_ = 0;   // intervals per block: 2^block_shift_
+  uint32_t covered_ = 0;  // of all of y, by the rectangles now crossed
+
+  void prepare_blocks();
   void update(uint32_t low, uint32_t high, int32_t delta);
-  void recompute(std::size_t i) {
-    node& n = tree_[i];
-    n.covered = pick(n, tree_[2 * i].covered + tree_[2 * i + 1].covered);
-  }
-  // Recomputes the parent of `i`, given the new value of `i`, and returns it.
-  uint32_t lift(std::size_t i, uint32_t value) {
-    node& parent = tree_[i >> 1];
-    return parent.covered = pick(parent, value + tree_[i ^ 1].covered);
-  }
-  // What a node covers, given what its children cover. By masks: counts
-  // change unpredictably, and compilers turn the plain conditional into a
-  // branch that misses half the time.
-  static uint32_t pick(const node& n, uint32_t below) {
-    const uint32_t whole = 0u - static_cast<uint32_t>(n.count > 0);
-    return (n.full & whole) | (below & ~whole);
-  }
+  void update_intervals(uint32_t block, uint32_t low, uint32_t high, int32_t delta);
+  void update_blocks(uint32_t low, uint32_t high, int32_t delta);
 };
 
 // The same for a single call; a calculator is faster for many.
