@@ -1,0 +1,100 @@
+// Feeds arbitrary files to sheetkit's check. It must never throw or crash,
+// and what it prints must keep its shape: one summary line when it finds
+// nothing, else at most 20 "FILE:LINE: message" lines and the count of
+// the rest.
+//
+// The input: a first byte of flags (1: check against the worked example's
+// answers, 2: there is a defect file), then the instance file, then, after
+// the first NUL byte, the defect file. The object is always 10 x 10.
+#include <sheetgen/parameters.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "check.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what, std::string_view detail) {
+  std::fprintf(stderr, "fuzz_check: %s\n%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  std::abort();
+}
+
+sheetkit::run_info make_run(bool with_answers) {
+  sheetkit::run_info run = sheetkit::run_from_object({100, 10, 10}, "i", "d");
+  if (with_answers) {
+    sheetgen::run_parameters p;
+    p.no_instances = 2;
+    p.object = {100, 10, 10};
+    p.no_items = 4;
+    p.minrelsize = 0.1f;
+    p.maxrelsize = 0.2f;
+    p.no_defects = 2;
+    p.defects[0] = {6, 3, 2};
+    p.defects[1] = {10, 10, 1};
+    p.filename = run.instance_file;
+    p.defectfilename = run.defect_file;
+    p.seed = 19;
+    sheetgen::check_parameters(p);
+    run.answers = p;
+  }
+  return run;
+}
+
+bool is_problem_line(std::string_view line) {
+  if (!line.starts_with("i:") && !line.starts_with("d:")) return false;
+  line.remove_prefix(2);
+  const std::size_t digits = line.find_first_not_of("0123456789");
+  return digits != 0 && digits != std::string_view::npos && line[0] != '0' &&
+         line.substr(digits).starts_with(": ") && line.size() > digits + 2;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const int flags = data[0];
+  const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::size_t split = rest.find('\0');
+  std::istringstream instances(std::string(rest.substr(0, split)));
+  std::istringstream defects(split == std::string_view::npos ? "" : std::string(rest.substr(split + 1)));
+  static const sheetkit::run_info bare = make_run(false);
+  static const sheetkit::run_info answered = make_run(true);
+
+  std::ostringstream out;
+  int64_t problems = 0;
+  try {
+    problems = sheetkit::check_streams((flags & 1) != 0 ? answered : bare, instances,
+                                       (flags & 2) != 0 ? &defects : nullptr, out);
+  } catch (const std::exception& e) {
+    fail("check threw", e.what());
+  }
+  const std::string text = out.str();
+  std::istringstream lines(text);
+  int64_t count = 0;
+  std::string line;
+  while (std::getline(lines, line)) {
+    ++count;
+    if (problems == 0) {
+      if (!line.ends_with("; no problems found")) fail("no problems, but not the summary", text);
+    } else if (count == sheetkit::max_problems_shown + 1) {
+      if (line != "... and " + std::to_string(problems - sheetkit::max_problems_shown) +
+                      (problems - sheetkit::max_problems_shown == 1 ? " more problem" : " more problems")) {
+        fail("wrong count of the rest", text);
+      }
+    } else if (!is_problem_line(line)) {
+      fail("malformed problem line", text);
+    }
+  }
+  const int64_t expected = problems == 0 ? 1
+                           : problems > sheetkit::max_problems_shown
+                               ? sheetkit::max_problems_shown + 1
+                               : problems;
+  if (count != expected || text.empty() || text.back() != '\n') fail("wrong number of lines", text);
+  return 0;
+}
