@@ -173,7 +173,8 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   using sheetgen::item_line_room;
   using sheetgen::defect_line_room;
   sheetgen::item_generator items(answers);
-  const sheetgen::run_parameters& p = items.parameters();
+  // A copy: the generator's own goes with it when the defect pass starts.
+  const sheetgen::run_parameters p = items.parameters();
   // The writers need this much room for a block; they touch more than they keep.
   std::vector<char> block(std::max(static_cast<std::size_t>(p.no_items) * item_line_room,
                                    static_cast<std::size_t>(p.no_defects) * defect_line_room) + 1);

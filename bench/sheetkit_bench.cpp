@@ -1,0 +1,133 @@
+// Measures sheetkit on large runs, each command as its own process so that
+// its peak resident memory is its own:
+//   check and verify on the reference case (200 x 20000 items), in item
+//   lines per second;
+//   stats on 20000 instances of 1000 defects, in seconds.
+// Run from the build folder:
+//   bench/sheetkit_bench           the measurements (needs about 1.2 GB of disk)
+//   bench/sheetkit_bench --smoke   everything once on tiny runs (CI)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sheetgen/run.h>
+#include "test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct measured {
+  double seconds;      // wall clock
+  double cpu_seconds;  // user and system: what a busy machine changes least
+  long peak_kib;
+};
+
+// Writes the run's files into `folder` and its answers as `answers_name`.
+void generate(const sheetgen::testing::answers& a, const fs::path& folder,
+              const std::string& answers_name) {
+  std::ofstream(folder / answers_name) << a.text();
+  std::istringstream in(a.text());
+  std::ostringstream console;
+  if (sheetgen::run(in, console, folder) != 0) {
+    std::fprintf(stderr, "generating the run failed: %s\n", console.str().c_str());
+    std::exit(1);
+  }
+}
+
+// `sheetkit COMMAND --answers ANSWERS [extra]` in `folder`, its output discarded.
+measured sheetkit(const fs::path& folder, const char* command, const std::string& answers,
+                  const char* extra = nullptr) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int out = open("/dev/null", O_WRONLY);
+    if (chdir(folder.c_str()) != 0 || out < 0) _exit(126);
+    dup2(out, 1);
+    execl(SHEETKIT_BINARY, "sheetkit", command, "--answers", answers.c_str(), extra,
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "sheetkit %s failed (status %d)\n", command,
+                 WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    std::exit(1);
+  }
+  const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return {elapsed, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+}
+
+measured best_of(int times, const std::function<measured()>& work) {
+  measured best{1e300, 1e300, 0};
+  for (int i = 0; i < times; ++i) {
+    const measured m = work();
+    best.seconds = std::min(best.seconds, m.seconds);
+    best.cpu_seconds = std::min(best.cpu_seconds, m.cpu_seconds);
+    best.peak_kib = std::max(best.peak_kib, m.peak_kib);
+  }
+  return best;
+}
+
+void report_rate(const char* what, long long lines, const measured& m) {
+  std::printf("%-34s %7.1f M lines/s (%.3f s; CPU %.3f s = %.1f M lines/s), peak %.1f MiB\n", what,
+              static_cast<double>(lines) / m.seconds / 1e6, m.seconds, m.cpu_seconds,
+              static_cast<double>(lines) / m.cpu_seconds / 1e6, static_cast<double>(m.peak_kib) / 1024);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (argc > 2 || (mode != "" && mode != "--smoke")) {
+    std::fprintf(stderr, "usage: sheetkit_bench [--smoke]\n");
+    return 2;
+  }
+  const bool smoke = mode == "--smoke";
+  const int repeats = smoke ? 1 : 3;
+  const fs::path scratch = fs::temp_directory_path() / ("sheetkit_bench_" + std::to_string(getpid()));
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+
+  // The reference case: a 20000 x 20000 object, bounds 0.001 and 0.1, seed 1.
+  const int instances = smoke ? 5 : 200;
+  const int items = smoke ? 2000 : 20000;
+  const long long lines = static_cast<long long>(instances) * items;
+  generate(sheetgen::testing::make(instances, 20000, 20000, items, "0.001", "0.1", 1), scratch,
+           "reference.answers");
+  std::printf("reference case: %d instances x %d items (%.0f MB)\n", instances, items,
+              static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
+  report_rate("check", lines, best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
+  report_rate("verify", lines, best_of(repeats, [&] { return sheetkit(scratch, "verify", "reference.answers"); }));
+  fs::remove(scratch / "instances.txt");
+
+  // Many defects: 1 item and 1000 defects of 50 x 50 in each instance.
+  const int defect_instances = smoke ? 20 : 20000;
+  const std::vector<std::pair<int, int>> defects(1000, {50, 50});
+  generate(sheetgen::testing::make(defect_instances, 20000, 20000, 1, "0.001", "0.1", 1, defects),
+           scratch, "defects.answers");
+  const measured stats = best_of(repeats, [&] { return sheetkit(scratch, "stats", "defects.answers"); });
+  std::printf("stats, %d instances x 1000 defects (%.0f MB): %.2f s (CPU %.2f s), peak %.1f MiB\n",
+              defect_instances, static_cast<double>(fs::file_size(scratch / "defects.txt")) / 1e6,
+              stats.seconds, stats.cpu_seconds, static_cast<double>(stats.peak_kib) / 1024);
+
+  fs::remove_all(scratch);
+  return 0;
+}
