@@ -15,11 +15,13 @@ namespace sheetkit {
 // Sweeps along x, keeping how much of y is covered: a cover count per
 // elementary y interval (between consecutive distinct y coordinates),
 // grouped in blocks that also take counts for the whole block. Adding or
-// removing a rectangle goes through at most two blocks interval by interval
+// removing a rectangle goes through its two end blocks interval by interval
 // and over the blocks in between as wholes: about sqrt(n) steps for n
-// rectangles, in loops that compilers vectorise and without a branch that
-// depends on the data. For the up to 1000 defects of an instance that is
-// faster than a segment tree's walk through eleven levels.
+// rectangles, in loops of a fixed length that compilers vectorise, without a
+// branch that depends on the data. For the up to 1000 defects of an
+// instance that is 1.4 to 2 times as fast as a binary segment tree, whose
+// branches mispredict at each of its eleven levels, and as fast as a 16-way
+// tree of such blocks.
 //
 // Holds its working memory between calls: keep one for a whole run rather
 // than one per instance.
