@@ -188,10 +188,10 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
   try {
     reader.emplace(instances, run.instance_file, defects, run.defect_file);
     instance in;
-    if (hook) hook(0, 0, "items");
+    if (hook) hook(0, 0, "lines");
     while (reader->next(in)) {
       checker.check(in);
-      if (hook) hook(in.number, checker.items(), "items");
+      if (hook) hook(in.number, checker.items() + checker.defects(), "lines");
     }
     checker.check_block_count(*reader);
   } catch (const sheetgen::error& e) {

@@ -137,12 +137,13 @@ class progress {
   // Every pass that `pass` makes, shown as it goes.
   instance_pass shown(instance_pass pass) {
     return [this, pass = std::move(pass)](const std::function<void(const instance&)>& visit) {
-      line_.start(total_, "items");
-      int64_t items = 0;
+      // Lines of both files: a run may be mostly defects.
+      line_.start(total_, "lines");
+      int64_t lines = 0;
       pass([&](const instance& in) {
         visit(in);
-        items += static_cast<int64_t>(in.items.size());
-        line_.update(in.number, items);
+        lines += static_cast<int64_t>(in.items.size() + in.defects.size());
+        line_.update(in.number, lines);
       });
     };
   }
@@ -155,7 +156,12 @@ class progress {
 };
 
 int command_check(const run_info& run, std::ostream& out, progress& shown) {
-  const int64_t problems = check_files(run, out, shown.hook());
+  // Held back until the progress line is gone: both may share a terminal.
+  // At most 21 lines.
+  std::ostringstream report;
+  const int64_t problems = check_files(run, report, shown.hook());
+  shown.clear();
+  out << report.str();
   return problems == 0 ? status_ok : status_problems;
 }
 
@@ -226,7 +232,7 @@ int command_export(const run_info& run, const std::string& to, const std::string
 }
 
 int command_verify(const run_info& run, std::ostream& out, progress& shown) {
-  // Progress goes away before each file's line: both may share a terminal.
+  // Held back like check's.
   std::ostringstream report;
   const bool same = verify_run(*run.answers, report, shown.hook());
   shown.clear();
