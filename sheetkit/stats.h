@@ -4,8 +4,8 @@
 //
 // Medians are exact and are the lower middle value: of an even number of
 // values, the smaller of the two in the middle. So a median is always one of
-// the values (an area stays an integer). They take at most about 5 MiB
-// whatever the run's size: runs of up to 131072 item types in all are read
+// the values (an area stays an integer). They take at most about 6 MiB
+// whatever the run's size: runs of up to 262144 item types in all are read
 // once; larger ones are read again, usually once more, at most three more
 // times.
 #ifndef SHEETKIT_STATS_H_

@@ -202,7 +202,7 @@ void expect_exact_medians(const std::vector<instance>& instances, const run_stat
 TEST(Stats, MediansOfLargeRunsAreExact) {
   std::mt19937 random(11);
   const auto runs_of = [&](auto make_item) {
-    std::vector<instance> instances(150);
+    std::vector<instance> instances(300);
     for (instance& in : instances) {
       for (int k = 0; k < 2000; ++k) in.items.push_back(make_item());
     }
@@ -240,20 +240,26 @@ TEST(Stats, MediansOfLargeRunsAreExact) {
   // The median is the first value of its bucket: the rank equals the count
   // of everything below.
   std::vector<instance> split(1);
-  split[0].items.assign(100000, rectangle{3, 1, 3});
-  split[0].items.insert(split[0].items.end(), 100001, rectangle{70000, 14000, 5});
+  split[0].items.assign(150000, rectangle{3, 1, 3});
+  split[0].items.insert(split[0].items.end(), 150001, rectangle{70000, 14000, 5});
   const run_stats c = compute_stats(run, replay(split), false);
   EXPECT_EQ(c.item_area.middle, 70000);
   EXPECT_EQ(c.ratio.middle, 2800.0);
+
+  // Two neighbouring values share a bucket: it is not settled early.
+  std::vector<instance> pair(1);
+  pair[0].items.assign(150000, rectangle{100, 10, 10});
+  pair[0].items.insert(pair[0].items.end(), 150001, rectangle{101, 1, 101});
+  EXPECT_EQ(compute_stats(run, replay(pair), false).item_area.middle, 101);
 }
 
 TEST(Stats, RunThatChangesBetweenPassesIsAnError) {
   std::vector<instance> instances(1);
-  for (int32_t k = 0; k < 300000; ++k) instances[0].items.push_back({k, 1, 1});
+  for (int32_t k = 0; k < 600000; ++k) instances[0].items.push_back({k, 1, 1});
   int passes = 0;
   const instance_pass shrinking = [&](const auto& visit) {
     // One item among the candidates for the median goes missing.
-    if (++passes == 2) instances[0].items.erase(instances[0].items.begin() + 150000);
+    if (++passes == 2) instances[0].items.erase(instances[0].items.begin() + 300000);
     visit(instances[0]);
   };
   EXPECT_THROW(compute_stats(run_info{}, shrinking, false), sheetgen::error);
