@@ -7,6 +7,7 @@
 //   bench/sheetkit_bench           the measurements (needs about 1.2 GB of disk)
 //   bench/sheetkit_bench --smoke   everything once on tiny runs (CI)
 #include <fcntl.h>
+#include <sheetgen/run.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +24,6 @@
 #include <utility>
 #include <vector>
 
-#include <sheetgen/run.h>
 #include "test_util.h"
 
 namespace {
@@ -89,7 +89,8 @@ measured best_of(int times, const std::function<measured()>& work) {
 void report_rate(const char* what, long long lines, const measured& m) {
   std::printf("%-34s %7.1f M lines/s (%.3f s; CPU %.3f s = %.1f M lines/s), peak %.1f MiB\n", what,
               static_cast<double>(lines) / m.seconds / 1e6, m.seconds, m.cpu_seconds,
-              static_cast<double>(lines) / m.cpu_seconds / 1e6, static_cast<double>(m.peak_kib) / 1024);
+              static_cast<double>(lines) / m.cpu_seconds / 1e6,
+              static_cast<double>(m.peak_kib) / 1024);
 }
 
 }  // namespace
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
   }
   const bool smoke = mode == "--smoke";
   const int repeats = smoke ? 1 : 3;
-  const fs::path scratch = fs::temp_directory_path() / ("sheetkit_bench_" + std::to_string(getpid()));
+  const fs::path scratch =
+      fs::temp_directory_path() / ("sheetkit_bench_" + std::to_string(getpid()));
   fs::remove_all(scratch);
   fs::create_directories(scratch);
 
@@ -114,8 +116,10 @@ int main(int argc, char** argv) {
            "reference.answers");
   std::printf("reference case: %d instances x %d items (%.0f MB)\n", instances, items,
               static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
-  report_rate("check", lines, best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
-  report_rate("verify", lines, best_of(repeats, [&] { return sheetkit(scratch, "verify", "reference.answers"); }));
+  report_rate("check", lines,
+              best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
+  report_rate("verify", lines,
+              best_of(repeats, [&] { return sheetkit(scratch, "verify", "reference.answers"); }));
   fs::remove(scratch / "instances.txt");
 
   // Many defects: 1 item and 1000 defects of 50 x 50 in each instance.
@@ -123,7 +127,8 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<int, int>> defects(1000, {50, 50});
   generate(sheetgen::testing::make(defect_instances, 20000, 20000, 1, "0.001", "0.1", 1, defects),
            scratch, "defects.answers");
-  const measured stats = best_of(repeats, [&] { return sheetkit(scratch, "stats", "defects.answers"); });
+  const measured stats =
+      best_of(repeats, [&] { return sheetkit(scratch, "stats", "defects.answers"); });
   std::printf("stats, %d instances x 1000 defects (%.0f MB): %.2f s (CPU %.2f s), peak %.1f MiB\n",
               defect_instances, static_cast<double>(fs::file_size(scratch / "defects.txt")) / 1e6,
               stats.seconds, stats.cpu_seconds, static_cast<double>(stats.peak_kib) / 1024);

@@ -21,7 +21,8 @@
 namespace {
 
 [[noreturn]] void fail(const char* what, std::string_view detail) {
-  std::fprintf(stderr, "fuzz_check: %s\n%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  std::fprintf(stderr, "fuzz_check: %s\n%.*s\n", what, static_cast<int>(detail.size()),
+               detail.data());
   std::abort();
 }
 
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
   const std::size_t split = rest.find('\0');
   std::istringstream instances(std::string(rest.substr(0, split)));
-  std::istringstream defects(split == std::string_view::npos ? "" : std::string(rest.substr(split + 1)));
+  std::istringstream defects(split == std::string_view::npos ? ""
+                                                             : std::string(rest.substr(split + 1)));
   static const sheetkit::run_info bare = make_run(false);
   static const sheetkit::run_info answered = make_run(true);
 
@@ -83,8 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (problems == 0) {
       if (!line.ends_with("; no problems found")) fail("no problems, but not the summary", text);
     } else if (count == sheetkit::max_problems_shown + 1) {
-      if (line != "... and " + std::to_string(problems - sheetkit::max_problems_shown) +
-                      (problems - sheetkit::max_problems_shown == 1 ? " more problem" : " more problems")) {
+      if (line !=
+          "... and " + std::to_string(problems - sheetkit::max_problems_shown) +
+              (problems - sheetkit::max_problems_shown == 1 ? " more problem" : " more problems")) {
         fail("wrong count of the rest", text);
       }
     } else if (!is_problem_line(line)) {

@@ -32,7 +32,9 @@ class problem_list {
   int64_t count_ = 0;
 };
 
-std::string dimensions(int64_t a, int64_t b) { return std::to_string(a) + " x " + std::to_string(b); }
+std::string dimensions(int64_t a, int64_t b) {
+  return std::to_string(a) + " x " + std::to_string(b);
+}
 
 class run_checker {
  public:
@@ -83,8 +85,8 @@ class run_checker {
       const std::string extra = found - asked == 1 ? "block " + std::to_string(found) + " is"
                                                    : "blocks " + std::to_string(asked + 1) +
                                                          " to " + std::to_string(found) + " are";
-      const std::string what = extra + " beyond the run: the file has " +
-                               count_of(found, "block") + asked_text;
+      const std::string what =
+          extra + " beyond the run: the file has " + count_of(found, "block") + asked_text;
       problems_.add(run_.instance_file, first_extra_items_, what);
       if (with_defects_) problems_.add(run_.defect_file, first_extra_defects_, what);
     }
@@ -140,8 +142,8 @@ class run_checker {
       what = " starts outside the object, at (" + std::to_string(d.x1) + ", " +
              std::to_string(d.y1) + ")";
     } else if (length <= 0 || width <= 0) {
-      what = " has no area: x1 " + std::to_string(d.x1) + ", y1 " + std::to_string(d.y1) +
-             ", x2 " + std::to_string(d.x2) + ", y2 " + std::to_string(d.y2);
+      what = " has no area: x1 " + std::to_string(d.x1) + ", y1 " + std::to_string(d.y1) + ", x2 " +
+             std::to_string(d.x2) + ", y2 " + std::to_string(d.y2);
     } else if (d.x2 > object.length) {
       what = " reaches x2 = " + std::to_string(d.x2) + ", beyond the object's length " +
              std::to_string(object.length);

@@ -1,7 +1,6 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <charconv>
 #include <exception>
@@ -50,13 +49,10 @@ struct run_options {
   std::vector<std::string> object;
 
   void add_to(CLI::App& command) {
-    CLI::Option* a = command.add_option(
-        "--answers", answers,
-        "The run's answers, as piped into sheetgen");
+    CLI::Option* a =
+        command.add_option("--answers", answers, "The run's answers, as piped into sheetgen");
     a->type_name("FILE");
-    command
-        .add_option("--object", object,
-                    "Without answers: the object's size and the files")
+    command.add_option("--object", object, "Without answers: the object's size and the files")
         ->expected(2, 3)
         ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
         ->excludes(a);
@@ -65,7 +61,8 @@ struct run_options {
   run_info run() const {
     if (!answers.empty()) return run_from_answers(answers);
     if (object.empty()) {
-      throw usage_error("give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
+      throw usage_error(
+          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
     }
     rectangle size;
     try {
@@ -166,7 +163,7 @@ int command_check(const run_info& run, std::ostream& out, progress& shown) {
 }
 
 int command_stats(const run_info& run, bool per_instance, bool json, std::ostream& out,
-              progress& shown) {
+                  progress& shown) {
   const run_stats stats = compute_stats(run, shown.shown(file_pass(run)), per_instance);
   shown.clear();
   if (json) {
@@ -178,8 +175,8 @@ int command_stats(const run_info& run, bool per_instance, bool json, std::ostrea
 }
 
 int command_draw(const run_info& run, const std::vector<std::pair<int64_t, int64_t>>& ranges,
-             bool list_given, const fs::path& dir, std::ostream& out, std::ostream& err,
-             progress& shown) {
+                 bool list_given, const fs::path& dir, std::ostream& out, std::ostream& err,
+                 progress& shown) {
   const int64_t count = run.answers ? run.answers->no_instances : count_instances(run);
   std::vector<int64_t> chosen;
   bool clipped = false;
@@ -197,7 +194,7 @@ int command_draw(const run_info& run, const std::vector<std::pair<int64_t, int64
 }
 
 int command_export(const run_info& run, const std::string& to, const std::string& where,
-               std::ostream& out, progress& shown) {
+                   std::ostream& out, progress& shown) {
   // JSON on standard output would mix with the progress line on a terminal.
   if (to == "json" && where == "-") {
     export_json(run, file_pass(run), out);
@@ -279,8 +276,8 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
     run_options stats_run;
     bool per_instance = false;
     bool json = false;
-    CLI::App* stats = app.add_subcommand(
-        "stats", "Figures on item areas and shapes and on the defects");
+    CLI::App* stats =
+        app.add_subcommand("stats", "Figures on item areas and shapes and on the defects");
     stats_run.add_to(*stats);
     stats->add_flag("--per-instance", per_instance, "Also a line for every instance");
     stats->add_flag("--json", json, "JSON instead of the table");
@@ -288,16 +285,15 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
     run_options draw_run;
     std::string draw_dir;
     std::string instance_list = "1-4";
-    CLI::App* draw = app.add_subcommand(
-        "draw", "SVG pictures of instances, of all defects, of item shapes");
+    CLI::App* draw =
+        app.add_subcommand("draw", "SVG pictures of instances, of all defects, of item shapes");
     draw_run.add_to(*draw);
     draw->add_option("-o,--output", draw_dir, "Folder for the pictures (created if missing)")
         ->type_name("DIR")
         ->required();
-    CLI::Option* list_option =
-        draw->add_option("--instances", instance_list,
-                         "Instances to draw, such as 1-4,7 (default 1-4)")
-            ->type_name("LIST");
+    CLI::Option* list_option = draw->add_option("--instances", instance_list,
+                                                "Instances to draw, such as 1-4,7 (default 1-4)")
+                                   ->type_name("LIST");
 
     run_options export_run;
     std::string export_to;
@@ -316,16 +312,14 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
         ->required();
 
     std::string verify_answers;
-    CLI::App* verifier = app.add_subcommand(
-        "verify", "Generate the run again and compare it with the files");
+    CLI::App* verifier =
+        app.add_subcommand("verify", "Generate the run again and compare it with the files");
     verifier->footer(
         "Compares byte for byte as it generates, in constant memory, and shows the first\n"
         "line that differs in each file. Answers whose run ends in the repair failure are\n"
         "held to what sheetgen leaves then: the blocks before it, and no defect file.\n\n" +
         std::string(exit_statuses));
-    verifier
-        ->add_option("--answers", verify_answers,
-                     "The run's answers, as piped into sheetgen")
+    verifier->add_option("--answers", verify_answers, "The run's answers, as piped into sheetgen")
         ->type_name("FILE")
         ->required();
 

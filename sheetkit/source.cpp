@@ -53,8 +53,9 @@ rectangle parse_object(std::string_view text) {
   const auto length = positive(text.substr(0, x));
   const auto width = x == std::string_view::npos ? std::nullopt : positive(text.substr(x + 1));
   if (!length || !width) {
-    throw sheetgen::error("expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
-                          std::string(text) + "\"");
+    throw sheetgen::error(
+        "expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
+        std::string(text) + "\"");
   }
   if (*length * *width > 2147483647) {
     throw sheetgen::error("the object " + std::string(text) +

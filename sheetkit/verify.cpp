@@ -80,7 +80,9 @@ class file_comparison {
     // The line that holds the first differing byte, in both versions.
     const std::size_t previous_end = expected.substr(0, at).rfind('\n');
     const std::size_t start = previous_end == std::string_view::npos ? 0 : previous_end + 1;
-    line_ += std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(start), '\n') + 1;
+    line_ +=
+        std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(start), '\n') +
+        1;
     expected_ = std::string(expected.substr(start, expected.find('\n', start) - start));
     found_ = std::string(found.substr(start, shown_line + 1));
     const std::size_t end = found_.find('\n');
@@ -145,8 +147,8 @@ class file_comparison {
   // found_ continues in the file: up to its line's end, for so long as it is shown.
   void read_rest_of_line() {
     std::streambuf& in = *in_.rdbuf();
-    for (int c = in.sbumpc(); c != std::char_traits<char>::eof() && c != '\n' &&
-                              found_.size() <= shown_line;
+    for (int c = in.sbumpc();
+         c != std::char_traits<char>::eof() && c != '\n' && found_.size() <= shown_line;
          c = in.sbumpc()) {
       found_ += static_cast<char>(c);
     }
@@ -170,16 +172,18 @@ std::string_view trimmed(std::string_view text) {
 
 bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
                 const progress_hook& hook) {
-  using sheetgen::item_line_room;
   using sheetgen::defect_line_room;
+  using sheetgen::item_line_room;
   sheetgen::item_generator items(answers);
   // A copy: the generator's own goes with it when the defect pass starts.
   const sheetgen::run_parameters p = items.parameters();
   // The writers need this much room for a block; they touch more than they keep.
   std::vector<char> block(std::max(static_cast<std::size_t>(p.no_items) * item_line_room,
-                                   static_cast<std::size_t>(p.no_defects) * defect_line_room) + 1);
+                                   static_cast<std::size_t>(p.no_defects) * defect_line_room) +
+                          1);
 
-  file_comparison instance_file(p.filename, static_cast<std::size_t>(p.no_items) * item_line_room + 1);
+  file_comparison instance_file(p.filename,
+                                static_cast<std::size_t>(p.no_items) * item_line_room + 1);
   std::optional<std::string> failure;
   int64_t lines = 0;
   if (hook) hook(0, 0, "items");
@@ -189,8 +193,9 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
       // Past a difference the run is still generated: the defects come after it.
       if (!instance_file.done()) {
         const char* end = sheetgen::put_item_block(generated, block.data());
-        instance_file.compare(std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
-                              static_cast<int64_t>(generated.size()) + 1);
+        instance_file.compare(
+            std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
+            static_cast<int64_t>(generated.size()) + 1);
       }
       lines += static_cast<int64_t>(generated.size());
       if (hook) hook(items.instances_done(), lines, "items");
@@ -210,7 +215,8 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
     std::error_code ec;
     if (std::filesystem::exists(p.defectfilename, ec)) {
       out << p.defectfilename
-          << ": exists, but the run writes no defect file after the failure (left from another run?)\n";
+          << ": exists, but the run writes no defect file after the failure (left from another "
+             "run?)\n";
       return false;
     }
     out << p.defectfilename << ": not written, as sheetgen writes none after the failure\n";
@@ -228,8 +234,9 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
     if (defect_file.done()) break;  // nothing after the defects
     const auto generated = defects.defects();
     const char* end = sheetgen::put_defect_block(generated, block.data());
-    defect_file.compare(std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
-                        static_cast<int64_t>(generated.size()) + 1);
+    defect_file.compare(
+        std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
+        static_cast<int64_t>(generated.size()) + 1);
     lines += static_cast<int64_t>(generated.size());
     if (hook) hook(defects.instances_done(), lines, "defects");
   }

@@ -70,7 +70,8 @@ void progress_line::draw(int64_t instances, int64_t units, clock::time_point t) 
   std::string text = "instances " + std::to_string(instances);
   if (total_ > 0) text += " / " + std::to_string(total_);
   const double seconds = std::chrono::duration<double>(t - pass_start_).count();
-  if (seconds > 0) text += ", " + rate_text(static_cast<double>(units) / seconds) + " " + unit_ + "/s";
+  if (seconds > 0)
+    text += ", " + rate_text(static_cast<double>(units) / seconds) + " " + unit_ + "/s";
   // Blanks over what a longer line before left; no escape sequences, which
   // not every terminal knows.
   const std::size_t width = text.size();

@@ -13,8 +13,10 @@ namespace {
 using sheetgen::testing::line;
 
 // The worked example's files, as README shows them.
-const std::string items_1 = line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16});
-const std::string items_2 = line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10});
+const std::string items_1 =
+    line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16});
+const std::string items_2 =
+    line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10});
 const std::string instances = items_1 + "\n" + items_2 + "\n";
 const std::string defects_1 = line({7, 0, 10, 2}) + line({0, 6, 10, 7});
 const std::string defects_2 = line({1, 0, 4, 2}) + line({0, 4, 10, 5});
@@ -41,10 +43,13 @@ outcome check(const run_info& run, const std::string& items, const std::string* 
 TEST(Check, WorkedExamplePasses) {
   const outcome o = check(worked_example(), instances, &defects);
   EXPECT_EQ(o.problems, 0);
-  EXPECT_EQ(o.text, "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
+  EXPECT_EQ(
+      o.text,
+      "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
   // Without answers, without defects.
   const run_info bare = run_from_object({100, 10, 10}, "i", "");
-  EXPECT_EQ(check(bare, instances, nullptr).text, "i: 2 instances, 8 item types; no problems found\n");
+  EXPECT_EQ(check(bare, instances, nullptr).text,
+            "i: 2 instances, 8 item types; no problems found\n");
   EXPECT_EQ(check(bare, "", nullptr).text, "i: 0 instances, 0 item types; no problems found\n");
 }
 
@@ -66,15 +71,22 @@ TEST(Check, EachProblemWithItsMessage) {
       {"defect file cut short", instances, defects_1 + "\n" + "1.000000\t0.0",
        "defects.txt:4: file ends in the middle of a line; the file is cut short after 1 complete "
        "block of the 2 asked for\n"},
-      {"area not length x width", items_1 + "\n" + line({3, 6, 19}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n",
+      {"area not length x width",
+       items_1 + "\n" + line({3, 6, 19}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) +
+           "\n",
        defects, "instances.txt:6: area 19 is not length x width = 3 x 6 = 18\n"},
-      {"area out of bounds", items_1 + "\n" + line({3, 6, 18}) + line({7, 3, 21}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n",
+      {"area out of bounds",
+       items_1 + "\n" + line({3, 6, 18}) + line({7, 3, 21}) + line({2, 9, 18}) + line({2, 5, 10}) +
+           "\n",
        defects, "instances.txt:7: area 21 is outside the admissible areas 10 to 20\n"},
-      {"defect beyond the length", instances, defects_1 + "\n" + line({1, 0, 4, 2}) + line({1, 4, 11, 5}) + "\n",
+      {"defect beyond the length", instances,
+       defects_1 + "\n" + line({1, 0, 4, 2}) + line({1, 4, 11, 5}) + "\n",
        "defects.txt:5: defect 2 reaches x2 = 11, beyond the object's length 10\n"},
-      {"defect beyond the width", instances, defects_1 + "\n" + line({1, 9, 4, 11}) + line({0, 4, 10, 5}) + "\n",
+      {"defect beyond the width", instances,
+       defects_1 + "\n" + line({1, 9, 4, 11}) + line({0, 4, 10, 5}) + "\n",
        "defects.txt:4: defect 1 reaches y2 = 11, beyond the object's width 10\n"},
-      {"defect of the wrong size", instances, defects_1 + "\n" + line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n",
+      {"defect of the wrong size", instances,
+       defects_1 + "\n" + line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n",
        "defects.txt:5: defect 2 measures 9 x 1, but the answers give 10 x 1\n"},
       {"block counts differ", instances, defects_1 + "\n",
        "defects.txt:4: file ends after 1 block, but instances.txt has more (block 2 starts on its "

@@ -53,7 +53,9 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
   const char* a = worked_example.c_str();
   const result check = sheetkit({"check", "--answers", a});
   EXPECT_EQ(check.status, 0);
-  EXPECT_EQ(check.out, "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
+  EXPECT_EQ(
+      check.out,
+      "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
   EXPECT_EQ(sheetkit({"check", "--object", "10x10", "instances.txt", "defects.txt"}).status, 0);
   const result verify = sheetkit({"verify", "--answers", a});
   EXPECT_EQ(verify.status, 0);
@@ -74,13 +76,17 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
   EXPECT_EQ(json.out, "out/run.json\n");
   EXPECT_TRUE(fs::is_regular_file("out/run.json"));
   const result csv = sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "ps"});
-  EXPECT_EQ(csv.out, "ps/instance_1 to ps/instance_2 (2 instances: items.csv, bins.csv, defects.csv each)\n");
+  EXPECT_EQ(
+      csv.out,
+      "ps/instance_1 to ps/instance_2 (2 instances: items.csv, bins.csv, defects.csv each)\n");
   EXPECT_TRUE(fs::is_regular_file("ps/instance_2/defects.csv"));
 
   // The default 1-4 is clipped to the run's two instances, and so is a list.
   EXPECT_EQ(sheetkit({"draw", "--answers", a, "-o", "pictures"}).out,
-            "pictures/instance_1.svg\npictures/instance_2.svg\npictures/defects.svg\npictures/items.svg\n");
-  const result listed = sheetkit({"draw", "--object", "10x10", "instances.txt", "--instances", "2,3-9", "-o", "p"});
+            "pictures/instance_1.svg\npictures/instance_2.svg\npictures/defects.svg\npictures/"
+            "items.svg\n");
+  const result listed =
+      sheetkit({"draw", "--object", "10x10", "instances.txt", "--instances", "2,3-9", "-o", "p"});
   EXPECT_EQ(listed.out, "p/instance_2.svg\np/defects.svg\np/items.svg\n");
   EXPECT_EQ(listed.err, "draw: the run has 2 instances; the others are left out\n");
 }
@@ -94,22 +100,36 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
     std::string err;
   };
   const call calls[] = {
-      {{"frobnicate"}, 2, "sheetkit: unknown command \"frobnicate\" (commands: check, stats, draw, export, verify)\nRun with --help for more information.\n"},
-      {{}, 2, "A subcommand is required\nRun with --help for more information.\n"},
-      {{"check"}, 2, "sheetkit check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]\n"},
-      {{"check", "--object", "10by10", "instances.txt"}, 2,
-       "sheetkit check: --object: expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"10by10\"\n"},
-      {{"check", "--object", "10x10"}, 2, "--object: At least 2 required but received 1\nRun with --help for more information.\n"},
-      {{"check", "--answers", a, "--object", "10x10", "instances.txt"}, 2,
+      {{"frobnicate"},
+       2,
+       "sheetkit: unknown command \"frobnicate\" (commands: check, stats, draw, export, "
+       "verify)\nRun with --help for more information.\n"},
+      {{"check"},
+       2,
+       "sheetkit check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
+       "[DEFECT_FILE]\n"},
+      {{"check", "--object", "10by10", "instances.txt"},
+       2,
+       "sheetkit check: --object: expected LENGTHxWIDTH, two positive integers such as "
+       "20000x20000, not \"10by10\"\n"},
+      {{"check", "--answers", a, "--object", "10x10", "instances.txt"},
+       2,
        "--answers excludes --object\nRun with --help for more information.\n"},
-      {{"stats", "--answers", "nowhere.answers"}, 2, "sheetkit stats: Cannot read file nowhere.answers!\n"},
-      {{"verify", "--answers", "bad.answers"}, 2,
-       "sheetkit verify: bad.answers: The large object's length and width must be positive and their product must not exceed 2147483647!\n"},
-      {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"}, 2,
+      {{"stats", "--answers", "nowhere.answers"},
+       2,
+       "sheetkit stats: Cannot read file nowhere.answers!\n"},
+      {{"verify", "--answers", "bad.answers"},
+       2,
+       "sheetkit verify: bad.answers: The large object's length and width must be positive and "
+       "their product must not exceed 2147483647!\n"},
+      {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"},
+       2,
        "sheetkit draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
       {{"stats", "--object", "10x10", "nowhere.txt"}, 1, "Cannot read file nowhere.txt!\n"},
-      {{"draw", "--object", "10x10", "defects.txt", "-o", "p"}, 1,
-       "defects.txt:1: expected 3 numbers separated by tabs, found 4: \"7.000000\\t0.000000\\t10.000000\\t2.000000\"\n"},
+      {{"draw", "--object", "10x10", "defects.txt", "-o", "p"},
+       1,
+       "defects.txt:1: expected 3 numbers separated by tabs, found 4: "
+       "\"7.000000\\t0.000000\\t10.000000\\t2.000000\"\n"},
   };
   for (const call& c : calls) {
     const result r = sheetkit(c.args);
@@ -165,8 +185,9 @@ TEST(Progress, ShowsOnlyOnATerminalAfterASecondAndClearsItself) {
   // A shorter line blanks out what the longer one left; clearing blanks it all.
   const std::string first = "instances 2 / 200, 25.0 million items/s";
   const std::string second = "instances 4, 200 defects/s";
-  EXPECT_EQ(shown.str(), "\r" + first + "\r" + second + std::string(first.size() - second.size(), ' ') +
-                             "\r" + std::string(first.size(), ' ') + "\r");
+  EXPECT_EQ(shown.str(), "\r" + first + "\r" + second +
+                             std::string(first.size() - second.size(), ' ') + "\r" +
+                             std::string(first.size(), ' ') + "\r");
 }
 
 }  // namespace

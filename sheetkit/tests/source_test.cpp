@@ -58,7 +58,8 @@ TEST(Source, AnswersFile) {
 
 // The two files read in step: blocks, their lines, and files that disagree.
 TEST(Source, ReadsBothFilesInStep) {
-  const std::string items = line({3, 5, 15}) + "\n" + "\n" + line({2, 8, 16}) + line({7, 2, 14}) + "\n";
+  const std::string items =
+      line({3, 5, 15}) + "\n" + "\n" + line({2, 8, 16}) + line({7, 2, 14}) + "\n";
   const std::string defects = line({7, 0, 10, 2}) + "\n" + line({1, 0, 4, 2}) + "\n" + "\n";
   std::istringstream item_in(items);
   std::istringstream defect_in(defects);
@@ -88,9 +89,11 @@ TEST(Source, ReadsBothFilesInStep) {
             "d:3: file ends after 1 block, but i has more (block 2 starts on its line 3)");
   EXPECT_EQ(mismatch("\n", defects),
             "i:2: file ends after 1 block, but d has more (block 2 starts on its line 3)");
-  EXPECT_EQ(mismatch("", "\n"), "i:1: file ends after 0 blocks, but d has more (block 1 starts on its line 1)");
+  EXPECT_EQ(mismatch("", "\n"),
+            "i:1: file ends after 0 blocks, but d has more (block 1 starts on its line 1)");
   // The readers' own errors come through unchanged.
-  EXPECT_EQ(mismatch("\n", "1.000000\n"), "d:1: expected 4 numbers separated by tabs, found 1: \"1.000000\"");
+  EXPECT_EQ(mismatch("\n", "1.000000\n"),
+            "d:1: expected 4 numbers separated by tabs, found 1: \"1.000000\"");
 }
 
 TEST(Source, FilePassReadsAgainEachTime) {
@@ -106,7 +109,8 @@ TEST(Source, FilePassReadsAgainEachTime) {
     });
     EXPECT_EQ(areas, (std::vector<int32_t>{15, 16}));
   }
-  const run_info missing = run_from_object({100, 10, 10}, (folder / "i.txt").string(), "nowhere.txt");
+  const run_info missing =
+      run_from_object({100, 10, 10}, (folder / "i.txt").string(), "nowhere.txt");
   EXPECT_EQ(message_of([&] { file_pass(missing)([](const instance&) {}); }),
             "Cannot read file nowhere.txt!");
 }

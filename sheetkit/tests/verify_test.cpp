@@ -49,7 +49,8 @@ class Verify : public ::testing::Test {
 
 TEST_F(Verify, WorkedExampleIsIdenticalAndEveryChangeIsFound) {
   make(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt");
-  EXPECT_EQ(verify(), std::make_pair(true, std::string("instances.txt: identical\ndefects.txt: identical\n")));
+  EXPECT_EQ(verify(), std::make_pair(
+                          true, std::string("instances.txt: identical\ndefects.txt: identical\n")));
 
   const std::string instances = read_file("instances.txt");
   const std::string defects = read_file("defects.txt");
@@ -115,12 +116,16 @@ TEST_F(Verify, RepairAbortLeavesTheFinishedBlocksAndNoDefectFile) {
       "length or width of the small items failed. Please check the chosen bounds for the "
       "relative size as well as the size of the large object!\n"
       "instances.txt: identical (the 2 instances before the failure)\n";
-  EXPECT_EQ(verify(), std::make_pair(true, expected_start + "defects.txt: not written, as sheetgen writes none after the failure\n"));
+  EXPECT_EQ(verify(),
+            std::make_pair(
+                true, expected_start +
+                          "defects.txt: not written, as sheetgen writes none after the failure\n"));
 
   std::ofstream("defects.txt") << "\n";
-  EXPECT_EQ(verify(), std::make_pair(false, expected_start +
-                                                "defects.txt: exists, but the run writes no defect "
-                                                "file after the failure (left from another run?)\n"));
+  EXPECT_EQ(
+      verify(),
+      std::make_pair(false, expected_start + "defects.txt: exists, but the run writes no defect "
+                                             "file after the failure (left from another run?)\n"));
   fs::remove("defects.txt");
   std::ofstream("instances.txt", std::ios::app) << "\n";
   EXPECT_FALSE(verify().first);
