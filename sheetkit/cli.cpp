@@ -357,13 +357,24 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
 
     progress shown(err, terminal, run);
     try {
-      if (check->parsed()) return command_check(run, out, shown);
-      if (stats->parsed()) return command_stats(run, per_instance, json, out, shown);
-      if (draw->parsed()) {
-        return command_draw(run, ranges, list_option->count() > 0, draw_dir, out, err, shown);
+      int status = status_ok;
+      if (check->parsed()) {
+        status = command_check(run, out, shown);
+      } else if (stats->parsed()) {
+        status = command_stats(run, per_instance, json, out, shown);
+      } else if (draw->parsed()) {
+        status = command_draw(run, ranges, list_option->count() > 0, draw_dir, out, err, shown);
+      } else if (exporter->parsed()) {
+        status = command_export(run, export_to, export_where, out, shown);
+      } else {
+        status = command_verify(run, out, shown);
       }
-      if (exporter->parsed()) return command_export(run, export_to, export_where, out, shown);
-      return command_verify(run, out, shown);
+      // A report that never arrived (a full disk, a closed pipe) is no success.
+      if (!out.flush()) {
+        err << "sheetkit: cannot write to standard output\n";
+        return status_problems;
+      }
+      return status;
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception& e) {

@@ -149,6 +149,14 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
 }
 
 // The progress line, on a clock the test moves.
+TEST_F(Cli, AReportThatCannotBeWrittenFails) {
+  std::ostream nowhere(nullptr);  // every write fails, as on a full disk
+  std::ostringstream err;
+  const char* args[] = {"sheetkit", "stats", "--answers", worked_example.c_str()};
+  EXPECT_EQ(sheetkit_main(4, args, nowhere, err), 1);
+  EXPECT_EQ(err.str(), "sheetkit: cannot write to standard output\n");
+}
+
 TEST(Progress, ShowsOnlyOnATerminalAfterASecondAndClearsItself) {
   using clock = sheetgen::progress_line::clock;
   clock::time_point now{};
