@@ -307,12 +307,12 @@ std::string format(const char* pattern, double value) {
 std::string integer(int64_t v) { return std::to_string(v); }
 std::string percent(double fraction) { return format("%.3f%%", 100 * fraction); }
 std::string fixed(double v) { return format("%.4f", v); }
-std::string mean(double v) { return format("%.3f", v); }
+std::string mean(double v) { return format("%.2f", v); }
 
 void row(std::ostream& out, const std::string& label, const std::string& a, const std::string& b,
          const std::string& c) {
   std::array<char, 160> line{};
-  std::snprintf(line.data(), line.size(), "%-30s %11s %11s %11s\n", label.c_str(), a.c_str(),
+  std::snprintf(line.data(), line.size(), "%-30s %14s %14s %14s\n", label.c_str(), a.c_str(),
                 b.c_str(), c.c_str());
   out << line.data();
 }
