@@ -87,4 +87,17 @@ void progress_line::clear() {
   drawn_width_ = 0;
 }
 
+progress_callback show_run_progress(progress_line& line) {
+  return [&line](const run_progress& p) {
+    using stage = run_progress::stage;
+    if (p.pass == stage::finished) {
+      line.clear();
+    } else if (p.instances_done == 0) {
+      line.start(p.instances_total, p.pass == stage::items ? "items" : "defects");
+    } else {
+      line.update(p.instances_done, p.lines_done);
+    }
+  };
+}
+
 }  // namespace sheetgen

@@ -14,6 +14,8 @@
 #include <ostream>
 #include <string>
 
+#include <sheetgen/run.h>
+
 namespace sheetgen {
 
 // Whether standard error is a terminal (and so may show a progress line).
@@ -57,6 +59,9 @@ class progress_line {
   std::string unit_;
   std::size_t drawn_width_ = 0;  // 0: nothing on the line
 };
+
+// What sheetgen's run reports, shown on `line`.
+progress_callback show_run_progress(progress_line& line);
 
 }  // namespace sheetgen
 
