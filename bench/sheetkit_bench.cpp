@@ -6,6 +6,9 @@
 // Run from the build folder:
 //   bench/sheetkit_bench           the measurements (needs about 1.2 GB of disk)
 //   bench/sheetkit_bench --smoke   everything once on tiny runs (CI)
+//   bench/sheetkit_bench --full    also check, stats and verify once each on
+//                                  the largest run, 20000 x 20000 items (16 GB
+//                                  of disk): memory must not grow with it
 #include <fcntl.h>
 #include <sheetgen/run.h>
 #include <sys/resource.h>
@@ -97,8 +100,8 @@ void report_rate(const char* what, long long lines, const measured& m) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (mode != "" && mode != "--smoke")) {
-    std::fprintf(stderr, "usage: sheetkit_bench [--smoke]\n");
+  if (argc > 2 || (mode != "" && mode != "--smoke" && mode != "--full")) {
+    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full]\n");
     return 2;
   }
   const bool smoke = mode == "--smoke";
@@ -132,6 +135,19 @@ int main(int argc, char** argv) {
   std::printf("stats, %d instances x 1000 defects (%.0f MB): %.2f s (CPU %.2f s), peak %.1f MiB\n",
               defect_instances, static_cast<double>(fs::file_size(scratch / "defects.txt")) / 1e6,
               stats.seconds, stats.cpu_seconds, static_cast<double>(stats.peak_kib) / 1024);
+
+  fs::remove(scratch / "defects.txt");
+
+  if (mode == "--full") {
+    generate(sheetgen::testing::make(20000, 20000, 20000, 20000, "0.001", "0.1", 1), scratch,
+             "full.answers");
+    const long long full_lines = 20000LL * 20000;
+    std::printf("largest run: 20000 instances x 20000 items (%.0f MB)\n",
+                static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
+    report_rate("check", full_lines, sheetkit(scratch, "check", "full.answers"));
+    report_rate("verify", full_lines, sheetkit(scratch, "verify", "full.answers"));
+    report_rate("stats", full_lines, sheetkit(scratch, "stats", "full.answers"));
+  }
 
   fs::remove_all(scratch);
   return 0;
