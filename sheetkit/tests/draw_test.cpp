@@ -7,35 +7,15 @@
 #include <regex>
 #include <sstream>
 
+#include "worked_example.h"
+
 namespace sheetkit {
 namespace {
 
+using testing::worked_instances;
+using testing::worked_run;
+
 namespace fs = std::filesystem;
-
-// The worked example: a 10 x 10 object, bounds 0.1 and 0.2, two instances.
-run_info worked_run() {
-  run_info run;
-  run.object = {100, 10, 10};
-  sheetgen::run_parameters p;
-  p.no_instances = 2;
-  p.object = run.object;
-  p.no_items = 4;
-  p.minrelsize = 0.1f;
-  p.maxrelsize = 0.2f;
-  p.minarea = 10;
-  p.maxarea = 20;
-  p.no_defects = 2;
-  run.answers = p;
-  run.instance_file = "instances.txt";
-  run.defect_file = "defects.txt";
-  return run;
-}
-
-std::vector<instance> worked_instances() {
-  return {
-      {1, {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}}, {{7, 0, 10, 2}, {0, 6, 10, 7}}, 1, 1},
-      {2, {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}}, {{1, 0, 4, 2}, {0, 4, 10, 5}}, 6, 4}};
-}
 
 // A long thin object with more defects than are drawn one by one.
 std::vector<instance> big_instances(int32_t length, int32_t width, int n, int items, int defects) {

@@ -8,47 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "worked_example.h"
+
 namespace sheetkit {
 namespace {
 
+using testing::replay;
+using testing::worked_instances;
+using testing::worked_run;
+
 using json = nlohmann::json;
-
-// The README's worked example: 10 x 10, bounds 0.1 and 0.2, seed 19.
-run_info worked_run() {
-  run_info run;
-  run.object = {100, 10, 10};
-  sheetgen::run_parameters a;
-  a.no_instances = 2;
-  a.object = run.object;
-  a.no_items = 4;
-  a.minrelsize = 0.1f;
-  a.maxrelsize = 0.2f;
-  a.minarea = 10;
-  a.maxarea = 20;
-  a.no_defects = 2;
-  a.defects[0] = {6, 3, 2};
-  a.defects[1] = {10, 10, 1};
-  a.seed = 19;
-  run.answers = a;
-  return run;
-}
-
-std::vector<instance> worked_instances() {
-  instance a, b;
-  a.number = 1;
-  a.items = {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}};
-  a.defects = {{7, 0, 10, 2}, {0, 6, 10, 7}};
-  b.number = 2;
-  b.items = {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}};
-  b.defects = {{1, 0, 4, 2}, {0, 4, 10, 5}};
-  return {a, b};
-}
-
-instance_pass replay(const std::vector<instance>& instances) {
-  return [&instances](const auto& visit) {
-    for (const instance& in : instances) visit(in);
-  };
-}
 
 // By hand: areas 10 14 14 15 16 16 18 18, lower median 15; ratios 2/9 1/4
 // 2/5 1/2 3/5 7/2 7/2 4, lower median 1/2; totals 61 and 60; each instance's
