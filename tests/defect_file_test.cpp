@@ -16,21 +16,11 @@ namespace {
 using testing::line;
 
 std::vector<std::vector<placed_defect>> read_all(const std::string& text) {
-  std::istringstream in(text);
-  defect_reader reader(in, "d.txt");
-  std::vector<std::vector<placed_defect>> blocks;
-  std::vector<placed_defect> defects;
-  while (reader.next(defects)) blocks.push_back(defects);
-  return blocks;
+  return testing::read_blocks<defect_reader, placed_defect>(text, "d.txt");
 }
 
 std::string error_of(const std::string& text) {
-  try {
-    read_all(text);
-  } catch (const error& e) {
-    return e.what();
-  }
-  return "(read without error)";
+  return testing::read_error<defect_reader, placed_defect>(text, "d.txt");
 }
 
 const std::string good = line({7, 0, 10, 2});

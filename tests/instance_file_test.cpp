@@ -20,21 +20,11 @@ namespace {
 using testing::line;
 
 std::vector<std::vector<rectangle>> read_all(const std::string& text) {
-  std::istringstream in(text);
-  instance_reader reader(in, "f");
-  std::vector<std::vector<rectangle>> blocks;
-  std::vector<rectangle> items;
-  while (reader.next(items)) blocks.push_back(items);
-  return blocks;
+  return testing::read_blocks<instance_reader, rectangle>(text, "f");
 }
 
 std::string error_of(const std::string& text) {
-  try {
-    read_all(text);
-  } catch (const error& e) {
-    return e.what();
-  }
-  return "(read without error)";
+  return testing::read_error<instance_reader, rectangle>(text, "f");
 }
 
 const std::string bare = "3.000000\t5.000000\t15.000000";  // without its line end

@@ -3,6 +3,7 @@
 #define SHEETGEN_TESTS_TEST_UTIL_H_
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,29 @@ struct answers {
 
 answers make(int instances, int length, int width, int items, const char* minrel,
              const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
+
+// Every block that a reader (instance_reader, defect_reader) finds in
+// `text`, read as the file `name`.
+template <typename Reader, typename Row>
+std::vector<std::vector<Row>> read_blocks(const std::string& text, const char* name) {
+  std::istringstream in(text);
+  Reader reader(in, name);
+  std::vector<std::vector<Row>> blocks;
+  std::vector<Row> rows;
+  while (reader.next(rows)) blocks.push_back(rows);
+  return blocks;
+}
+
+// The message that reading `text` ends with, or "(read without error)".
+template <typename Reader, typename Row>
+std::string read_error(const std::string& text, const char* name) {
+  try {
+    read_blocks<Reader, Row>(text, name);
+  } catch (const error& e) {
+    return e.what();
+  }
+  return "(read without error)";
+}
 
 // Lines of "%f"-style numbers, as the files hold them.
 std::string line(std::initializer_list<long long> numbers);
