@@ -6,6 +6,8 @@
 //   bench/sheetgen_bench --full    also the largest run, 400 million items
 //   bench/sheetgen_bench --smoke   everything once on a tiny run (CI)
 #include <fcntl.h>
+#include <sheetgen/instance_file.h>
+#include <sheetgen/run.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +22,6 @@
 #include <string>
 #include <vector>
 
-#include <sheetgen/instance_file.h>
-#include <sheetgen/run.h>
 #include "reference_items.h"
 #include "test_util.h"
 

@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to the whole run as its answers. Files go to a
 // scratch folder that is emptied after every input.
+#include <sheetgen/run.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,8 +11,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <sheetgen/run.h>
 
 namespace {
 

@@ -19,10 +19,10 @@ using sheetgen::rectangle;
 // The run as far as it is known: always the object; the answers (and with
 // them the area bounds, counts and seed) only when an answers file was given.
 struct run_info {
-  rectangle object;                                // length, width, area (64-bit safe: < 2^31)
+  rectangle object;                                 // length, width, area (64-bit safe: < 2^31)
   std::optional<sheetgen::run_parameters> answers;  // with minarea / maxarea derived
-  std::string instance_file;                       // names as given, for messages and titles
-  std::string defect_file;                         // empty when there is none
+  std::string instance_file;                        // names as given, for messages and titles
+  std::string defect_file;                          // empty when there is none
 };
 
 // One instance: its block of item types and its block of defects.
@@ -30,8 +30,8 @@ struct instance {
   int64_t number = 0;  // 1-based, in file order
   std::vector<rectangle> items;
   std::vector<placed_defect> defects;  // empty when there is no defect file
-  int64_t item_line = 0;    // line of the block's first line in the instance file
-  int64_t defect_line = 0;  // the same in the defect file (0 without one)
+  int64_t item_line = 0;               // line of the block's first line in the instance file
+  int64_t defect_line = 0;             // the same in the defect file (0 without one)
 };
 
 // Calls `visit` for every instance, in order. A pass may be made more than

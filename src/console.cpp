@@ -1,13 +1,13 @@
 #include "console.h"
 
+#include <sheetgen/types.h>
+
 #include <charconv>
 #include <istream>
 #include <limits>
 #include <ostream>
 #include <streambuf>
 #include <string>
-
-#include <sheetgen/types.h>
 
 namespace sheetgen {
 

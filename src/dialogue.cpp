@@ -82,7 +82,8 @@ run_parameters dialogue(console& con, const std::filesystem::path& folder) {
     d.area = d.length * d.width;  // fits: no larger than the object's area
   }
 
-  p.filename = ask_name(con, "Enter a name for the file to hold the instances (e.g. instances.txt). ");
+  p.filename =
+      ask_name(con, "Enter a name for the file to hold the instances (e.g. instances.txt). ");
   if (p.no_defects >= 1) {
     p.defectfilename =
         ask_name(con, "Enter a name for the file to hold the defects (e.g. defects.txt). ");

@@ -168,8 +168,8 @@ void generate_items(const run_parameters& p, random_generator& rng, rectangle* i
     for (; k < n; ++k) {
       const double area = current.length[k] * current.width[k];
       if (!(area >= lo && area <= hi)) break;
-      items[i + k] = item(static_cast<int64_t>(current.length[k]),
-                          static_cast<int64_t>(current.width[k]));
+      items[i + k] =
+          item(static_cast<int64_t>(current.length[k]), static_cast<int64_t>(current.width[k]));
     }
     if (k == n) {
       rng.set_state(states[2 * n - 1]);

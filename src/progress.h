@@ -7,14 +7,14 @@
 #ifndef SHEETGEN_PROGRESS_H_
 #define SHEETGEN_PROGRESS_H_
 
+#include <sheetgen/run.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
-
-#include <sheetgen/run.h>
 
 namespace sheetgen {
 

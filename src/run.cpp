@@ -79,7 +79,8 @@ void write_files(const run_parameters& answers, const std::filesystem::path& fol
     int64_t lines = 0;
     while (items.next()) {
       const auto block = items.items();
-      instancefile.commit(put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
+      instancefile.commit(
+          put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
       lines += static_cast<int64_t>(block.size());
       report(run_progress::stage::items, items.instances_done(), p.no_instances, lines);
     }
@@ -98,7 +99,8 @@ void write_files(const run_parameters& answers, const std::filesystem::path& fol
   int64_t lines = 0;
   while (defects.next()) {
     const auto block = defects.defects();
-    defectfile.commit(put_defect_block(block, defectfile.reserve(block.size() * defect_line_room + 1)));
+    defectfile.commit(
+        put_defect_block(block, defectfile.reserve(block.size() * defect_line_room + 1)));
     lines += static_cast<int64_t>(block.size());
     report(run_progress::stage::defects, defects.instances_done(), p.no_instances, lines);
   }

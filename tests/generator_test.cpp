@@ -1,6 +1,5 @@
-#include <sheetgen/generator.h>
-
 #include <gtest/gtest.h>
+#include <sheetgen/generator.h>
 
 #include <string>
 #include <vector>
@@ -31,8 +30,9 @@ TEST(Generator, WorkedExampleInMemory) {
   EXPECT_EQ(items.items()[3], (rectangle{10, 2, 5}));
   EXPECT_FALSE(items.next());
   EXPECT_EQ(items.instances_done(), 2);
-  EXPECT_EQ(all_defects(std::move(items).defects()),
-            (std::vector<placed_defect>{{7, 0, 10, 2}, {0, 6, 10, 7}, {1, 0, 4, 2}, {0, 4, 10, 5}}));
+  EXPECT_EQ(
+      all_defects(std::move(items).defects()),
+      (std::vector<placed_defect>{{7, 0, 10, 2}, {0, 6, 10, 7}, {1, 0, 4, 2}, {0, 4, 10, 5}}));
 }
 
 TEST(Generator, DefectsFromAnUnfinishedItemPassComeAfterAllItems) {

@@ -1,13 +1,12 @@
 #include "items.h"
 
 #include <gtest/gtest.h>
+#include <sheetgen/instance_file.h>
+#include <sheetgen/parameters.h>
 
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <sheetgen/instance_file.h>
-#include <sheetgen/parameters.h>
 
 #include "random.h"
 #include "reference_items.h"
@@ -108,9 +107,10 @@ TEST(GenerateItems, EmptyBoundsAbortOnTheFirstItemAndWriteNothing) {
     generate_items(p, g, items);
     FAIL() << "no item can have an area of at least 31 and at most 30";
   } catch (const error& e) {
-    EXPECT_STREQ(e.what(),
-              " Determination of integer length or width of the small items failed. Please check "
-              "the chosen bounds for the relative size as well as the size of the large object!");
+    EXPECT_STREQ(
+        e.what(),
+        " Determination of integer length or width of the small items failed. Please check "
+        "the chosen bounds for the relative size as well as the size of the large object!");
   }
 }
 

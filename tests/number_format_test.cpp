@@ -9,14 +9,15 @@
 #include <limits>
 #include <string>
 
-
 namespace sheetgen {
 namespace {
 
 TEST(NumberFormat, AsPrintfPrintsThem) {
-  const int32_t numbers[] = {0,        7,         10,        999,       1000,      9999,
-                             10000,    16777217,  99999999,  100000000, 999999999, 1000000000,
-                             2147483647, -1,      -123456789, std::numeric_limits<int32_t>::min()};
+  const int32_t numbers[] = {
+      0,          7,         10,         999,
+      1000,       9999,      10000,      16777217,
+      99999999,   100000000, 999999999,  1000000000,
+      2147483647, -1,        -123456789, std::numeric_limits<int32_t>::min()};
   for (int32_t n : numbers) {
     char out[number_format::max_chars + 1];
     const char* end = number_format::put_number(out, n);

@@ -2,6 +2,7 @@
 #include "output_file.h"
 
 #include <gtest/gtest.h>
+#include <sheetgen/run.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include <sheetgen/run.h>
 #include "test_util.h"
 
 namespace sheetgen {

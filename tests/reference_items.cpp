@@ -1,11 +1,11 @@
 #include "reference_items.h"
 
+#include <sheetgen/parameters.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include <sheetgen/parameters.h>
 
 #include "random.h"
 
@@ -83,8 +83,10 @@ bool run(run_parameters p, const std::filesystem::path& folder) {
   for (int32_t i = 0; i < p.no_instances; ++i) {
     for (int32_t k = 0; k < p.no_defects; ++k) {
       const rectangle& d = p.defects[k];
-      const int64_t x = nearest(g.uniform_random() * (static_cast<double>(p.object.length) - d.length));
-      const int64_t y = nearest(g.uniform_random() * (static_cast<double>(p.object.width) - d.width));
+      const int64_t x =
+          nearest(g.uniform_random() * (static_cast<double>(p.object.length) - d.length));
+      const int64_t y =
+          nearest(g.uniform_random() * (static_cast<double>(p.object.width) - d.width));
       std::fprintf(file, "%f\t%f\t%f\t%f\n", static_cast<double>(x), static_cast<double>(y),
                    static_cast<double>(x + d.length), static_cast<double>(y + d.width));
     }

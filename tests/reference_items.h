@@ -5,10 +5,10 @@
 #ifndef SHEETGEN_TESTS_REFERENCE_ITEMS_H_
 #define SHEETGEN_TESTS_REFERENCE_ITEMS_H_
 
+#include <sheetgen/types.h>
+
 #include <cstdio>
 #include <filesystem>
-
-#include <sheetgen/types.h>
 
 #include "random.h"
 

@@ -1,6 +1,5 @@
-#include <sheetgen/run.h>
-
 #include <gtest/gtest.h>
+#include <sheetgen/run.h>
 
 #include <algorithm>
 #include <sstream>
@@ -371,8 +370,7 @@ TEST(Run, OneFileUnderTwoNames) {
   for (const std::string& other : {std::string("sym.txt"), std::string("hard.txt"),
                                    (dir / "i.txt").string(), std::string("sub/../i.txt")}) {
     fs::create_directories(dir / "sub");
-    const auto result =
-        run_with("1 10 10 4 0.1 0.2 1 1 1 i.txt " + other + " 5 0", dir.path());
+    const auto result = run_with("1 10 10 4 0.1 0.2 1 1 1 i.txt " + other + " 5 0", dir.path());
     EXPECT_TRUE(ends_with(result.console, "The defect file must differ from the instance file!"))
         << other;
     EXPECT_EQ(dir.read("i.txt"), "old") << other;

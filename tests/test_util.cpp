@@ -1,12 +1,11 @@
 #include "test_util.h"
 
+#include <sheetgen/run.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <fstream>
 #include <sstream>
-
-#include <sheetgen/run.h>
 
 namespace sheetgen::testing {
 

@@ -2,12 +2,12 @@
 #ifndef SHEETGEN_TESTS_TEST_UTIL_H_
 #define SHEETGEN_TESTS_TEST_UTIL_H_
 
+#include <sheetgen/types.h>
+
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <sheetgen/types.h>
 
 namespace sheetgen::testing {
 

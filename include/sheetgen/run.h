@@ -13,10 +13,10 @@ namespace sheetgen {
 /// Where the generation of a run stands, for a progress display.
 struct run_progress {
   enum class stage { items, defects, finished };
-  stage pass = stage::items;     ///< finished: generation has ended, however it ended
-  int32_t instances_done = 0;    ///< in this pass
-  int32_t instances_total = 0;   ///< the run's instances
-  int64_t lines_done = 0;        ///< item or defect lines written in this pass
+  stage pass = stage::items;    ///< finished: generation has ended, however it ended
+  int32_t instances_done = 0;   ///< in this pass
+  int32_t instances_total = 0;  ///< the run's instances
+  int64_t lines_done = 0;       ///< item or defect lines written in this pass
 };
 
 /// Called when each pass starts (nothing done yet), after each instance it

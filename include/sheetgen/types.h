@@ -44,18 +44,18 @@ struct placed_defect {
 
 /// The answers of one run and the area bounds derived from them.
 struct run_parameters {
-  int32_t no_instances = 0;            ///< instances to generate
-  rectangle object;                    ///< the large object
-  int32_t no_items = 0;                ///< item types per instance
-  float minrelsize = 0;                ///< lower bound of item area / object area
-  float maxrelsize = 0;                ///< upper bound of item area / object area
-  int32_t minarea = 0;                 ///< smallest admissible item area
-  int32_t maxarea = 0;                 ///< largest admissible item area
-  int32_t no_defects = 0;              ///< defects per instance
+  int32_t no_instances = 0;                 ///< instances to generate
+  rectangle object;                         ///< the large object
+  int32_t no_items = 0;                     ///< item types per instance
+  float minrelsize = 0;                     ///< lower bound of item area / object area
+  float maxrelsize = 0;                     ///< upper bound of item area / object area
+  int32_t minarea = 0;                      ///< smallest admissible item area
+  int32_t maxarea = 0;                      ///< largest admissible item area
+  int32_t no_defects = 0;                   ///< defects per instance
   std::array<rectangle, MAXDEF> defects{};  ///< defect sizes, in the order entered
-  std::string filename;                ///< the instance file
-  std::string defectfilename;          ///< the defect file; used when no_defects >= 1
-  int32_t seed = 0;                    ///< the generator's seed
+  std::string filename;                     ///< the instance file
+  std::string defectfilename;               ///< the defect file; used when no_defects >= 1
+  int32_t seed = 0;                         ///< the generator's seed
 };
 
 /// The one error type of sheetgen: `what()` is the message meant for the
