@@ -29,12 +29,27 @@ void put(std::string& out, float v) {
   out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
+// Integers separated by commas.
+template <typename... Values>
+void put_joined(std::string& out, Values... values) {
+  bool first = true;
+  ((out += first ? "" : ",", first = false, put(out, static_cast<int64_t>(values))), ...);
+}
+
 // One line of values separated by commas.
 template <typename... Values>
 void put_csv_line(std::string& out, Values... values) {
-  bool first = true;
-  ((out += first ? "" : ",", first = false, put(out, static_cast<int64_t>(values))), ...);
+  put_joined(out, values...);
   out += '\n';
+}
+
+// One JSON array of integers, after a comma unless it is the first.
+template <typename... Values>
+void put_json_row(std::string& out, bool& first, Values... values) {
+  out += first ? "[" : ",[";
+  first = false;
+  put_joined(out, values...);
+  out += ']';
 }
 
 // Closes a file left open by an error on the way.
@@ -107,12 +122,10 @@ void write_json(const run_info& run, const instance_pass& pass, Flush flush) {
     put(out, a.maxarea);
     out += ",\"defects\":[";
     const int32_t defects = std::clamp(a.no_defects, 0, sheetgen::MAXDEF);
+    bool first_size = true;
     for (int32_t i = 0; i < defects; ++i) {
-      out += i == 0 ? "[" : ",[";
-      put(out, a.defects[static_cast<std::size_t>(i)].length);
-      out += ',';
-      put(out, a.defects[static_cast<std::size_t>(i)].width);
-      out += ']';
+      const sheetgen::rectangle& d = a.defects[static_cast<std::size_t>(i)];
+      put_json_row(out, first_size, d.length, d.width);
     }
     out += "],\"seed\":";
     put(out, a.seed);
@@ -127,30 +140,13 @@ void write_json(const run_info& run, const instance_pass& pass, Flush flush) {
     first = false;
     bool first_item = true;
     for (const rectangle& item : in.items) {
-      out += first_item ? "[" : ",[";
-      first_item = false;
-      put(out, item.length);
-      out += ',';
-      put(out, item.width);
-      out += ',';
-      put(out, item.area);
-      out += ']';
+      put_json_row(out, first_item, item.length, item.width, item.area);
       if (out.size() >= flush_at) flush(out);
     }
     out += "],\"defects\":[";
     bool first_defect = true;
-    for (const placed_defect& d : in.defects) {
-      out += first_defect ? "[" : ",[";
-      first_defect = false;
-      put(out, d.x1);
-      out += ',';
-      put(out, d.y1);
-      out += ',';
-      put(out, d.x2);
-      out += ',';
-      put(out, d.y2);
-      out += ']';
-    }
+    for (const placed_defect& d : in.defects)
+      put_json_row(out, first_defect, d.x1, d.y1, d.x2, d.y2);
     out += "]}";
     if (out.size() >= flush_at) flush(out);
   });
