@@ -183,17 +183,22 @@ std::string cut_short(std::string message, int64_t complete, const run_info& run
 }
 
 int64_t check_run(const run_info& run, std::istream& instances, std::istream* defects,
-                  problem_list& problems, std::ostream& out, const progress_hook& hook) {
+                  problem_list& problems, std::ostream& out,
+                  const sheetgen::progress_callback& progress) {
   const bool with_defects = defects != nullptr;
   run_checker checker(run, with_defects, problems);
+  const int64_t total = run.answers ? run.answers->no_instances : 0;
+  const auto report = [&](int64_t done) {
+    if (progress) progress({"check", done, total, checker.items() + checker.defects(), "lines"});
+  };
   std::optional<run_reader> reader;
   try {
     reader.emplace(instances, run.instance_file, defects, run.defect_file);
     instance in;
-    if (hook) hook(0, 0, "lines");
+    report(0);
     while (reader->next(in)) {
       checker.check(in);
-      if (hook) hook(in.number, checker.items() + checker.defects(), "lines");
+      report(in.number);
     }
     checker.check_block_count(*reader);
   } catch (const sheetgen::error& e) {
@@ -214,12 +219,13 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
 }  // namespace
 
 int64_t check_streams(const run_info& run, std::istream& instances, std::istream* defects,
-                      std::ostream& out, const progress_hook& hook) {
+                      std::ostream& out, const sheetgen::progress_callback& progress) {
   problem_list problems(out);
-  return check_run(run, instances, defects, problems, out, hook);
+  return check_run(run, instances, defects, problems, out, progress);
 }
 
-int64_t check_files(const run_info& run, std::ostream& out, const progress_hook& hook) {
+int64_t check_files(const run_info& run, std::ostream& out,
+                    const sheetgen::progress_callback& progress) {
   problem_list problems(out);
   std::ifstream instances;
   try {
@@ -241,7 +247,7 @@ int64_t check_files(const run_info& run, std::ostream& out, const progress_hook&
       with_defects = false;
     }
   }
-  return check_run(run, instances, with_defects ? &defects : nullptr, problems, out, hook);
+  return check_run(run, instances, with_defects ? &defects : nullptr, problems, out, progress);
 }
 
 }  // namespace sheetkit

@@ -9,6 +9,8 @@
 #ifndef SHEETKIT_CHECK_H_
 #define SHEETKIT_CHECK_H_
 
+#include <sheetgen/progress.h>
+
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -21,17 +23,18 @@ namespace sheetkit {
 // Most problems listed; the rest are only counted.
 constexpr int64_t max_problems_shown = 20;
 
-// Checks the files that `run` names (relative to the current folder).
-// Writes each problem as "FILE:LINE: message" (files that cannot be opened
-// as "Cannot read file NAME!") and then "... and N more problems" past the
-// first 20; or, when there are none, one summary line. Returns the number
-// of problems found.
-int64_t check_files(const run_info& run, std::ostream& out, const progress_hook& hook = {});
+// Checks the files that `run` names (relative to the current folder),
+// reporting its pass as "check" (unit "lines", of both files). Writes each problem as "FILE:LINE:
+// message" (files that cannot be opened as "Cannot read file NAME!") and then "... and N more
+// problems" past the first 20; or, when there are none, one summary line. Returns the number of
+// problems found.
+int64_t check_files(const run_info& run, std::ostream& out,
+                    const sheetgen::progress_callback& progress = {});
 
 // The same on open streams; `defects` may be null (no defect file to read,
 // though `run` may name one). For tests and fuzzing.
 int64_t check_streams(const run_info& run, std::istream& instances, std::istream* defects,
-                      std::ostream& out, const progress_hook& hook = {});
+                      std::ostream& out, const sheetgen::progress_callback& progress = {});
 
 }  // namespace sheetkit
 

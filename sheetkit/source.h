@@ -19,11 +19,6 @@
 
 namespace sheetkit {
 
-// For a progress line: told when a pass starts (0 instances, 0 lines) and
-// after each instance read or generated, how many instances and lines of
-// `unit` ("items", "defects") the pass has done.
-using progress_hook = std::function<void(int64_t instances, int64_t lines, const char* unit)>;
-
 // Reads an answers file as sheetgen reads its standard input, with the
 // dialogue's own checks; the file names in it are taken relative to the
 // current folder. Throws sheetgen::error "Cannot read file NAME!" or

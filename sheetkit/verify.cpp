@@ -1,21 +1,19 @@
 #include "verify.h"
 
 #include <sheetgen/defect_file.h>
-#include <sheetgen/generator.h>
 #include <sheetgen/instance_file.h>
+#include <sheetgen/run_passes.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-// The writers sheetgen itself formats its blocks with, so that the bytes
-// compared are the bytes it writes.
 
 namespace sheetkit {
 
@@ -171,35 +169,34 @@ std::string_view trimmed(std::string_view text) {
 }  // namespace
 
 bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
-                const progress_hook& hook) {
+                const sheetgen::progress_callback& progress) {
   using sheetgen::defect_line_room;
   using sheetgen::item_line_room;
-  sheetgen::item_generator items(answers);
-  // A copy: the generator's own goes with it when the defect pass starts.
-  const sheetgen::run_parameters p = items.parameters();
+  sheetgen::run_passes passes(answers, progress);
+  const sheetgen::run_parameters& p = passes.parameters();
   // The writers need this much room for a block; they touch more than they keep.
   std::vector<char> block(std::max(static_cast<std::size_t>(p.no_items) * item_line_room,
                                    static_cast<std::size_t>(p.no_defects) * defect_line_room) +
                           1);
+  // The bytes sheetgen writes for a block, formatted by its own writers.
+  const auto text = [&block](const char* end) {
+    return std::string_view(block.data(), static_cast<std::size_t>(end - block.data()));
+  };
 
   file_comparison instance_file(p.filename,
                                 static_cast<std::size_t>(p.no_items) * item_line_room + 1);
   std::optional<std::string> failure;
-  int64_t lines = 0;
-  if (hook) hook(0, 0, "items");
+  int32_t done = 0;
   try {
-    while (items.next()) {
-      const auto generated = items.items();
+    passes.items([&](int32_t instance, std::span<const rectangle> generated) {
       // Past a difference the run is still generated: the defects come after it.
       if (!instance_file.done()) {
-        const char* end = sheetgen::put_item_block(generated, block.data());
-        instance_file.compare(
-            std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
-            static_cast<int64_t>(generated.size()) + 1);
+        instance_file.compare(text(sheetgen::put_item_block(generated, block.data())),
+                              static_cast<int64_t>(generated.size()) + 1);
       }
-      lines += static_cast<int64_t>(generated.size());
-      if (hook) hook(items.instances_done(), lines, "items");
-    }
+      done = instance;
+      return true;
+    });
   } catch (const sheetgen::error& e) {
     // sheetgen's repair failure: it keeps the blocks finished before it.
     failure = e.what();
@@ -207,7 +204,6 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   instance_file.finish();
 
   if (failure) {
-    const int32_t done = items.instances_done();
     out << "The run stops at instance " << done + 1 << " of " << p.no_instances
         << ", with sheetgen's message: " << trimmed(*failure) << '\n';
     instance_file.report(out, " (the " + count_of(done, "instance") + " before the failure)");
@@ -225,21 +221,13 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   instance_file.report(out);
   if (p.no_defects < 1) return instance_file.identical();
 
-  sheetgen::defect_placer defects = std::move(items).defects();
   file_comparison defect_file(p.defectfilename,
                               static_cast<std::size_t>(p.no_defects) * defect_line_room + 1);
-  lines = 0;
-  if (hook) hook(0, 0, "defects");
-  while (defects.next()) {
-    if (defect_file.done()) break;  // nothing after the defects
-    const auto generated = defects.defects();
-    const char* end = sheetgen::put_defect_block(generated, block.data());
-    defect_file.compare(
-        std::string_view(block.data(), static_cast<std::size_t>(end - block.data())),
-        static_cast<int64_t>(generated.size()) + 1);
-    lines += static_cast<int64_t>(generated.size());
-    if (hook) hook(defects.instances_done(), lines, "defects");
-  }
+  passes.defects([&](int32_t, std::span<const placed_defect> generated) {
+    defect_file.compare(text(sheetgen::put_defect_block(generated, block.data())),
+                        static_cast<int64_t>(generated.size()) + 1);
+    return !defect_file.done();  // nothing comes after the defects
+  });
   defect_file.finish();
   defect_file.report(out);
   return instance_file.identical() && defect_file.identical();

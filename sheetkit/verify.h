@@ -4,6 +4,7 @@
 #ifndef SHEETKIT_VERIFY_H_
 #define SHEETKIT_VERIFY_H_
 
+#include <sheetgen/progress.h>
 #include <sheetgen/types.h>
 
 #include <ostream>
@@ -19,9 +20,10 @@ namespace sheetkit {
 // with tabs shown as \t. Answers whose run ends in the repair failure are
 // held to what sheetgen leaves then: the blocks finished before it, and no
 // defect file. The files are taken relative to the current folder.
-// Returns true when every file is as the run writes it.
+// Reports the run's passes ("items", "defects") to `progress`. Returns
+// true when every file is as the run writes it.
 bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
-                const progress_hook& hook = {});
+                const sheetgen::progress_callback& progress = {});
 
 }  // namespace sheetkit
 

@@ -1,20 +1,15 @@
-#include <sheetgen/defect_file.h>
-#include <sheetgen/generator.h>
-#include <sheetgen/instance_file.h>
-#include <sheetgen/parameters.h>
 #include <sheetgen/run.h>
+#include <sheetgen/run_files.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <new>
 #include <ostream>
 
 #include "console.h"
 #include "dialogue.h"
-#include "output_file.h"
 
 namespace sheetgen {
 
@@ -27,84 +22,12 @@ const char* const banner =
     "integer numbers. For more details see: the file README.md that comes with this program, "
     "which describes the dialogue and both file formats. \n \n";
 
-// One buffer for both files, which are never open at once: large enough
-// for the largest block and for few write calls, small enough to keep any
-// run at a few MiB.
-constexpr std::size_t buffer_size = std::size_t{2} << 20;
-static_assert(MAXMOD * item_line_room + 1 <= buffer_size);
-static_assert(MAXDEF * defect_line_room + 1 <= buffer_size);
-
 // The one way a run stops early: the message as it is, one more answer
 // read and ignored, status 1.
 int abort_run(console& con, const char* message) {
   con.print(message);
   con.discard_answer();
   return 1;
-}
-
-// Passes progress on when someone listens, and says when generation has
-// ended however it ends, so that a progress line is gone before the closing
-// prompt or a message.
-class progress_report {
- public:
-  explicit progress_report(const progress_callback& progress) : progress_(progress) {}
-  ~progress_report() {
-    try {
-      (*this)(run_progress::stage::finished, 0, 0, 0);
-    } catch (...) {
-    }
-  }
-  progress_report(const progress_report&) = delete;
-  progress_report& operator=(const progress_report&) = delete;
-  void operator()(run_progress::stage pass, int32_t done, int32_t total, int64_t lines) const {
-    if (progress_) progress_(run_progress{pass, done, total, lines});
-  }
-
- private:
-  const progress_callback& progress_;
-};
-
-void write_files(const run_parameters& answers, const std::filesystem::path& folder,
-                 const progress_callback& progress) {
-  // Allocated before any file is touched, so that a lack of memory leaves
-  // existing files alone.
-  item_generator items(answers);
-  const std::unique_ptr<char[]> memory(new char[buffer_size]);
-  const std::span<char> buffer(memory.get(), buffer_size);
-  const run_parameters& p = answers;
-  const progress_report report(progress);
-  {
-    output_file instancefile(folder, p.filename, buffer);
-    report(run_progress::stage::items, 0, p.no_instances, 0);
-    int64_t lines = 0;
-    while (items.next()) {
-      const auto block = items.items();
-      instancefile.commit(
-          put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
-      lines += static_cast<int64_t>(block.size());
-      report(run_progress::stage::items, items.instances_done(), p.no_instances, lines);
-    }
-    instancefile.close();
-  }
-  if (p.no_defects < 1) return;
-  // A link that pointed nowhere during the dialogue may lead to the
-  // instances now; writing through it would replace them.
-  if (same_file(folder, p.filename, p.defectfilename)) {
-    throw error("The defect file must differ from the instance file!");
-  }
-  // The tables of the item pass go when the defect pass starts.
-  defect_placer defects = std::move(items).defects();
-  output_file defectfile(folder, p.defectfilename, buffer);
-  report(run_progress::stage::defects, 0, p.no_instances, 0);
-  int64_t lines = 0;
-  while (defects.next()) {
-    const auto block = defects.defects();
-    defectfile.commit(
-        put_defect_block(block, defectfile.reserve(block.size() * defect_line_room + 1)));
-    lines += static_cast<int64_t>(block.size());
-    report(run_progress::stage::defects, defects.instances_done(), p.no_instances, lines);
-  }
-  defectfile.close();
 }
 
 }  // namespace
@@ -119,7 +42,7 @@ int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder
   try {
     try {
       con.print(banner);
-      write_files(dialogue(con, folder), folder, progress);
+      write_run_files(dialogue(con, folder), folder, progress);
       con.print("\n\nProgram run finished. Enter a number to quit! ");
       con.discard_answer();
       out.flush();

@@ -3,26 +3,12 @@
 #ifndef SHEETGEN_RUN_H_
 #define SHEETGEN_RUN_H_
 
-#include <cstdint>
+#include <sheetgen/progress.h>
+
 #include <filesystem>
-#include <functional>
 #include <iosfwd>
 
 namespace sheetgen {
-
-/// Where the generation of a run stands, for a progress display.
-struct run_progress {
-  enum class stage { items, defects, finished };
-  stage pass = stage::items;    ///< finished: generation has ended, however it ended
-  int32_t instances_done = 0;   ///< in this pass
-  int32_t instances_total = 0;  ///< the run's instances
-  int64_t lines_done = 0;       ///< item or defect lines written in this pass
-};
-
-/// Called when each pass starts (nothing done yet), after each instance it
-/// writes, and once with stage::finished when generation ends, before
-/// anything else is printed. May be empty.
-using progress_callback = std::function<void(const run_progress&)>;
 
 /// Runs sheetgen once, reading the answers from `in` and writing the console
 /// text to `out`; file names are taken relative to `folder`. After a bad
@@ -30,7 +16,9 @@ using progress_callback = std::function<void(const run_progress&)>;
 /// returns 1; after a completed run, returns 0. Never throws.
 int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder);
 
-/// The same, telling `progress` how generation goes.
+/// The same, telling `progress` how generation goes: the passes "items"
+/// and "defects", and their end (however it ends) before anything more is
+/// printed.
 int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
         const progress_callback& progress);
 

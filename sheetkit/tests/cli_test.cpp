@@ -1,13 +1,13 @@
 #include "cli.h"
 
 #include <gtest/gtest.h>
+#include <sheetgen/version.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
-#include "progress.h"
 #include "test_util.h"
 
 namespace sheetkit {
@@ -146,56 +146,18 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
   const result help = sheetkit({"verify", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--answers FILE"), std::string::npos);
+  // No command is needed to ask for the version.
+  const result version = sheetkit({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("sheetkit ") + sheetgen::version + "\n");
 }
 
-// The progress line, on a clock the test moves.
 TEST_F(Cli, AReportThatCannotBeWrittenFails) {
   std::ostream nowhere(nullptr);  // every write fails, as on a full disk
   std::ostringstream err;
   const char* args[] = {"sheetkit", "stats", "--answers", worked_example.c_str()};
   EXPECT_EQ(sheetkit_main(4, args, nowhere, err), 1);
   EXPECT_EQ(err.str(), "sheetkit: cannot write to standard output\n");
-}
-
-TEST(Progress, ShowsOnlyOnATerminalAfterASecondAndClearsItself) {
-  using clock = sheetgen::progress_line::clock;
-  clock::time_point now{};
-  const auto at = [&](int ms) { now = clock::time_point{} + std::chrono::milliseconds(ms); };
-  const auto fake = [&] { return now; };
-
-  std::ostringstream quiet;
-  {
-    sheetgen::progress_line line(quiet, false, fake);
-    line.start(10, "items");
-    at(5000);
-    line.update(5, 100);
-  }
-  EXPECT_EQ(quiet.str(), "");
-
-  std::ostringstream shown;
-  {
-    sheetgen::progress_line line(shown, true, fake);
-    at(0);
-    line.start(200, "items");
-    at(900);
-    line.update(1, 20000);  // a short run shows nothing
-    EXPECT_EQ(shown.str(), "");
-    at(2000);
-    line.update(2, 50000000);
-    EXPECT_EQ(shown.str(), "\rinstances 2 / 200, 25.0 million items/s");
-    at(2100);
-    line.update(3, 60000000);  // too soon to draw again
-    at(2300);
-    line.start(0, "defects");  // a pass of unknown length, its own rate
-    at(2800);
-    line.update(4, 100);
-  }
-  // A shorter line blanks out what the longer one left; clearing blanks it all.
-  const std::string first = "instances 2 / 200, 25.0 million items/s";
-  const std::string second = "instances 4, 200 defects/s";
-  EXPECT_EQ(shown.str(), "\r" + first + "\r" + second +
-                             std::string(first.size() - second.size(), ' ') + "\r" +
-                             std::string(first.size(), ' ') + "\r");
 }
 
 }  // namespace

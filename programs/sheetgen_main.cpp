@@ -1,0 +1,13 @@
+#include <sheetgen/run.h>
+
+#include <iostream>
+
+#include "progress_line.h"
+
+int main() {
+  // The prompts on standard output end without a line break; when they
+  // share the terminal, the progress line goes below the last one.
+  sheetgen::progress_line line(std::cerr, sheetgen::stderr_is_terminal(),
+                               sheetgen::stdout_is_terminal());
+  return sheetgen::run_program([&line](const sheetgen::pass_progress& p) { line.show(p); });
+}

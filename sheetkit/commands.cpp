@@ -1,0 +1,315 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check.h"
+#include "cli.h"
+#include "draw.h"
+#include "export.h"
+#include "source.h"
+#include "stats.h"
+#include "verify.h"
+
+namespace sheetkit {
+
+command_progress::command_progress(std::string_view command, std::ostream& err, bool terminal,
+                                   const run_info& run)
+    : command_(command),
+      line_(err, terminal, /*after_prompt=*/false),
+      total_(run.answers ? run.answers->no_instances : 0) {}
+
+sheetgen::progress_callback command_progress::callback() {
+  return [this](const sheetgen::pass_progress& p) {
+    sheetgen::pass_progress named = p;
+    if (!p.pass.empty()) named.pass = command_;
+    line_.show(named);
+  };
+}
+
+instance_pass command_progress::shown(instance_pass pass) {
+  return [this, pass = std::move(pass)](const std::function<void(const instance&)>& visit) {
+    // Lines of both files: a run may be mostly defects.
+    line_.show({command_, 0, total_, 0, "lines"});
+    int64_t lines = 0;
+    pass([&](const instance& in) {
+      visit(in);
+      lines += static_cast<int64_t>(in.items.size() + in.defects.size());
+      line_.show({command_, in.number, total_, lines, "lines"});
+    });
+  };
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Something on the command line (or in the answers file) that keeps the
+// command from starting.
+struct usage_error : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Where a command's run comes from.
+struct run_options {
+  std::string answers;
+  std::vector<std::string> object;
+
+  void add_to(CLI::App& command) {
+    CLI::Option* a =
+        command.add_option("--answers", answers, "The run's answers, as piped into sheetgen");
+    a->type_name("FILE");
+    command.add_option("--object", object, "Without answers: the object's size and the files")
+        ->expected(2, 3)
+        ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
+        ->excludes(a);
+  }
+
+  run_info run() const {
+    if (!answers.empty()) return run_from_answers(answers);
+    if (object.empty()) {
+      throw usage_error(
+          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
+    }
+    rectangle size;
+    try {
+      size = parse_object(object[0]);
+    } catch (const sheetgen::error& e) {
+      throw usage_error(std::string("--object: ") + e.what());
+    }
+    return run_from_object(size, object[1], object.size() > 2 ? object[2] : "");
+  }
+};
+
+// "1-4,7" as ranges, in the order given.
+std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view text) {
+  const auto bad = [&] {
+    return usage_error("--instances: expected numbers and ranges such as 1-4,7, not \"" +
+                       std::string(text) + "\"");
+  };
+  const auto number = [&](std::string_view digits) {
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || digits.size() > 12 || ec != std::errc() ||
+        end != digits.data() + digits.size() || value < 1) {
+      throw bad();
+    }
+    return value;
+  };
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    const std::string_view item = text.substr(start, comma - start);
+    const std::size_t dash = item.find('-');
+    const int64_t first = number(item.substr(0, dash));
+    const int64_t last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
+    if (last < first) throw bad();
+    ranges.emplace_back(first, last);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return ranges;
+}
+
+// The instance file's blocks, when no answers tell how many there are.
+int64_t count_instances(const run_info& run) {
+  std::ifstream in = open_input(run.instance_file);
+  sheetgen::instance_reader reader(in, run.instance_file);
+  std::vector<rectangle> items;
+  int64_t n = 0;
+  while (reader.next(items)) ++n;
+  return n;
+}
+
+int check_work(const run_info& run, session& s) {
+  // Held back until the progress line is gone: both may share a terminal.
+  // At most 21 lines.
+  std::ostringstream report;
+  const int64_t problems = check_files(run, report, s.shown.callback());
+  s.shown.clear();
+  s.out << report.str();
+  return problems == 0 ? status_ok : status_problems;
+}
+
+std::function<prepared()> setup_check(CLI::App& app) {
+  auto source = std::make_shared<run_options>();
+  source->add_to(app);
+  return [source] { return prepared{source->run(), check_work}; };
+}
+
+struct stats_options {
+  run_options source;
+  bool per_instance = false;
+  bool json = false;
+};
+
+int stats_work(const run_info& run, const stats_options& o, session& s) {
+  const run_stats stats = compute_stats(run, s.shown.shown(file_pass(run)), o.per_instance);
+  s.shown.clear();
+  if (o.json) {
+    s.out << to_json(stats).dump(2) << '\n';
+  } else {
+    write_text(s.out, stats);
+  }
+  return status_ok;
+}
+
+std::function<prepared()> setup_stats(CLI::App& app) {
+  auto o = std::make_shared<stats_options>();
+  o->source.add_to(app);
+  app.add_flag("--per-instance", o->per_instance, "Also a line for every instance");
+  app.add_flag("--json", o->json, "JSON instead of the table");
+  return [o] {
+    return prepared{o->source.run(),
+                    [o](const run_info& run, session& s) { return stats_work(run, *o, s); }};
+  };
+}
+
+struct draw_options {
+  run_options source;
+  std::string dir;
+  std::string instances = "1-4";
+  CLI::Option* instances_given = nullptr;
+  std::vector<std::pair<int64_t, int64_t>> ranges;  // parsed from `instances`
+};
+
+int draw_work(const run_info& run, const draw_options& o, session& s) {
+  const int64_t count = run.answers ? run.answers->no_instances : count_instances(run);
+  std::vector<int64_t> chosen;
+  bool clipped = false;
+  for (const auto& [first, last] : o.ranges) {
+    for (int64_t n = first; n <= std::min(last, count); ++n) chosen.push_back(n);
+    clipped = clipped || last > count;
+  }
+  const std::vector<fs::path> written = draw(run, s.shown.shown(file_pass(run)), chosen, o.dir);
+  s.shown.clear();
+  if (clipped && o.instances_given->count() > 0) {
+    s.err << "draw: the run has " << count_of(count, "instance") << "; the others are left out\n";
+  }
+  for (const fs::path& file : written) s.out << file.string() << '\n';
+  return status_ok;
+}
+
+std::function<prepared()> setup_draw(CLI::App& app) {
+  auto o = std::make_shared<draw_options>();
+  o->source.add_to(app);
+  app.add_option("-o,--output", o->dir, "Folder for the pictures (created if missing)")
+      ->type_name("DIR")
+      ->required();
+  o->instances_given =
+      app.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
+          ->type_name("LIST");
+  return [o] {
+    run_info run = o->source.run();
+    o->ranges = parse_instance_list(o->instances);
+    return prepared{std::move(run),
+                    [o](const run_info& run, session& s) { return draw_work(run, *o, s); }};
+  };
+}
+
+struct export_options {
+  run_options source;
+  std::string to;
+  std::string where;
+};
+
+int export_work(const run_info& run, const export_options& o, session& s) {
+  // JSON on standard output would mix with the progress line on a terminal.
+  if (o.to == "json" && o.where == "-") {
+    export_json(run, file_pass(run), s.out);
+    return status_ok;
+  }
+  int64_t instances = 0;
+  const instance_pass counted = [&, pass = s.shown.shown(file_pass(run))](const auto& visit) {
+    instances = 0;
+    pass([&](const instance& in) {
+      ++instances;
+      visit(in);
+    });
+  };
+  if (o.to == "packingsolver") {
+    export_packingsolver(run, counted, o.where);
+    s.shown.clear();
+    const fs::path dir(o.where);
+    s.out << (dir / "instance_1").string();
+    if (instances > 1) {
+      s.out << " to " << (dir / ("instance_" + std::to_string(instances))).string();
+    }
+    s.out << " (" << count_of(instances, "instance")
+          << ": items.csv, bins.csv, defects.csv each)\n";
+    return status_ok;
+  }
+  fs::path file(o.where);
+  if (file.extension() != ".json") {
+    fs::create_directories(file);
+    file /= "run.json";
+  }
+  export_json(run, counted, file);
+  s.shown.clear();
+  s.out << file.string() << '\n';
+  return status_ok;
+}
+
+std::function<prepared()> setup_export(CLI::App& app) {
+  auto o = std::make_shared<export_options>();
+  o->source.add_to(app);
+  app.add_option("--to", o->to, "What to write")
+      ->type_name("FORMAT")
+      ->required()
+      ->check(CLI::IsMember({"packingsolver", "json"}));
+  app.add_option("-o,--output", o->where, "A folder; for json also FILE.json, or - for stdout")
+      ->type_name("PATH")
+      ->required();
+  return [o] {
+    return prepared{o->source.run(),
+                    [o](const run_info& run, session& s) { return export_work(run, *o, s); }};
+  };
+}
+
+int verify_work(const run_info& run, session& s) {
+  // Held back like check's.
+  std::ostringstream report;
+  const bool same = verify_run(*run.answers, report, s.shown.callback());
+  s.shown.clear();
+  s.out << report.str();
+  return same ? status_ok : status_problems;
+}
+
+std::function<prepared()> setup_verify(CLI::App& app) {
+  auto answers = std::make_shared<std::string>();
+  app.add_option("--answers", *answers, "The run's answers, as piped into sheetgen")
+      ->type_name("FILE")
+      ->required();
+  return [answers] { return prepared{run_from_answers(*answers), verify_work}; };
+}
+
+const command table[] = {
+    {"check", "Check both files strictly: each problem as FILE:LINE: message",
+     "Always checked: the form of every line, area = length x width, every defect inside\n"
+     "the object, the same number of blocks in both files, a file cut short. With\n"
+     "--answers also: the area bounds, the numbers of instances, item types and defects,\n"
+     "and every defect's size. At most 20 problems are listed, then their number.",
+     setup_check},
+    {"stats", "Figures on item areas and shapes and on the defects", "", setup_stats},
+    {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},
+    {"export", "The run as PackingSolver CSV files or one JSON document", "", setup_export},
+    {"verify", "Generate the run again and compare it with the files",
+     "Compares byte for byte as it generates, in constant memory, and shows the first\n"
+     "line that differs in each file. Answers whose run ends in the repair failure are\n"
+     "held to what sheetgen leaves then: the blocks before it, and no defect file.",
+     setup_verify},
+};
+
+}  // namespace
+
+std::span<const command> commands() { return table; }
+
+}  // namespace sheetkit
