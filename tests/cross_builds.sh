@@ -18,7 +18,7 @@ build() {  # FOLDER CMAKE_ARGUMENTS...
   cmake -S "$root" -B "$folder" -DCMAKE_BUILD_TYPE=Release -DSHEETGEN_TESTS=OFF \
     -DSHEETGEN_BENCH=OFF "$@" >"$folder.configure.log" ||
     { cat "$folder.configure.log"; return 1; }
-  cmake --build "$folder" --target sheetgen --parallel >/dev/null
+  cmake --build "$folder" --target sheetgen --parallel 2 >/dev/null
 }
 
 compare() {  # BINARY LAUNCHER...

@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for f in bin/sheetgen include/sheetgen/generator.h share/doc/sheetgen/README.md \
+for f in bin/sheetgen include/sheetgen/generator.h include/sheetgen/version.h \
+    include/sheetgen/run_passes.h share/doc/sheetgen/README.md \
     share/doc/sheetgen/examples/worked_example.txt; do
   [ -e "$work/prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
 done
