@@ -10,10 +10,9 @@
 namespace sheetgen {
 namespace {
 
+// The worked example's answers.
 run_parameters worked_example() {
-  testing::answers a;
-  a.defects = {{3, 2}, {10, 1}};
-  return a.parameters();
+  return testing::make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}).parameters();
 }
 
 // Every report, as "pass done/total units unit"; the end as "end".
