@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <utility>
 
@@ -11,6 +12,13 @@
 #define isatty _isatty
 #else
 #include <unistd.h>
+#endif
+
+// The compiler checks every format against its arguments.
+#if defined(__GNUC__)
+#define PRINTF_LIKE(f, a) __attribute__((__format__(__printf__, f, a)))
+#else
+#define PRINTF_LIKE(f, a)
 #endif
 
 namespace sheetgen {
@@ -24,9 +32,11 @@ constexpr auto redraw_every = std::chrono::milliseconds(250);
 // its files open.
 class line_text {
  public:
-  template <typename... Args>
-  void add(const char* format, Args... args) {
-    const int n = std::snprintf(text_ + size_, sizeof text_ - size_, format, args...);
+  PRINTF_LIKE(2, 3) void add(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text_ + size_, sizeof text_ - size_, format, args);
+    va_end(args);
     if (n > 0) size_ = std::min(size_ + static_cast<std::size_t>(n), sizeof text_ - 1);
   }
   const char* data() const { return text_; }
