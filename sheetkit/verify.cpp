@@ -3,6 +3,7 @@
 #include <sheetgen/defect_file.h>
 #include <sheetgen/generator.h>
 #include <sheetgen/instance_file.h>
+#include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
 #include <cstring>
@@ -26,26 +27,8 @@ constexpr std::size_t shown_line = 200;
 
 // A line as people can read it: tabs and other control bytes spelled out.
 std::string visible(std::string_view text) {
-  std::string out;
-  for (const char c : text.substr(0, shown_line)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (u < 0x20 || u >= 0x7f) {
-      constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  if (text.size() > shown_line) out += "...";
-  return out;
+  return sheetgen::visible_bytes(text.substr(0, shown_line)) +
+         (text.size() > shown_line ? "..." : "");
 }
 
 // One file, compared block by block with what the run writes. It reads
