@@ -66,7 +66,7 @@ TEST(ExportJson, WorkedExampleReadsBack) {
 
 TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   run_info run;
-  run.object = {6, 2, 3};
+  run.object = rectangle::of(2, 3);
   std::ostringstream none;
   export_json(run, replay({}), none);
   EXPECT_EQ(none.str(),
@@ -92,7 +92,7 @@ TEST(ExportJson, LargeRunGoesOutInPieces) {
   std::vector<instance> big(3);
   for (int i = 0; i < 3; ++i) {
     big[i].number = i + 1;
-    for (int32_t k = 0; k < 100000; ++k) big[i].items.push_back({k * 7, k, 7});
+    for (int32_t k = 0; k < 100000; ++k) big[i].items.push_back(rectangle::of(k, 7));
   }
   std::ostringstream out;
   export_json(run_info{}, replay(big), out);
@@ -139,7 +139,7 @@ TEST_F(ExportFolder, PackingSolverWorkedExample) {
 TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
   std::vector<instance> plain(1);
   plain[0].number = 12;
-  plain[0].items = {{6, 2, 3}};
+  plain[0].items = {rectangle::of(2, 3)};
   export_packingsolver(run_info{}, replay(plain), dir_);
   EXPECT_EQ(read(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
   EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"),

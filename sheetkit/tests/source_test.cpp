@@ -23,8 +23,8 @@ std::string message_of(const std::function<void()>& f) {
 }
 
 TEST(Source, ObjectSizes) {
-  EXPECT_EQ(parse_object("10x10"), (rectangle{100, 10, 10}));
-  EXPECT_EQ(parse_object("46341X46340"), (rectangle{2147441940, 46341, 46340}));
+  EXPECT_EQ(parse_object("10x10"), rectangle::of(10, 10));
+  EXPECT_EQ(parse_object("46341x46340"), rectangle::of(46341, 46340));
   for (const char* bad : {"10", "x10", "10x", "0x5", "-1x5", "10x10x", "10 x 10", "ax3", "+3x3"}) {
     EXPECT_EQ(message_of([&] { parse_object(bad); }),
               "expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
@@ -38,13 +38,13 @@ TEST(Source, ObjectSizes) {
 
 TEST(Source, AnswersFile) {
   const run_info run = run_from_answers(worked_example);
-  EXPECT_EQ(run.object, (rectangle{100, 10, 10}));
+  EXPECT_EQ(run.object, rectangle::of(10, 10));
   EXPECT_EQ(run.instance_file, "instances.txt");
   EXPECT_EQ(run.defect_file, "defects.txt");
   ASSERT_TRUE(run.answers);
   EXPECT_EQ(run.answers->minarea, 10);
   EXPECT_EQ(run.answers->maxarea, 20);
-  EXPECT_EQ(run.answers->defects[1], (rectangle{10, 10, 1}));
+  EXPECT_EQ(run.answers->defects[1], rectangle::of(10, 1));
 
   sheetgen::testing::scratch_folder folder;
   folder.write("bad.answers", "2\n10\nten\n");
@@ -99,7 +99,7 @@ TEST(Source, ReadsBothFilesInStep) {
 TEST(Source, FilePassReadsAgainEachTime) {
   sheetgen::testing::scratch_folder folder;
   folder.write("i.txt", line({3, 5, 15}) + "\n" + line({2, 8, 16}) + "\n");
-  const run_info run = run_from_object({100, 10, 10}, (folder / "i.txt").string(), "");
+  const run_info run = run_from_object(rectangle::of(10, 10), (folder / "i.txt").string(), "");
   const instance_pass pass = file_pass(run);
   for (int round = 0; round < 2; ++round) {
     std::vector<int32_t> areas;
@@ -110,7 +110,7 @@ TEST(Source, FilePassReadsAgainEachTime) {
     EXPECT_EQ(areas, (std::vector<int32_t>{15, 16}));
   }
   const run_info missing =
-      run_from_object({100, 10, 10}, (folder / "i.txt").string(), "nowhere.txt");
+      run_from_object(rectangle::of(10, 10), (folder / "i.txt").string(), "nowhere.txt");
   EXPECT_EQ(message_of([&] { file_pass(missing)([](const instance&) {}); }),
             "Cannot read file nowhere.txt!");
 }
