@@ -26,8 +26,8 @@ using progress_hook = std::function<void(int64_t instances, int64_t lines, const
 
 // Reads an answers file as sheetgen reads its standard input, with the
 // dialogue's own checks; the file names in it are taken relative to the
-// current folder. Throws sheetgen::error "Cannot read file NAME!" or
-// "NAME: the dialogue's message".
+// current folder. Throws sheetgen::error "Cannot read file NAME!" or, for a
+// bad answer, "NAME:LINE: QUESTION: the dialogue's message".
 run_info run_from_answers(const std::string& answers_file);
 
 // "LENGTHxWIDTH" (positive integers, product at most 2147483647) as an

@@ -47,9 +47,14 @@ TEST(Source, AnswersFile) {
   EXPECT_EQ(run.answers->defects[1], rectangle::of(10, 1));
 
   sheetgen::testing::scratch_folder folder;
+  // A bad answer with its line and question; a message's own line break goes.
   folder.write("bad.answers", "2\n10\nten\n");
   const std::string bad = (folder / "bad.answers").string();
-  EXPECT_EQ(message_of([&] { run_from_answers(bad); }), bad + ": Input is not a valid number!");
+  EXPECT_EQ(message_of([&] { run_from_answers(bad); }),
+            bad + ":3: the object's width: Input is not a valid number!");
+  folder.write("bad.answers", "2 10 10 20001\n");
+  EXPECT_EQ(message_of([&] { run_from_answers(bad); }),
+            bad + ":1: the number of item types: Please recompile code with larger MAXMOD value!");
   const std::string missing = (folder / "missing.answers").string();
   EXPECT_EQ(message_of([&] { run_from_answers(missing); }), "Cannot read file " + missing + "!");
   EXPECT_EQ(message_of([&] { run_from_answers(folder.path().string()); }),
