@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -16,9 +15,11 @@
 #include "check.h"
 #include "draw.h"
 #include "export.h"
+#include "files.h"
 #include "progress.h"
 #include "source.h"
 #include "stats.h"
+#include "text.h"
 #include "verify.h"
 
 namespace sheetkit {
@@ -81,13 +82,9 @@ std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view te
                        std::string(text) + "\"");
   };
   const auto number = [&](std::string_view digits) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || digits.size() > 12 || ec != std::errc() ||
-        end != digits.data() + digits.size() || value < 1) {
-      throw bad();
-    }
-    return value;
+    const std::optional<int64_t> value = parse_positive(digits);
+    if (!value) throw bad();
+    return *value;
   };
   std::vector<std::pair<int64_t, int64_t>> ranges;
   std::size_t start = 0;

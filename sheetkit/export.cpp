@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "text.h"
+
 namespace sheetkit {
 
 namespace {
@@ -20,14 +22,7 @@ void put(std::string& out, int32_t v) { put(out, int64_t{v}); }
 
 // The shortest decimal that reads back to the same float; null for what
 // JSON cannot hold (the dialogue lets no such bound through).
-void put(std::string& out, float v) {
-  if (!std::isfinite(v)) {
-    out += "null";
-    return;
-  }
-  char text[32];
-  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
+void put(std::string& out, float v) { out += std::isfinite(v) ? shortest_text(v) : "null"; }
 
 // Integers separated by commas.
 template <typename... Values>

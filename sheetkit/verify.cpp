@@ -15,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "files.h"
+#include "text.h"
+
 // The writers sheetgen itself formats its blocks with, so that the bytes
 // compared are the bytes it writes.
 
@@ -36,13 +39,13 @@ std::string visible(std::string_view text) {
 // file, no more memory than the largest block.
 class file_comparison {
  public:
-  file_comparison(std::string name, std::size_t block_room)
-      : name_(std::move(name)), in_(name_, std::ios::binary) {
-    std::error_code ec;
-    if (!in_ || std::filesystem::is_directory(name_, ec)) {
-      outcome_ = outcome::missing;
-    } else {
+  file_comparison(std::string name, std::size_t block_room) : name_(std::move(name)) {
+    try {
+      in_ = open_input(name_);
       buffer_.resize(block_room);
+    } catch (const sheetgen::error& e) {
+      outcome_ = outcome::missing;
+      missing_ = e.what();
     }
   }
 
@@ -95,7 +98,7 @@ class file_comparison {
         out << name_ << ": identical" << note << '\n';
         return;
       case outcome::missing:
-        out << "Cannot read file " << name_ << "!\n";
+        out << missing_ << '\n';
         return;
       case outcome::differs:
         out << where << "differs\n";
@@ -141,7 +144,8 @@ class file_comparison {
   std::ifstream in_;
   std::vector<char> buffer_;
   outcome outcome_ = outcome::same;
-  int64_t line_ = 0;  // lines found equal; then the line of the difference
+  std::string missing_;  // why the file cannot be read
+  int64_t line_ = 0;     // lines found equal; then the line of the difference
   std::string expected_;
   std::string found_;
 };

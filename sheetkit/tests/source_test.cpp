@@ -25,7 +25,9 @@ std::string message_of(const std::function<void()>& f) {
 TEST(Source, ObjectSizes) {
   EXPECT_EQ(parse_object("10x10"), rectangle::of(10, 10));
   EXPECT_EQ(parse_object("46341x46340"), rectangle::of(46341, 46340));
-  for (const char* bad : {"10", "x10", "10x", "0x5", "-1x5", "10x10x", "10 x 10", "ax3", "+3x3"}) {
+  // Only what README documents: positive integers, a lower-case x.
+  for (const char* bad : {"10", "x10", "10x", "0x5", "-1x5", "10x10x", "10 x 10", "ax3", "+3x3",
+                          "10X10", "0010x10", "10x010", "1x-0"}) {
     EXPECT_EQ(message_of([&] { parse_object(bad); }),
               "expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
                   std::string(bad) + "\"")
@@ -33,7 +35,11 @@ TEST(Source, ObjectSizes) {
   }
   EXPECT_EQ(message_of([] { parse_object("46341x46341"); }),
             "the object 46341x46341 is too large: length x width must not exceed 2147483647");
-  EXPECT_EQ(message_of([] { parse_object("99999999999x1"); }).substr(0, 8), "expected");
+  // Sides far beyond 32 bits are not multiplied.
+  EXPECT_EQ(message_of([] { parse_object("999999999999999999x999999999999999999"); }),
+            "the object 999999999999999999x999999999999999999 is too large: length x width must "
+            "not exceed 2147483647");
+  EXPECT_EQ(message_of([] { parse_object("9999999999999999999x1"); }).substr(0, 8), "expected");
 }
 
 TEST(Source, AnswersFile) {
