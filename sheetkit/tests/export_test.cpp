@@ -117,6 +117,16 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
   const auto instances = worked_instances();
   export_json(worked_run(), replay(instances), dir_ / "run.json");
   EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+
+  // A run that fails on the way (a file cut short) leaves the earlier
+  // document whole, and no half of the new one.
+  const instance_pass failing = [&](const auto& visit) {
+    visit(instances[0]);
+    throw sheetgen::error("instances.txt:7: file ends in the middle of a line");
+  };
+  EXPECT_THROW(export_json(worked_run(), failing, dir_ / "run.json"), sheetgen::error);
+  EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
 }
 
 TEST_F(ExportFolder, PackingSolverWorkedExample) {
