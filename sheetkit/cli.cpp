@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -216,7 +217,9 @@ int command_export(const run_info& run, const std::string& to, const std::string
   }
   fs::path file(where);
   if (file.extension() != ".json") {
-    fs::create_directories(file);
+    std::error_code failed;
+    fs::create_directories(file, failed);
+    if (failed) throw sheetgen::error("Cannot create folder " + file.string() + "!");
     file /= "run.json";
   }
   export_json(run, counted, file);

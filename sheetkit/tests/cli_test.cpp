@@ -136,6 +136,9 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
        2,
        "sheetkit draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
       {{"stats", "--object", "10x10", "nowhere.txt"}, 1, "Cannot read file nowhere.txt!\n"},
+      {{"export", "--answers", a, "--to", "json", "-o", "instances.txt"},
+       1,
+       "Cannot create folder instances.txt!\n"},
       {{"draw", "--object", "10x10", "defects.txt", "-o", "p"},
        1,
        "defects.txt:1: expected 3 numbers separated by tabs, found 4: "
