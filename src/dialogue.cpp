@@ -13,21 +13,27 @@ namespace {
 // refuses it with its own message.
 static_assert(MAXNAME < console::max_word);
 
+// The question an answer belongs to.
+struct asking {
+  question asked;
+  int32_t defect = 0;  // for the defect questions, from 1
+};
+
 // Gives an error that `step` throws the place of the answer just read.
 template <typename Step>
-auto answering(console& con, question asked, Step step, int32_t defect = 0) {
+auto answering(console& con, asking q, Step step) {
   try {
     return step();
   } catch (const answer_error&) {
     throw;
   } catch (const error& e) {
-    throw answer_error(e, con.word_line(), asked, defect);
+    throw answer_error(e, con.word_line(), q.asked, q.defect);
   }
 }
 
 std::string ask_name(console& con, std::string_view prompt, question asked) {
   con.print(prompt);
-  return answering(con, asked, [&] {
+  return answering(con, {asked}, [&] {
     std::string_view text;
     // The end of the input leaves no name; a word cut at a NUL byte may be
     // empty now too, and no file has that name.
@@ -40,7 +46,7 @@ std::string ask_name(console& con, std::string_view prompt, question asked) {
 
 float ask_relsize(console& con, std::string_view prompt, question asked) {
   con.print(prompt);
-  return answering(con, asked, [&] {
+  return answering(con, {asked}, [&] {
     const float v = con.read_float();
     check_relsize(v);
     return v;
@@ -49,7 +55,7 @@ float ask_relsize(console& con, std::string_view prompt, question asked) {
 
 int32_t ask_int(console& con, std::string_view prompt, question asked) {
   con.print(prompt);
-  return answering(con, asked, [&] { return con.read_int(); });
+  return answering(con, {asked}, [&] { return con.read_int(); });
 }
 
 // Both sides are read before either is checked, as they share one prompt;
@@ -57,11 +63,9 @@ int32_t ask_int(console& con, std::string_view prompt, question asked) {
 void ask_defect(console& con, int32_t k, rectangle& d, const rectangle& object) {
   con.print("Enter an positive integer length and width for defect no. " + std::to_string(k) +
             ", separated by a space. ");
-  d.length = answering(
-      con, question::defect_length, [&] { return con.read_int(); }, k);
+  d.length = answering(con, {question::defect_length, k}, [&] { return con.read_int(); });
   const int64_t length_line = con.word_line();
-  d.width = answering(
-      con, question::defect_width, [&] { return con.read_int(); }, k);
+  d.width = answering(con, {question::defect_width, k}, [&] { return con.read_int(); });
   try {
     check_defect(d, object);
   } catch (const error& e) {
@@ -108,22 +112,22 @@ run_parameters dialogue(console& con, const std::filesystem::path& folder) {
   run_parameters p;
   p.no_instances =
       ask_int(con, "How many instances do you want to generate? ", question::instances);
-  answering(con, question::instances, [&] { check_instances(p.no_instances); });
+  answering(con, {question::instances}, [&] { check_instances(p.no_instances); });
 
   p.object.length =
       ask_int(con, "Choose an integer length for the large object. ", question::object_length);
   // At once, before the width.
-  answering(con, question::object_length, [&] {
+  answering(con, {question::object_length}, [&] {
     if (p.object.length <= 0) check_object(p.object.length, 1);
   });
   p.object.width =
       ask_int(con, "Choose an integer width for the large object. ", question::object_width);
-  answering(con, question::object_width, [&] { check_object(p.object.length, p.object.width); });
+  answering(con, {question::object_width}, [&] { check_object(p.object.length, p.object.width); });
   p.object.area = p.object.length * p.object.width;
 
   p.no_items =
       ask_int(con, "How many small items are to be generated per instance? ", question::item_types);
-  answering(con, question::item_types, [&] { check_items(p.no_items); });
+  answering(con, {question::item_types}, [&] { check_items(p.no_items); });
 
   p.minrelsize = ask_relsize(
       con,
@@ -135,7 +139,7 @@ run_parameters dialogue(console& con, const std::filesystem::path& folder) {
       "Choose an upper bound for the relative size of the item types w.r.t. the size of the large "
       "object between 0 and 1 (e.g. 0.15). ",
       question::upper_bound);
-  answering(con, question::upper_bound, [&] { check_bounds(p.minrelsize, p.maxrelsize); });
+  answering(con, {question::upper_bound}, [&] { check_bounds(p.minrelsize, p.maxrelsize); });
   derive_area_bounds(p);
 
   p.no_defects = ask_int(
@@ -144,7 +148,7 @@ run_parameters dialogue(console& con, const std::filesystem::path& folder) {
       "overlap, as the intention is to consider each defect as a single one and go through them "
       "one after the other!) ",
       question::defects);
-  answering(con, question::defects, [&] { check_defect_count(p.no_defects); });
+  answering(con, {question::defects}, [&] { check_defect_count(p.no_defects); });
 
   for (int32_t k = 1; k <= p.no_defects; ++k) ask_defect(con, k, p.defects[k - 1], p.object);
 
@@ -156,7 +160,7 @@ run_parameters dialogue(console& con, const std::filesystem::path& folder) {
         ask_name(con, "Enter a name for the file to hold the defects (e.g. defects.txt). ",
                  question::defect_file);
     // The defect pass would otherwise overwrite the instances it follows.
-    answering(con, question::defect_file, [&] {
+    answering(con, {question::defect_file}, [&] {
       if (same_file(folder, p.filename, p.defectfilename)) {
         throw error("The defect file must differ from the instance file!");
       }
