@@ -57,6 +57,14 @@ file_writer::file_writer(fs::path path) : path_(std::move(path)) {
     if (file_ == nullptr) fail();
     return;
   }
+  if (type == fs::file_type::regular) {
+    // A file that may not be written is not replaced either; opening it to
+    // append changes nothing in it.
+    std::FILE* probe = std::fopen(path_.string().c_str(), "ab");
+    if (probe == nullptr) fail();
+    std::fclose(probe);
+    permissions_ = fs::status(path_, ec).permissions();
+  }
   for (int attempt = 0; attempt < 16; ++attempt) {
     temporary_ = path_;
     temporary_ += unique_suffix();
@@ -85,6 +93,8 @@ void file_writer::commit() {
   if (std::fclose(f) != 0) fail();
   if (temporary_.empty()) return;  // written in place
   std::error_code ec;
+  // The new file keeps who may read the old one.
+  if (permissions_ != fs::perms::unknown) fs::permissions(temporary_, permissions_, ec);
   fs::rename(temporary_, path_, ec);
   if (ec) fail();
   temporary_.clear();

@@ -19,10 +19,11 @@ std::ifstream open_input(const std::string& name);
 // The bytes go to a new temporary file beside `path` (same folder, so that
 // the rename cannot cross file systems); commit() closes it and renames it
 // over `path`. Until then an earlier file of that name stays as it was,
-// whatever fails; a symbolic link at `path` is replaced, never written
-// through. A device or a named pipe at `path` is written in place. Every
-// failure throws sheetgen::error "Cannot write file PATH!" and removes the
-// temporary file.
+// whatever fails. A file that may not be written is refused, as writing
+// in place would refuse it; the new file keeps the old one's permissions.
+// A symbolic link at `path` is replaced, never written through; a device or
+// a named pipe is written in place. Every failure throws sheetgen::error
+// "Cannot write file PATH!" and removes the temporary file.
 class file_writer {
  public:
   explicit file_writer(std::filesystem::path path);
@@ -41,6 +42,7 @@ class file_writer {
 
   std::filesystem::path path_;
   std::filesystem::path temporary_;
+  std::filesystem::perms permissions_ = std::filesystem::perms::unknown;  // of the file replaced
   std::FILE* file_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sheetgen/types.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,6 +59,21 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
     abandoned.write("half");
   }
   EXPECT_EQ(read(file), "new, complete");
+  EXPECT_EQ(entries(), 1u);
+
+  // Who may read it stays as it was; a file that may not be written (for
+  // all but root) is not replaced.
+  fs::permissions(file, fs::perms::owner_read);
+  std::FILE* probe = std::fopen(file.string().c_str(), "ab");
+  if (probe != nullptr) {
+    std::fclose(probe);
+    write_file(file, "root may");
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read);
+  } else {
+    EXPECT_EQ(message_of([&] { write_file(file, "x"); }),
+              "Cannot write file " + file.string() + "!");
+    EXPECT_EQ(read(file), "new, complete");
+  }
   EXPECT_EQ(entries(), 1u);
 }
 
