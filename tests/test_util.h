@@ -73,15 +73,21 @@ std::vector<std::vector<Row>> read_blocks(const std::string& text, const char* n
   return blocks;
 }
 
-// The message that reading `text` ends with, or "(read without error)".
-template <typename Reader, typename Row>
-std::string read_error(const std::string& text, const char* name) {
+// The message of the error that `f` throws, or "(no error)".
+template <typename F>
+std::string message_of(F f) {
   try {
-    read_blocks<Reader, Row>(text, name);
+    f();
   } catch (const error& e) {
     return e.what();
   }
-  return "(read without error)";
+  return "(no error)";
+}
+
+// The message that reading `text` ends with, or "(no error)".
+template <typename Reader, typename Row>
+std::string read_error(const std::string& text, const char* name) {
+  return message_of([&] { read_blocks<Reader, Row>(text, name); });
 }
 
 }  // namespace sheetgen::testing

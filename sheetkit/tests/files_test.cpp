@@ -9,23 +9,17 @@
 #include <iterator>
 #include <random>
 
+#include "test_util.h"
+
 namespace sheetkit {
 namespace {
 
 namespace fs = std::filesystem;
+using sheetgen::testing::message_of;
 
 std::string read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string message_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const sheetgen::error& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 class Files : public ::testing::Test {

@@ -10,17 +10,9 @@ namespace sheetkit {
 namespace {
 
 using sheetgen::testing::line;
+using sheetgen::testing::message_of;
 
 const std::string worked_example = SHEETGEN_SOURCE_DIR "/examples/worked_example.txt";
-
-std::string message_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const sheetgen::error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 TEST(Source, ObjectSizes) {
   EXPECT_EQ(parse_object("10x10"), rectangle::of(10, 10));

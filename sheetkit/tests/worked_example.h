@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "../../tests/worked_example_data.h"
 #include "instance.h"
+#include "worked_example_data.h"
 
 namespace sheetkit::testing {
 
