@@ -97,11 +97,5 @@ TEST_F(Files, ALinkAtTheNameIsReplacedNotWrittenThrough) {
   EXPECT_EQ(read(dir_ / "target.txt"), "keep");
 }
 
-TEST_F(Files, ReadingRefusesFoldersAndMissingFiles) {
-  for (const fs::path& p : {dir_, dir_ / "missing.txt"}) {
-    EXPECT_EQ(message_of([&] { open_input(p.string()); }), "Cannot read file " + p.string() + "!");
-  }
-}
-
 }  // namespace
 }  // namespace sheetkit
