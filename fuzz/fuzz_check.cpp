@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "check.h"
+#include "worked_example_data.h"
 
 namespace {
 
@@ -27,20 +28,11 @@ namespace {
 }
 
 sheetkit::run_info make_run(bool with_answers) {
-  sheetkit::run_info run = sheetkit::run_from_object({100, 10, 10}, "i", "d");
+  sheetgen::run_parameters p = sheetgen::testing::worked::parameters();
+  sheetkit::run_info run = sheetkit::run_from_object(p.object, "i", "d");
   if (with_answers) {
-    sheetgen::run_parameters p;
-    p.no_instances = 2;
-    p.object = {100, 10, 10};
-    p.no_items = 4;
-    p.minrelsize = 0.1f;
-    p.maxrelsize = 0.2f;
-    p.no_defects = 2;
-    p.defects[0] = {6, 3, 2};
-    p.defects[1] = {10, 10, 1};
     p.filename = run.instance_file;
     p.defectfilename = run.defect_file;
-    p.seed = 19;
     sheetgen::check_parameters(p);
     run.answers = p;
   }

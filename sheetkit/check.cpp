@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "files.h"
+#include "text.h"
+
 namespace sheetkit {
 
 namespace {

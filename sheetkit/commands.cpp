@@ -1,12 +1,13 @@
 #include "commands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -14,8 +15,10 @@
 #include "cli.h"
 #include "draw.h"
 #include "export.h"
+#include "files.h"
 #include "source.h"
 #include "stats.h"
+#include "text.h"
 #include "verify.h"
 
 namespace sheetkit {
@@ -95,13 +98,9 @@ std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view te
                        std::string(text) + "\"");
   };
   const auto number = [&](std::string_view digits) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || digits.size() > 12 || ec != std::errc() ||
-        end != digits.data() + digits.size() || value < 1) {
-      throw bad();
-    }
-    return value;
+    const std::optional<int64_t> value = parse_positive(digits);
+    if (!value) throw bad();
+    return *value;
   };
   std::vector<std::pair<int64_t, int64_t>> ranges;
   std::size_t start = 0;
@@ -249,7 +248,9 @@ int export_work(const run_info& run, const export_options& o, session& s) {
   }
   fs::path file(o.where);
   if (file.extension() != ".json") {
-    fs::create_directories(file);
+    std::error_code failed;
+    fs::create_directories(file, failed);
+    if (failed) throw sheetgen::error("Cannot create folder " + file.string() + "!");
     file /= "run.json";
   }
   export_json(run, counted, file);

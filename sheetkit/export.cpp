@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <system_error>
+
+#include "files.h"
+#include "text.h"
 
 namespace sheetkit {
 
@@ -20,14 +21,7 @@ void put(std::string& out, int32_t v) { put(out, int64_t{v}); }
 
 // The shortest decimal that reads back to the same float; null for what
 // JSON cannot hold (the dialogue lets no such bound through).
-void put(std::string& out, float v) {
-  if (!std::isfinite(v)) {
-    out += "null";
-    return;
-  }
-  char text[32];
-  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
+void put(std::string& out, float v) { out += std::isfinite(v) ? shortest_text(v) : "null"; }
 
 // Integers separated by commas.
 template <typename... Values>
@@ -50,20 +44,6 @@ void put_json_row(std::string& out, bool& first, Values... values) {
   first = false;
   put_joined(out, values...);
   out += ']';
-}
-
-// Closes a file left open by an error on the way.
-struct file_closer {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Binary mode: LF line ends on every platform.
-void write_file(const std::filesystem::path& path, const std::string& text) {
-  std::unique_ptr<std::FILE, file_closer> f(std::fopen(path.string().c_str(), "wb"));
-  const bool written = f && std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
-  if (!written || std::fclose(f.release()) != 0) {
-    throw sheetgen::error("Cannot write file " + path.string() + "!");
-  }
 }
 
 }  // namespace
@@ -167,14 +147,13 @@ void export_json(const run_info& run, const instance_pass& pass, std::ostream& o
 
 void export_json(const run_info& run, const instance_pass& pass,
                  const std::filesystem::path& file) {
-  const auto fail = [&] { throw sheetgen::error("Cannot write file " + file.string() + "!"); };
-  std::unique_ptr<std::FILE, file_closer> f(std::fopen(file.string().c_str(), "wb"));
-  if (!f) fail();
+  // A document cut short by a failure on the way never replaces a good one.
+  file_writer f(file);
   write_json(run, pass, [&](std::string& text) {
-    if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) fail();
+    f.write(text);
     text.clear();
   });
-  if (std::fclose(f.release()) != 0) fail();
+  f.commit();
 }
 
 }  // namespace sheetkit

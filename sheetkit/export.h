@@ -18,9 +18,10 @@ namespace sheetkit {
 //   bins.csv     WIDTH,HEIGHT,COPIES: the object's length, width, 1;
 //   defects.csv  BIN,X,Y,WIDTH,HEIGHT: per defect 0, x1, y1, x2 - x1, y2 - y1;
 //                always written, only the header when there are no defects.
-// Header line first, commas, integers, LF line ends. Existing files of the
-// same names are replaced. Throws sheetgen::error "Cannot create folder
-// PATH!" or "Cannot write file PATH!" on failure.
+// Header line first, commas, integers, LF line ends. Each file is written
+// whole or not at all, and replaces one of the same name only then (see
+// file_writer). Throws sheetgen::error "Cannot create folder PATH!" or
+// "Cannot write file PATH!" on failure.
 void export_packingsolver(const run_info& run, const instance_pass& pass,
                           const std::filesystem::path& dir);
 
@@ -37,8 +38,9 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
 // document!" when the stream fails.
 void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
 
-// The same into a file, created or replaced; "Cannot write file PATH!" on
-// failure.
+// The same into a file, which replaces one of the same name only when the
+// document is complete (see file_writer); "Cannot write file PATH!" on
+// failure, the earlier file left as it was.
 void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
 
 }  // namespace sheetkit

@@ -2,11 +2,14 @@
 
 #include <sheetgen/answers.h>
 
-#include <charconv>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <streambuf>
 #include <utility>
+
+#include "files.h"
+#include "text.h"
 
 namespace sheetkit {
 
@@ -19,15 +22,6 @@ class discard_buffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-// A positive integer of at most ten digits, or nothing.
-std::optional<int64_t> positive(std::string_view digits) {
-  if (digits.empty() || digits.size() > 10) return std::nullopt;
-  int64_t value = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (ec != std::errc() || end != digits.data() + digits.size() || value <= 0) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 run_info run_from_answers(const std::string& answers_file) {
@@ -37,8 +31,12 @@ run_info run_from_answers(const std::string& answers_file) {
   sheetgen::run_parameters p;
   try {
     p = sheetgen::read_answers(in, prompts, std::filesystem::path());
-  } catch (const sheetgen::error& e) {
-    throw sheetgen::error(answers_file + ": " + e.what());
+  } catch (const sheetgen::answer_error& e) {
+    // Some of the dialogue's messages end in a line break of their own.
+    std::string message = e.what();
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    throw sheetgen::error(answers_file + ":" + std::to_string(e.line()) + ": " + e.question_name() +
+                          ": " + message);
   }
   run_info run;
   run.object = p.object;
@@ -49,15 +47,18 @@ run_info run_from_answers(const std::string& answers_file) {
 }
 
 rectangle parse_object(std::string_view text) {
-  const std::size_t x = text.find_first_of("xX");
-  const auto length = positive(text.substr(0, x));
-  const auto width = x == std::string_view::npos ? std::nullopt : positive(text.substr(x + 1));
+  const std::size_t x = text.find('x');
+  const auto length = parse_positive(text.substr(0, x));
+  const auto width =
+      x == std::string_view::npos ? std::nullopt : parse_positive(text.substr(x + 1));
   if (!length || !width) {
     throw sheetgen::error(
         "expected LENGTHxWIDTH, two positive integers such as 20000x20000, not \"" +
         std::string(text) + "\"");
   }
-  if (*length * *width > 2147483647) {
+  constexpr int64_t largest = 2147483647;
+  // Each side first: the product of two sides of 18 digits would overflow.
+  if (*length > largest || *width > largest || *length * *width > largest) {
     throw sheetgen::error("the object " + std::string(text) +
                           " is too large: length x width must not exceed 2147483647");
   }
@@ -72,16 +73,6 @@ run_info run_from_object(rectangle object, std::string instance_file, std::strin
   run.instance_file = std::move(instance_file);
   run.defect_file = std::move(defect_file);
   return run;
-}
-
-std::ifstream open_input(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  // A folder opens on some systems and reads as nothing.
-  std::error_code ec;
-  if (!in || std::filesystem::is_directory(name, ec)) {
-    throw sheetgen::error("Cannot read file " + name + "!");
-  }
-  return in;
 }
 
 run_reader::run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
@@ -137,10 +128,6 @@ instance_pass file_pass(const run_info& run) {
     instance one;
     while (reader.next(one)) visit(one);
   };
-}
-
-std::string count_of(int64_t n, std::string_view noun) {
-  return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
 }
 
 }  // namespace sheetkit

@@ -8,7 +8,6 @@
 #include <sheetgen/instance_file.h>
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <istream>
 #include <optional>
@@ -21,19 +20,17 @@ namespace sheetkit {
 
 // Reads an answers file as sheetgen reads its standard input, with the
 // dialogue's own checks; the file names in it are taken relative to the
-// current folder. Throws sheetgen::error "Cannot read file NAME!" or
-// "NAME: the dialogue's message".
+// current folder. Throws sheetgen::error "Cannot read file NAME!" or, for a
+// bad answer, "NAME:LINE: QUESTION: the dialogue's message".
 run_info run_from_answers(const std::string& answers_file);
 
-// "LENGTHxWIDTH" (positive integers, product at most 2147483647) as an
-// object; throws sheetgen::error saying what is wrong.
+// "LENGTHxWIDTH" (positive integers without leading zeros, a lower-case x,
+// product at most 2147483647) as an object; throws sheetgen::error saying
+// what is wrong.
 rectangle parse_object(std::string_view text);
 
 // A run known only by its object and files; `defect_file` may be empty.
 run_info run_from_object(rectangle object, std::string instance_file, std::string defect_file);
-
-// Opens a file to read in binary; throws sheetgen::error "Cannot read file NAME!".
-std::ifstream open_input(const std::string& name);
 
 // Reads an instance file and, when there is one, a defect file in step, a
 // block of each at a time, in constant memory. Everything the file readers
@@ -68,9 +65,6 @@ class run_reader {
 // A pass that opens the run's files anew each time and reads them with a
 // run_reader.
 instance_pass file_pass(const run_info& run);
-
-// "1 block", "2 blocks".
-std::string count_of(int64_t n, std::string_view noun);
 
 }  // namespace sheetkit
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "coverage.h"
+#include "text.h"
 
 namespace sheetkit {
 
@@ -284,13 +285,8 @@ double relative(double value, int64_t object_area) {
                          : std::numeric_limits<double>::quiet_NaN();
 }
 
-// The float's shortest decimal, which reads back to the same float: 0.1f
-// shows as 0.1, not 0.10000000149011612.
-std::string shortest_text(float f) {
-  std::array<char, 32> text{};
-  return {text.data(), std::to_chars(text.data(), text.data() + text.size(), f).ptr};
-}
-// The same as the double JSON holds.
+// The float's shortest decimal as the double JSON holds: 0.1f shows as
+// 0.1, not 0.10000000149011612.
 double shortest(float f) {
   const std::string text = shortest_text(f);
   double d = 0;

@@ -3,6 +3,7 @@
 #include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
 #include <sheetgen/run_passes.h>
+#include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "files.h"
+#include "text.h"
+
 namespace sheetkit {
 
 namespace {
@@ -24,26 +28,8 @@ constexpr std::size_t shown_line = 200;
 
 // A line as people can read it: tabs and other control bytes spelled out.
 std::string visible(std::string_view text) {
-  std::string out;
-  for (const char c : text.substr(0, shown_line)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (u < 0x20 || u >= 0x7f) {
-      constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  if (text.size() > shown_line) out += "...";
-  return out;
+  return sheetgen::visible_bytes(text.substr(0, shown_line)) +
+         (text.size() > shown_line ? "..." : "");
 }
 
 // One file, compared block by block with what the run writes. It reads
@@ -51,13 +37,13 @@ std::string visible(std::string_view text) {
 // file, no more memory than the largest block.
 class file_comparison {
  public:
-  file_comparison(std::string name, std::size_t block_room)
-      : name_(std::move(name)), in_(name_, std::ios::binary) {
-    std::error_code ec;
-    if (!in_ || std::filesystem::is_directory(name_, ec)) {
-      outcome_ = outcome::missing;
-    } else {
+  file_comparison(std::string name, std::size_t block_room) : name_(std::move(name)) {
+    try {
+      in_ = open_input(name_);
       buffer_.resize(block_room);
+    } catch (const sheetgen::error& e) {
+      outcome_ = outcome::missing;
+      missing_ = e.what();
     }
   }
 
@@ -110,7 +96,7 @@ class file_comparison {
         out << name_ << ": identical" << note << '\n';
         return;
       case outcome::missing:
-        out << "Cannot read file " << name_ << "!\n";
+        out << missing_ << '\n';
         return;
       case outcome::differs:
         out << where << "differs\n";
@@ -156,7 +142,8 @@ class file_comparison {
   std::ifstream in_;
   std::vector<char> buffer_;
   outcome outcome_ = outcome::same;
-  int64_t line_ = 0;  // lines found equal; then the line of the difference
+  std::string missing_;  // why the file cannot be read
+  int64_t line_ = 0;     // lines found equal; then the line of the difference
   std::string expected_;
   std::string found_;
 };

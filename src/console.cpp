@@ -41,6 +41,7 @@ int console::next_char() {
     c = traits::eof();
   }
   if (c == traits::eof()) ended_ = true;
+  if (c == '\n') ++line_;
   return c;
 }
 
@@ -49,6 +50,8 @@ console::word console::next_word(std::string_view& text) {
   out_.flush();
   int c = next_char();
   while (c != std::char_traits<char>::eof() && is_space(c)) c = next_char();
+  word_line_ = line_;
+  text = {};
   std::size_t n = 0;
   bool too_long = false;
   while (c != std::char_traits<char>::eof() && !is_space(c)) {
@@ -60,9 +63,9 @@ console::word console::next_word(std::string_view& text) {
     c = next_char();
   }
   if (n == 0) return word::end;
+  text = std::string_view(word_, n);
   if (too_long) return word::too_long;
   // What C strings would see: the word up to its first NUL.
-  text = std::string_view(word_, n);
   text = text.substr(0, text.find('\0'));
   return word::ok;
 }

@@ -23,9 +23,14 @@ class console {
   void print(std::string_view text);
 
   enum class word { ok, end, too_long };
-  // Reads the next word into `text` (valid until the next read), cut at its
-  // first NUL byte. A read error counts as the end of the input.
+  // Reads the next word into `text` (valid until the next read): `ok`, the
+  // word cut at its first NUL byte; `end`, empty; `too_long`, its first
+  // max_word bytes, uncut. A read error counts as the end of the input.
   word next_word(std::string_view& text);
+
+  // The 1-based line on which the word last read starts; after the end of
+  // the input, the line where it ended (the one after a last line break).
+  int64_t word_line() const { return word_line_; }
 
   // Reads an integer answer; throws error("Input is not a valid number!")
   // for anything else, the end of the input included.
@@ -48,6 +53,8 @@ class console {
   std::istream& in_;
   std::ostream& out_;
   bool ended_ = false;
+  int64_t line_ = 1;  // of the next character
+  int64_t word_line_ = 1;
   char word_[max_word + 1];  // no allocation: reading must work when memory is short
 };
 

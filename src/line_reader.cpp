@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sheetgen/types.h"
+#include "sheetgen/visible_bytes.h"
 
 namespace sheetgen {
 
@@ -25,28 +26,7 @@ bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 std::string quote(std::string_view text) {
   constexpr std::size_t shown = 40;
-  std::string out = "\"";
-  for (const char c : text.substr(0, shown)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20 || u >= 0x7f) {
-      constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  if (text.size() > shown) out += "...";
-  return out;
+  return '"' + visible_bytes(text.substr(0, shown), '"') + '"' + (text.size() > shown ? "..." : "");
 }
 
 // Why `token` is not a number as the writer writes it ("12.000000");

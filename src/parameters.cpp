@@ -70,13 +70,26 @@ void check_file_name(const std::string& name) {
   if (name.size() > MAXNAME) throw error("File name too long (at most 79 characters)!");
 }
 
+namespace {
+
+// Absolute first: weakly_canonical leaves a relative path relative when
+// its first component does not exist ("x.txt") but not otherwise
+// ("./x.txt"), so two names of one file would differ.
+std::filesystem::path resolved(const std::filesystem::path& p, std::error_code& ec) {
+  const std::filesystem::path whole = std::filesystem::absolute(p, ec);
+  if (ec) return {};
+  return std::filesystem::weakly_canonical(whole, ec);
+}
+
+}  // namespace
+
 bool same_file(const std::filesystem::path& folder, const std::string& a, const std::string& b) {
   const std::filesystem::path pa = folder / a;
   const std::filesystem::path pb = folder / b;
   std::error_code ea;
   std::error_code eb;
-  const auto ca = std::filesystem::weakly_canonical(pa, ea);
-  const auto cb = std::filesystem::weakly_canonical(pb, eb);
+  const auto ca = resolved(pa, ea);
+  const auto cb = resolved(pb, eb);
   if (ea || eb) {
     // Unresolvable (a loop of links, say): compare the names as written.
     if (pa.lexically_normal() == pb.lexically_normal()) return true;

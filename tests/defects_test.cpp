@@ -18,22 +18,19 @@ using testing::scratch_folder;
 TEST(Defects, WorkedExampleWritesBothFiles) {
   scratch_folder dir;
   answers a;
-  a.defects = {{3, 2}, {10, 1}};
+  a.defects = testing::worked::defect_sizes();
   EXPECT_EQ(run_with(a.text(), dir.path()).status, 0);
-  EXPECT_EQ(dir.read("instances.txt"),
-            line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n" +
-                line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n");
-  EXPECT_EQ(dir.read("defects.txt"), line({7, 0, 10, 2}) + line({0, 6, 10, 7}) + "\n" +
-                                         line({1, 0, 4, 2}) + line({0, 4, 10, 5}) + "\n");
+  EXPECT_EQ(dir.read("instances.txt"), testing::worked::instance_file_text());
+  EXPECT_EQ(dir.read("defects.txt"), testing::worked::defect_file_text());
 }
 
 TEST(Defects, FullSizeDefectSitsAtTheOriginAndStillDraws) {
   run_parameters p;
   p.no_instances = 3;
-  p.object = {40000 * 50000, 40000, 50000};
+  p.object = rectangle::of(40000, 50000);
   p.no_defects = 2;
-  p.defects[0] = {40000 * 50000, 40000, 50000};
-  p.defects[1] = {1, 1, 1};
+  p.defects[0] = rectangle::of(40000, 50000);
+  p.defects[1] = rectangle::of(1, 1);
   random_generator g(77);
   placed_defect placed[2];
   for (int instance = 0; instance < 3; ++instance) {

@@ -9,11 +9,7 @@
 namespace sheetgen {
 namespace {
 
-run_parameters worked_example() {
-  testing::answers a;
-  a.defects = {{3, 2}, {10, 1}};
-  return a.parameters();
-}
+using testing::worked::parameters;
 
 std::vector<placed_defect> all_defects(defect_placer d) {
   std::vector<placed_defect> out;
@@ -22,22 +18,22 @@ std::vector<placed_defect> all_defects(defect_placer d) {
 }
 
 TEST(Generator, WorkedExampleInMemory) {
-  item_generator items(worked_example());
-  ASSERT_TRUE(items.next());
-  EXPECT_EQ(std::vector<rectangle>(items.items().begin(), items.items().end()),
-            (std::vector<rectangle>{{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}}));
-  ASSERT_TRUE(items.next());
-  EXPECT_EQ(items.items()[3], (rectangle{10, 2, 5}));
+  item_generator items(parameters());
+  std::vector<placed_defect> defects;
+  for (const auto& expected : testing::worked::item_blocks()) {
+    ASSERT_TRUE(items.next());
+    EXPECT_EQ(std::vector<rectangle>(items.items().begin(), items.items().end()), expected);
+  }
+  for (const auto& block : testing::worked::defect_blocks())
+    defects.insert(defects.end(), block.begin(), block.end());
   EXPECT_FALSE(items.next());
   EXPECT_EQ(items.instances_done(), 2);
-  EXPECT_EQ(
-      all_defects(std::move(items).defects()),
-      (std::vector<placed_defect>{{7, 0, 10, 2}, {0, 6, 10, 7}, {1, 0, 4, 2}, {0, 4, 10, 5}}));
+  EXPECT_EQ(all_defects(std::move(items).defects()), defects);
 }
 
 TEST(Generator, DefectsFromAnUnfinishedItemPassComeAfterAllItems) {
-  item_generator skipped(worked_example());
-  item_generator one(worked_example());
+  item_generator skipped(parameters());
+  item_generator one(parameters());
   ASSERT_TRUE(one.next());
   const auto expected = all_defects(std::move(skipped).defects());
   EXPECT_EQ(all_defects(std::move(one).defects()), expected);
@@ -45,7 +41,7 @@ TEST(Generator, DefectsFromAnUnfinishedItemPassComeAfterAllItems) {
 }
 
 TEST(Generator, RefusesWhatTheDialogueRefusesAndStopsAtARepairFailure) {
-  run_parameters p = worked_example();
+  run_parameters p = parameters();
   p.defects[1].length = 11;
   try {
     item_generator refused(p);
@@ -54,7 +50,7 @@ TEST(Generator, RefusesWhatTheDialogueRefusesAndStopsAtARepairFailure) {
     EXPECT_STREQ(e.what(), "This defect does not fit onto the large object!");
   }
   // Equal bounds whose product is no integer: no item can be made.
-  p = worked_example();
+  p = parameters();
   p.minrelsize = p.maxrelsize = 0.3f;
   item_generator items(p);
   EXPECT_THROW(items.next(), error);

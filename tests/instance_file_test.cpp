@@ -105,7 +105,7 @@ TEST(InstanceReader, AcceptsWhatTheWriterWritesWithLfOrCrLf) {
                         "123456.000000\t1234567.000000\t12345678.000000\r\n" +
                         line({123456789, 1000000000, 2147483647}) + "\n\r\n");
   instance_reader reader(in, "f");
-  std::vector<rectangle> items{{1, 1, 1}};  // emptied by next
+  std::vector<rectangle> items{rectangle::of(1, 1)};  // emptied by next
   std::vector<std::vector<rectangle>> blocks;
   std::vector<int64_t> starts;
   while (reader.next(items)) {
@@ -114,8 +114,9 @@ TEST(InstanceReader, AcceptsWhatTheWriterWritesWithLfOrCrLf) {
   }
   const std::vector<std::vector<rectangle>> expected = {
       {},
-      {{12, 0, 1}, {12345, 123, 1234}},
-      {{12345678, 123456, 1234567}, {2147483647, 123456789, 1000000000}},
+      {{.area = 12, .length = 0, .width = 1}, {.area = 12345, .length = 123, .width = 1234}},
+      {{.area = 12345678, .length = 123456, .width = 1234567},
+       {.area = 2147483647, .length = 123456789, .width = 1000000000}},
       {}};
   EXPECT_EQ(blocks, expected);
   EXPECT_EQ(starts, (std::vector<int64_t>{1, 2, 5, 8}));

@@ -21,7 +21,7 @@ using testing::scratch_folder;
 
 run_parameters bounds_for(int32_t length, int32_t width, float minrel, float maxrel) {
   run_parameters p;
-  p.object = {length * width, length, width};
+  p.object = rectangle::of(length, width);
   p.minrelsize = minrel;
   p.maxrelsize = maxrel;
   derive_area_bounds(p);
@@ -40,8 +40,8 @@ TEST(AreaBounds, SinglePrecisionProducts) {
   EXPECT_EQ(equal.minarea, 75);
   EXPECT_EQ(equal.maxarea, 75);
   const run_parameters worked = bounds_for(10, 10, 0.1f, 0.2f);
-  EXPECT_EQ(worked.minarea, 10);
-  EXPECT_EQ(worked.maxarea, 20);
+  EXPECT_EQ(worked.minarea, testing::worked::minarea);
+  EXPECT_EQ(worked.maxarea, testing::worked::maxarea);
 }
 
 TEST(RoundHalfAway, HalvesAndNeighbours) {
@@ -74,13 +74,11 @@ int32_t state_after(int32_t seed, int draws) {
 
 TEST(GenerateItems, WorkedExampleWithItsRepairs) {
   random_generator g;
-  run_parameters p = bounds_for(10, 10, 0.1f, 0.2f);
-  g = random_generator(19);
+  run_parameters p = testing::worked::parameters();
+  g = random_generator(testing::worked::seed);
   g.uniform_random();
-  EXPECT_EQ(one_instance(p, 4, g),
-            line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16}) + "\n");
-  EXPECT_EQ(one_instance(p, 4, g),
-            line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10}) + "\n");
+  EXPECT_EQ(one_instance(p, 4, g), testing::worked::item_lines(0) + "\n");
+  EXPECT_EQ(one_instance(p, 4, g), testing::worked::item_lines(1) + "\n");
   // Sixteen draws for eight items, three for the repair passes, one discarded.
   EXPECT_EQ(g.state(), state_after(19, 20));
 }
@@ -169,8 +167,10 @@ using testing::make;
 // bytes, the same place of any abort.
 TEST(GenerateItems, SameBytesAsOneItemAfterTheOther) {
   random_generator g;
+  answers worked;
+  worked.defects = testing::worked::defect_sizes();
   std::vector<answers> runs = {
-      make(2, 10, 10, 4, "0.1", "0.2", 19, {{3, 2}, {10, 1}}),  // repairs both ways
+      worked,                                                   // repairs both ways
       make(3, 20000, 20000, 3000, "0.001", "0.1", 1),           // ratio clamps skipped
       make(3, 1000, 1000, 3000, "0.05", "0.5", 7, {{10, 10}}),  // clamps computed
       make(3, 100, 100, 3000, "0.01", "0.16", 3),               // some clamp, some not

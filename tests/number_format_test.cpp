@@ -31,7 +31,8 @@ TEST(NumberFormat, AsPrintfPrintsThem) {
 TEST(NumberFormat, BlocksStayWithinTheirRoom) {
   // The widest numbers, in a buffer with guard bytes after the promised room.
   const int32_t wide = std::numeric_limits<int32_t>::min();
-  const rectangle items[2] = {{wide, wide, wide}, {wide, wide, wide}};
+  const rectangle one = {.area = wide, .length = wide, .width = wide};
+  const rectangle items[2] = {one, one};
   const placed_defect defects[2] = {{wide, wide, wide, wide}, {wide, wide, wide, wide}};
   char buffer[2 * defect_line_room + 1 + 16];
   std::fill(std::begin(buffer), std::end(buffer), '#');

@@ -58,8 +58,9 @@ bool generate_items(const run_parameters& p, std::FILE* file, random_generator& 
         }
       }
     }
-    items[i] = {static_cast<int32_t>(length * width), static_cast<int32_t>(length),
-                static_cast<int32_t>(width)};
+    items[i] = {.area = static_cast<int32_t>(length * width),
+                .length = static_cast<int32_t>(length),
+                .width = static_cast<int32_t>(width)};
   }
   for (int32_t i = 0; i < p.no_items; ++i) {
     std::fprintf(file, "%f\t%f\t%f\n", static_cast<double>(items[i].length),

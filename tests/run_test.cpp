@@ -16,13 +16,11 @@ using testing::line;
 using testing::run_with;
 using testing::scratch_folder;
 
-const std::string worked_instances = line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) +
-                                     line({8, 2, 16}) + "\n" + line({3, 6, 18}) + line({7, 2, 14}) +
-                                     line({2, 9, 18}) + line({2, 5, 10}) + "\n";
+const std::string worked_instances = testing::worked::instance_file_text();
 
 answers worked_example() {
   answers a;
-  a.defects = {{3, 2}, {10, 1}};
+  a.defects = testing::worked::defect_sizes();
   return a;
 }
 

@@ -59,13 +59,13 @@ std::string answers::text() const {
 run_parameters answers::parameters() const {
   run_parameters p;
   p.no_instances = instances;
-  p.object = {length * width, length, width};
+  p.object = rectangle::of(length, width);
   p.no_items = items;
   p.minrelsize = std::stof(minrel);
   p.maxrelsize = std::stof(maxrel);
   p.no_defects = static_cast<int32_t>(defects.size());
   for (std::size_t k = 0; k < defects.size(); ++k) {
-    p.defects[k] = {defects[k].first * defects[k].second, defects[k].first, defects[k].second};
+    p.defects[k] = rectangle::of(defects[k].first, defects[k].second);
   }
   p.filename = instancefile;
   p.defectfilename = defectfile;
@@ -85,15 +85,6 @@ answers make(int instances, int length, int width, int items, const char* minrel
   a.seed = seed;
   a.defects = std::move(defects);
   return a;
-}
-
-std::string line(std::initializer_list<long long> numbers) {
-  std::string s;
-  for (long long n : numbers) {
-    if (!s.empty()) s += '\t';
-    s += std::to_string(n) + ".000000";
-  }
-  return s + '\n';
 }
 
 }  // namespace sheetgen::testing

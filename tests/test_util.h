@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "worked_example_data.h"
+
 namespace sheetgen::testing {
 
 // A fresh, empty folder that is removed with the object.
@@ -37,18 +39,19 @@ struct run_result {
 // One run with `answers` as its whole input.
 run_result run_with(const std::string& answers, const std::filesystem::path& folder);
 
-// Answers for a run, built from the dialogue's questions in order.
+// Answers for a run, built from the dialogue's questions in order; by
+// default the worked example's without its defects.
 struct answers {
-  int instances = 2;
-  int length = 10;
-  int width = 10;
-  int items = 4;
-  std::string minrel = "0.1";
-  std::string maxrel = "0.2";
+  int instances = worked::instances;
+  int length = worked::length;
+  int width = worked::width;
+  int items = worked::items;
+  std::string minrel = worked::minrel;
+  std::string maxrel = worked::maxrel;
   std::vector<std::pair<int, int>> defects;
-  std::string instancefile = "instances.txt";
-  std::string defectfile = "defects.txt";
-  long long seed = 19;
+  std::string instancefile = worked::instance_file;
+  std::string defectfile = worked::defect_file;
+  long long seed = worked::seed;
 
   std::string text() const;
   // The same answers as the dialogue stores them, before the area bounds.
@@ -70,19 +73,22 @@ std::vector<std::vector<Row>> read_blocks(const std::string& text, const char* n
   return blocks;
 }
 
-// The message that reading `text` ends with, or "(read without error)".
-template <typename Reader, typename Row>
-std::string read_error(const std::string& text, const char* name) {
+// The message of the error that `f` throws, or "(no error)".
+template <typename F>
+std::string message_of(F f) {
   try {
-    read_blocks<Reader, Row>(text, name);
+    f();
   } catch (const error& e) {
     return e.what();
   }
-  return "(read without error)";
+  return "(no error)";
 }
 
-// Lines of "%f"-style numbers, as the files hold them.
-std::string line(std::initializer_list<long long> numbers);
+// The message that reading `text` ends with, or "(no error)".
+template <typename Reader, typename Row>
+std::string read_error(const std::string& text, const char* name) {
+  return message_of([&] { read_blocks<Reader, Row>(text, name); });
+}
 
 }  // namespace sheetgen::testing
 

@@ -13,8 +13,8 @@ int main() try {
   p.minrelsize = 0.1f;
   p.maxrelsize = 0.2f;
   p.no_defects = 2;
-  p.defects[0] = {0, 3, 2};  // area, length, width; the area is filled in
-  p.defects[1] = {0, 10, 1};
+  p.defects[0] = sheetgen::rectangle::of(3, 2);  // length, width
+  p.defects[1] = sheetgen::rectangle::of(10, 1);
   p.seed = 19;
 
   sheetgen::item_generator items(p);

@@ -21,10 +21,20 @@ constexpr std::size_t MAXNAME = 79;
 
 /// An integer rectangle; `length` runs along the large object's length,
 /// `width` along its width. Nothing is ever rotated.
+///
+/// The area comes first in memory, while the files write length, width,
+/// area: make one with `rectangle::of(length, width)` or with names,
+/// `{.area = 6, .length = 3, .width = 2}`, never by position.
 struct rectangle {
   int32_t area = 0;    ///< length x width
   int32_t length = 0;  ///< along the large object's length
   int32_t width = 0;   ///< along the large object's width
+
+  /// The rectangle `length` x `width` with its area; the product must fit
+  /// 32 bits.
+  static constexpr rectangle of(int32_t length, int32_t width) {
+    return {.area = length * width, .length = length, .width = width};
+  }
 
   /// Equal when all three fields are.
   friend bool operator==(const rectangle&, const rectangle&) = default;

@@ -13,14 +13,11 @@ namespace {
 using sheetgen::testing::line;
 
 // The worked example's files, as README shows them.
-const std::string items_1 =
-    line({3, 5, 15}) + line({2, 8, 16}) + line({7, 2, 14}) + line({8, 2, 16});
-const std::string items_2 =
-    line({3, 6, 18}) + line({7, 2, 14}) + line({2, 9, 18}) + line({2, 5, 10});
-const std::string instances = items_1 + "\n" + items_2 + "\n";
-const std::string defects_1 = line({7, 0, 10, 2}) + line({0, 6, 10, 7});
-const std::string defects_2 = line({1, 0, 4, 2}) + line({0, 4, 10, 5});
-const std::string defects = defects_1 + "\n" + defects_2 + "\n";
+const std::string items_1 = sheetgen::testing::worked::item_lines(0);
+const std::string items_2 = sheetgen::testing::worked::item_lines(1);
+const std::string instances = sheetgen::testing::worked::instance_file_text();
+const std::string defects_1 = sheetgen::testing::worked::defect_lines(0);
+const std::string defects = sheetgen::testing::worked::defect_file_text();
 
 run_info worked_example() {
   return run_from_answers(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt");
@@ -47,7 +44,7 @@ TEST(Check, WorkedExamplePasses) {
       o.text,
       "instances.txt, defects.txt: 2 instances, 8 item types, 4 defects; no problems found\n");
   // Without answers, without defects.
-  const run_info bare = run_from_object({100, 10, 10}, "i", "");
+  const run_info bare = run_from_object(rectangle::of(10, 10), "i", "");
   EXPECT_EQ(check(bare, instances, nullptr).text,
             "i: 2 instances, 8 item types; no problems found\n");
   EXPECT_EQ(check(bare, "", nullptr).text, "i: 0 instances, 0 item types; no problems found\n");
@@ -121,7 +118,7 @@ TEST(Check, EachProblemWithItsMessage) {
 
 TEST(Check, WithoutAnswersOnlyWhatTheFilesTell) {
   // Counts and bounds are unknown; areas and places are not.
-  const run_info bare = run_from_object({100, 10, 10}, "i", "d");
+  const run_info bare = run_from_object(rectangle::of(10, 10), "i", "d");
   const std::string items = line({1, 1, 1}) + "\n" + line({2, 2, 5}) + line({9, 9, 81}) + "\n";
   const std::string defect_text = line({0, 0, 10, 10}) + "\n" + line({5, 5, 5, 6}) + "\n";
   EXPECT_EQ(check(bare, items, &defect_text).text,
@@ -132,7 +129,7 @@ TEST(Check, WithoutAnswersOnlyWhatTheFilesTell) {
 TEST(Check, ListsTwentyProblemsThenCountsTheRest) {
   std::string items;
   for (int i = 0; i < 25; ++i) items += line({1, 1, 2});
-  const outcome o = check(run_from_object({100, 10, 10}, "i", ""), items + "\n", nullptr);
+  const outcome o = check(run_from_object(rectangle::of(10, 10), "i", ""), items + "\n", nullptr);
   EXPECT_EQ(o.problems, 25);
   std::istringstream lines(o.text);
   std::string first, last;
@@ -150,14 +147,14 @@ TEST(Check, MissingFiles) {
   const std::string d = (folder / "d.txt").string();
   std::ostringstream out;
   // The instances are still checked without their defects.
-  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, i, d), out), 1);
+  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out), 1);
   EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
   out.str("");
   folder.write("i.txt", instances + line({1, 1, 2}));
-  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, i, d), out), 2);
+  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out), 2);
   EXPECT_EQ(out.str().substr(0, 17), "Cannot read file ");
   out.str("");
-  EXPECT_EQ(check_files(run_from_object({100, 10, 10}, d, i), out), 1);
+  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), d, i), out), 1);
   EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
 }
 

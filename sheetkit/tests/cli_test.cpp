@@ -94,6 +94,7 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
 TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
   const char* a = worked_example.c_str();
   folder_.write("bad.answers", "2\n10\n0\n");
+  folder_.write("same.answers", "1\n10\n10\n4\n0.1\n0.2\n1\n1 1\nx.txt ./x.txt\n5\n");
   struct call {
     std::vector<const char*> args;
     int status;
@@ -120,12 +121,24 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
        "sheetkit stats: Cannot read file nowhere.answers!\n"},
       {{"verify", "--answers", "bad.answers"},
        2,
-       "sheetkit verify: bad.answers: The large object's length and width must be positive and "
-       "their product must not exceed 2147483647!\n"},
+       "sheetkit verify: bad.answers:3: the object's width: The large object's length and width "
+       "must be positive and their product must not exceed 2147483647!\n"},
+      // Names that do not exist yet, one file: the dialogue refuses them.
+      {{"check", "--answers", "same.answers"},
+       2,
+       "sheetkit check: same.answers:9: the defect file name: The defect file must differ from "
+       "the instance file!\n"},
+      {{"check", "--answers", SHEETGEN_SOURCE_DIR "/README.md"},
+       2,
+       "sheetkit check: " SHEETGEN_SOURCE_DIR
+       "/README.md:1: the number of instances: Input is not a valid number!\n"},
       {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"},
        2,
        "sheetkit draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
       {{"stats", "--object", "10x10", "nowhere.txt"}, 1, "Cannot read file nowhere.txt!\n"},
+      {{"export", "--answers", a, "--to", "json", "-o", "instances.txt"},
+       1,
+       "Cannot create folder instances.txt!\n"},
       {{"draw", "--object", "10x10", "defects.txt", "-o", "p"},
        1,
        "defects.txt:1: expected 3 numbers separated by tabs, found 4: "

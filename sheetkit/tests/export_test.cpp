@@ -66,7 +66,7 @@ TEST(ExportJson, WorkedExampleReadsBack) {
 
 TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   run_info run;
-  run.object = {6, 2, 3};
+  run.object = rectangle::of(2, 3);
   std::ostringstream none;
   export_json(run, replay({}), none);
   EXPECT_EQ(none.str(),
@@ -92,7 +92,7 @@ TEST(ExportJson, LargeRunGoesOutInPieces) {
   std::vector<instance> big(3);
   for (int i = 0; i < 3; ++i) {
     big[i].number = i + 1;
-    for (int32_t k = 0; k < 100000; ++k) big[i].items.push_back({k * 7, k, 7});
+    for (int32_t k = 0; k < 100000; ++k) big[i].items.push_back(rectangle::of(k, 7));
   }
   std::ostringstream out;
   export_json(run_info{}, replay(big), out);
@@ -117,6 +117,16 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
   const auto instances = worked_instances();
   export_json(worked_run(), replay(instances), dir_ / "run.json");
   EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+
+  // A run that fails on the way (a file cut short) leaves the earlier
+  // document whole, and no half of the new one.
+  const instance_pass failing = [&](const auto& visit) {
+    visit(instances[0]);
+    throw sheetgen::error("instances.txt:7: file ends in the middle of a line");
+  };
+  EXPECT_THROW(export_json(worked_run(), failing, dir_ / "run.json"), sheetgen::error);
+  EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
 }
 
 TEST_F(ExportFolder, PackingSolverWorkedExample) {
@@ -139,7 +149,7 @@ TEST_F(ExportFolder, PackingSolverWorkedExample) {
 TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
   std::vector<instance> plain(1);
   plain[0].number = 12;
-  plain[0].items = {{6, 2, 3}};
+  plain[0].items = {rectangle::of(2, 3)};
   export_packingsolver(run_info{}, replay(plain), dir_);
   EXPECT_EQ(read(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
   EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"),

@@ -95,17 +95,18 @@ TEST(Stats, WorkedExample) {
 
 TEST(Stats, OddRunsAndDefectsBeyondTheObject) {
   run_info run;
-  run.object = {200, 20, 10};  // no answers: no bounds
+  run.object = rectangle::of(20, 10);  // no answers: no bounds
   std::vector<instance> instances(3);
   instances[0].number = 1;
   // Longer than the object, wider, both, and one that fits.
-  instances[0].items = {{42, 21, 2}, {11, 1, 11}, {462, 21, 22}, {50, 10, 5}};
+  instances[0].items = {rectangle::of(21, 2), rectangle::of(1, 11), rectangle::of(21, 22),
+                        rectangle::of(10, 5)};
   // Overlapping each other and reaching past the object's far corner: within
   // it, x 15..20 by y 5..10 (25) and what x 18..20 by y 0..10 adds (10).
   instances[0].defects = {{15, 5, 30, 40}, {18, 0, 25, 12}};
   instances[1].number = 2;  // nothing at all
   instances[2].number = 3;
-  instances[2].items = {{8, 4, 2}};
+  instances[2].items = {rectangle::of(4, 2)};
   instances[2].defects = {{0, 0, 20, 10}, {0, 0, 20, 10}};
 
   const run_stats s = compute_stats(run, replay(instances), true);
@@ -172,15 +173,15 @@ TEST(Stats, MediansOfLargeRunsAreExact) {
     return instances;
   };
   run_info run;
-  run.object = {2000000000, 50000, 40000};
+  run.object = rectangle::of(50000, 40000);
 
   // Areas crowded into one 16-bit bucket, ratios into a cluster of
   // near-equal fractions, so that both are narrowed down digit by digit.
   const auto crowded = runs_of([&] {
     const int32_t area = static_cast<int32_t>(random() % 65536);
-    if (random() % 100 < 45) return rectangle{area, 7, 7};
+    if (random() % 100 < 45) return rectangle{.area = area, .length = 7, .width = 7};
     const auto w = static_cast<int32_t>((1 << 20) + random() % 65536);
-    return rectangle{area, w - 1, w};
+    return rectangle{.area = area, .length = w - 1, .width = w};
   });
   const run_stats a = compute_stats(run, replay(crowded), false);
   EXPECT_EQ(a.passes, 4);
@@ -191,9 +192,9 @@ TEST(Stats, MediansOfLargeRunsAreExact) {
   const auto squares = runs_of([&] {
     const auto area = static_cast<int32_t>(random() >> 1);
     const auto pick = random() % 10;
-    return pick < 6   ? rectangle{area, 3, 3}
-           : pick < 8 ? rectangle{area, 1, 3}
-                      : rectangle{area, 5, 1};
+    return pick < 6   ? rectangle{.area = area, .length = 3, .width = 3}
+           : pick < 8 ? rectangle{.area = area, .length = 1, .width = 3}
+                      : rectangle{.area = area, .length = 5, .width = 1};
   });
   const run_stats b = compute_stats(run, replay(squares), false);
   EXPECT_EQ(b.passes, 2);
@@ -203,22 +204,23 @@ TEST(Stats, MediansOfLargeRunsAreExact) {
   // The median is the first value of its bucket: the rank equals the count
   // of everything below.
   std::vector<instance> split(1);
-  split[0].items.assign(150000, rectangle{3, 1, 3});
-  split[0].items.insert(split[0].items.end(), 150001, rectangle{70000, 14000, 5});
+  split[0].items.assign(150000, rectangle::of(1, 3));
+  split[0].items.insert(split[0].items.end(), 150001, rectangle::of(14000, 5));
   const run_stats c = compute_stats(run, replay(split), false);
   EXPECT_EQ(c.item_area.middle, 70000);
   EXPECT_EQ(c.ratio.middle, 2800.0);
 
   // Two neighbouring values share a bucket: it is not settled early.
   std::vector<instance> pair(1);
-  pair[0].items.assign(150000, rectangle{100, 10, 10});
-  pair[0].items.insert(pair[0].items.end(), 150001, rectangle{101, 1, 101});
+  pair[0].items.assign(150000, rectangle::of(10, 10));
+  pair[0].items.insert(pair[0].items.end(), 150001, rectangle::of(1, 101));
   EXPECT_EQ(compute_stats(run, replay(pair), false).item_area.middle, 101);
 }
 
 TEST(Stats, RunThatChangesBetweenPassesIsAnError) {
   std::vector<instance> instances(1);
-  for (int32_t k = 0; k < 600000; ++k) instances[0].items.push_back({k, 1, 1});
+  for (int32_t k = 0; k < 600000; ++k)
+    instances[0].items.push_back({.area = k, .length = 1, .width = 1});
   int passes = 0;
   const instance_pass shrinking = [&](const auto& visit) {
     // One item among the candidates for the median goes missing.

@@ -1,40 +1,39 @@
-// The README's worked example as sheetkit sees it: a 10 x 10 object,
-// bounds 0.1 and 0.2 (areas 10 to 20), two instances, seed 19.
+// The README's worked example as sheetkit sees it: the run and its
+// instances, made from the one copy of its data in tests/.
 #ifndef SHEETKIT_TESTS_WORKED_EXAMPLE_H_
 #define SHEETKIT_TESTS_WORKED_EXAMPLE_H_
 
 #include <vector>
 
 #include "instance.h"
+#include "worked_example_data.h"
 
 namespace sheetkit::testing {
 
 inline run_info worked_run() {
+  namespace worked = sheetgen::testing::worked;
   run_info run;
-  run.object = {100, 10, 10};
-  sheetgen::run_parameters a;
-  a.no_instances = 2;
-  a.object = run.object;
-  a.no_items = 4;
-  a.minrelsize = 0.1f;
-  a.maxrelsize = 0.2f;
-  a.minarea = 10;
-  a.maxarea = 20;
-  a.no_defects = 2;
-  a.defects[0] = {6, 3, 2};
-  a.defects[1] = {10, 10, 1};
-  a.seed = 19;
-  run.answers = a;
-  run.instance_file = "instances.txt";
-  run.defect_file = "defects.txt";
+  run.answers = worked::parameters();
+  run.object = run.answers->object;
+  run.instance_file = worked::instance_file;
+  run.defect_file = worked::defect_file;
   return run;
 }
 
 // With the lines where each block starts in either file.
 inline std::vector<instance> worked_instances() {
-  return {
-      {1, {{15, 3, 5}, {16, 2, 8}, {14, 7, 2}, {16, 8, 2}}, {{7, 0, 10, 2}, {0, 6, 10, 7}}, 1, 1},
-      {2, {{18, 3, 6}, {14, 7, 2}, {18, 2, 9}, {10, 2, 5}}, {{1, 0, 4, 2}, {0, 4, 10, 5}}, 6, 4}};
+  namespace worked = sheetgen::testing::worked;
+  const auto items = worked::item_blocks();
+  const auto defects = worked::defect_blocks();
+  std::vector<instance> out;
+  int64_t item_line = 1;
+  int64_t defect_line = 1;
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    out.push_back({static_cast<int64_t>(k) + 1, items[k], defects[k], item_line, defect_line});
+    item_line += static_cast<int64_t>(items[k].size()) + 1;
+    defect_line += static_cast<int64_t>(defects[k].size()) + 1;
+  }
+  return out;
 }
 
 // Every pass visits `instances`, which must outlive the pass.

@@ -1,0 +1,54 @@
+// Files as sheetkit's commands open them: to read, refusing what is not a
+// file; to write, whole or not at all.
+#ifndef SHEETKIT_FILES_H_
+#define SHEETKIT_FILES_H_
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace sheetkit {
+
+// Opens a file to read in binary; throws sheetgen::error "Cannot read file
+// NAME!" when it cannot be opened or is a folder.
+std::ifstream open_input(const std::string& name);
+
+// An output file that appears under its name only when it is complete.
+// The bytes go to a new temporary file beside `path` (same folder, so that
+// the rename cannot cross file systems); commit() closes it and renames it
+// over `path`. Until then an earlier file of that name stays as it was,
+// whatever fails. A file that may not be written is refused, as writing
+// in place would refuse it; the new file keeps the old one's permissions.
+// A symbolic link at `path` is replaced, never written through; a device or
+// a named pipe is written in place. Every failure throws sheetgen::error
+// "Cannot write file PATH!" and removes the temporary file.
+class file_writer {
+ public:
+  explicit file_writer(std::filesystem::path path);
+  // Without a commit: removes the temporary file.
+  ~file_writer();
+  file_writer(const file_writer&) = delete;
+  file_writer& operator=(const file_writer&) = delete;
+
+  void write(std::string_view bytes);
+  // Flushes and closes the temporary file and renames it to `path`.
+  void commit();
+
+ private:
+  [[noreturn]] void fail();
+  void discard() noexcept;
+
+  std::filesystem::path path_;
+  std::filesystem::path temporary_;
+  std::filesystem::perms permissions_ = std::filesystem::perms::unknown;  // of the file replaced
+  std::FILE* file_ = nullptr;
+};
+
+// Writes `bytes` as the whole of the file `path`, through a file_writer.
+void write_file(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_FILES_H_

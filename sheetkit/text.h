@@ -1,0 +1,26 @@
+// Small pieces of text that several commands write or read the same way.
+#ifndef SHEETKIT_TEXT_H_
+#define SHEETKIT_TEXT_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sheetkit {
+
+// "1 block", "2 blocks": `noun` with an "s" unless n is 1.
+std::string count_of(int64_t n, std::string_view noun);
+
+// A positive integer as users write one on a command line: decimal digits
+// only, no sign, no leading zero, at most 18 digits (so that it fits 64
+// bits); nothing for anything else.
+std::optional<int64_t> parse_positive(std::string_view digits);
+
+// The shortest decimal that reads back to the same float: 0.1f as "0.1",
+// not "0.10000000149011612".
+std::string shortest_text(float f);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_TEXT_H_
