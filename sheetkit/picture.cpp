@@ -1,0 +1,30 @@
+#include "picture.h"
+
+#include <algorithm>
+
+namespace sheetkit {
+
+void run_summary::add(const instance& inst) {
+  ++instances;
+  items += static_cast<int64_t>(inst.items.size());
+  defects += static_cast<int64_t>(inst.defects.size());
+  for (const auto& r : inst.items) {
+    min_area = std::min<int64_t>(min_area, r.area);
+    max_area = std::max<int64_t>(max_area, r.area);
+    max_length = std::max<int64_t>(max_length, r.length);
+    max_width = std::max<int64_t>(max_width, r.width);
+  }
+  for (const auto& d : inst.defects)
+    defect_area +=
+        static_cast<double>(int64_t{d.x2} - d.x1) * static_cast<double>(int64_t{d.y2} - d.y1);
+}
+
+std::string plural(int64_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::string size_text(int64_t length, int64_t width) {
+  return std::to_string(length) + " \xC3\x97 " + std::to_string(width);
+}
+
+}  // namespace sheetkit
