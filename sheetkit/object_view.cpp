@@ -86,9 +86,9 @@ void draw_defect(svg::canvas& c, const defect_mark& m, std::string_view tooltip)
 }
 
 std::string enlarged_defects_note() {
-  return "Defects narrower than " + svg::decimal(min_defect_px) + " pixels are drawn " +
-         svg::decimal(min_defect_px) +
-         " pixels wide, centred where they lie, with their true extent outlined inside.";
+  const std::string px = svg::decimal(min_defect_px) + " pixels across";
+  return "Defects less than " + px + " are drawn " + px +
+         ", centred where they lie, with their true extent outlined inside.";
 }
 
 double stacked_opacity(double mean_depth, double lo, double hi) {

@@ -41,7 +41,7 @@ void start_object(svg::canvas& c, const object_view& v, std::string_view title,
 double finish_object(svg::canvas& c, const object_view& v, double extra_below,
                      std::vector<std::string> notes);
 
-/// Defects narrower than this many pixels are drawn this wide: a smaller
+/// Defects less than this many pixels across are drawn this wide or high: a smaller
 /// speck would not be seen.
 constexpr double min_defect_px = 4;
 
@@ -49,7 +49,7 @@ constexpr double min_defect_px = 4;
 /// stray one cannot spoil the layout) and what is drawn of it.
 struct defect_mark {
   svg::box extent;        ///< where the defect lies, to scale
-  svg::box drawn;         ///< the extent, widened to min_defect_px about its centre where narrower
+  svg::box drawn;         ///< the extent, widened to min_defect_px about its centre where smaller
   bool enlarged = false;  ///< whether `drawn` is larger than `extent`
 };
 

@@ -287,7 +287,7 @@ TEST_F(DrawTest, SmallDefectsStayVisibleAndTrue) {
       EXPECT_NEAR(attribute(m, "y") + 2, attribute(e, "y") + attribute(e, "height") / 2, 0.01);
     }
     EXPECT_NE(
-        caption(svg).find("drawn 4 pixels wide, centred where they lie, with their true extent"),
+        caption(svg).find("drawn 4 pixels across, centred where they lie, with their true extent"),
         std::string::npos)
         << file;
   }
