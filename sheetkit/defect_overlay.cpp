@@ -18,7 +18,9 @@ std::string shade_class(int level) { return "shade-" + std::to_string(level); }
 }  // namespace
 
 defect_overlay::defect_overlay(const run_info& run, const run_summary& sum)
-    : run_(run), sum_(sum), view_(place_object(run.object.length, run.object.width)) {
+    : run_(run),
+      sum_(sum),
+      view_((require_drawable(run), place_object(run.object.length, run.object.width))) {
   if (sum.defects > max_rectangles)
     density_.emplace(view_.length, view_.width,
                      std::clamp<int64_t>(std::llround(view_.x.length() / cell_px), 1, view_.length),

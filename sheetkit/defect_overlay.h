@@ -27,6 +27,7 @@ class defect_overlay {
   static constexpr int64_t max_rectangles = 4000;
 
   /// For a run whose first pass gave `sum`; both must outlive the overlay.
+  /// Throws sheetgen::error when the object has no area to draw on.
   defect_overlay(const run_info& run, const run_summary& sum);
 
   /// Takes in the defects of one more instance.

@@ -31,9 +31,7 @@ void write_file(const fs::path& path, const std::string& data) {
 
 std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
                            const std::vector<int64_t>& chosen_instances, const fs::path& dir) {
-  if (run.object.length <= 0 || run.object.width <= 0)
-    throw sheetgen::error("Cannot draw an object of " +
-                          size_text(run.object.length, run.object.width) + "!");
+  require_drawable(run);
   run_summary sum;
   pass([&](const instance& inst) { sum.add(inst); });
   const std::set<int64_t> wanted(chosen_instances.begin(), chosen_instances.end());

@@ -56,6 +56,7 @@ std::string numbers_note(int64_t numbered, int64_t defects) {
 
 void render_instance(std::ostream& out, const run_info& run, const instance& inst,
                      int64_t instances, const svg::form& how) {
+  require_drawable(run);
   const object_view v = place_object(run.object.length, run.object.width);
   svg::canvas c;
   const std::string title = "Instance " + std::to_string(inst.number) + " of " +

@@ -94,6 +94,7 @@ void area_curve(svg::canvas& c, const svg::axis& x, const svg::axis& y, double a
 }  // namespace
 
 item_charts::item_charts(const run_info& run, const run_summary& sum) : run_(run), sum_(sum) {
+  require_drawable(run);
   object_area_ = static_cast<int64_t>(run.object.length) * run.object.width;
   int64_t lo = sum.items > 0 ? sum.min_area : 1, hi = sum.items > 0 ? sum.max_area : object_area_;
   if (run.answers) {

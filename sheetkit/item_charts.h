@@ -21,6 +21,7 @@ namespace sheetkit {
 class item_charts {
  public:
   /// For a run whose first pass gave `sum`; both must outlive the charts.
+  /// Throws sheetgen::error when the object has no area to draw on.
   item_charts(const run_info& run, const run_summary& sum);
 
   /// Takes in the item types of one more instance.

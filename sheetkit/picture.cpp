@@ -1,5 +1,7 @@
 #include "picture.h"
 
+#include <sheetgen/types.h>
+
 #include <algorithm>
 
 namespace sheetkit {
@@ -17,6 +19,12 @@ void run_summary::add(const instance& inst) {
   for (const auto& d : inst.defects)
     defect_area +=
         static_cast<double>(int64_t{d.x2} - d.x1) * static_cast<double>(int64_t{d.y2} - d.y1);
+}
+
+void require_drawable(const run_info& run) {
+  if (run.object.length <= 0 || run.object.width <= 0)
+    throw sheetgen::error("Cannot draw an object of " +
+                          size_text(run.object.length, run.object.width) + "!");
 }
 
 std::string plural(int64_t n, std::string_view one, std::string_view many) {

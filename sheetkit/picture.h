@@ -26,6 +26,10 @@ struct run_summary {
   void add(const instance& inst);
 };
 
+/// Throws sheetgen::error "Cannot draw an object of L × W!" unless both
+/// sides of the run's object are positive: every picture is laid out by them.
+void require_drawable(const run_info& run);
+
 /// "1 defect", "2 defects".
 std::string plural(int64_t n, std::string_view one, std::string_view many);
 

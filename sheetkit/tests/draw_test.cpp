@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <sstream>
 
+#include "defect_overlay.h"
 #include "instance_picture.h"
+#include "item_charts.h"
 #include "svg.h"
 #include "worked_example.h"
 
@@ -163,7 +166,7 @@ TEST_F(DrawTest, WorkedExampleMatchesGoldenPicture) {
   EXPECT_EQ(read(written[0]), read(golden));
 }
 
-TEST_F(DrawTest, RefusesUnknownInstancesBeforeWritingAnything) {
+TEST_F(DrawTest, RefusesWhatItCannotDrawBeforeWritingAnything) {
   const auto all = worked_instances();
   for (const int64_t n : {0, 3}) {
     try {
@@ -175,6 +178,24 @@ TEST_F(DrawTest, RefusesUnknownInstancesBeforeWritingAnything) {
     }
     EXPECT_FALSE(fs::exists(dir));
   }
+  // An object without area, whether drawn as a run or picture by picture.
+  run_info flat = worked_run();
+  flat.object = {0, 0, 10};
+  const run_summary sum;
+  const std::string message = "Cannot draw an object of 0 \xC3\x97 10!";
+  auto expect_refused = [&](const std::function<void()>& make) {
+    try {
+      make();
+      ADD_FAILURE();
+    } catch (const sheetgen::error& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  };
+  expect_refused([&] { draw(flat, replay(all), {1}, dir); });
+  expect_refused([&] { render_instance(flat, all[0], 2, {}); });
+  expect_refused([&] { const defect_overlay overlay(flat, sum); });
+  expect_refused([&] { const item_charts charts(flat, sum); });
+  EXPECT_FALSE(fs::exists(dir));
 }
 
 TEST_F(DrawTest, ReportsWhatItCannotWrite) {
