@@ -85,17 +85,17 @@ std::string defect_overlay::render(const svg::form& how) const {
 
 void defect_overlay::draw_grid(svg::canvas& c, std::vector<std::string>& notes) const {
   const defect_density& grid = *density_;
-  const int64_t nx = grid.columns(), ny = grid.rows();
+  const int64_t columns = grid.columns(), rows = grid.rows();
   const std::vector<int64_t> covered = grid.covered();
-  auto at = [&](int64_t i, int64_t j) { return static_cast<std::size_t>(j * nx + i); };
+  auto at = [&](int64_t i, int64_t j) { return static_cast<std::size_t>(j * columns + i); };
   auto area = [&](int64_t i, int64_t j) {
     return (grid.column_edge(i + 1) - grid.column_edge(i)) *
            (grid.row_edge(j + 1) - grid.row_edge(j));
   };
   // The sums are exact; only the share of the cell, for its shade, is a quotient.
   double darkest = 0;
-  for (int64_t j = 0; j < ny; ++j)
-    for (int64_t i = 0; i < nx; ++i)
+  for (int64_t j = 0; j < rows; ++j)
+    for (int64_t i = 0; i < columns; ++i)
       darkest = std::max(darkest,
                          static_cast<double>(covered[at(i, j)]) / static_cast<double>(area(i, j)));
   auto level = [&](int64_t i, int64_t j) {
@@ -106,18 +106,21 @@ void defect_overlay::draw_grid(svg::canvas& c, std::vector<std::string>& notes) 
   };
   // Cell edges on whole pixels: translucent neighbours then neither overlap
   // nor leave a hairline between them.
-  auto ex = [&](int64_t i) {
+  auto column_px = [&](int64_t i) {
     return std::round(view_.x.px(static_cast<double>(grid.column_edge(i))));
   };
-  auto ey = [&](int64_t j) {
+  auto row_px = [&](int64_t j) {
     return std::round(view_.y.px(static_cast<double>(grid.row_edge(j))));
   };
-  for (int64_t j = 0; j < ny; ++j)
-    for (int64_t i = 0; i < nx;) {
+  for (int64_t j = 0; j < rows; ++j)
+    for (int64_t i = 0; i < columns;) {
       const int l = level(i, j);
       int64_t end = i + 1;  // runs of one shade become one rectangle
-      while (end < nx && level(end, j) == l) ++end;
-      if (l > 0) c.rect({ex(i), ey(j + 1), ex(end) - ex(i), ey(j) - ey(j + 1)}, shade_class(l));
+      while (end < columns && level(end, j) == l) ++end;
+      if (l > 0)
+        c.rect(
+            {column_px(i), row_px(j + 1), column_px(end) - column_px(i), row_px(j) - row_px(j + 1)},
+            shade_class(l));
       i = end;
     }
 
@@ -130,11 +133,11 @@ void defect_overlay::draw_grid(svg::canvas& c, std::vector<std::string>& notes) 
   c.text({bar + levels * 12 + 5 + svg::text_width(top, 11) + 12, y + 10},
          "share of a cell covered by defects, averaged over the instances", "caption");
 
-  const int64_t cw = view_.length / nx, ch = view_.width / ny;
-  const bool even = view_.length % nx == 0 && view_.width % ny == 0;
+  const int64_t cell_length = view_.length / columns, cell_width = view_.width / rows;
+  const bool even = view_.length % columns == 0 && view_.width % rows == 0;
   notes.push_back("Too many defects (" + std::to_string(sum_.defects) +
-                  ") to draw one by one: the object is cut into " + size_text(nx, ny) +
-                  " cells of " + size_text(cw, ch) + " units" +
+                  ") to draw one by one: the object is cut into " + size_text(columns, rows) +
+                  " cells of " + size_text(cell_length, cell_width) + " units" +
                   (even ? "" : " (some a unit longer or wider)") +
                   ". Shade: the share of the cell covered by defects, averaged over the " +
                   plural(sum_.instances, "instance", "instances") +

@@ -45,19 +45,26 @@ struct placement {
 };
 
 // The first of `candidates` whose box meets none of `taken`, or else the
+// first that meets no label (those from taken[labels] on), or else the
 // first; adds its box to `taken`.
 placement place_label(const std::vector<placement>& candidates, const std::string& label,
-                      bool upward, std::vector<svg::box>& taken) {
-  for (const placement& p : candidates) {
-    const svg::box b = svg::text_box(p.at, label, label_size, p.where, upward);
-    if (std::none_of(taken.begin(), taken.end(),
-                     [&](const svg::box& o) { return b.overlaps(o); })) {
-      taken.push_back(b);
-      return p;
-    }
-  }
-  taken.push_back(svg::text_box(candidates[0].at, label, label_size, candidates[0].where, upward));
-  return candidates[0];
+                      bool upward, std::vector<svg::box>& taken, std::size_t labels) {
+  auto box_of = [&](const placement& p) {
+    return svg::text_box(p.at, label, label_size, p.where, upward);
+  };
+  auto free_from = [&](std::size_t first, const svg::box& b) {
+    return std::none_of(taken.begin() + static_cast<std::ptrdiff_t>(first), taken.end(),
+                        [&](const svg::box& o) { return b.overlaps(o); });
+  };
+  placement chosen = candidates[0];
+  auto found = std::find_if(candidates.begin(), candidates.end(),
+                            [&](const placement& p) { return free_from(0, box_of(p)); });
+  if (found == candidates.end())
+    found = std::find_if(candidates.begin(), candidates.end(),
+                         [&](const placement& p) { return free_from(labels, box_of(p)); });
+  if (found != candidates.end()) chosen = *found;
+  taken.push_back(box_of(chosen));
+  return chosen;
 }
 
 const char* anchor_class(svg::anchor where) {
@@ -115,10 +122,10 @@ item_charts::item_charts(const run_info& run, const run_summary& sum) : run_(run
 }
 
 void item_charts::add(const instance& inst) {
-  const auto nb = static_cast<int64_t>(bars_.size());
+  const auto bar_count = static_cast<int64_t>(bars_.size());
   for (const auto& r : inst.items) {
     ++bars_[static_cast<std::size_t>(
-        std::clamp<int64_t>((r.area - first_area_) / bar_area_, 0, nb - 1))];
+        std::clamp<int64_t>((r.area - first_area_) / bar_area_, 0, bar_count - 1))];
     const int64_t i = std::clamp<int64_t>((r.length - 1) / cell_length_, 0, columns_ - 1);
     const int64_t j = std::clamp<int64_t>((r.width - 1) / cell_width_, 0, rows_ - 1);
     ++cells_[static_cast<std::size_t>(j * columns_ + i)];
@@ -161,9 +168,10 @@ std::string item_charts::render(const svg::form& how) const {
 double item_charts::histogram(svg::canvas& c, double top, double h) const {
   const double left = 80, w = 470;
   const double a = static_cast<double>(object_area_);
-  const auto nb = static_cast<int64_t>(bars_.size());
+  const auto bar_count = static_cast<int64_t>(bars_.size());
   const svg::axis x{(static_cast<double>(first_area_) - 0.5) / a,
-                    (static_cast<double>(first_area_ + nb * bar_area_) - 0.5) / a, left, left + w};
+                    (static_cast<double>(first_area_ + bar_count * bar_area_) - 0.5) / a, left,
+                    left + w};
   const int64_t most = std::max<int64_t>(1, *std::max_element(bars_.begin(), bars_.end()));
   // headroom above the tallest bar for the bounds' labels
   const svg::axis y{0, static_cast<double>(most) * 1.2, top + h, top};
@@ -171,13 +179,13 @@ double item_charts::histogram(svg::canvas& c, double top, double h) const {
   svg::draw_axes(c, x, svg::make_ticks(x.lo, x.hi, w, true, svg::tick_kind::real), y,
                  svg::make_ticks(0, y.hi, h, false, svg::tick_kind::count),
                  "item area / object area \xE2\x86\x92", "item types \xE2\x86\x92", 22);
-  const double bw = w / static_cast<double>(nb);
-  const double gap = bw >= 4 ? 1 : 0;
-  for (int64_t k = 0; k < nb; ++k) {
+  const double bar_px = w / static_cast<double>(bar_count);
+  const double gap = bar_px >= 4 ? 1 : 0;
+  for (int64_t k = 0; k < bar_count; ++k) {
     const int64_t n = bars_[static_cast<std::size_t>(k)];
     if (n == 0) continue;
     const double py = y.px(static_cast<double>(n));
-    c.rect({left + static_cast<double>(k) * bw + gap / 2, py, bw - gap, y.p0 - py}, "bar");
+    c.rect({left + static_cast<double>(k) * bar_px + gap / 2, py, bar_px - gap, y.p0 - py}, "bar");
   }
   c.line({x.p0, y.p0}, {x.p1, y.p0}, "tick");
   c.line({x.p0, y.p0}, {x.p0, y.p1}, "tick");
@@ -255,7 +263,7 @@ double item_charts::scatter(svg::canvas& c, double top, double h) const {
                                      {{x.p1 - 5, oy - 5}, svg::anchor::end},
                                      {{x.p0 + 5, oy + 14}, svg::anchor::start},
                                      {{x.p1 - 5, oy + 14}, svg::anchor::end}},
-                                    label, false, taken);
+                                    label, false, taken, filled);
     c.text(p.at, label, anchor_class(p.where));
   }
   if (show_length) {
@@ -268,7 +276,7 @@ double item_charts::scatter(svg::canvas& c, double top, double h) const {
                                      {{right, hang}, svg::anchor::end},
                                      {{ox - 5, y.p0 - 5}, svg::anchor::start},
                                      {{right, y.p0 - 5}, svg::anchor::start}},
-                                    label, true, taken);
+                                    label, true, taken, filled);
     c.text(p.at, label, anchor_class(p.where), {.upward = true});
   }
   // Counts in the cells wide enough to hold them, unless an object's name is there.
