@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <regex>
 #include <sstream>
 
+#include "defect_overlay.h"
+#include "instance_picture.h"
+#include "item_charts.h"
+#include "svg.h"
 #include "worked_example.h"
 
 namespace sheetkit {
@@ -61,6 +68,80 @@ double attribute(const std::string& element, const std::string& name) {
   return std::stod(m[1]);
 }
 
+// Elements `<tag class="CLASS" ...>` in order; `cls` is a regular expression.
+std::vector<std::string> elements(const std::string& svg, const std::string& tag,
+                                  const std::string& cls) {
+  std::vector<std::string> found;
+  const std::regex element("<" + tag + " class=\"" + cls + "\"[^>]*>");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), element);
+       it != std::sregex_iterator(); ++it)
+    found.push_back(it->str());
+  return found;
+}
+
+// A text element and the box it takes: 0.62 of the font size per character
+// (wider than sans-serif fonts draw digits and most letters), from 0.8 of
+// the size above the baseline to 0.25 below; turned text on its side.
+struct label {
+  std::string cls, text;
+  double size = 0;
+  svg::box area;
+};
+
+std::vector<label> labels(const std::string& svg) {
+  std::map<std::string, std::string> rules;
+  const std::regex rule("\\.([a-z0-9-]+)\\{([^}]*)\\}");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), rule); it != std::sregex_iterator();
+       ++it)
+    rules[(*it)[1]] = (*it)[2];
+  std::vector<label> found;
+  const std::regex text("<text class=\"([^\"]*)\"([^>]*)>([^<]*)</text>");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator();
+       ++it) {
+    label l;
+    std::istringstream classes((*it)[1].str());
+    classes >> l.cls;
+    l.text = (*it)[3];
+    const std::string attributes = (*it)[2];
+    std::string anchor = "start";
+    for (std::string c; classes >> c;) anchor = c;
+    if (rules[l.cls].find("text-anchor:middle") != std::string::npos) anchor = "middle";
+    std::smatch size;
+    if (std::regex_search(attributes, size, std::regex("font-size=\"([0-9.]+)\"")) ||
+        std::regex_search(rules[l.cls], size, std::regex("font-size:([0-9.]+)px")))
+      l.size = std::stod(size[1]);
+    EXPECT_GT(l.size, 0) << it->str();
+    const std::string body = std::regex_replace(l.text, std::regex("&[a-z]+;"), "&");
+    const double length =
+        0.62 * l.size * static_cast<double>(std::count_if(body.begin(), body.end(), [](char c) {
+          return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    const double before = anchor == "middle" ? length / 2 : anchor == "end" ? length : 0;
+    const double x = attribute(attributes, "x"), y = attribute(attributes, "y");
+    if (attributes.find("rotate(-90") == std::string::npos)
+      l.area = {x - before, y - 0.8 * l.size, length, 1.05 * l.size};
+    else  // reads upwards from its anchor, glyphs left of it
+      l.area = {x - 0.8 * l.size, y - length + before, 1.05 * l.size, length};
+    found.push_back(l);
+  }
+  return found;
+}
+
+void expect_apart(const std::vector<label>& all) {
+  for (std::size_t i = 0; i < all.size(); ++i)
+    for (std::size_t k = 0; k < i; ++k)
+      EXPECT_FALSE(all[i].area.overlaps(all[k].area)) << all[i].text << " / " << all[k].text;
+}
+
+// The caption's lines joined into one text: where a line breaks depends on
+// the estimated widths of the words.
+std::string caption(const std::string& svg) {
+  std::string text;
+  for (const label& l : labels(svg))
+    if (l.cls == "caption") text += (text.empty() ? "" : " ") + l.text;
+  return text;
+}
+
 class DrawTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,7 +166,7 @@ TEST_F(DrawTest, WorkedExampleMatchesGoldenPicture) {
   EXPECT_EQ(read(written[0]), read(golden));
 }
 
-TEST_F(DrawTest, RefusesUnknownInstancesBeforeWritingAnything) {
+TEST_F(DrawTest, RefusesWhatItCannotDrawBeforeWritingAnything) {
   const auto all = worked_instances();
   for (const int64_t n : {0, 3}) {
     try {
@@ -97,6 +178,24 @@ TEST_F(DrawTest, RefusesUnknownInstancesBeforeWritingAnything) {
     }
     EXPECT_FALSE(fs::exists(dir));
   }
+  // An object without area, whether drawn as a run or picture by picture.
+  run_info flat = worked_run();
+  flat.object = {0, 0, 10};
+  const run_summary sum;
+  const std::string message = "Cannot draw an object of 0 \xC3\x97 10!";
+  auto expect_refused = [&](const std::function<void()>& make) {
+    try {
+      make();
+      ADD_FAILURE();
+    } catch (const sheetgen::error& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  };
+  expect_refused([&] { draw(flat, replay(all), {1}, dir); });
+  expect_refused([&] { render_instance(flat, all[0], 2, {}); });
+  expect_refused([&] { const defect_overlay overlay(flat, sum); });
+  expect_refused([&] { const item_charts charts(flat, sum); });
+  EXPECT_FALSE(fs::exists(dir));
 }
 
 TEST_F(DrawTest, ReportsWhatItCannotWrite) {
@@ -136,74 +235,106 @@ TEST_F(DrawTest, BigRunStaysSmallAndVisible) {
   for (const auto& f : written) EXPECT_LT(fs::file_size(f), 1u << 20) << f;
   const std::string one = read(dir / "instance_60.svg");
   std::smatch object;
-  ASSERT_TRUE(std::regex_search(one, object, std::regex("<rect class=\"o\"[^>]*>")));
+  ASSERT_TRUE(std::regex_search(one, object, std::regex("<rect class=\"object\"[^>]*>")));
   EXPECT_EQ(attribute(object.str(), "width"), 800);
   EXPECT_GE(attribute(object.str(), "height"), 100);
   EXPECT_NE(read(dir / "defects.svg").find("cells"), std::string::npos);
 }
 
 // In a crowd of 300 defects each number sits inside its own defect and no two
-// numbers overlap.
+// numbers overlap; the caption says how many carry one.
 TEST_F(DrawTest, DefectNumbersStayInsideTheirDefectsAndApart) {
   run_info run;
   run.object = {960000, 1200, 800};
+  run.defect_file = "defects.txt";
   const auto all = big_instances(1200, 800, 1, 0, 300);
   draw(run, replay(all), {1}, dir);
   const std::string svg = read(dir / "instance_1.svg");
-  std::vector<std::string> defects;
-  const std::regex rect("<rect class=\"d\"[^>]*>");
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), rect); it != std::sregex_iterator();
-       ++it)
-    defects.push_back(it->str());
+  const auto defects = elements(svg, "rect", "defect");
   ASSERT_EQ(defects.size(), 300u);
-  struct box {
-    double x0, y0, x1, y1;
-  };
-  std::vector<box> labels;
-  const std::regex number("<text class=\"n\"[^>]*>(\\d+)</text>");
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), number); it != std::sregex_iterator();
-       ++it) {
-    const std::string t = it->str(), digits = (*it)[1];
-    const double size = attribute(t, "font-size"),
-                 half = 0.3 * size * static_cast<double>(digits.size());
-    const box l{attribute(t, "x") - half, attribute(t, "y") - 0.72 * size, attribute(t, "x") + half,
-                attribute(t, "y")};
-    const std::string& d = defects.at(std::stoul(digits) - 1);
-    EXPECT_GE(l.x0, attribute(d, "x")) << t;
-    EXPECT_LE(l.x1, attribute(d, "x") + attribute(d, "width")) << t;
-    EXPECT_GE(l.y0, attribute(d, "y")) << t;
-    EXPECT_LE(l.y1, attribute(d, "y") + attribute(d, "height")) << t;
-    for (const box& o : labels)
-      EXPECT_FALSE(l.x0 < o.x1 && o.x0 < l.x1 && l.y0 < o.y1 && o.y0 < l.y1) << t;
-    labels.push_back(l);
+  std::vector<label> numbers;
+  for (const label& l : labels(svg)) {
+    if (l.cls != "defect-number") continue;
+    const std::string& d = defects.at(std::stoul(l.text) - 1);
+    EXPECT_GE(l.area.x, attribute(d, "x")) << l.text;
+    EXPECT_LE(l.area.x + l.area.w, attribute(d, "x") + attribute(d, "width")) << l.text;
+    EXPECT_GE(l.area.y, attribute(d, "y") - 0.1 * l.size) << l.text;  // the number has no descent
+    EXPECT_LE(l.area.y + l.area.h, attribute(d, "y") + attribute(d, "height") + 0.25 * l.size)
+        << l.text;
+    numbers.push_back(l);
   }
-  EXPECT_GT(labels.size(), 30u);
-  EXPECT_NE(svg.find("Numbers are shown on " + std::to_string(labels.size()) + " of 300 defects"),
-            std::string::npos);
+  EXPECT_GT(numbers.size(), 30u);
+  expect_apart(numbers);
+  EXPECT_NE(
+      caption(svg).find(std::to_string(numbers.size()) + " of the 300 defects carry their number"),
+      std::string::npos);
+
+  // Defects too small for any number: the caption must not claim they are numbered.
+  run.object = {6000 * 3210, 6000, 3210};
+  std::vector<instance> specks(1);
+  specks[0].number = 1;
+  specks[0].defects = {{10, 10, 12, 12}, {3000, 1600, 3002, 1602}};
+  draw(run, replay(specks), {1}, dir);
+  const std::string none = read(dir / "instance_1.svg");
+  EXPECT_EQ(caption(none).find("are numbered"), std::string::npos);
+  EXPECT_NE(caption(none).find("2 defects; none is numbered"), std::string::npos);
+}
+
+// 2 x 2 defects on a 6000 x 3210 object are a quarter of a pixel: each is
+// drawn 4 pixels wide about its centre, with its true extent outlined.
+TEST_F(DrawTest, SmallDefectsStayVisibleAndTrue) {
+  run_info run;
+  run.object = {6000 * 3210, 6000, 3210};
+  run.defect_file = "defects.txt";
+  std::vector<instance> all(2);
+  for (int i = 0; i < 2; ++i) {
+    all[static_cast<std::size_t>(i)].number = i + 1;
+    all[static_cast<std::size_t>(i)].defects = {{0, 0, 2, 2}, {2999, 1604, 3001, 1606}};
+  }
+  draw(run, replay(all), {1}, dir);
+  for (const char* file : {"instance_1.svg", "defects.svg"}) {
+    const std::string svg = read(dir / file);
+    const auto marks = elements(svg, "rect", "defect"),
+               extents = elements(svg, "rect", "defect-extent");
+    ASSERT_EQ(marks.size(), file == std::string("defects.svg") ? 4u : 2u) << file;
+    ASSERT_EQ(extents.size(), marks.size()) << file;
+    for (std::size_t k = 0; k < marks.size(); ++k) {
+      const std::string &m = marks[k], &e = extents[k];
+      EXPECT_EQ(attribute(m, "width"), 4) << file;
+      EXPECT_EQ(attribute(m, "height"), 4) << file;
+      EXPECT_NEAR(attribute(e, "width"), 2 * 800.0 / 6000, 0.01) << file;
+      EXPECT_NEAR(attribute(e, "height"), 2 * 800.0 / 6000, 0.01) << file;
+      EXPECT_NEAR(attribute(m, "x") + 2, attribute(e, "x") + attribute(e, "width") / 2, 0.01);
+      EXPECT_NEAR(attribute(m, "y") + 2, attribute(e, "y") + attribute(e, "height") / 2, 0.01);
+    }
+    EXPECT_NE(
+        caption(svg).find("drawn 4 pixels across, centred where they lie, with their true extent"),
+        std::string::npos)
+        << file;
+  }
 }
 
 // Defects over x in [0, 37) and y in [10, 40) of a 100 x 40 object: one cell
-// per unit, 8 px each; exactly the cells whose centres they cover are shaded.
+// per unit, 8 px each; exactly the covered cells are shaded, all alike.
 TEST_F(DrawTest, DensityGridShadesExactlyTheCoveredCells) {
   run_info run;
   run.object = {4000, 100, 40};
   std::vector<instance> all(41);
   for (int i = 0; i < 41; ++i) {
     all[static_cast<std::size_t>(i)].number = i + 1;
-    all[static_cast<std::size_t>(i)].defects.assign(100, {0, 10, 37, 40});
+    all[static_cast<std::size_t>(i)].defects.assign(1000, {0, 10, 37, 40});
   }
   draw(run, replay(all), {}, dir);
   const std::string svg = read(dir / "defects.svg");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(svg, m, std::regex("<rect class=\"o\"[^>]*>")));
-  const double left = attribute(m.str(), "x"), top = attribute(m.str(), "y");
-  const std::regex cell("<rect class=\"q(\\d+)\"[^>]*>");
+  const std::string object = elements(svg, "rect", "object").at(0);
+  const double left = attribute(object, "x"), top = attribute(object, "y");
+  const std::regex cell("<rect class=\"shade-(\\d+)\"[^>]*>");
   double lowest = top;
   int rows = 0;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), cell); it != std::sregex_iterator();
        ++it) {
     const std::string r = it->str();
-    if (attribute(r, "width") == 12) continue;  // the legend's swatches
+    if (attribute(r, "y") > top + 320) continue;  // the legend's swatches
     ++rows;
     EXPECT_EQ((*it)[1], "15");
     EXPECT_EQ(attribute(r, "x"), left);
@@ -212,6 +343,88 @@ TEST_F(DrawTest, DensityGridShadesExactlyTheCoveredCells) {
   }
   EXPECT_EQ(rows, 30);
   EXPECT_EQ(lowest, top + 30 * 8);
+  // 1000 defects on each covered cell: a share of 1000 times its area.
+  EXPECT_NE(caption(svg).find("darkest 100000%."), std::string::npos);
+}
+
+// 5 x 5 defects in the corner of every cell of about 12 x 12 units, away
+// from its centre: every cell shows its share, by its own area.
+TEST_F(DrawTest, DensityGridShowsTheCoveredAreaOfEveryCell) {
+  run_info run;
+  run.object = {1600 * 800, 1600, 800};
+  const int64_t nx = 133, ny = 67;  // 800 x 400 px in 6 px cells
+  std::vector<instance> all(1);
+  all[0].number = 1;
+  for (int64_t j = 0; j < ny; ++j)
+    for (int64_t i = 0; i < nx; ++i) {
+      const auto x = static_cast<int32_t>(i * 1600 / nx), y = static_cast<int32_t>(j * 800 / ny);
+      all[0].defects.push_back({x, y, x + 5, y + 5});
+    }
+  draw(run, replay(all), {}, dir);
+  const std::string svg = read(dir / "defects.svg");
+  const std::string object = elements(svg, "rect", "object").at(0);
+  double shaded = 0;
+  for (const std::string& r : elements(svg, "rect", "shade-\\d+"))
+    if (attribute(r, "y") < attribute(object, "y") + attribute(object, "height"))
+      shaded += attribute(r, "width") * attribute(r, "height");
+  EXPECT_EQ(shaded, 800 * 400);
+  // Cells are 12 or 13 units long and 11 or 12 wide: 25 / (12 x 11) at most.
+  const std::string text = caption(svg);
+  EXPECT_NE(
+      text.find("133 \xC3\x97 67 cells of 12 \xC3\x97 11 units (some a unit longer or wider)"),
+      std::string::npos)
+      << text;
+  EXPECT_NE(text.find("averaged over the 1 instance "), std::string::npos);
+  EXPECT_NE(text.find("darkest 18.9%."), std::string::npos);
+}
+
+// A thin object's sides and the counts of the cells under them: no label
+// runs into another, in any picture.
+TEST_F(DrawTest, LabelsDoNotOverlap) {
+  run_info thin;
+  thin.object = {30000, 10000, 3};
+  thin.defect_file = "defects.txt";
+  std::vector<instance> thin_run(2);  // item types of every shape up to 16 x 3
+  for (int k = 0; k < 2; ++k) {
+    thin_run[static_cast<std::size_t>(k)].number = k + 1;
+    for (int32_t l = 1; l <= 16; ++l)
+      for (int32_t w = 1; w <= 3; ++w)
+        for (int32_t n = (l + w) % 4; n >= 0; --n)
+          thin_run[static_cast<std::size_t>(k)].items.push_back({l * w, l, w});
+    thin_run[static_cast<std::size_t>(k)].defects = {{100, 0, 600, 2}, {9000, 1, 9990, 3}};
+  }
+  draw(thin, replay(thin_run), {1}, dir / "thin");
+  const auto worked = worked_instances();
+  draw(worked_run(), replay(worked), {1, 2}, dir / "worked");
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string svg = read(entry.path());
+    SCOPED_TRACE(entry.path().string());
+    expect_apart(labels(svg));
+    EXPECT_EQ(svg.find("square"), std::string::npos);
+  }
+  // the case that ran into a count
+  EXPECT_NE(read(dir / "thin" / "items.svg").find(">object width 3</text>"), std::string::npos);
+}
+
+// Inlined in one HTML page, two pictures keep their own styles.
+TEST_F(DrawTest, InlinePicturesAreScopedByTheirIds) {
+  const auto all = worked_instances();
+  const run_info run = worked_run();
+  for (int k = 0; k < 2; ++k) {
+    const std::string id = "run-" + std::to_string(k + 1);
+    const std::string svg = render_instance(run, all[static_cast<std::size_t>(k)], 2, {id, false});
+    EXPECT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"" + id + "\"", 0), 0u);
+    std::smatch style;
+    ASSERT_TRUE(std::regex_search(svg, style, std::regex("<style>([^<]*)</style>")));
+    const std::string rules = style[1];
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < rules.size(); at = rules.find('}', at) + 1, ++count)
+      EXPECT_EQ(rules.compare(at, id.size() + 3, "#" + id + " ."), 0) << rules.substr(at);
+    EXPECT_GT(count, 10u);
+  }
+  for (const char* bad : {"", "1a", "a b", "a\"b"})
+    EXPECT_THROW(render_instance(run, all[0], 2, {bad, true}), sheetgen::error) << bad;
 }
 
 TEST_F(DrawTest, EveryPictureIsWellFormedXml) {
