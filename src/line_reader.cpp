@@ -76,8 +76,9 @@ std::string number_problem(std::string_view token, bool prefix) {
 
 // Why `line` (without its line end) is not a line of `fields` numbers as
 // the writer writes it; empty if it is one. With `cut`, the line's end is
-// missing, and only whether it can begin such a line counts.
-std::string line_problem(std::string_view line, int fields, bool cut) {
+// missing, and only whether it can begin such a line counts; with
+// `longer`, it is missing because the line goes on beyond `line`.
+std::string line_problem(std::string_view line, int fields, bool cut, bool longer) {
   for (const char c : line) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\r') return "carriage return not followed by a line feed: " + quote(line);
@@ -97,7 +98,12 @@ std::string line_problem(std::string_view line, int fields, bool cut) {
     start = tab + 1;
   }
   const auto found = static_cast<int>(tokens.size());
-  if (found > fields) return expected + "tabs, found " + std::to_string(found) + ": " + quote(line);
+  if (found > fields) {
+    // Of a longer line only the beginning is known, and so a lower bound.
+    return expected + "tabs, found " +
+           (longer ? "more than " + std::to_string(fields) : std::to_string(found)) + ": " +
+           quote(line);
+  }
   for (int i = 0; i < found; ++i) {
     const bool last_cut = cut && i == found - 1;
     if (tokens[i].empty() && !last_cut) {
@@ -250,7 +256,8 @@ void line_reader::fail_line() const {
   std::string_view line(pos_, lf != nullptr ? lf - pos_ : std::min(available, longest_));
   // Before an LF the CR is the line end; at a cut it may have been one.
   if (line.ends_with('\r')) line.remove_suffix(1);
-  std::string problem = line_problem(line, format_.fields, lf == nullptr);
+  const bool longer = lf == nullptr && available >= longest_;
+  std::string problem = line_problem(line, format_.fields, lf == nullptr, longer);
   if (problem.empty() && lf == nullptr && eof_ && available < longest_) {
     problem = "file ends in the middle of a line: cut short?";
   }
