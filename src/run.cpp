@@ -28,11 +28,11 @@ const char* const banner =
     "which describes the dialogue and both file formats. \n \n";
 
 // One buffer for both files, which are never open at once: large enough
-// for the largest block and for few write calls, small enough to keep any
-// run at a few MiB.
-constexpr std::size_t buffer_size = std::size_t{2} << 20;
-static_assert(MAXMOD * item_line_room + 1 <= buffer_size);
-static_assert(MAXDEF * defect_line_room + 1 <= buffer_size);
+// for the largest block in each of the halves that output_file fills and
+// writes in turn, small enough to keep any run at a few MiB.
+constexpr std::size_t buffer_size = std::size_t{5} << 19;
+static_assert(MAXMOD * item_line_room + 1 <= output_file::largest_reservation(buffer_size));
+static_assert(MAXDEF * defect_line_room + 1 <= output_file::largest_reservation(buffer_size));
 
 // The one way a run stops early: the message as it is, one more answer
 // read and ignored, status 1.
