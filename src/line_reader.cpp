@@ -14,10 +14,10 @@ namespace {
 // Large reads for speed, a fixed size for bounded memory. A refill moves
 // the unread rest to the front, so the longest line always fits.
 constexpr std::size_t buffer_size = std::size_t{64} << 10;
-// Zeros after the data: the line parser may look up to 8 bytes past the
+// Zeros after the data: the line parser may look a few bytes past the
 // data's end, and a zero is neither a digit nor a line end, so a line that
 // runs into it is refused like any other wrong byte.
-constexpr std::size_t padding = 8;
+constexpr std::size_t padding = line_parse::overrun;
 
 constexpr int32_t largest = 2147483647;
 
@@ -118,32 +118,6 @@ std::string line_problem(std::string_view line, int fields, bool cut, bool longe
   return "";
 }
 
-// Eight bytes from p, the first in the lowest byte.
-uint64_t load8(const char* p) {
-  uint64_t v = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&v, p, 8);
-  } else {
-    for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(p[i]);
-  }
-  return v;
-}
-
-constexpr uint64_t pack8(std::string_view s) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[i]);
-  return v;
-}
-
-// The value of eight digit bytes less '0' each (leading zeros may be 0
-// bytes), the first digit in the lowest byte: three multiplications
-// instead of a chain of eight.
-uint64_t eight_digits(uint64_t v) {
-  v = (v & 0x0F0F0F0F0F0F0F0F) * 2561 >> 8;
-  v = (v & 0x00FF00FF00FF00FF) * 6553601 >> 16;
-  return (v & 0x0000FFFF0000FFFF) * 42949672960001 >> 32;
-}
-
 }  // namespace
 
 line_reader::line_reader(std::istream& in, std::string name, line_format format)
@@ -176,78 +150,17 @@ void line_reader::refill() {
   std::memset(end_, 0, padding);
 }
 
-line_reader::result line_reader::next(int32_t* out) {
-  if (static_cast<std::size_t>(end_ - pos_) < longest_ && !eof_) refill();
-  if (pos_ == end_) {
-    if (block_lines_ > 0) {
-      fail(line_ + 1, "file ends inside the block that starts on line " +
-                          std::to_string(block_line_) + ": its empty line is missing (cut short?)");
-    }
-    return result::file_end;
+bool line_reader::file_end() {
+  if (block_lines_ > 0) {
+    fail(line_ + 1, "file ends inside the block that starts on line " +
+                        std::to_string(block_line_) + ": its empty line is missing (cut short?)");
   }
-  ++line_;
-  if (block_lines_ == 0) block_line_ = line_;
-  if (pos_[0] == '\n' || (pos_[0] == '\r' && pos_[1] == '\n')) {
-    pos_ += pos_[0] == '\n' ? 1 : 2;
-    block_lines_ = 0;
-    return result::block_end;
-  }
-  if (block_lines_ == format_.max_lines) {
-    fail(line_, "block has more than " + std::to_string(format_.max_lines) + " " + format_.noun +
-                    " lines (it starts on line " + std::to_string(block_line_) + ")");
-  }
-  if (!parse(out)) fail_line();
-  ++block_lines_;
-  return result::numbers;
+  return false;
 }
 
-// Exactly what the writer writes, in one pass over the line: digits
-// without a leading zero, ".000000", a tab or the line's end. Anything else
-// returns false, and fail_line finds out what it was. Numbers are taken
-// eight bytes at a time: their lengths vary too much for a byte loop's
-// branches to be predicted. Reads at most 8 bytes past the data's end.
-bool line_reader::parse(int32_t* out) {
-  constexpr uint64_t zeros = 0x3030303030303030;
-  constexpr uint64_t tail_tab = pack8(".000000\t");
-  constexpr uint64_t tail_lf = pack8(".000000\n");
-  constexpr uint64_t tail_cr = pack8(".000000\r");
-  const char* p = pos_;
-  for (int field = 0;; ++field) {
-    const uint64_t d = load8(p) - zeros;
-    // The high bit of every byte that is not a digit. Borrows and carries
-    // only run upwards, so the lowest flagged byte is always right.
-    const uint64_t other = (d | (d + 0x7676767676767676)) & 0x8080808080808080;
-    std::size_t digits = 8;
-    uint64_t value;
-    if (other != 0) {
-      digits = static_cast<std::size_t>(std::countr_zero(other)) / 8;
-      if (digits == 0) return false;
-      value = eight_digits(d << (64 - 8 * digits));
-    } else {  // 8 digits or more: rare, and at most 10 are any good
-      value = eight_digits(d);
-      for (; digits <= 10 && is_digit(p[digits]); ++digits) {
-        value = value * 10 + static_cast<unsigned char>(p[digits] - '0');
-      }
-      if (value > largest) return false;
-    }
-    if (digits > 1 && *p == '0') return false;
-    p += digits;
-    const uint64_t tail = load8(p);
-    out[field] = static_cast<int32_t>(value);
-    if (field + 1 < format_.fields) {
-      if (tail != tail_tab) return false;
-      p += 8;
-      continue;
-    }
-    if (tail == tail_lf) {
-      pos_ = p + 8;
-    } else if (tail == tail_cr && p[8] == '\n') {
-      pos_ = p + 9;
-    } else {
-      return false;
-    }
-    return true;
-  }
+void line_reader::too_many_lines() const {
+  fail(line_, "block has more than " + std::to_string(format_.max_lines) + " " + format_.noun +
+                  " lines (it starts on line " + std::to_string(block_line_) + ")");
 }
 
 void line_reader::fail_line() const {
