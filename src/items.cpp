@@ -163,6 +163,10 @@ void generate_items(const run_parameters& p, random_generator& rng, rectangle* i
   // maxarea after it, so comparing them in doubles decides exactly.
   const auto lowest_area = static_cast<double>(c.minarea);
   const auto highest_area = static_cast<double>(c.maxarea);
+  // maxarea < 2^31 - 1: the single-precision bound lies below 2^31.
+  const auto lowest = static_cast<uint32_t>(c.minarea);
+  const uint32_t span = static_cast<uint32_t>(c.maxarea) - lowest;
+  const uint32_t bounds_crossed = c.minarea > c.maxarea;
 
   batch current;
   int32_t batch_limit = max_batch;
@@ -170,15 +174,16 @@ void generate_items(const run_parameters& p, random_generator& rng, rectangle* i
   while (done < count) {
     const int32_t n = std::min(batch_limit, count - done);
     current.shape(c, rng, n);
-    // Most batches need no repair: the test is then one loop without a
-    // branch, the copy another.
-    bool all_fit = true;
+    // Most batches need no repair: the test is then one loop that
+    // vectorises, the copy another. The area is an exact integer; capped
+    // at 2^31 - 1, above every maxarea, it converts and compares as one.
+    uint32_t outside = bounds_crossed;
     for (int32_t k = 0; k < n; ++k) {
-      const double area = current.length[k] * current.width[k];
-      all_fit &= (area >= lowest_area) & (area <= highest_area);
+      const double area = std::min(current.length[k] * current.width[k], 2147483647.0);
+      outside |= static_cast<uint32_t>(static_cast<int32_t>(area)) - lowest > span;
     }
     int32_t k = 0;
-    if (all_fit) {
+    if (outside == 0) {
       for (; k < n; ++k) {
         items[done + k] = {static_cast<int32_t>(current.length[k] * current.width[k]),
                            static_cast<int32_t>(current.length[k]),
