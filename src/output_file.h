@@ -16,6 +16,8 @@
 
 namespace sheetgen {
 
+class worker;
+
 class output_file {
  public:
   // The most one reservation may ask for with a buffer of `size` bytes.
@@ -47,19 +49,20 @@ class output_file {
   void close();
 
  private:
-  class writer;
-
   // Passes what is committed on to be written and continues in the other
   // half, once the writer is done with it; throws if a write failed.
   void hand_over();
+  static void write_piece(void* self);
   [[noreturn]] void fail();
 
   std::string name_;
   std::span<char> buffer_;
-  std::unique_ptr<writer> writer_;  // null: this thread writes
+  std::unique_ptr<worker> writer_;  // null: this thread writes
   std::FILE* file_ = nullptr;
   std::span<char> filling_;  // the half being filled, or all of buffer_
   std::size_t used_ = 0;
+  std::span<const char> piece_;  // being written by writer_
+  bool write_failed_ = false;    // by writer_; read after it finished
 };
 
 }  // namespace sheetgen
