@@ -3,21 +3,28 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "sheetgen/types.h"
+#include "worker.h"
 
 namespace sheetgen {
 
 namespace {
 
-// Large reads for speed, a fixed size for bounded memory. A refill moves
-// the unread rest to the front, so the longest line always fits.
-constexpr std::size_t buffer_size = std::size_t{64} << 10;
+// Large reads for speed, a fixed size for bounded memory: two halves, one
+// read on a second thread while lines are taken from the other (halves of
+// 256 KiB: with 64 KiB the hand-overs cost more than the reads overlap).
+// Before each half's data is room for the unread rest of the other (less
+// than the longest line), so that every line lies whole in one place.
+constexpr std::size_t half_size = std::size_t{256} << 10;
+constexpr std::size_t carry_room = 128;
 // Zeros after the data: the line parser may look a few bytes past the
 // data's end, and a zero is neither a digit nor a line end, so a line that
 // runs into it is refused like any other wrong byte.
 constexpr std::size_t padding = line_parse::overrun;
+constexpr std::size_t half_stride = carry_room + half_size + padding;
 
 constexpr int32_t largest = 2147483647;
 
@@ -125,29 +132,77 @@ line_reader::line_reader(std::istream& in, std::string name, line_format format)
       name_(std::move(name)),
       format_(format),
       longest_(max_line(format.fields) + 2),
-      buffer_(new char[buffer_size + padding]),
-      pos_(buffer_.get()),
-      end_(buffer_.get()) {
+      buffer_(new char[2 * half_stride]),
+      pos_(half(0)),
+      end_(half(0)) {
+  static_assert(max_line(4) + 2 <= carry_room);
   // A stream that failed to open would otherwise read as an empty file.
   if (in_ == nullptr || !in) throw error(name_ + ": cannot be read");
 }
 
+line_reader::~line_reader() = default;
+
+char* line_reader::half(int which) const {
+  return buffer_.get() + which * half_stride + carry_room;
+}
+
+line_reader::read_result line_reader::read(char* to) noexcept {
+  read_result r;
+  try {
+    // A streambuf may return less than asked before its end (a pipe does).
+    while (r.got < half_size) {
+      const std::streamsize got =
+          in_->sgetn(to + r.got, static_cast<std::streamsize>(half_size - r.got));
+      if (got <= 0) {
+        r.end = true;  // a streambuf reports a read error as its end, too
+        break;
+      }
+      r.got += static_cast<std::size_t>(got);
+    }
+  } catch (...) {
+    r.error = std::current_exception();
+  }
+  return r;
+}
+
+void line_reader::read_ahead(void* self) {
+  auto& reader = *static_cast<line_reader*>(self);
+  reader.ahead_ = reader.read(reader.half(1 - reader.current_));
+}
+
 void line_reader::refill() {
+  const int next = 1 - current_;
+  read_result r;
+  if (reading_) {
+    reader_->finish();
+    reading_ = false;
+    r = std::move(ahead_);
+  } else {
+    r = read(half(next));
+  }
   const auto kept = static_cast<std::size_t>(end_ - pos_);
-  std::memmove(buffer_.get(), pos_, kept);
-  pos_ = buffer_.get();
-  end_ = buffer_.get() + kept;
-  // A streambuf may return less than asked before its end (a pipe does).
-  while (!eof_ && static_cast<std::size_t>(end_ - pos_) < longest_) {
-    const std::streamsize got =
-        in_->sgetn(end_, static_cast<std::streamsize>(buffer_.get() + buffer_size - end_));
-    if (got <= 0) {
-      eof_ = true;  // a streambuf reports a read error as its end, too
-    } else {
-      end_ += got;
+  std::memmove(half(next) - kept, pos_, kept);
+  pos_ = half(next) - kept;
+  end_ = half(next) + r.got;
+  eof_ = r.end;
+  current_ = next;
+  std::memset(end_, 0, padding);
+  if (r.error) std::rethrow_exception(r.error);
+  if (eof_) return;
+  // More to come: read it while this half is parsed. A file within one
+  // half never starts the thread; where none can be started, the reads
+  // take turns with the parsing, as they always could.
+  if (reader_ == nullptr && !tried_thread_) {
+    tried_thread_ = true;
+    try {
+      reader_ = std::make_unique<worker>();
+    } catch (const std::system_error&) {
     }
   }
-  std::memset(end_, 0, padding);
+  if (reader_ != nullptr) {
+    reader_->start(&read_ahead, this);
+    reading_ = true;
+  }
 }
 
 bool line_reader::file_end() {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <istream>
 #include <memory>
 #include <string>
@@ -15,6 +16,8 @@
 #include "line_parse.h"
 
 namespace sheetgen {
+
+class worker;
 
 // The shape of one kind of file.
 struct line_format {
@@ -28,6 +31,7 @@ class line_reader {
   // Lines that are not a block's empty line hold `format.fields` numbers
   // (3 or 4).
   line_reader(std::istream& in, std::string name, line_format format);
+  ~line_reader();  // waits for a read ahead
 
   // Reads the next block: add(numbers) for each of its lines, numbers[0 ..
   // Fields - 1] the line's numbers (Fields is format.fields), then true at
@@ -46,6 +50,15 @@ class line_reader {
   }
 
  private:
+  struct read_result {
+    std::size_t got = 0;
+    bool end = false;          // the stream ended (or failed, as a streambuf tells it)
+    std::exception_ptr error;  // what the streambuf threw
+  };
+
+  char* half(int which) const;          // where half `which`'s data starts
+  read_result read(char* to) noexcept;  // fills a half, or to the stream's end
+  static void read_ahead(void* self);   // read() into the other half, on reader_
   void refill();
   // The file ended where a line would start: false between blocks, an
   // error inside one.
@@ -63,6 +76,12 @@ class line_reader {
   const char* pos_;  // the next line
   char* end_;        // past the data read; zeros follow
   bool eof_ = false;
+  int current_ = 0;  // the half pos_ is in
+
+  read_result ahead_;  // written by reader_, read once it finished
+  bool reading_ = false;
+  bool tried_thread_ = false;
+  std::unique_ptr<worker> reader_;  // after buffer_: ends before it
 
   int64_t line_ = 0;  // of the line last read
   int64_t block_line_ = 0;
