@@ -33,7 +33,7 @@ output_file::~output_file() {
   std::fclose(file_);
 }
 
-void output_file::hand_over() {
+void output_file::hand_over(std::size_t needed) {
   if (writer_ == nullptr) {
     if (used_ > 0 && std::fwrite(filling_.data(), 1, used_, file_) != used_) fail();
     used_ = 0;
@@ -41,13 +41,23 @@ void output_file::hand_over() {
   }
   writer_->finish();
   if (write_failed_) fail();
+  const bool whole = filling_.size() == buffer_.size();
   if (used_ > 0) {
     piece_ = filling_.first(used_);
     writer_->start(&write_piece, this);
   }
-  const std::size_t half = largest_reservation(buffer_.size());
-  filling_ = filling_.data() == buffer_.data() ? buffer_.subspan(half, half) : buffer_.first(half);
   used_ = 0;
+  const std::size_t half = largest_reservation(buffer_.size());
+  if (needed > half || whole) {
+    // A reservation larger than a half (a buffer too small for the
+    // caller's largest block) takes all of it, and after it all of it may
+    // be on its way to the file: wait, at the cost of the overlap.
+    writer_->finish();
+    if (write_failed_) fail();
+    filling_ = needed > half ? buffer_ : buffer_.first(half);
+    return;
+  }
+  filling_ = filling_.data() == buffer_.data() ? buffer_.subspan(half, half) : buffer_.first(half);
 }
 
 // On the writing thread. After a failure nothing more is written, so that
@@ -60,7 +70,7 @@ void output_file::write_piece(void* self) {
 }
 
 void output_file::close() {
-  hand_over();
+  hand_over(0);
   if (writer_ != nullptr) {
     writer_->finish();
     if (write_failed_) fail();

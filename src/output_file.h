@@ -36,11 +36,12 @@ class output_file {
   output_file(const output_file&) = delete;
   output_file& operator=(const output_file&) = delete;
 
-  // Makes room for `n` bytes, at most largest_reservation(buffer size), and
-  // returns where they go; `commit` then records how far the caller wrote.
-  // Nothing reserved reaches the file without a commit.
+  // Makes room for `n` bytes, at most the buffer's size, and returns where
+  // they go; `commit` then records how far the caller wrote. Nothing
+  // reserved reaches the file without a commit. Up to
+  // largest_reservation(buffer size), writing overlaps with filling.
   char* reserve(std::size_t n) {
-    if (filling_.size() - used_ < n) hand_over();
+    if (filling_.size() - used_ < n) hand_over(n);
     return filling_.data() + used_;
   }
   void commit(char* end) { used_ = static_cast<std::size_t>(end - filling_.data()); }
@@ -50,8 +51,9 @@ class output_file {
 
  private:
   // Passes what is committed on to be written and continues in the other
-  // half, once the writer is done with it; throws if a write failed.
-  void hand_over();
+  // half, once the writer is done with it, with room for `needed` bytes;
+  // throws if a write failed.
+  void hand_over(std::size_t needed);
   static void write_piece(void* self);
   [[noreturn]] void fail();
 

@@ -232,6 +232,26 @@ TEST(OutputFile, AbortKeepsWhatWasCommitted) {
   }
 }
 
+// A reservation larger than half the buffer (a caller whose buffer is too
+// small for overlap) takes the whole buffer, and nothing is overwritten.
+TEST(OutputFile, ReservationsBeyondAHalf) {
+  scratch_folder dir;
+  std::vector<char> buffer(small_buffer);
+  std::string expected;
+  {
+    output_file out(dir.path(), "out.txt", buffer);
+    for (int k = 0; k < 12; ++k) {
+      const std::size_t size = k % 3 == 0 ? 3000 : chunk;  // 3000 > 2048, a half
+      char* p = out.reserve(size + spare);
+      std::memset(p, 'a' + k, size + spare);
+      out.commit(p + size);
+      expected.append(size, static_cast<char>('a' + k));
+    }
+    out.close();
+  }
+  EXPECT_EQ(dir.read("out.txt"), expected);
+}
+
 // The repair abort after several halves have gone to the writing thread,
 // with a half partly filled: the file holds exactly the finished blocks.
 TEST(OutputFile, RepairAbortAfterSeveralHalves) {
