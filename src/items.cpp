@@ -9,9 +9,11 @@
 //   after it in the batch are thrown away and computed again.
 // - Every floating-point step is the formula's own, in the same order; a
 //   step is replaced by a cheaper one only where that provably gives the
-//   same double (state_value, the ratio clamps, rounding in doubles below).
+//   same double (state_value, the ratio clamps, rounding in doubles below)
+//   or the same decision (the test of a batch's areas in 32-bit integers).
 //   Loops over a batch do the same operations lane by lane when the
-//   compiler vectorises them.
+//   compiler vectorises them, which changes no result: each lane rounds
+//   once per operation, as a scalar would.
 #include "items.h"
 
 #include <algorithm>
