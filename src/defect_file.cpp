@@ -18,12 +18,9 @@ defect_reader& defect_reader::operator=(defect_reader&&) noexcept = default;
 
 bool defect_reader::next(std::vector<placed_defect>& defects) {
   defects.clear();
-  int32_t n[4];
-  line_reader::result r;
-  while ((r = lines_->next(n)) == line_reader::result::numbers) {
+  return lines_->next_block<4>([&defects](const int32_t* n) {
     defects.push_back({.x1 = n[0], .y1 = n[1], .x2 = n[2], .y2 = n[3]});
-  }
-  return r == line_reader::result::block_end;
+  });
 }
 
 int64_t defect_reader::block_line() const { return lines_->block_line(); }

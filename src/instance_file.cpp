@@ -18,12 +18,9 @@ instance_reader& instance_reader::operator=(instance_reader&&) noexcept = defaul
 
 bool instance_reader::next(std::vector<rectangle>& items) {
   items.clear();
-  int32_t n[3];
-  line_reader::result r;
-  while ((r = lines_->next(n)) == line_reader::result::numbers) {
+  return lines_->next_block<3>([&items](const int32_t* n) {
     items.push_back({.area = n[2], .length = n[0], .width = n[1]});
-  }
-  return r == line_reader::result::block_end;
+  });
 }
 
 int64_t instance_reader::block_line() const { return lines_->block_line(); }

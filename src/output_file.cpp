@@ -2,11 +2,22 @@
 
 #include <sheetgen/types.h>
 
+#include <system_error>
+
+#include "worker.h"
+
 namespace sheetgen {
 
 output_file::output_file(const std::filesystem::path& folder, const std::string& name,
                          std::span<char> buffer)
-    : name_(name), buffer_(buffer) {
+    : name_(name), buffer_(buffer), filling_(buffer) {
+  try {
+    writer_ = std::make_unique<worker>();
+    filling_ = buffer_.first(largest_reservation(buffer_.size()));
+  } catch (const std::system_error&) {
+    // No thread to be had (too little address space for its stack, say):
+    // generating and writing take turns, as they always could.
+  }
   const std::filesystem::path path = folder / name;
   file_ = std::fopen(path.string().c_str(), "wb");
   if (file_ == nullptr) fail();
@@ -14,21 +25,57 @@ output_file::output_file(const std::filesystem::path& folder, const std::string&
   std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
-// Reached only when the run aborts: what is buffered holds whole finished
-// blocks, which stay in the file as they would after an exit.
 output_file::~output_file() {
   if (file_ == nullptr) return;
-  if (used_ > 0) std::fwrite(buffer_.data(), 1, used_, file_);
+  if (writer_ != nullptr) writer_->finish();
+  if (!write_failed_ && used_ > 0) std::fwrite(filling_.data(), 1, used_, file_);
+  writer_.reset();
   std::fclose(file_);
 }
 
-void output_file::flush() {
-  if (used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) fail();
+void output_file::hand_over(std::size_t needed) {
+  if (writer_ == nullptr) {
+    if (used_ > 0 && std::fwrite(filling_.data(), 1, used_, file_) != used_) fail();
+    used_ = 0;
+    return;
+  }
+  writer_->finish();
+  if (write_failed_) fail();
+  const bool whole = filling_.size() == buffer_.size();
+  if (used_ > 0) {
+    piece_ = filling_.first(used_);
+    writer_->start(&write_piece, this);
+  }
   used_ = 0;
+  const std::size_t half = largest_reservation(buffer_.size());
+  if (needed > half || whole) {
+    // A reservation larger than a half (a buffer too small for the
+    // caller's largest block) takes all of it, and after it all of it may
+    // be on its way to the file: wait, at the cost of the overlap.
+    writer_->finish();
+    if (write_failed_) fail();
+    filling_ = needed > half ? buffer_ : buffer_.first(half);
+    return;
+  }
+  filling_ = filling_.data() == buffer_.data() ? buffer_.subspan(half, half) : buffer_.first(half);
+}
+
+// On the writing thread. After a failure nothing more is written, so that
+// the file keeps exactly what went through before it.
+void output_file::write_piece(void* self) {
+  auto& out = *static_cast<output_file*>(self);
+  if (out.write_failed_) return;
+  out.write_failed_ =
+      std::fwrite(out.piece_.data(), 1, out.piece_.size(), out.file_) != out.piece_.size();
 }
 
 void output_file::close() {
-  flush();
+  hand_over(0);
+  if (writer_ != nullptr) {
+    writer_->finish();
+    if (write_failed_) fail();
+    writer_.reset();
+  }
   std::FILE* f = file_;
   file_ = nullptr;
   if (std::fclose(f) != 0) fail();

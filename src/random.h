@@ -33,16 +33,18 @@ class random_generator {
 };
 
 // What a draw that leaves state `s` returns: exactly s / (2^31 - 1), for
-// 0 <= s < 2^31 - 1, mostly without a division.
+// 0 <= s < 2^31 - 1, without a division and without a branch, so that a
+// loop of them vectorises.
 inline double state_value(int32_t s) {
-  // s / (2^31 - 1) = (N + f) / 2^62 with N = s (2^31 + 1) and 0 < f < 1.
-  // From N >= 2^53 on, doubles near N are at least 2 apart and every
-  // rounding boundary is an integer, so N + f rounds like N + 1/2, which
-  // 2N + 1 holds exactly; the conversion rounds it once, as the division
-  // would. Smaller states divide.
-  if (s < (int32_t{1} << 22)) return static_cast<double>(s) / 2147483647.0;
-  const int64_t n = int64_t{s} * ((int64_t{1} << 31) + 1);
-  return static_cast<double>(2 * n + 1) * 0x1p-63;
+  // s / (2^31 - 1) = (N + f) / 2^62 with N = s (2^31 + 1) and 0 <= f < 1
+  // (f = 0 only for s = 0). Below 2^53, N is a double and f is below half
+  // of N's last place, so N is the nearest double. From 2^53 on, doubles
+  // near N are at least 2 apart and every rounding boundary is an integer,
+  // so N + f rounds like N + 1/2. Both sums below are of exact doubles and
+  // round once; the scalings by powers of two are exact.
+  const double d = static_cast<double>(s);
+  const double half = s >= (int32_t{1} << 22) ? 0.5 : 0.0;  // N >= 2^53
+  return (d * 0x1p31 + (d + half)) * 0x1p-62;
 }
 
 }  // namespace sheetgen

@@ -4,6 +4,7 @@
 #include <sheetgen/run_files.h>
 #include <sheetgen/run_passes.h>
 
+#include <algorithm>
 #include <memory>
 #include <span>
 
@@ -14,11 +15,13 @@ namespace sheetgen {
 namespace {
 
 // One buffer for both files, which are never open at once: large enough
-// for the largest block and for few write calls, small enough to keep any
-// run at a few MiB.
-constexpr std::size_t buffer_size = std::size_t{2} << 20;
-static_assert(MAXMOD * item_line_room + 1 <= buffer_size);
-static_assert(MAXDEF * defect_line_room + 1 <= buffer_size);
+// for the largest block in each of the halves that output_file fills and
+// writes in turn, small enough to keep any run at a few MiB. Derived from
+// the capacities, so that raising MAXMOD or MAXDEF still builds.
+constexpr std::size_t largest_block =
+    std::max(std::size_t{MAXMOD} * item_line_room, std::size_t{MAXDEF} * defect_line_room) + 1;
+constexpr std::size_t buffer_size = std::max(std::size_t{5} << 19, 2 * largest_block);
+static_assert(largest_block <= output_file::largest_reservation(buffer_size));
 
 void check_names(const std::filesystem::path& folder, const run_parameters& p) {
   check_file_name(p.filename);

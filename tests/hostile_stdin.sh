@@ -35,6 +35,19 @@ expect "input ends at the closing prompt" 0 "Enter a number to quit! "
 if [ "${2:-}" != --no-memory-limits ]; then
   (ulimit -v 10000; "$bin" <"$root/examples/worked_example.txt" >console.out); status=$?
   expect "worked example in 10000 KiB" 0 "Enter a number to quit! "
+  # Too little address space for the writing thread's stack as well: the
+  # run writes in turn with generating, and a write error keeps what was
+  # written before it (SIGXFSZ ignored, so that the write fails instead).
+  printf '30\n20000\n20000\n20000\n0.001\n0.1\n0\nbig.txt\n1\n0\n' >big.answers
+  "$bin" <big.answers >/dev/null
+  mv big.txt full.txt
+  (ulimit -v 10000; ulimit -f 4000; trap '' XFSZ; "$bin" <big.answers >console.out); status=$?
+  expect "write error in 10000 KiB" 1 "Cannot write file big.txt!"
+  if [ "$(stat -c %s big.txt)" -ne 4096000 ] || ! cmp -s -n 4096000 big.txt full.txt; then
+    echo "FAIL write error in 10000 KiB: big.txt is not the first 4096000 bytes of the run"
+    failures=$((failures + 1))
+  fi
+  rm -f big.txt full.txt
   # Below that the run may fail, but only with a message (status 1), or
   # the loader refuses to start it at all (127).
   for kib in $(seq 4000 250 9750); do

@@ -5,6 +5,7 @@
 #include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,6 +26,12 @@ std::vector<std::vector<rectangle>> read_all(const std::string& text) {
 
 std::string error_of(const std::string& text) {
   return testing::read_error<instance_reader, rectangle>(text, "f");
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
 }
 
 const std::string bare = "3.000000\t5.000000\t15.000000";  // without its line end
@@ -86,7 +93,11 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
       {good + "\nextra\n", "f:3: not a number: \"extra\""},  // after the last block
       {"\r\n\n" + bare + "\r\n\r\n3.000000\n\n",
        "f:5: expected 3 numbers separated by tabs, found 1: \"3.000000\""},
-      // Longer than any line: refused without reading on.
+      // Longer than any line: refused without reading on, and without
+      // counting fields beyond what was looked at.
+      {repeated("1.000000\t", 200000) + "\n\n",
+       "f:1: expected 3 numbers separated by tabs, found more than 3: "
+       "\"1.000000\\t1.000000\\t1.000000\\t1.000000\\t1.00\"..."},
       {std::string(200000, '7') + "\n\n",
        "f:1: number too large (more than 2147483647): \"" + std::string(40, '7') + "\"..."},
       {bare + std::string(200000, ' ') + "\n\n",
@@ -94,7 +105,7 @@ TEST(InstanceReader, RefusesWhatTheWriterNeverWrites) {
        "\"3.000000\\t5.000000\\t15.000000" +
            std::string(13, ' ') + "\"..."},
   };
-  for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(error_of(c.text), c.message) << c.text.substr(0, 80);
 }
 
 TEST(InstanceReader, AcceptsWhatTheWriterWritesWithLfOrCrLf) {
@@ -128,6 +139,73 @@ TEST(InstanceReader, BoundsTheLinesOfABlock) {
   EXPECT_EQ(read_all("\n" + block + "\n").size(), 2u);
   EXPECT_EQ(error_of("\n" + block + good + "\n"),
             "f:20002: block has more than 20000 item lines (it starts on line 2)");
+}
+
+// Serves `text` in pieces of odd sizes, as a pipe does, then throws.
+class pipe_buffer : public std::streambuf {
+ public:
+  explicit pipe_buffer(std::string text) : text_(std::move(text)) {}
+
+ protected:
+  std::streamsize xsgetn(char* to, std::streamsize n) override {
+    if (at_ == text_.size()) throw std::ios_base::failure("the pipe broke");
+    const std::size_t piece =
+        std::min({static_cast<std::size_t>(n), text_.size() - at_, std::size_t{1} + at_ % 7919});
+    text_.copy(to, piece, at_);
+    at_ += piece;
+    return static_cast<std::streamsize>(piece);
+  }
+
+ private:
+  std::string text_;
+  std::size_t at_ = 0;
+};
+
+// Files of several read-ahead halves: every line, wherever it falls
+// against the halves, is read once and in order, CR LF or not, and an
+// error far into the file names its line.
+TEST(InstanceReader, ReadsAheadInLargeFiles) {
+  std::string file;
+  std::vector<std::vector<rectangle>> expected;
+  for (int block = 0; block < 60; ++block) {
+    expected.emplace_back();
+    for (int i = 0; i < 1000; ++i) {
+      const int32_t length = 1 + (block * 7919 + i * 104729) % 99991;
+      const int32_t width = 1 + i % 1000;
+      expected.back().push_back({length * width, length, width});
+      file += line({length, width, int64_t{length} * width});
+      if (i % 3 == 0) {
+        file.back() = '\r';
+        file += '\n';
+      }
+    }
+    file += "\n";
+  }
+  ASSERT_GT(file.size(), std::size_t{1} << 20);  // four halves
+  EXPECT_EQ(read_all(file), expected);
+
+  std::string wrong = file;
+  const std::size_t at = wrong.size() - 1000;
+  wrong.insert(at, "x");
+  const auto wrong_line =
+      std::count(wrong.begin(), wrong.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 1;
+  const std::string error = error_of(wrong);
+  EXPECT_EQ(error.substr(0, error.find(": ")), "f:" + std::to_string(wrong_line)) << error;
+
+  // A stream that breaks after the file: every block before it is read,
+  // then its exception comes out.
+  pipe_buffer pipe(file.substr(0, file.size() - 1));  // without the last empty line
+  std::istream in(&pipe);
+  instance_reader reader(in, "f");
+  std::vector<rectangle> items;
+  int blocks = 0;
+  EXPECT_THROW(
+      while (reader.next(items)) {
+        EXPECT_EQ(items, expected[blocks]);
+        ++blocks;
+      },
+      std::ios_base::failure);
+  EXPECT_EQ(blocks, 59);
 }
 
 TEST(InstanceReader, RefusesAStreamThatDidNotOpen) {

@@ -41,11 +41,13 @@ void append_defect_block(std::span<const placed_defect> defects, std::string& ou
 /// throws sheetgen::error with the message "NAME:LINE: what is wrong".
 class defect_reader {
  public:
-  /// Reads from `in` (in large chunks through its streambuf); `name` starts
-  /// every message: "NAME:LINE: what is wrong". Throws sheetgen::error when
-  /// `in` has failed already (a file that did not open).
+  /// Reads from `in` in large chunks through its streambuf, in a file of
+  /// more than 256 KiB on a second thread ahead of the caller; `in` is the
+  /// reader's alone until it is destroyed. `name` starts every message:
+  /// "NAME:LINE: what is wrong". Throws sheetgen::error when `in` has
+  /// failed already (a file that did not open).
   defect_reader(std::istream& in, std::string name);
-  /// Releases the buffer; `in` stays open.
+  /// Waits for a read in progress and releases the buffer; `in` stays open.
   ~defect_reader();
   /// Takes over another reader's place in the same stream.
   defect_reader(defect_reader&&) noexcept;

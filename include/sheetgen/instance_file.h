@@ -41,11 +41,13 @@ void append_item_block(std::span<const rectangle> items, std::string& out);
 /// throws sheetgen::error with the message "NAME:LINE: what is wrong".
 class instance_reader {
  public:
-  /// Reads from `in` (in large chunks through its streambuf); `name` starts
-  /// every message: "NAME:LINE: what is wrong". Throws sheetgen::error when
-  /// `in` has failed already (a file that did not open).
+  /// Reads from `in` in large chunks through its streambuf, in a file of
+  /// more than 256 KiB on a second thread ahead of the caller; `in` is the
+  /// reader's alone until it is destroyed. `name` starts every message:
+  /// "NAME:LINE: what is wrong". Throws sheetgen::error when `in` has
+  /// failed already (a file that did not open).
   instance_reader(std::istream& in, std::string name);
-  /// Releases the buffer; `in` stays open.
+  /// Waits for a read in progress and releases the buffer; `in` stays open.
   ~instance_reader();
   /// Takes over another reader's place in the same stream.
   instance_reader(instance_reader&&) noexcept;
