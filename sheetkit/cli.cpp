@@ -95,7 +95,12 @@ int sheetkit_main(std::span<const command> table, int argc, const char* const* a
       app.parse(argc, argv);
       check_values(*chosen()->app);
     } catch (const CLI::Success& e) {  // --help, --version
-      return app.exit(e, out, err) == 0 ? status_ok : status_usage;
+      app.exit(e, out, err);
+      if (!out.flush()) {
+        err << "sheetkit: cannot write to standard output\n";
+        return status_problems;
+      }
+      return status_ok;
     } catch (const CLI::ParseError& e) {
       err << usage_message(e, app, argc, argv) << '\n';
       return status_usage;

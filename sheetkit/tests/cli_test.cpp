@@ -234,11 +234,16 @@ TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   EXPECT_FALSE(fs::exists("p"));  // nor any half of it
   EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);
 
-  std::ostream nowhere(nullptr);  // every write fails, as on a full disk
-  std::ostringstream err;
-  const char* args[] = {"sheetkit", "stats", "--answers", a};
-  EXPECT_EQ(sheetkit_main(4, args, nowhere, err), 1);
-  EXPECT_EQ(err.str(), "sheetkit: stats: cannot write to standard output\n");
+  // Whatever was asked for, a report that never arrived is no success.
+  for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
+           {"sheetkit", "stats", "--answers", a}, {"sheetkit", "--help"},
+           {"sheetkit", "--version"}}) {
+    std::ostream nowhere(nullptr);  // every write fails, as on a full disk
+    std::ostringstream err;
+    EXPECT_EQ(sheetkit_main(static_cast<int>(args.size()), args.data(), nowhere, err), 1);
+    EXPECT_EQ(err.str(), std::string("sheetkit: ") + (args.size() > 2 ? "stats: " : "") +
+                             "cannot write to standard output\n");
+  }
 
   // Problems found are status 1, and go to standard output.
   folder_.write("defects.txt", "\n");
