@@ -110,8 +110,7 @@ std::string stray_message(CLI::App& app, const std::string& word) {
     return prefix + "unknown command \"" + word + "\"" +
            (guess ? "; did you mean " + *guess + "?" : "; give " + one_of(commands));
   }
-  return prefix + "unexpected argument \"" + word + "\" (" + help_hint(app) +
-         " lists the options)";
+  return prefix + "unexpected argument \"" + word + "\" (" + help_hint(app) + " lists the options)";
 }
 
 // An option that got too many or too few values; when CLI11 ran out of

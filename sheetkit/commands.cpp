@@ -208,21 +208,22 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
     s.err << "sheetkit: draw: the run has " << count_of(count, "instance")
           << "; the others are left out\n";
   }
-  for (const fs::path& file : written) s.out << (o.folder->path() / file.filename()).string() << '\n';
+  for (const fs::path& file : written)
+    s.out << (o.folder->path() / file.filename()).string() << '\n';
   return status_ok;
 }
 
 // -o and --force, as every command that writes a folder has them.
-void add_output_options(CLI::App& app, std::string& where, bool& force, const char* what) {
-  app.add_option("-o,--output", where, what)->type_name("DIR")->required();
+void add_output_options(CLI::App& app, std::string& where, bool& force, const char* type,
+                        const char* what) {
+  app.add_option("-o,--output", where, what)->type_name(type)->required();
   app.add_flag("--force", force, "Replace the -o folder whole when it is not empty");
 }
-
 
 std::function<prepared()> setup_draw(CLI::App& app) {
   auto o = std::make_shared<draw_options>();
   o->source.add_to(app);
-  add_output_options(app, o->dir, o->force, "A new folder for the pictures");
+  add_output_options(app, o->dir, o->force, "DIR", "A new folder for the pictures");
   o->instances_given =
       app.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
           ->type_name("LIST");
@@ -244,13 +245,6 @@ struct export_options {
 };
 
 constexpr const char* export_formats[] = {"packingsolver", "json", "jsonl"};
-
-// "-o": where a document goes (standard output, a file, or a file in a
-// new folder).
-struct document_target {
-  bool to_stdout = false;
-  fs::path file;  // as given, or the name within the folder
-};
 
 int export_work(const run_info& run, export_options& o, session& s) {
   const bool lines = o.to == "jsonl";
@@ -289,6 +283,10 @@ int export_work(const run_info& run, export_options& o, session& s) {
     export_packingsolver(run, counted, into);
     o.folder->commit();
     s.shown.clear();
+    if (instances == 0) {
+      s.out << dir.string() << " (0 instances)\n";
+      return status_ok;
+    }
     s.out << (dir / "instance_1").string();
     if (instances > 1) {
       s.out << " to " << (dir / ("instance_" + std::to_string(instances))).string();
@@ -340,7 +338,7 @@ std::function<prepared()> setup_export(CLI::App& app) {
   app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
       ->type_name("FORMAT")
       ->required();
-  add_output_options(app, o->where, o->force,
+  add_output_options(app, o->where, o->force, "PATH",
                      "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
                      "standard output");
   return [o] {

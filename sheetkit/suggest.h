@@ -15,7 +15,8 @@ namespace sheetkit {
 /// exactly one candidate. Leading dashes count as part of the word but not
 /// towards its length. Nothing when no candidate, or more than one, fits
 /// as well: a guess that may be wrong is worse than none.
-std::optional<std::string> nearest(std::string_view word, const std::vector<std::string>& candidates);
+std::optional<std::string> nearest(std::string_view word,
+                                   const std::vector<std::string>& candidates);
 
 /// "a, b or c".
 std::string one_of(const std::vector<std::string>& names);

@@ -118,23 +118,30 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   const std::string object = "--object takes LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]";
   const std::string new_folder = "; give a new folder's name with -o\n";
   const call calls[] = {
-      {{}, "sheetkit: give a command: check, stats, draw, export, verify or version "
-           "(sheetkit --help says what each does)\n"},
+      {{},
+       "sheetkit: give a command: check, stats, draw, export, verify or version "
+       "(sheetkit --help says what each does)\n"},
       {{"chek"}, "sheetkit: unknown command \"chek\"; did you mean check?\n"},
       {{"drwa", "-o", "x"}, "sheetkit: unknown command \"drwa\"; did you mean draw?\n"},
-      {{"frobnicate"}, "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
-                       "export, verify or version\n"},
+      {{"frobnicate"},
+       "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
+       "export, verify or version\n"},
       {{"help"}, "sheetkit: unknown command \"help\"; did you mean --help?\n"},
-      {{"--verbose", "check"}, "sheetkit: unknown option --verbose (sheetkit --help lists the "
-                               "options)\n"},
+      {{"--verbose", "check"},
+       "sheetkit: unknown option --verbose (sheetkit --help lists the "
+       "options)\n"},
       // A word nobody took is the cause of what is missing after it.
-      {{"check", "--answer", a}, "sheetkit: check: unknown option --answer; did you mean --answers?\n"},
+      {{"check", "--answer", a},
+       "sheetkit: check: unknown option --answer; did you mean --answers?\n"},
       {{"check", "--obj=10x10"}, "sheetkit: check: unknown option --obj; did you mean --object?\n"},
-      {{"check", "-x"}, "sheetkit: check: unknown option -x (sheetkit check --help lists the "
-                        "options)\n"},
-      {{"check", "x", "y"}, "sheetkit: check: unexpected argument \"x\" (sheetkit check --help "
-                            "lists the options)\n"},
-      {{"check", "--object", "10x10", "a", "b", "c"}, "sheetkit: check: " + object + ", not 4 values\n"},
+      {{"check", "-x"},
+       "sheetkit: check: unknown option -x (sheetkit check --help lists the "
+       "options)\n"},
+      {{"check", "x", "y"},
+       "sheetkit: check: unexpected argument \"x\" (sheetkit check --help "
+       "lists the options)\n"},
+      {{"check", "--object", "10x10", "a", "b", "c"},
+       "sheetkit: check: " + object + ", not 4 values\n"},
       {{"check", "--object", "10x10"}, "sheetkit: check: " + object + ", not 1 value\n"},
       {{"check", "--answers"}, "sheetkit: check: --answers needs FILE\n"},
       {{"check", "--answers", a, "--answers", a},
@@ -143,8 +150,9 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: check: --answers takes FILE, not the option --object\n"},
       {{"check", "--answers", a, "--object", "10x10", "instances.txt"},
        "sheetkit: check: give --answers or --object, not both\n"},
-      {{"check"}, "sheetkit: check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
-                  "[DEFECT_FILE]\n"},
+      {{"check"},
+       "sheetkit: check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
+       "[DEFECT_FILE]\n"},
       {{"check", "--object", "10by10", "instances.txt"},
        "sheetkit: check: --object: expected LENGTHxWIDTH, two positive integers such as "
        "20000x20000, not \"10by10\"\n"},
@@ -160,8 +168,9 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
       {{"draw", "--answers", a, "-o", "p", "--instances", "3-4"},
        "sheetkit: draw: --instances 3-4: the run has 2 instances; choose among 1-2\n"},
-      {{"version", "x"}, "sheetkit: version: unexpected argument \"x\" (sheetkit version --help "
-                         "lists the options)\n"},
+      {{"version", "x"},
+       "sheetkit: version: unexpected argument \"x\" (sheetkit version --help "
+       "lists the options)\n"},
       // One rule for every folder a command writes.
       {{"draw", "--answers", a, "-o", ""}, "sheetkit: draw: -o needs a folder's name, not \"\"\n"},
       {{"export", "--answers", a, "--to", "packingsolver", "-o", ""},
@@ -210,12 +219,12 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   // --force never deletes what the command reads.
   fs::create_directories("inputs");
   fs::copy_file(worked_example, "inputs/run.answers");
-  const result r =
-      sheetkit({"draw", "--answers", "inputs/run.answers", "-o", "inputs", "--force"});
+  const result r = sheetkit({"draw", "--answers", "inputs/run.answers", "-o", "inputs", "--force"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "sheetkit: draw: --force would delete inputs/run.answers, which this command reads, "
-            "with inputs" + new_folder);
+            "with inputs" +
+                new_folder);
   const result files =
       sheetkit({"draw", "--object", "10x10", "./instances.txt", "-o", ".", "--force"});
   EXPECT_EQ(files.status, 2);
@@ -235,9 +244,10 @@ TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);
 
   // Whatever was asked for, a report that never arrived is no success.
-  for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
-           {"sheetkit", "stats", "--answers", a}, {"sheetkit", "--help"},
-           {"sheetkit", "--version"}}) {
+  for (const std::vector<const char*>& args :
+       std::vector<std::vector<const char*>>{{"sheetkit", "stats", "--answers", a},
+                                             {"sheetkit", "--help"},
+                                             {"sheetkit", "--version"}}) {
     std::ostream nowhere(nullptr);  // every write fails, as on a full disk
     std::ostringstream err;
     EXPECT_EQ(sheetkit_main(static_cast<int>(args.size()), args.data(), nowhere, err), 1);
@@ -285,6 +295,14 @@ TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
   // Nothing left beside it either.
   EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 4);
 
+  // A run without instances exports an empty folder, and says so.
+  folder_.write("none.answers", "0\n10\n10\n4\n0.1\n0.2\n0\nnone.txt\n1\n0\n");
+  ASSERT_EQ(sheetgen::testing::run_with(folder_.read("none.answers"), folder_.path()).status, 0);
+  EXPECT_EQ(
+      sheetkit({"export", "--answers", "none.answers", "--to", "packingsolver", "-o", "n"}).out,
+      "n (0 instances)\n");
+  EXPECT_TRUE(fs::is_empty("n"));
+
   // An empty folder is written into without --force; a link to one stands for it.
   folder_.write("defects.txt", defects);
   fs::create_directories("empty");
@@ -313,16 +331,17 @@ TEST(CliTable, AGroupOfCommandsIsOneEntry) {
   const auto run = [](std::vector<const char*> args) {
     args.insert(args.begin(), "sheetkit");
     std::ostringstream out, err;
-    const int status =
-        sheetkit_main(table, static_cast<int>(args.size()), args.data(), out, err);
+    const int status = sheetkit_main(table, static_cast<int>(args.size()), args.data(), out, err);
     return result{status, out.str(), err.str()};
   };
   const result made = run({"suite", "make", "--size", "3"});
   EXPECT_EQ(made.status, 0);
   EXPECT_EQ(made.out, "made\n");
-  EXPECT_EQ(run({"suite", "mak"}).err, "sheetkit: suite: unknown command \"mak\"; did you mean make?\n");
-  EXPECT_EQ(run({"suite"}).err, "sheetkit: suite: give a command: make or report (sheetkit suite "
-                                "--help says what each does)\n");
+  EXPECT_EQ(run({"suite", "mak"}).err,
+            "sheetkit: suite: unknown command \"mak\"; did you mean make?\n");
+  EXPECT_EQ(run({"suite"}).err,
+            "sheetkit: suite: give a command: make or report (sheetkit suite "
+            "--help says what each does)\n");
   EXPECT_EQ(run({"suite", "make"}).err, "sheetkit: suite make: give --size N\n");
   EXPECT_EQ(run({"suite", "make", "--siz", "3"}).err,
             "sheetkit: suite make: unknown option --siz; did you mean --size?\n");

@@ -46,8 +46,8 @@ TEST(OutputFolder, ReplacesWholeKeepingPermissions) {
   scratch_folder scratch;
   fs::create_directories(scratch / "out" / "instance_1");
   std::ofstream(scratch / "out" / "instance_1" / "items.csv") << "old";
-  fs::permissions(scratch / "out", fs::perms::owner_all | fs::perms::group_read |
-                                       fs::perms::group_exec);
+  fs::permissions(scratch / "out",
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   output_folder out((scratch / "out").string(), true);
   std::ofstream(out.begin() / "run.json") << "{}";
   out.commit();

@@ -6,9 +6,10 @@ namespace sheetkit {
 namespace {
 
 TEST(Suggest, NearestNameOrNone) {
-  const std::vector<std::string> commands = {"check", "stats", "draw", "export", "verify", "version"};
+  const std::vector<std::string> commands = {"check",  "stats",  "draw",
+                                             "export", "verify", "version"};
   const std::vector<std::pair<const char*, const char*>> meant = {
-      {"chek", "check"}, {"CHECK", "check"}, {"exprot", "export"}, {"stat", "stats"},
+      {"chek", "check"},    {"CHECK", "check"},  {"exprot", "export"}, {"stat", "stats"},
       {"verfiy", "verify"}, {"vers", "version"}, {"expor", "export"}};
   for (const auto& [typed, name] : meant) EXPECT_EQ(nearest(typed, commands), name) << typed;
   // Too far, too short, or as near to two names: no guess.
