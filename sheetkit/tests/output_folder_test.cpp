@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "test_util.h"
-#include "usage_error.h"
 
 namespace sheetkit {
 namespace {
@@ -31,15 +30,6 @@ TEST(OutputFolder, AppearsOnlyWhenComplete) {
   }
   EXPECT_EQ(scratch.read("new/pictures/a.svg"), "a");
   EXPECT_EQ(entries(scratch / "new"), 1u);
-
-  // Not committed: the earlier folder stays, the fresh one goes.
-  {
-    output_folder out(final_name.string(), true);
-    std::ofstream(out.begin() / "b.svg") << "b";
-  }
-  EXPECT_EQ(scratch.read("new/pictures/a.svg"), "a");
-  EXPECT_EQ(entries(scratch / "new"), 1u);
-  EXPECT_THROW(output_folder(final_name.string(), false), usage_error);
 }
 
 TEST(OutputFolder, ReplacesWholeKeepingPermissions) {
