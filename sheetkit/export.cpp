@@ -96,18 +96,16 @@ void put_run(std::string& out, const run_info& run, std::string_view between) {
     return;
   }
   const sheetgen::run_parameters& a = *run.answers;
-  out += "{\"instances\":";
-  put(out, a.no_instances);
-  out += ",\"items\":";
-  put(out, a.no_items);
-  out += ",\"minrelsize\":";
-  put(out, a.minrelsize);
-  out += ",\"maxrelsize\":";
-  put(out, a.maxrelsize);
-  out += ",\"minarea\":";
-  put(out, a.minarea);
-  out += ",\"maxarea\":";
-  put(out, a.maxarea);
+  const auto field = [&](const char* key, auto value) {
+    out += key;
+    put(out, value);
+  };
+  field("{\"instances\":", a.no_instances);
+  field(",\"items\":", a.no_items);
+  field(",\"minrelsize\":", a.minrelsize);
+  field(",\"maxrelsize\":", a.maxrelsize);
+  field(",\"minarea\":", a.minarea);
+  field(",\"maxarea\":", a.maxarea);
   out += ",\"defects\":[";
   const int32_t defects = std::clamp(a.no_defects, 0, sheetgen::MAXDEF);
   bool first_size = true;
