@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "commands.h"
+#include "cli_errors.h"
+#include "usage_error.h"
 
 namespace sheetkit {
 
@@ -33,23 +34,39 @@ constexpr std::string_view exit_statuses =
     "Exit status: 0 done (check: no problems; verify: identical), 1 problems found or\n"
     "the command failed, 2 wrong usage (command line or answers file).";
 
-const command* find_command(std::string_view name) {
-  for (const command& c : commands()) {
-    if (name == c.name) return &c;
-  }
-  return nullptr;
-}
+// A command that runs, as CLI11 knows it, with what prepares its work.
+struct runnable {
+  CLI::App* app;
+  std::function<prepared()> prepare;
+};
 
-std::string command_names() {
-  std::string names;
-  for (const command& c : commands()) names += (names.empty() ? "" : ", ") + std::string(c.name);
-  return names;
+// Every command of `table` under `parent`, groups with their own commands.
+void add_commands(CLI::App& parent, std::span<const command> table,
+                  std::vector<runnable>& runnables) {
+  for (const command& c : table) {
+    CLI::App* sub = parent.add_subcommand(c.name, c.description);
+    sub->group("Commands");
+    if (*c.footer != '\0') {
+      sub->footer(c.footer + std::string("\n\n") + std::string(exit_statuses));
+    }
+    if (c.group.empty()) {
+      runnables.push_back({sub, c.setup(*sub)});
+    } else {
+      sub->require_subcommand(1);
+      add_commands(*sub, c.group, runnables);
+    }
+  }
 }
 
 }  // namespace
 
 int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                   bool terminal) {
+  return sheetkit_main(commands(), argc, argv, out, err, terminal);
+}
+
+int sheetkit_main(std::span<const command> table, int argc, const char* const* argv,
+                  std::ostream& out, std::ostream& err, bool terminal) {
   try {
     CLI::App app(
         "Reads the instance and defect files that sheetgen writes: checks them, describes\n"
@@ -58,44 +75,51 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
         "sheetkit");
     auto formatter = std::make_shared<plain_formatter>();
     formatter->column_width(20);
+    formatter->label("SUBCOMMAND", "COMMAND");
     app.formatter(formatter);
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("sheetkit ") + sheetgen::version);
+    app.set_version_flag("--version", std::string("sheetkit ") + sheetgen::version,
+                         "Print the version and exit (the same as sheetkit version)");
     app.footer(
         "Give a run by its answers file wherever you have it: it names the files and tells\n"
         "the object, the counts, the bounds and the defect sizes to check against.\n\n" +
         std::string(exit_statuses));
+    std::vector<runnable> runnables;
+    add_commands(app, table, runnables);
 
-    std::vector<std::pair<CLI::App*, std::function<prepared()>>> subcommands;
-    for (const command& c : commands()) {
-      CLI::App* sub = app.add_subcommand(c.name, c.description);
-      if (*c.footer != '\0') {
-        sub->footer(c.footer + std::string("\n\n") + std::string(exit_statuses));
-      }
-      subcommands.emplace_back(sub, c.setup(*sub));
-    }
-
-    // CLI11 would only say that a command is missing.
-    if (argc > 1 && argv[1][0] != '-' && find_command(argv[1]) == nullptr) {
-      err << "sheetkit: unknown command \"" << argv[1] << "\" (commands: " << command_names()
-          << ")\nRun with --help for more information.\n";
-      return status_usage;
-    }
+    const auto chosen = [&] {
+      return std::find_if(runnables.begin(), runnables.end(),
+                          [](const runnable& r) { return r.app->parsed(); });
+    };
     try {
       app.parse(argc, argv);
+      check_values(*chosen()->app);
+    } catch (const CLI::Success& e) {  // --help, --version
+      app.exit(e, out, err);
+      if (!out.flush()) {
+        err << "sheetkit: cannot write to standard output\n";
+        return status_problems;
+      }
+      return status_ok;
     } catch (const CLI::ParseError& e) {
-      return app.exit(e, out, err) == 0 ? status_ok : status_usage;
+      err << usage_message(e, app, argc, argv) << '\n';
+      return status_usage;
+    } catch (const usage_error& e) {
+      err << message_prefix(*chosen()->app) << e.what() << '\n';
+      return status_usage;
     }
 
     // What the command needs, before anything is read: usage errors.
-    const auto chosen = std::find_if(subcommands.begin(), subcommands.end(),
-                                     [](const auto& sub) { return sub.first->parsed(); });
-    const std::string name = chosen->first->get_name();
+    const runnable& command = *chosen();
+    const std::string prefix = message_prefix(*command.app);
+    const std::string name = command_path(*command.app);
     prepared job;
     try {
-      job = chosen->second();
+      job = command.prepare();
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception& e) {
-      err << "sheetkit " << name << ": " << e.what() << '\n';
+      err << prefix << e.what() << '\n';
       return status_usage;
     }
 
@@ -105,15 +129,20 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       const int status = job.work(job.run, s);
       // A report that never arrived (a full disk, a closed pipe) is no success.
       if (!out.flush()) {
-        err << "sheetkit: cannot write to standard output\n";
+        shown.clear();
+        err << prefix << "cannot write to standard output\n";
         return status_problems;
       }
       return status;
     } catch (const std::bad_alloc&) {
       throw;
+    } catch (const usage_error& e) {
+      shown.clear();
+      err << prefix << e.what() << '\n';
+      return status_usage;
     } catch (const std::exception& e) {
       shown.clear();
-      err << e.what() << '\n';
+      err << prefix << e.what() << '\n';
       return status_problems;
     }
   } catch (const std::bad_alloc&) {

@@ -4,6 +4,9 @@
 #define SHEETKIT_CLI_H_
 
 #include <ostream>
+#include <span>
+
+#include "commands.h"
 
 namespace sheetkit {
 
@@ -12,11 +15,15 @@ constexpr int status_ok = 0;        // done; check found nothing, verify found t
 constexpr int status_problems = 1;  // problems found in the files, or a command failed
 constexpr int status_usage = 2;     // the command line or the answers file is wrong
 
-// Runs `sheetkit COMMAND [options]`: results on `out`, errors on `err`.
-// `terminal`: `err` is a terminal, on which long runs show a progress line.
-// Never throws.
+// Runs `sheetkit COMMAND [options]`: results on `out`, errors on `err`,
+// each error one line that starts with "sheetkit:". `terminal`: `err` is a
+// terminal, on which long runs show a progress line. Never throws.
 int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                   bool terminal = false);
+
+// The same with another table of commands than sheetkit's own.
+int sheetkit_main(std::span<const command> table, int argc, const char* const* argv,
+                  std::ostream& out, std::ostream& err, bool terminal = false);
 
 }  // namespace sheetkit
 

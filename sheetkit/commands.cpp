@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <sheetgen/version.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -16,9 +18,12 @@
 #include "draw.h"
 #include "export.h"
 #include "files.h"
+#include "output_folder.h"
 #include "source.h"
 #include "stats.h"
+#include "suggest.h"
 #include "text.h"
+#include "usage_error.h"
 #include "verify.h"
 
 namespace sheetkit {
@@ -53,12 +58,6 @@ instance_pass command_progress::shown(instance_pass pass) {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Something on the command line (or in the answers file) that keeps the
-// command from starting.
-struct usage_error : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // Where a command's run comes from.
 struct run_options {
@@ -128,6 +127,11 @@ int64_t count_instances(const run_info& run) {
   return n;
 }
 
+// The files a command reads, which replacing its -o folder must not delete.
+std::vector<std::string> files_read(const run_options& source, const run_info& run) {
+  return {source.answers, run.instance_file, run.defect_file};
+}
+
 int check_work(const run_info& run, session& s) {
   // Held back until the progress line is gone: both may share a terminal.
   // At most 21 lines.
@@ -175,12 +179,14 @@ std::function<prepared()> setup_stats(CLI::App& app) {
 struct draw_options {
   run_options source;
   std::string dir;
+  bool force = false;
   std::string instances = "1-4";
   CLI::Option* instances_given = nullptr;
   std::vector<std::pair<int64_t, int64_t>> ranges;  // parsed from `instances`
+  std::optional<output_folder> folder;
 };
 
-int draw_work(const run_info& run, const draw_options& o, session& s) {
+int draw_work(const run_info& run, draw_options& o, session& s) {
   const int64_t count = run.answers ? run.answers->no_instances : count_instances(run);
   std::vector<int64_t> chosen;
   bool clipped = false;
@@ -188,27 +194,43 @@ int draw_work(const run_info& run, const draw_options& o, session& s) {
     for (int64_t n = first; n <= std::min(last, count); ++n) chosen.push_back(n);
     clipped = clipped || last > count;
   }
-  const std::vector<fs::path> written = draw(run, s.shown.shown(file_pass(run)), chosen, o.dir);
-  s.shown.clear();
-  if (clipped && o.instances_given->count() > 0) {
-    s.err << "draw: the run has " << count_of(count, "instance") << "; the others are left out\n";
+  const bool asked = o.instances_given->count() > 0;
+  if (asked && chosen.empty()) {
+    throw usage_error("--instances " + o.instances + ": the run has " +
+                      count_of(count, "instance") +
+                      (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
   }
-  for (const fs::path& file : written) s.out << file.string() << '\n';
+  const std::vector<fs::path> written =
+      draw(run, s.shown.shown(file_pass(run)), chosen, o.folder->begin());
+  o.folder->commit();
+  s.shown.clear();
+  if (clipped && asked) {
+    s.err << "sheetkit: draw: the run has " << count_of(count, "instance")
+          << "; the others are left out\n";
+  }
+  for (const fs::path& file : written)
+    s.out << (o.folder->path() / file.filename()).string() << '\n';
   return status_ok;
+}
+
+// -o and --force, as every command that writes a folder has them.
+void add_output_options(CLI::App& app, std::string& where, bool& force, const char* type,
+                        const char* what) {
+  app.add_option("-o,--output", where, what)->type_name(type)->required();
+  app.add_flag("--force", force, "Replace the -o folder whole when it is not empty");
 }
 
 std::function<prepared()> setup_draw(CLI::App& app) {
   auto o = std::make_shared<draw_options>();
   o->source.add_to(app);
-  app.add_option("-o,--output", o->dir, "Folder for the pictures (created if missing)")
-      ->type_name("DIR")
-      ->required();
+  add_output_options(app, o->dir, o->force, "DIR", "A new folder for the pictures");
   o->instances_given =
       app.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
           ->type_name("LIST");
   return [o] {
-    run_info run = o->source.run();
     o->ranges = parse_instance_list(o->instances);
+    run_info run = o->source.run();
+    o->folder.emplace(o->dir, o->force, files_read(o->source, run));
     return prepared{std::move(run),
                     [o](const run_info& run, session& s) { return draw_work(run, *o, s); }};
   };
@@ -218,12 +240,24 @@ struct export_options {
   run_options source;
   std::string to;
   std::string where;
+  bool force = false;
+  std::optional<output_folder> folder;  // unless one file is written
 };
 
-int export_work(const run_info& run, const export_options& o, session& s) {
-  // JSON on standard output would mix with the progress line on a terminal.
-  if (o.to == "json" && o.where == "-") {
-    export_json(run, file_pass(run), s.out);
+constexpr const char* export_formats[] = {"packingsolver", "json", "jsonl"};
+
+int export_work(const run_info& run, export_options& o, session& s) {
+  const bool lines = o.to == "jsonl";
+  const auto write_document = [&](const instance_pass& pass, auto&& target) {
+    if (lines) {
+      export_jsonl(run, pass, target);
+    } else {
+      export_json(run, pass, target);
+    }
+  };
+  // A document on standard output would mix with the progress line on a terminal.
+  if (o.where == "-") {
+    write_document(file_pass(run), s.out);
     return status_ok;
   }
   int64_t instances = 0;
@@ -234,10 +268,25 @@ int export_work(const run_info& run, const export_options& o, session& s) {
       visit(in);
     });
   };
-  if (o.to == "packingsolver") {
-    export_packingsolver(run, counted, o.where);
+  if (!o.folder) {
+    const fs::path file(o.where);
+    std::error_code ignored;
+    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ignored);
+    write_document(counted, file);
     s.shown.clear();
-    const fs::path dir(o.where);
+    s.out << file.string() << '\n';
+    return status_ok;
+  }
+  const fs::path into = o.folder->begin();
+  const fs::path dir = o.folder->path();
+  if (o.to == "packingsolver") {
+    export_packingsolver(run, counted, into);
+    o.folder->commit();
+    s.shown.clear();
+    if (instances == 0) {
+      s.out << dir.string() << " (0 instances)\n";
+      return status_ok;
+    }
     s.out << (dir / "instance_1").string();
     if (instances > 1) {
       s.out << " to " << (dir / ("instance_" + std::to_string(instances))).string();
@@ -246,31 +295,56 @@ int export_work(const run_info& run, const export_options& o, session& s) {
           << ": items.csv, bins.csv, defects.csv each)\n";
     return status_ok;
   }
-  fs::path file(o.where);
-  if (file.extension() != ".json") {
-    std::error_code failed;
-    fs::create_directories(file, failed);
-    if (failed) throw sheetgen::error("Cannot create folder " + file.string() + "!");
-    file /= "run.json";
-  }
-  export_json(run, counted, file);
+  const std::string name = lines ? "run.jsonl" : "run.json";
+  write_document(counted, into / name);
+  o.folder->commit();
   s.shown.clear();
-  s.out << file.string() << '\n';
+  s.out << (dir / name).string() << '\n';
   return status_ok;
+}
+
+// Checks --to and -o before anything is read.
+void check_export(export_options& o, const run_info& run) {
+  if (std::find(std::begin(export_formats), std::end(export_formats), o.to) ==
+      std::end(export_formats)) {
+    const std::vector<std::string> formats(std::begin(export_formats), std::end(export_formats));
+    const std::optional<std::string> guess = nearest(o.to, formats);
+    throw usage_error("--to takes " + one_of(formats) + ", not \"" + o.to + "\"" +
+                      (guess ? "; did you mean " + *guess + "?" : ""));
+  }
+  const fs::path path(o.where);
+  const std::string extension = path.extension().string();
+  if (o.to != "packingsolver" && o.where != "-" &&
+      (extension == ".json" || extension == ".jsonl")) {
+    if (extension != "." + o.to) {
+      throw usage_error("--to " + o.to + " writes a ." + o.to + " file, not " + o.where +
+                        "; give --to " + extension.substr(1) + " or a name ending in ." + o.to);
+    }
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      throw usage_error(o.where + " is a folder; give a new file's name ending in ." + o.to +
+                        ", or a folder's name without that ending");
+    }
+    return;  // one file, replaced only when complete
+  }
+  // "-" is standard output only where a single document is written.
+  if (o.to != "packingsolver" && o.where == "-") return;
+  o.folder.emplace(o.where, o.force, files_read(o.source, run));
 }
 
 std::function<prepared()> setup_export(CLI::App& app) {
   auto o = std::make_shared<export_options>();
   o->source.add_to(app);
-  app.add_option("--to", o->to, "What to write")
+  app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
       ->type_name("FORMAT")
-      ->required()
-      ->check(CLI::IsMember({"packingsolver", "json"}));
-  app.add_option("-o,--output", o->where, "A folder; for json also FILE.json, or - for stdout")
-      ->type_name("PATH")
       ->required();
+  add_output_options(app, o->where, o->force, "PATH",
+                     "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
+                     "standard output");
   return [o] {
-    return prepared{o->source.run(),
+    run_info run = o->source.run();
+    check_export(*o, run);
+    return prepared{std::move(run),
                     [o](const run_info& run, session& s) { return export_work(run, *o, s); }};
   };
 }
@@ -292,6 +366,15 @@ std::function<prepared()> setup_verify(CLI::App& app) {
   return [answers] { return prepared{run_from_answers(*answers), verify_work}; };
 }
 
+std::function<prepared()> setup_version(CLI::App&) {
+  return [] {
+    return prepared{run_info{}, [](const run_info&, session& s) {
+                      s.out << "sheetkit " << sheetgen::version << '\n';
+                      return status_ok;
+                    }};
+  };
+}
+
 const command table[] = {
     {"check", "Check both files strictly: each problem as FILE:LINE: message",
      "Always checked: the form of every line, area = length x width, every defect inside\n"
@@ -301,12 +384,16 @@ const command table[] = {
      setup_check},
     {"stats", "Figures on item areas and shapes and on the defects", "", setup_stats},
     {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},
-    {"export", "The run as PackingSolver CSV files or one JSON document", "", setup_export},
+    {"export", "The run as PackingSolver CSV files, one JSON document, or JSON lines",
+     "json: one document; jsonl: a first line for the run (object, answers), then one line\n"
+     "per instance, for readers that take one line at a time.",
+     setup_export},
     {"verify", "Generate the run again and compare it with the files",
      "Compares byte for byte as it generates, in constant memory, and shows the first\n"
      "line that differs in each file. Answers whose run ends in the repair failure are\n"
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
+    {"version", "Print the version (the same as --version)", "", setup_version},
 };
 
 }  // namespace

@@ -54,12 +54,17 @@ struct prepared {
 
 // One entry of the table. `setup` adds the command's options to its CLI11
 // subcommand and returns what, once they are parsed, checks them (throwing
-// before anything is read: status 2) and prepares the work.
+// usage_error or sheetgen::error before anything is read: status 2) and
+// prepares the work, which may throw usage_error too (status 2) when what
+// was asked turns out impossible before anything is written. A group of
+// commands ("suite make", "suite verify") has no setup of its own but the
+// table of its commands in `group`.
 struct command {
   const char* name;
   const char* description;
   const char* footer;  // more help, before the exit statuses; may be empty
   std::function<prepared()> (*setup)(CLI::App& app);
+  std::span<const command> group = {};
 };
 
 // Every command, in the order help lists them.

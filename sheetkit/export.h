@@ -1,6 +1,7 @@
 // A run in the forms other programs read: one folder per instance of CSV
-// files for PackingSolver's rectangle problem type, or one JSON document.
-// Both stream the instances, one at a time, so any run fits in memory.
+// files for PackingSolver's rectangle problem type, one JSON document, or
+// JSON lines (one document per line, for readers that stream). All stream
+// the instances, one at a time, so any run fits in memory.
 #ifndef SHEETKIT_EXPORT_H_
 #define SHEETKIT_EXPORT_H_
 
@@ -42,6 +43,18 @@ void export_json(const run_info& run, const instance_pass& pass, std::ostream& o
 // document is complete (see file_writer); "Cannot write file PATH!" on
 // failure, the earlier file left as it was.
 void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
+
+// Writes JSON lines, each line one JSON document:
+//   {"object":{"length":L,"width":W}, "answers":{...} or null}
+//   {"instance":N,"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]}
+//   ...
+// the first for the run (the answers as in export_json), then one per
+// instance, N as numbered in the files. A reader holds one instance at a
+// time: a 2000 x 2000 run is 2000 short documents, not one of 124 MB.
+// Failures as export_json's.
+void export_jsonl(const run_info& run, const instance_pass& pass, std::ostream& out);
+void export_jsonl(const run_info& run, const instance_pass& pass,
+                  const std::filesystem::path& file);
 
 }  // namespace sheetkit
 

@@ -24,12 +24,7 @@ std::ifstream open_input(const std::string& name) {
   return in;
 }
 
-namespace {
-
-// A name that no other writer, in this process or another, is likely to
-// pick at the same moment; creation is exclusive, so a clash only costs a
-// retry.
-std::string unique_suffix() {
+std::string unique_suffix(std::string_view tag) {
   static std::atomic<uint64_t> counter{0};
   static const uint64_t start = [] {
     try {
@@ -39,12 +34,13 @@ std::string unique_suffix() {
     }
   }();
   uint64_t v = start + counter++ * 0x9e3779b97f4a7c15u;
-  std::string text = ".tmp-";
+  // Appended piece by piece: g++ 12 warns falsely on "." + std::string.
+  std::string text(1, '.');
+  text += tag;
+  text += '-';
   for (int i = 0; i < 12; ++i, v >>= 4) text += "0123456789abcdef"[v & 15];
   return text;
 }
-
-}  // namespace
 
 file_writer::file_writer(fs::path path) : path_(std::move(path)) {
   // A device or a pipe has no earlier content to keep, and a rename would

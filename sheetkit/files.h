@@ -49,6 +49,11 @@ class file_writer {
 // Writes `bytes` as the whole of the file `path`, through a file_writer.
 void write_file(const std::filesystem::path& path, std::string_view bytes);
 
+// ".tmp-3f9a...": a suffix that makes a name beside an existing one that
+// no other writer, in this process or another, is likely to pick at the
+// same moment. Create what it names exclusively, and retry on a clash.
+std::string unique_suffix(std::string_view tag = "tmp");
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_FILES_H_

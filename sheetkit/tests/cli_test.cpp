@@ -66,7 +66,8 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
            {"stats", "--answers", a},
            {"stats", "--answers", a, "--json", "--per-instance"},
            {"stats", "--object", "10x10", "instances.txt"},
-           {"export", "--answers", a, "--to", "json", "-o", "-"}}) {
+           {"export", "--answers", a, "--to", "json", "-o", "-"},
+           {"export", "--answers", a, "--to", "jsonl", "-o", "-"}}) {
     const result r = sheetkit(args);
     EXPECT_EQ(r.status, 0) << args[0] << r.err;
     EXPECT_FALSE(r.out.empty()) << args[0];
@@ -75,6 +76,9 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
   const result json = sheetkit({"export", "--answers", a, "--to", "json", "-o", "out"});
   EXPECT_EQ(json.out, "out/run.json\n");
   EXPECT_TRUE(fs::is_regular_file("out/run.json"));
+  EXPECT_EQ(sheetkit({"export", "--answers", a, "--to", "jsonl", "-o", "lines/run.jsonl"}).out,
+            "lines/run.jsonl\n");
+  EXPECT_TRUE(fs::is_regular_file("lines/run.jsonl"));
   const result csv = sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "ps"});
   EXPECT_EQ(
       csv.out,
@@ -88,89 +92,259 @@ TEST_F(Cli, WorkedExampleThroughEveryCommand) {
   const result listed =
       sheetkit({"draw", "--object", "10x10", "instances.txt", "--instances", "2,3-9", "-o", "p"});
   EXPECT_EQ(listed.out, "p/instance_2.svg\np/defects.svg\np/items.svg\n");
-  EXPECT_EQ(listed.err, "draw: the run has 2 instances; the others are left out\n");
+  EXPECT_EQ(listed.err, "sheetkit: draw: the run has 2 instances; the others are left out\n");
+
+  // The version either way, and help that names both.
+  const std::string version = std::string("sheetkit ") + sheetgen::version + "\n";
+  for (const char* asked : {"--version", "version"}) {
+    const result r = sheetkit({asked});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, version) << asked;
+  }
+  const result help = sheetkit({"--help"});
+  EXPECT_NE(help.out.find("--version"), std::string::npos);
+  EXPECT_NE(help.out.find("\n  version "), std::string::npos);
 }
 
-TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
+TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   const char* a = worked_example.c_str();
   folder_.write("bad.answers", "2\n10\n0\n");
   folder_.write("same.answers", "1\n10\n10\n4\n0.1\n0.2\n1\n1 1\nx.txt ./x.txt\n5\n");
+  fs::create_directories("full/old");
   struct call {
     std::vector<const char*> args;
-    int status;
     std::string err;
   };
+  const std::string object = "--object takes LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]";
+  const std::string new_folder = "; give a new folder's name with -o\n";
   const call calls[] = {
+      {{},
+       "sheetkit: give a command: check, stats, draw, export, verify or version "
+       "(sheetkit --help says what each does)\n"},
+      {{"chek"}, "sheetkit: unknown command \"chek\"; did you mean check?\n"},
+      {{"drwa", "-o", "x"}, "sheetkit: unknown command \"drwa\"; did you mean draw?\n"},
       {{"frobnicate"},
-       2,
-       "sheetkit: unknown command \"frobnicate\" (commands: check, stats, draw, export, "
-       "verify)\nRun with --help for more information.\n"},
+       "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
+       "export, verify or version\n"},
+      {{"help"}, "sheetkit: unknown command \"help\"; did you mean --help?\n"},
+      {{"--verbose", "check"},
+       "sheetkit: unknown option --verbose (sheetkit --help lists the "
+       "options)\n"},
+      // A word nobody took is the cause of what is missing after it.
+      {{"check", "--answer", a},
+       "sheetkit: check: unknown option --answer; did you mean --answers?\n"},
+      {{"check", "--obj=10x10"}, "sheetkit: check: unknown option --obj; did you mean --object?\n"},
+      {{"check", "-x"},
+       "sheetkit: check: unknown option -x (sheetkit check --help lists the "
+       "options)\n"},
+      {{"check", "x", "y"},
+       "sheetkit: check: unexpected argument \"x\" (sheetkit check --help "
+       "lists the options)\n"},
+      {{"check", "--object", "10x10", "a", "b", "c"},
+       "sheetkit: check: " + object + ", not 4 values\n"},
+      {{"check", "--object", "10x10"}, "sheetkit: check: " + object + ", not 1 value\n"},
+      {{"check", "--answers"}, "sheetkit: check: --answers needs FILE\n"},
+      {{"check", "--answers", a, "--answers", a},
+       "sheetkit: check: --answers is given 2 times; give it once\n"},
+      {{"check", "--answers", "--object", "10x10", "instances.txt"},
+       "sheetkit: check: --answers takes FILE, not the option --object\n"},
+      {{"check", "--answers", a, "--object", "10x10", "instances.txt"},
+       "sheetkit: check: give --answers or --object, not both\n"},
       {{"check"},
-       2,
-       "sheetkit check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
+       "sheetkit: check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
        "[DEFECT_FILE]\n"},
       {{"check", "--object", "10by10", "instances.txt"},
-       2,
-       "sheetkit check: --object: expected LENGTHxWIDTH, two positive integers such as "
+       "sheetkit: check: --object: expected LENGTHxWIDTH, two positive integers such as "
        "20000x20000, not \"10by10\"\n"},
-      {{"check", "--answers", a, "--object", "10x10", "instances.txt"},
-       2,
-       "--answers excludes --object\nRun with --help for more information.\n"},
+      {{"export", "--answers", a, "-o", "x"}, "sheetkit: export: give --to FORMAT\n"},
+      {{"export", "--answers", a, "--to", "jsnol", "-o", "x"},
+       "sheetkit: export: --to takes packingsolver, json or jsonl, not \"jsnol\"; did you mean "
+       "jsonl?\n"},
+      {{"export", "--answers", a, "--to", "jsonl", "-o", "x.json"},
+       "sheetkit: export: --to jsonl writes a .jsonl file, not x.json; give --to json or a name "
+       "ending in .jsonl\n"},
+      {{"draw", "--answers", a}, "sheetkit: draw: give -o DIR\n"},
+      {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"},
+       "sheetkit: draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
+      {{"draw", "--answers", a, "-o", "p", "--instances", "3-4"},
+       "sheetkit: draw: --instances 3-4: the run has 2 instances; choose among 1-2\n"},
+      {{"version", "x"},
+       "sheetkit: version: unexpected argument \"x\" (sheetkit version --help "
+       "lists the options)\n"},
+      // One rule for every folder a command writes.
+      {{"draw", "--answers", a, "-o", ""}, "sheetkit: draw: -o needs a folder's name, not \"\"\n"},
+      {{"export", "--answers", a, "--to", "packingsolver", "-o", ""},
+       "sheetkit: export: -o needs a folder's name, not \"\"\n"},
+      {{"export", "--answers", a, "--to", "json", "-o", ""},
+       "sheetkit: export: -o needs a folder's name, not \"\"\n"},
+      {{"draw", "--answers", a, "-o", "-"},
+       "sheetkit: draw: -o - (standard output) is only for export --to json or jsonl" + new_folder},
+      {{"export", "--answers", a, "--to", "packingsolver", "-o", "-"},
+       "sheetkit: export: -o - (standard output) is only for export --to json or jsonl" +
+           new_folder},
+      {{"draw", "--answers", a, "-o", "instances.txt"},
+       "sheetkit: draw: instances.txt is a file, not a folder" + new_folder},
+      {{"export", "--answers", a, "--to", "json", "-o", "instances.txt/out"},
+       "sheetkit: export: instances.txt/out: instances.txt is a file, not a folder" + new_folder},
+      {{"draw", "--answers", a, "-o", "full"},
+       "sheetkit: draw: full is not empty; give a new folder's name with -o, or add --force to "
+       "replace full whole\n"},
+      {{"draw", "--answers", a, "-o", ".", "--force"},
+       "sheetkit: draw: . is the current folder or one above it, which is never replaced" +
+           new_folder},
+      {{"export", "--answers", a, "--to", "json", "-o", "..", "--force"},
+       "sheetkit: export: .. is the current folder or one above it, which is never replaced" +
+           new_folder},
       {{"stats", "--answers", "nowhere.answers"},
-       2,
-       "sheetkit stats: Cannot read file nowhere.answers!\n"},
+       "sheetkit: stats: Cannot read file nowhere.answers!\n"},
       {{"verify", "--answers", "bad.answers"},
-       2,
-       "sheetkit verify: bad.answers:3: the object's width: The large object's length and width "
-       "must be positive and their product must not exceed 2147483647!\n"},
+       "sheetkit: verify: bad.answers:3: the object's width: The large object's length and "
+       "width must be positive and their product must not exceed 2147483647!\n"},
       // Names that do not exist yet, one file: the dialogue refuses them.
       {{"check", "--answers", "same.answers"},
-       2,
-       "sheetkit check: same.answers:9: the defect file name: The defect file must differ from "
+       "sheetkit: check: same.answers:9: the defect file name: The defect file must differ from "
        "the instance file!\n"},
-      {{"check", "--answers", SHEETGEN_SOURCE_DIR "/README.md"},
-       2,
-       "sheetkit check: " SHEETGEN_SOURCE_DIR
-       "/README.md:1: the number of instances: Input is not a valid number!\n"},
-      {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"},
-       2,
-       "sheetkit draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
-      {{"stats", "--object", "10x10", "nowhere.txt"}, 1, "Cannot read file nowhere.txt!\n"},
-      {{"export", "--answers", a, "--to", "json", "-o", "instances.txt"},
-       1,
-       "Cannot create folder instances.txt!\n"},
-      {{"draw", "--object", "10x10", "defects.txt", "-o", "p"},
-       1,
-       "defects.txt:1: expected 3 numbers separated by tabs, found 4: "
-       "\"7.000000\\t0.000000\\t10.000000\\t2.000000\"\n"},
   };
   for (const call& c : calls) {
     const result r = sheetkit(c.args);
-    EXPECT_EQ(r.status, c.status) << (c.args.empty() ? "" : c.args[0]) << " " << r.err;
+    EXPECT_EQ(r.status, 2) << (c.args.empty() ? "" : c.args[0]) << " " << r.err;
     EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
   }
+  // Nothing was written by any of them.
+  EXPECT_FALSE(fs::exists("p"));
+  EXPECT_FALSE(fs::exists("x"));
+  EXPECT_TRUE(fs::is_directory("full/old"));
+
+  // --force never deletes what the command reads.
+  fs::create_directories("inputs");
+  fs::copy_file(worked_example, "inputs/run.answers");
+  const result r = sheetkit({"draw", "--answers", "inputs/run.answers", "-o", "inputs", "--force"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "sheetkit: draw: --force would delete inputs/run.answers, which this command reads, "
+            "with inputs" +
+                new_folder);
+  const result files =
+      sheetkit({"draw", "--object", "10x10", "./instances.txt", "-o", ".", "--force"});
+  EXPECT_EQ(files.status, 2);
+}
+
+TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
+  const char* a = worked_example.c_str();
+  const result missing = sheetkit({"stats", "--object", "10x10", "nowhere.txt"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "sheetkit: stats: Cannot read file nowhere.txt!\n");
+  const result wrong = sheetkit({"draw", "--object", "10x10", "defects.txt", "-o", "p"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err,
+            "sheetkit: draw: defects.txt:1: expected 3 numbers separated by tabs, found 4: "
+            "\"7.000000\\t0.000000\\t10.000000\\t2.000000\"\n");
+  EXPECT_FALSE(fs::exists("p"));  // nor any half of it
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);
+
+  // Whatever was asked for, a report that never arrived is no success.
+  for (const std::vector<const char*>& args :
+       std::vector<std::vector<const char*>>{{"sheetkit", "stats", "--answers", a},
+                                             {"sheetkit", "--help"},
+                                             {"sheetkit", "--version"}}) {
+    std::ostream nowhere(nullptr);  // every write fails, as on a full disk
+    std::ostringstream err;
+    EXPECT_EQ(sheetkit_main(static_cast<int>(args.size()), args.data(), nowhere, err), 1);
+    EXPECT_EQ(err.str(), std::string("sheetkit: ") + (args.size() > 2 ? "stats: " : "") +
+                             "cannot write to standard output\n");
+  }
+
   // Problems found are status 1, and go to standard output.
   folder_.write("defects.txt", "\n");
   const result check = sheetkit({"check", "--answers", a});
   EXPECT_EQ(check.status, 1);
   EXPECT_EQ(check.out.substr(0, 22), "defects.txt:1: block 1");
   EXPECT_EQ(sheetkit({"verify", "--answers", a}).status, 1);
-
-  const result help = sheetkit({"verify", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("--answers FILE"), std::string::npos);
-  // No command is needed to ask for the version.
-  const result version = sheetkit({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, std::string("sheetkit ") + sheetgen::version + "\n");
 }
 
-TEST_F(Cli, AReportThatCannotBeWrittenFails) {
-  std::ostream nowhere(nullptr);  // every write fails, as on a full disk
-  std::ostringstream err;
-  const char* args[] = {"sheetkit", "stats", "--answers", worked_example.c_str()};
-  EXPECT_EQ(sheetkit_main(4, args, nowhere, err), 1);
-  EXPECT_EQ(err.str(), "sheetkit: cannot write to standard output\n");
+// Each run's output replaces the last whole: nothing stale stays beside
+// it, nothing is written through a link in it, and a run that fails
+// leaves the earlier one as it was.
+TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
+  const char* a = worked_example.c_str();
+  ASSERT_EQ(sheetkit({"draw", "--answers", a, "-o", "p", "--instances", "1-2"}).status, 0);
+  folder_.write("secret", "keep");
+  fs::remove("p/instance_1.svg");
+  fs::create_symlink(folder_ / "secret", "p/instance_1.svg");
+
+  const result one = sheetkit({"draw", "--answers", a, "-o", "p", "--instances", "1", "--force"});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(folder_.read("secret"), "keep");
+  EXPECT_FALSE(fs::is_symlink("p/instance_1.svg"));
+  EXPECT_FALSE(fs::exists("p/instance_2.svg"));  // the earlier run's
+  EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 3);
+
+  // A run that fails on the way (the defect file cut short) changes nothing.
+  const std::string pictures = folder_.read("p/instance_1.svg");
+  const std::string defects = folder_.read("defects.txt");
+  folder_.write("defects.txt", defects.substr(0, 40));
+  for (const auto& args : std::vector<std::vector<const char*>>{
+           {"draw", "--answers", a, "-o", "p", "--force"},
+           {"export", "--answers", a, "--to", "packingsolver", "-o", "p", "--force"},
+           {"export", "--answers", a, "--to", "jsonl", "-o", "p", "--force"}}) {
+    EXPECT_EQ(sheetkit(args).status, 1) << args[0];
+    EXPECT_EQ(folder_.read("p/instance_1.svg"), pictures);
+    EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 3);
+  }
+  // Nothing left beside it either.
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 4);
+
+  // A run without instances exports an empty folder, and says so.
+  folder_.write("none.answers", "0\n10\n10\n4\n0.1\n0.2\n0\nnone.txt\n1\n0\n");
+  ASSERT_EQ(sheetgen::testing::run_with(folder_.read("none.answers"), folder_.path()).status, 0);
+  EXPECT_EQ(
+      sheetkit({"export", "--answers", "none.answers", "--to", "packingsolver", "-o", "n"}).out,
+      "n (0 instances)\n");
+  EXPECT_TRUE(fs::is_empty("n"));
+
+  // An empty folder is written into without --force; a link to one stands for it.
+  folder_.write("defects.txt", defects);
+  fs::create_directories("empty");
+  fs::create_directory_symlink("empty", "to_empty");
+  EXPECT_EQ(sheetkit({"export", "--answers", a, "--to", "json", "-o", "to_empty"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink("to_empty"));
+  EXPECT_TRUE(fs::is_regular_file("empty/run.json"));
+}
+
+// A command group, as a table entry with its own commands.
+int group_work(const run_info&, session& s) {
+  s.out << "made\n";
+  return status_ok;
+}
+
+std::function<prepared()> setup_make(CLI::App& app) {
+  static std::string size;
+  app.add_option("--size", size, "")->type_name("N")->required();
+  return [] { return prepared{run_info{}, group_work}; };
+}
+
+TEST(CliTable, AGroupOfCommandsIsOneEntry) {
+  static const command group[] = {{"make", "Makes", "", setup_make},
+                                  {"report", "Reports", "", setup_make}};
+  static const command table[] = {{"suite", "A group", "", nullptr, group}};
+  const auto run = [](std::vector<const char*> args) {
+    args.insert(args.begin(), "sheetkit");
+    std::ostringstream out, err;
+    const int status = sheetkit_main(table, static_cast<int>(args.size()), args.data(), out, err);
+    return result{status, out.str(), err.str()};
+  };
+  const result made = run({"suite", "make", "--size", "3"});
+  EXPECT_EQ(made.status, 0);
+  EXPECT_EQ(made.out, "made\n");
+  EXPECT_EQ(run({"suite", "mak"}).err,
+            "sheetkit: suite: unknown command \"mak\"; did you mean make?\n");
+  EXPECT_EQ(run({"suite"}).err,
+            "sheetkit: suite: give a command: make or report (sheetkit suite "
+            "--help says what each does)\n");
+  EXPECT_EQ(run({"suite", "make"}).err, "sheetkit: suite make: give --size N\n");
+  EXPECT_EQ(run({"suite", "make", "--siz", "3"}).err,
+            "sheetkit: suite make: unknown option --siz; did you mean --size?\n");
 }
 
 }  // namespace

@@ -64,6 +64,50 @@ TEST(ExportJson, WorkedExampleReadsBack) {
   EXPECT_EQ(doc["instances"][1]["defects"][1], nlohmann::json({0, 4, 10, 5}));
 }
 
+TEST(ExportJson, LinesHoldTheSameRunOneInstanceEach) {
+  const auto instances = worked_instances();
+  std::ostringstream out;
+  export_jsonl(worked_run(), replay(instances), out);
+  EXPECT_EQ(out.str(),
+            "{\"object\":{\"length\":10,\"width\":10},\"answers\":{\"instances\":2,\"items\":4,"
+            "\"minrelsize\":0.1,\"maxrelsize\":0.2,\"minarea\":10,\"maxarea\":20,"
+            "\"defects\":[[3,2],[10,1]],\"seed\":19}}\n"
+            "{\"instance\":1,\"items\":[[3,5,15],[2,8,16],[7,2,14],[8,2,16]],"
+            "\"defects\":[[7,0,10,2],[0,6,10,7]]}\n"
+            "{\"instance\":2,\"items\":[[3,6,18],[7,2,14],[2,9,18],[2,5,10]],"
+            "\"defects\":[[1,0,4,2],[0,4,10,5]]}\n");
+
+  // Line for line what the one document holds, whatever the run.
+  std::vector<instance> odd(2);  // numbered as in a file that starts later
+  odd[0].number = 7;
+  odd[1].number = 8;
+  for (int32_t k = 1; k < 300000; k += 3) odd[1].items.push_back(rectangle::of(k, 2));
+  run_info bare;
+  bare.object = rectangle::of(2, 3);
+  const std::vector<const std::vector<instance>*> passes = {&instances, &odd};
+  for (const run_info& run : {worked_run(), bare}) {
+    for (const std::vector<instance>* pass : passes) {
+      std::ostringstream document, lines;
+      export_json(run, replay(*pass), document);
+      export_jsonl(run, replay(*pass), lines);
+      const auto whole = nlohmann::json::parse(document.str());
+      std::istringstream in(lines.str());
+      std::string line;
+      ASSERT_TRUE(std::getline(in, line));
+      EXPECT_EQ(nlohmann::json::parse(line),
+                nlohmann::json({{"object", whole["object"]}, {"answers", whole["answers"]}}));
+      std::size_t k = 0;
+      for (; std::getline(in, line); ++k) {
+        auto one = nlohmann::json::parse(line);
+        EXPECT_EQ(one["instance"], (*pass)[k].number);
+        one.erase("instance");
+        EXPECT_EQ(one, whole["instances"][k]);
+      }
+      EXPECT_EQ(k, pass->size());
+    }
+  }
+}
+
 TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   run_info run;
   run.object = rectangle::of(2, 3);
