@@ -32,11 +32,7 @@ run_info run_from_answers(const std::string& answers_file) {
   try {
     p = sheetgen::read_answers(in, prompts, std::filesystem::path());
   } catch (const sheetgen::answer_error& e) {
-    // Some of the dialogue's messages end in a line break of their own.
-    std::string message = e.what();
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    throw sheetgen::error(answers_file + ":" + std::to_string(e.line()) + ": " + e.question_name() +
-                          ": " + message);
+    throw sheetgen::error(e.located(answers_file));
   }
   run_info run;
   run.object = p.object;
