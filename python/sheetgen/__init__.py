@@ -81,6 +81,10 @@ def _index(k, count):
     return k + count if k < 0 else k
 
 
+def _answer(name, doc):
+    return property(lambda self: getattr(self._run, name), doc=doc)
+
+
 class Run:
     """One run of the generator: its answers, checked as the dialogue checks
     them, and the instances they give, generated on demand.
@@ -132,51 +136,16 @@ class Run:
         run._run = _sheetgen.Run.from_answers(_file_name("path", path))
         return run
 
-    @property
-    def length(self):
-        """The large object's length (int)."""
-        return self._run.length
-
-    @property
-    def width(self):
-        """The large object's width (int)."""
-        return self._run.width
-
-    @property
-    def item_types(self):
-        """Item types per instance (int), as answered."""
-        return self._run.item_types
-
-    @property
-    def lower(self):
-        """The lower relative bound: the float whose shortest text gives the
-        single-precision value the generator uses."""
-        return self._run.lower
-
-    @property
-    def upper(self):
-        """The upper relative bound, as lower."""
-        return self._run.upper
-
-    @property
-    def min_area(self):
-        """The smallest admissible integer item area, derived from lower."""
-        return self._run.min_area
-
-    @property
-    def max_area(self):
-        """The largest admissible integer item area, derived from upper."""
-        return self._run.max_area
-
-    @property
-    def defect_sizes(self):
-        """[(length, width), ...] of the defects, in the order given."""
-        return self._run.defect_sizes
-
-    @property
-    def seed(self):
-        """The generator's seed (int)."""
-        return self._run.seed
+    length = _answer("length", "The large object's length (int).")
+    width = _answer("width", "The large object's width (int).")
+    item_types = _answer("item_types", "Item types per instance (int), as answered.")
+    lower = _answer("lower", "The lower relative bound: the float whose shortest text gives "
+                             "the single-precision value the generator uses.")
+    upper = _answer("upper", "The upper relative bound, as lower.")
+    min_area = _answer("min_area", "The smallest admissible integer item area, from lower.")
+    max_area = _answer("max_area", "The largest admissible integer item area, from upper.")
+    defect_sizes = _answer("defect_sizes", "[(length, width), ...] of the defects, in order.")
+    seed = _answer("seed", "The generator's seed (int).")
 
     @property
     def instance_file(self):
