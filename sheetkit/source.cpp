@@ -32,11 +32,7 @@ run_info run_from_answers(const std::string& answers_file) {
   try {
     p = sheetgen::read_answers(in, prompts, std::filesystem::path());
   } catch (const sheetgen::answer_error& e) {
-    // Some of the dialogue's messages end in a line break of their own.
-    std::string message = e.what();
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    throw sheetgen::error(answers_file + ":" + std::to_string(e.line()) + ": " + e.question_name() +
-                          ": " + message);
+    throw sheetgen::error(e.located(answers_file));
   }
   run_info run;
   run.object = p.object;
@@ -75,46 +71,11 @@ run_info run_from_object(rectangle object, std::string instance_file, std::strin
   return run;
 }
 
-run_reader::run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
-                       std::string defect_name)
-    : items_(instances, instance_name),
-      instance_name_(std::move(instance_name)),
-      defect_name_(std::move(defect_name)) {
-  if (defects != nullptr) defects_.emplace(*defects, defect_name_);
-}
-
 bool run_reader::next(instance& out) {
-  const bool items = items_.next(out.items);
-  bool defects = false;
-  if (defects_) {
-    defects = defects_->next(out.defects);
-  } else {
-    out.defects.clear();
-  }
-  // Named where the shorter file ends: a run stopped while it wrote the
-  // defects leaves all the instances and some of the defects.
-  if (defects_ && items != defects) {
-    const bool instances_end = !items;
-    const std::string& ended = instances_end ? instance_name_ : defect_name_;
-    const std::string& other = instances_end ? defect_name_ : instance_name_;
-    const int64_t end_line = instances_end ? item_end_ : defect_end_;
-    const int64_t other_line = instances_end ? defects_->block_line() : items_.block_line();
-    throw sheetgen::error(ended + ":" + std::to_string(end_line) + ": file ends after " +
-                          count_of(count_, "block") + ", but " + other + " has more (block " +
-                          std::to_string(count_ + 1) + " starts on its line " +
-                          std::to_string(other_line) + ")");
-  }
-  if (!items) return false;
-  ++count_;
-  out.number = count_;
-  out.item_line = items_.block_line();
-  item_end_ = out.item_line + static_cast<int64_t>(out.items.size()) + 1;
-  if (defects_) {
-    out.defect_line = defects_->block_line();
-    defect_end_ = out.defect_line + static_cast<int64_t>(out.defects.size()) + 1;
-  } else {
-    out.defect_line = 0;
-  }
+  if (!reader_.next(out.items, out.defects)) return false;
+  out.number = reader_.instances();
+  out.item_line = reader_.item_line();
+  out.defect_line = reader_.defect_line();
   return true;
 }
 

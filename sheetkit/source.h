@@ -4,15 +4,14 @@
 #ifndef SHEETKIT_SOURCE_H_
 #define SHEETKIT_SOURCE_H_
 
-#include <sheetgen/defect_file.h>
-#include <sheetgen/instance_file.h>
+#include <sheetgen/run_reader.h>
 
 #include <cstdint>
 #include <functional>
 #include <istream>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "instance.h"
 
@@ -32,34 +31,27 @@ rectangle parse_object(std::string_view text);
 // A run known only by its object and files; `defect_file` may be empty.
 run_info run_from_object(rectangle object, std::string instance_file, std::string defect_file);
 
-// Reads an instance file and, when there is one, a defect file in step, a
-// block of each at a time, in constant memory. Everything the file readers
-// refuse comes out as their sheetgen::error ("FILE:LINE: message"), and so
-// do files with different numbers of blocks; after an error, stop.
+// The library's run_reader, filling sheetkit's instance: its number and
+// the lines where its blocks start. Throws what that one throws.
 class run_reader {
  public:
   // `defects` may be null: no defect file.
   run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
-             std::string defect_name);
+             std::string defect_name)
+      : reader_(instances, std::move(instance_name), defects, std::move(defect_name)) {}
 
   // The next instance into `out` (its vectors' capacity is reused); false
   // after the last one.
   bool next(instance& out);
 
   // Instances read completely so far.
-  int64_t instances() const { return count_; }
+  int64_t instances() const { return reader_.instances(); }
   // The line after the last block read, where the next one would start.
-  int64_t item_end_line() const { return item_end_; }
-  int64_t defect_end_line() const { return defect_end_; }
+  int64_t item_end_line() const { return reader_.item_end_line(); }
+  int64_t defect_end_line() const { return reader_.defect_end_line(); }
 
  private:
-  sheetgen::instance_reader items_;
-  std::optional<sheetgen::defect_reader> defects_;
-  std::string instance_name_;
-  std::string defect_name_;
-  int64_t count_ = 0;
-  int64_t item_end_ = 1;  // the line after the last block read, in each file
-  int64_t defect_end_ = 1;
+  sheetgen::run_reader reader_;
 };
 
 // A pass that opens the run's files anew each time and reads them with a

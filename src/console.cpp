@@ -91,6 +91,11 @@ void console::discard_answer() {
   next_word(ignored);
 }
 
+void console::read_end() {
+  std::string_view rest;
+  if (next_word(rest) != word::end) throw error(not_a_number);
+}
+
 std::optional<int32_t> console::parse_int(std::string_view s) {
   const bool negative = !s.empty() && s.front() == '-';
   if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);

@@ -39,6 +39,9 @@ class console {
   float read_float();
   // Reads one answer and ignores it, whatever it is, even the end of input.
   void discard_answer();
+  // Throws what read_int does unless the input has no word left: an answer
+  // given on its own is one word.
+  void read_end();
 
   // Digits with an optional sign, within 32 bits.
   static std::optional<int32_t> parse_int(std::string_view s);

@@ -3,6 +3,8 @@
 #include <sheetgen/answers.h>
 #include <sheetgen/parameters.h>
 
+#include <ostream>
+#include <sstream>
 #include <string>
 
 namespace sheetgen {
@@ -108,6 +110,12 @@ std::string answer_error::question_name() const {
   return "an answer";
 }
 
+std::string answer_error::located(std::string_view file) const {
+  std::string message = what();
+  while (!message.empty() && message.back() == '\n') message.pop_back();
+  return std::string(file) + ":" + std::to_string(line_) + ": " + question_name() + ": " + message;
+}
+
 run_parameters dialogue(console& con, const std::filesystem::path& folder) {
   run_parameters p;
   p.no_instances =
@@ -174,6 +182,30 @@ run_parameters read_answers(std::istream& in, std::ostream& prompts,
                             const std::filesystem::path& folder) {
   console con(in, prompts);
   return dialogue(con, folder);
+}
+
+namespace {
+
+// One answer through the dialogue's own reading: the console that reads
+// the answers, on the answer's text alone.
+template <typename Read>
+auto read_alone(std::string_view answer, Read read) {
+  std::istringstream in{std::string(answer)};
+  std::ostream no_prompts(nullptr);
+  console con(in, no_prompts);
+  const auto value = read(con);
+  con.read_end();
+  return value;
+}
+
+}  // namespace
+
+int32_t parse_int_answer(std::string_view answer) {
+  return read_alone(answer, [](console& con) { return con.read_int(); });
+}
+
+float parse_float_answer(std::string_view answer) {
+  return read_alone(answer, [](console& con) { return con.read_float(); });
 }
 
 }  // namespace sheetgen

@@ -71,6 +71,15 @@ defect_placer item_generator::defects() && {
 }
 
 defect_placer::defect_placer(std::unique_ptr<state> s) : s_(std::move(s)) {}
+defect_placer::defect_placer(const defect_placer& other)
+    : s_(std::make_unique<state>()) {
+  s_->p = other.s_->p;
+  s_->rng = other.s_->rng;
+  s_->count = other.s_->count;
+  s_->done = other.s_->done;
+  s_->defects = std::make_unique<placed_defect[]>(static_cast<std::size_t>(s_->count));
+  std::copy_n(other.s_->defects.get(), s_->count, s_->defects.get());
+}
 defect_placer::~defect_placer() = default;
 defect_placer::defect_placer(defect_placer&&) noexcept = default;
 defect_placer& defect_placer::operator=(defect_placer&&) noexcept = default;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sheetgen/answers.h>
 
+#include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <string>
 
@@ -8,6 +10,8 @@
 
 namespace sheetgen {
 namespace {
+
+using std::string_literals::operator""s;
 
 // "LINE: QUESTION: MESSAGE" for the answer that read_answers refuses.
 std::string place_of(const std::string& text) {
@@ -82,6 +86,34 @@ TEST(Answers, EachBadAnswerNamesItsLineAndQuestion) {
   } catch (const answer_error& e) {
     EXPECT_EQ(e.question(), question::defect_width);
     EXPECT_EQ(e.defect(), 2);
+  }
+}
+
+// An answer given on its own is read as the dialogue reads it, and is one word.
+TEST(Answers, AnswersAloneAreReadAsTheDialogueReadsThem) {
+  EXPECT_EQ(parse_int_answer(" -2147483648\n"), INT32_MIN);
+  EXPECT_EQ(parse_int_answer("2\0x"s), 2);  // cut at the NUL, as C strings are
+  EXPECT_EQ(parse_float_answer("0.1"), 0.1f);
+  EXPECT_EQ(parse_float_answer("0x1p-3"), 0.125f);
+  for (const std::string& bad : {""s, "2147483648"s, "1.5"s, "1 2"s, std::string(256, '1')}) {
+    EXPECT_EQ(testing::message_of([&] { parse_int_answer(bad); }), "Input is not a valid number!")
+        << bad;
+  }
+  for (const std::string& bad : {"0.1 0.2"s, "0.1x"s, "0xinf"s, "-"s}) {
+    EXPECT_EQ(testing::message_of([&] { parse_float_answer(bad); }),
+              "Input is not a valid number!")
+        << bad;
+  }
+  EXPECT_TRUE(std::isnan(parse_float_answer("1e39")));  // which no bound accepts
+
+  try {
+    std::istringstream in(worked_with(7, "1001"));
+    std::ostringstream prompts;
+    read_answers(in, prompts, testing::scratch_folder().path());
+    ADD_FAILURE() << "no error";
+  } catch (const answer_error& e) {
+    EXPECT_EQ(e.located("a.txt"),
+              "a.txt:7: the number of defects: Please recompile code with larger MAXDEF value!");
   }
 }
 

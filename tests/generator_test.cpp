@@ -40,6 +40,19 @@ TEST(Generator, DefectsFromAnUnfinishedItemPassComeAfterAllItems) {
   EXPECT_EQ(expected.size(), 4u);
 }
 
+// A copy goes on by itself, from where the original stood.
+TEST(Generator, CopiedDefectPlacersGoOnAlone) {
+  defect_placer start = item_generator(parameters()).defects();
+  const auto expected = all_defects(start);  // a copy: `start` stays before instance 1
+  ASSERT_TRUE(start.next());
+  const defect_placer later(start);
+  ASSERT_TRUE(start.next());
+  EXPECT_FALSE(start.next());
+  EXPECT_EQ(std::vector<placed_defect>(later.defects().begin(), later.defects().end()),
+            std::vector<placed_defect>(expected.begin(), expected.begin() + 2));
+  EXPECT_EQ(all_defects(later), std::vector<placed_defect>(expected.begin() + 2, expected.end()));
+}
+
 TEST(Generator, RefusesWhatTheDialogueRefusesAndStopsAtARepairFailure) {
   run_parameters p = parameters();
   p.defects[1].length = 11;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace sheetgen {
 
@@ -53,6 +54,10 @@ class answer_error : public error {
   /// The question in a few words: "the number of instances", "the upper
   /// bound", "defect 3's length", "the instance file name", "the seed".
   std::string question_name() const;
+  /// The error as a program reading the answers file `file` reports it:
+  /// "FILE:LINE: QUESTION: MESSAGE", without the line break that some of the
+  /// dialogue's messages end in.
+  std::string located(std::string_view file) const;
 
  private:
   int64_t line_;
@@ -67,6 +72,18 @@ class answer_error : public error {
 /// silently, pass an output stream that discards.
 run_parameters read_answers(std::istream& in, std::ostream& prompts,
                             const std::filesystem::path& folder);
+
+/// Reads `answer` as the dialogue reads an integer answer: one word (blanks
+/// around it skipped, cut at a NUL byte) of decimal digits with an optional
+/// sign, within 32 bits. Throws `error` with the dialogue's "Input is not a
+/// valid number!" for anything else, a second word included. For answers
+/// given one by one in code, such as by a binding to another language.
+int32_t parse_int_answer(std::string_view answer);
+
+/// Reads `answer` as the dialogue reads a relative bound: one word that C's
+/// strtof reads whole, otherwise as parse_int_answer. Whether the value lies
+/// between 0 and 1 is check_relsize's business.
+float parse_float_answer(std::string_view answer);
 
 }  // namespace sheetgen
 

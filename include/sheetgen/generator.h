@@ -53,6 +53,9 @@ class item_generator {
 /// The defect pass of a run, made by item_generator::defects.
 class defect_placer {
  public:
+  /// A placer at the same point of the same run, going on by itself: one
+  /// item pass can serve any number of defect passes.
+  defect_placer(const defect_placer& other);
   ~defect_placer();
   defect_placer(defect_placer&&) noexcept;
   defect_placer& operator=(defect_placer&&) noexcept;

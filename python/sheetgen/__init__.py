@@ -1,0 +1,250 @@
+"""Test instances of the two-dimensional rectangular single large object
+placement problem with defects, generated in memory as numpy arrays.
+
+The same answers and seed give the same instances as the sheetgen program,
+byte for byte in the files, on any machine::
+
+    import sheetgen
+    run = sheetgen.Run(length=10, width=10, instances=2, item_types=4,
+                       lower="0.1", upper="0.2", defects=[(3, 2), (10, 1)], seed=19)
+    for items, defects in run.instances():
+        ...   # items: (item_types, 3) int32 length, width, area
+              # defects: (defects, 4) int32 x1, y1, x2, y2
+    run.write("instances.txt", "defects.txt")          # sheetgen's files
+    for items, defects in sheetgen.read("instances.txt", "defects.txt"):
+        ...
+
+Every mistake in the answers or in a file raises sheetgen.Error (a
+ValueError) with the message the programs give.
+"""
+
+import numbers
+import os
+
+from ._sheetgen import Error, FileIterator, InstanceIterator, __version__
+from . import _sheetgen
+
+__all__ = ["Run", "read", "Error", "InstanceIterator", "FileIterator", "__version__"]
+
+# The extension's types are sheetgen's, wherever they are shown.
+for _type in (Error, FileIterator, InstanceIterator):
+    _type.__module__ = __name__
+del _type
+
+
+def _int_answer(name, value):
+    # An answer's text; the library reads it as the dialogue reads one, so
+    # that a number beyond 32 bits gets the dialogue's message.
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+    return str(int(value))
+
+
+def _bound_answer(name, value):
+    if isinstance(value, str):
+        return value
+    # Floats (numpy's too) by their shortest text, which reads back as the
+    # same double, so that 0.1 and "0.1" give the same run.
+    if isinstance(value, numbers.Real) and not isinstance(value, numbers.Integral):
+        return repr(float(value))
+    raise TypeError(f"{name} must be a str or a float, not {type(value).__name__}")
+
+
+def _defect_answers(defects):
+    if isinstance(defects, (str, bytes)):
+        raise TypeError("defects must be a sequence of (length, width) pairs")
+    answers = []
+    for k, pair in enumerate(defects, 1):
+        try:
+            length, width = pair
+        except (TypeError, ValueError):
+            raise TypeError(f"defect {k} must be a (length, width) pair, not {pair!r}") from None
+        answers.append((_int_answer(f"defect {k}'s length", length),
+                        _int_answer(f"defect {k}'s width", width)))
+    return answers
+
+
+def _file_name(name, value):
+    try:
+        return os.fsdecode(os.fspath(value))
+    except TypeError:
+        raise TypeError(f"{name} must be a str or a path-like object, "
+                        f"not {type(value).__name__}") from None
+
+
+def _index(k, count):
+    if isinstance(k, bool) or not isinstance(k, numbers.Integral):
+        raise TypeError(f"an instance's index must be an int, not {type(k).__name__}")
+    k = int(k)
+    if not -count <= k < count:
+        raise IndexError(f"instance {k} out of range: the run has {count} instances")
+    return k + count if k < 0 else k
+
+
+def _answer(name, doc):
+    return property(lambda self: getattr(self._run, name), doc=doc)
+
+
+class Run:
+    """One run of the generator: its answers, checked as the dialogue checks
+    them, and the instances they give, generated on demand.
+
+    Give the answers by name, or read them from an answers file with
+    Run.from_answers(). Nothing is generated before it is asked for;
+    generation and reading run without the GIL, at the library's speed.
+
+    Arguments (all keyword-only):
+      length, width   the large object's integer sides (product at most 2147483647)
+      instances       how many instances (at most 20000)
+      item_types      item types per instance (at most 20000)
+      lower, upper    bounds of an item's area relative to the object's, strictly
+                      between 0 and 1: a str, read exactly as the dialogue reads
+                      the answer ("0.1", "1e-3"), or a float, read from its
+                      shortest text (0.1 gives the same run as "0.1")
+      defects         (length, width) of each defect, in order (at most 1000);
+                      each must fit onto the object unrotated
+      seed            the generator's integer seed
+
+    Integers are int or numpy integers (not bool); any other type raises
+    TypeError. The arguments are read first, then checked in the dialogue's
+    order; a refused one raises sheetgen.Error with the dialogue's message,
+    such as "The upper bound for the relative size must not be smaller than
+    the lower bound!".
+    """
+
+    __slots__ = ("_run",)
+
+    def __init__(self, *, length, width, instances, item_types, lower, upper,
+                 defects=(), seed):
+        self._run = _sheetgen.Run.from_values(
+            _int_answer("instances", instances), _int_answer("length", length),
+            _int_answer("width", width), _int_answer("item_types", item_types),
+            _bound_answer("lower", lower), _bound_answer("upper", upper),
+            _defect_answers(defects), _int_answer("seed", seed))
+
+    @classmethod
+    def from_answers(cls, path):
+        """The run of an answers file: the answers sheetgen reads from its
+        standard input, one after the other, read silently with the
+        dialogue's checks. The file names in it are kept for write().
+
+        A file that cannot be opened raises OSError; a bad answer raises
+        sheetgen.Error with "FILE:LINE: QUESTION: MESSAGE", such as
+        "answers.txt:6: the upper bound: Input is not a valid number!".
+        """
+        run = cls.__new__(cls)
+        run._run = _sheetgen.Run.from_answers(_file_name("path", path))
+        return run
+
+    length = _answer("length", "The large object's length (int).")
+    width = _answer("width", "The large object's width (int).")
+    item_types = _answer("item_types", "Item types per instance (int), as answered.")
+    lower = _answer("lower", "The lower relative bound: the float whose shortest text gives "
+                             "the single-precision value the generator uses.")
+    upper = _answer("upper", "The upper relative bound, as lower.")
+    min_area = _answer("min_area", "The smallest admissible integer item area, from lower.")
+    max_area = _answer("max_area", "The largest admissible integer item area, from upper.")
+    defect_sizes = _answer("defect_sizes", "[(length, width), ...] of the defects, in order.")
+    seed = _answer("seed", "The generator's seed (int).")
+
+    @property
+    def instance_file(self):
+        """The instance file named in the answers file, or None."""
+        return self._run.instance_file or None
+
+    @property
+    def defect_file(self):
+        """The defect file named in the answers file, or None."""
+        return self._run.defect_file or None
+
+    def __len__(self):
+        """The number of instances (a negative answer, as the dialogue
+        takes it, gives none)."""
+        return max(self._run.instance_count, 0)
+
+    def instances(self):
+        """An iterator over the instances, in order: (items, defects) pairs
+        of new int32 numpy arrays that the caller owns.
+
+        items has shape (item_types, 3): length, width and area of each item
+        type; defects has shape (defects, 4): x1, y1, x2, y2 of each defect,
+        shape (0, 4) in a run without defects. Memory stays that of one
+        instance however long the run.
+
+        A run that ends in the repair abort raises sheetgen.Error with that
+        message when the failing instance is reached. Without defects, the
+        instances before it come first, as sheetgen leaves them in its file.
+        With defects, no instance is complete (every defect follows the last
+        item), so the error comes at once. Before the first instance of a
+        run with defects, every item is generated once to find where the
+        defects start; the Run keeps that place for later calls.
+        """
+        return self._run.instances()
+
+    def items(self, k):
+        """Instance k's item types (0-based, negative from the end), as
+        instances() gives them. The run is generated again up to k, unless
+        k follows the instance asked for last (items(k) for k in a rising
+        range costs one pass in all). IndexError outside the run;
+        sheetgen.Error at or after the instance of a repair abort."""
+        return self._run.items(_index(k, len(self)))
+
+    def defects(self, k):
+        """Instance k's defects (0-based, negative from the end), as
+        instances() gives them. The first call of a run with defects
+        generates every item once to find where the defects start; after it
+        any instance's defects are cheap. IndexError outside the run;
+        sheetgen.Error when the run ends in the repair abort."""
+        return self._run.defects(_index(k, len(self)))
+
+    def write(self, instance_file=None, defect_file=None, *, folder=None):
+        """Writes the run's files exactly as sheetgen writes them: the same
+        bytes, the same checks and messages, the same failures.
+
+        The names (str or path-like, at most 79 characters, as the dialogue
+        asks) are taken relative to folder, the current folder unless given;
+        without them, the names of the answers file are used. The defect file
+        is written only in a run with defects (and must then be named); a run
+        without defects refuses one with ValueError, as it would leave a file
+        of that name as it was. Raises sheetgen.Error with sheetgen's message:
+        a bad name or "The defect file must differ from the instance file!"
+        writes nothing; the repair abort leaves the instance file with the
+        blocks finished before it and writes no defect file; "Cannot write
+        file NAME!" leaves what was written.
+        """
+        has_defects = bool(self._run.defect_sizes)
+        if instance_file is None:
+            instance_file = self._run.instance_file
+            if not instance_file:
+                raise TypeError("write() needs the instance file's name")
+        if defect_file is None:
+            defect_file = self._run.defect_file if has_defects else ""
+            if has_defects and not defect_file:
+                raise TypeError("write() needs the defect file's name: the run has defects")
+        elif not has_defects:
+            raise ValueError("the run has no defects, so it writes no defect file: give none")
+        self._run.write(_file_name("instance_file", instance_file),
+                        _file_name("defect_file", defect_file),
+                        "" if folder is None else _file_name("folder", folder))
+
+    def __repr__(self):
+        return (f"sheetgen.Run(length={self.length}, width={self.width}, "
+                f"instances={self._run.instance_count}, item_types={self.item_types}, "
+                f"lower={self.lower!r}, upper={self.upper!r}, "
+                f"defects={self.defect_sizes!r}, seed={self.seed})")
+
+
+def read(instance_file, defect_file=None):
+    """An iterator over the instances of a run's files, as sheetgen writes
+    them: (items, defects) pairs of new int32 numpy arrays, shaped as
+    Run.instances() gives them (defects of shape (0, 4) without a defect
+    file). Read one block at a time, in constant memory, without the GIL.
+
+    The files are read strictly with the library's readers: anything
+    sheetgen would not have written (except CR LF line ends), a file cut
+    short, or files with different numbers of instances raises
+    sheetgen.Error with "FILE:LINE: what is wrong". Names are str or
+    path-like; one that cannot be opened raises OSError at once.
+    """
+    return _sheetgen.read(_file_name("instance_file", instance_file),
+                          None if defect_file is None else _file_name("defect_file", defect_file))

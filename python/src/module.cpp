@@ -1,0 +1,42 @@
+// The extension module sheetgen._sheetgen; the package's __init__.py gives
+// it the interface Python users see.
+#include <pybind11/pybind11.h>
+#include <sheetgen/types.h>
+#include <sheetgen/version.h>
+
+#include <exception>
+#include <string>
+
+#include "read_binding.h"
+#include "run_binding.h"
+
+namespace py = pybind11;
+
+PYBIND11_MODULE(_sheetgen, m) {
+  m.doc() = "libsheetgen for Python; import sheetgen, not this module.";
+  m.attr("__version__") = sheetgen::version;
+
+  // sheetgen.Error: the library's one error type, with its message as the
+  // programs print it. Created once; the module keeps it alive.
+  static PyObject* error_type = nullptr;
+  error_type = PyErr_NewException("sheetgen.Error", PyExc_ValueError, nullptr);
+  if (error_type == nullptr) throw py::error_already_set();
+  m.attr("Error") = py::handle(error_type);
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const sheetgen::error& e) {
+      // Some of the dialogue's messages end in a line break of their own.
+      std::string message = e.what();
+      while (!message.empty() && message.back() == '\n') message.pop_back();
+      // File names are bytes; a message must still come out.
+      py::object text = py::reinterpret_steal<py::object>(
+          PyUnicode_DecodeUTF8(message.data(), static_cast<py::ssize_t>(message.size()),
+                               "backslashreplace"));
+      PyErr_SetObject(error_type, text.ptr());
+    }
+  });
+
+  sheetgen::python::define_run(m);
+  sheetgen::python::define_read(m);
+}

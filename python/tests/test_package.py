@@ -1,0 +1,42 @@
+"""The package as users get it: README's example, which must not drift from
+what the package does, and the installed package."""
+
+import doctest
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+from conftest import BUILD_DIR, SOURCE_DIR
+
+
+def test_readme_python_example_runs(in_tmp):
+    readme = (SOURCE_DIR / "README.md").read_text()
+    section = readme.split("\n## Python\n", 1)[1].split("\n## ", 1)[0]
+    session = "\n".join(re.findall(r"```python\n(.*?)```", section, re.S))
+    (in_tmp / "examples").mkdir()
+    shutil.copy(SOURCE_DIR / "examples/worked_example.txt", in_tmp / "examples")
+    test = doctest.DocTestParser().get_doctest(session, {}, "README.md", "README.md", 0)
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    runner.run(test)
+    assert runner.failures == 0 and runner.tries >= 8
+
+
+@pytest.mark.skipif(not BUILD_DIR, reason="needs the build folder, as ctest gives it")
+def test_installed_package_is_found_where_readme_says(tmp_path):
+    subprocess.run([os.environ.get("SHEETGEN_CMAKE", "cmake"), "--install", BUILD_DIR,
+                    "--prefix", tmp_path, "--component", "python"],
+                   check=True, capture_output=True)
+    kind = "dist" if any(p.endswith("dist-packages") for p in sys.path) else "site"
+    packages = tmp_path / f"lib/python{sys.version_info[0]}.{sys.version_info[1]}/{kind}-packages"
+    assert {p.name for p in (packages / "sheetgen").iterdir()} >= \
+        {"__init__.py", "__init__.pyi", "py.typed"}
+    code = "import sheetgen; print(sheetgen.__file__, sheetgen.Run.from_answers(sys.argv[1]).max_area)"
+    out = subprocess.run([sys.executable, "-c", "import sys; " + code,
+                          SOURCE_DIR / "examples/worked_example.txt"],
+                         env={**os.environ, "PYTHONPATH": str(packages)}, cwd=tmp_path,
+                         check=True, capture_output=True, text=True).stdout
+    assert out == f"{packages / 'sheetgen/__init__.py'} 20\n"
