@@ -18,6 +18,7 @@
 #include "files.h"
 #include "source.h"
 #include "stats.h"
+#include "suite_command.h"
 #include "text.h"
 #include "verify.h"
 
@@ -307,6 +308,8 @@ const command table[] = {
      "line that differs in each file. Answers whose run ends in the repair failure are\n"
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
+    {"suite", "Make a benchmark suite of many runs from a SPEC, or verify one", suite_footer,
+     setup_suite},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <system_error>
 #include <utility>
@@ -24,12 +25,15 @@ std::ifstream open_input(const std::string& name) {
   return in;
 }
 
-namespace {
+std::string read_whole_file(const std::string& name) {
+  std::ifstream in = open_input(name);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw sheetgen::error("Cannot read file " + name + "!");
+  return text;
+}
 
-// A name that no other writer, in this process or another, is likely to
-// pick at the same moment; creation is exclusive, so a clash only costs a
-// retry.
-std::string unique_suffix() {
+// Creation is exclusive, so a clash only costs a retry.
+std::string temporary_suffix() {
   static std::atomic<uint64_t> counter{0};
   static const uint64_t start = [] {
     try {
@@ -43,8 +47,6 @@ std::string unique_suffix() {
   for (int i = 0; i < 12; ++i, v >>= 4) text += "0123456789abcdef"[v & 15];
   return text;
 }
-
-}  // namespace
 
 file_writer::file_writer(fs::path path) : path_(std::move(path)) {
   // A device or a pipe has no earlier content to keep, and a rename would
@@ -67,7 +69,7 @@ file_writer::file_writer(fs::path path) : path_(std::move(path)) {
   }
   for (int attempt = 0; attempt < 16; ++attempt) {
     temporary_ = path_;
-    temporary_ += unique_suffix();
+    temporary_ += temporary_suffix();
     // "x": never opens what already sits at that name, a link included.
     errno = 0;
     file_ = std::fopen(temporary_.string().c_str(), "wbx");

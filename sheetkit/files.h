@@ -11,9 +11,18 @@
 
 namespace sheetkit {
 
+// ".tmp-" and 12 hex digits that no other writer, in this process or
+// another, is likely to pick at the same moment: the end of a temporary
+// name beside the one it stands for.
+std::string temporary_suffix();
+
 // Opens a file to read in binary; throws sheetgen::error "Cannot read file
 // NAME!" when it cannot be opened or is a folder.
 std::ifstream open_input(const std::string& name);
+
+// The whole of a file, read in binary; throws as open_input does, and
+// "Cannot read file NAME!" when reading fails.
+std::string read_whole_file(const std::string& name);
 
 // An output file that appears under its name only when it is complete.
 // The bytes go to a new temporary file beside `path` (same folder, so that

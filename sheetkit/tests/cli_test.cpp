@@ -104,7 +104,7 @@ TEST_F(Cli, UsageErrorsAndProblemsHaveTheirStatus) {
       {{"frobnicate"},
        2,
        "sheetkit: unknown command \"frobnicate\" (commands: check, stats, draw, export, "
-       "verify)\nRun with --help for more information.\n"},
+       "verify, suite)\nRun with --help for more information.\n"},
       {{"check"},
        2,
        "sheetkit check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "

@@ -1,0 +1,73 @@
+#include "suite_command.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "cli.h"
+#include "suite_make.h"
+#include "suite_verify.h"
+
+namespace sheetkit {
+
+const char* const suite_footer =
+    "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
+    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC; making\n"
+    "again keeps the complete sets and does the rest. --shard K/N takes the pieces of\n"
+    "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
+    "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
+    "\"complete\": true, whose seeds depend on which runs abort. A shard writes no\n"
+    "manifest: a last make without --shard does, once every shard is done.";
+
+namespace {
+
+struct suite_options {
+  std::string spec;
+  std::string dir;
+  int jobs = std::max(1u, std::thread::hardware_concurrency());
+  std::string shard = "1/1";
+  bool force = false;
+};
+
+void add_common(CLI::App& command, suite_options& o) {
+  command.add_option("-j,--jobs", o.jobs, "Sets at a time (default: the hardware threads)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+  command.add_option("--shard", o.shard, "Only the K-th of N pieces of the suite (see suite --help)")
+      ->type_name("K/N");
+}
+
+}  // namespace
+
+std::function<prepared()> setup_suite(CLI::App& app) {
+  auto o = std::make_shared<suite_options>();
+  app.require_subcommand(1);
+  CLI::App* make = app.add_subcommand("make", "Make every set of a SPEC, the manifest last");
+  make->add_option("SPEC", o->spec, "The suite's JSON file")->required();
+  make->add_option("-o,--output", o->dir, "The suite's folder (made if missing)")
+      ->type_name("DIR")
+      ->required();
+  add_common(*make, *o);
+  make->add_flag("--force", o->force, "DIR may hold the suite of another SPEC: make this one");
+  CLI::App* verify =
+      app.add_subcommand("verify", "Generate every set again and compare; check the manifest");
+  verify->add_option("DIR", o->dir, "The suite's folder")->required();
+  add_common(*verify, *o);
+
+  return [o, make] {
+    const suite_shard shard = suite_shard::parse(o->shard);
+    if (make->parsed()) {
+      auto maker = std::make_shared<suite_maker>(
+          suite_make_options{o->spec, o->dir, o->jobs, shard, o->force});
+      return prepared{{}, [maker](const run_info&, session& s) {
+                        return maker->run(s.out, s.err, s.shown.callback());
+                      }};
+    }
+    return prepared{{}, [o, shard](const run_info&, session& s) {
+                      return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+}  // namespace sheetkit
