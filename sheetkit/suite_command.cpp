@@ -18,7 +18,9 @@ const char* const suite_footer =
     "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
     "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
     "\"complete\": true, whose seeds depend on which runs abort. A shard writes no\n"
-    "manifest: a last make without --shard does, once every shard is done.";
+    "manifest: a last make without --shard does, once every shard is done. verify\n"
+    "--shard K/N checks the same sets and their lines in the manifest and SHA256SUMS;\n"
+    "shard 1 also looks for what belongs to no set.";
 
 namespace {
 
@@ -33,7 +35,7 @@ struct suite_options {
 void add_common(CLI::App& command, suite_options& o) {
   command.add_option("-j,--jobs", o.jobs, "Sets at a time (default: the hardware threads)")
       ->type_name("N")
-      ->check(CLI::Range(1, 256));
+      ->check(CLI::Range(1, 256).description(""));
   command.add_option("--shard", o.shard, "Only the K-th of N pieces of the suite (see suite --help)")
       ->type_name("K/N");
 }
@@ -44,7 +46,7 @@ std::function<prepared()> setup_suite(CLI::App& app) {
   auto o = std::make_shared<suite_options>();
   app.require_subcommand(1);
   CLI::App* make = app.add_subcommand("make", "Make every set of a SPEC, the manifest last");
-  make->add_option("SPEC", o->spec, "The suite's JSON file")->required();
+  make->add_option("SPEC", o->spec, "The suite's JSON file")->required()->type_name("");
   make->add_option("-o,--output", o->dir, "The suite's folder (made if missing)")
       ->type_name("DIR")
       ->required();
@@ -52,7 +54,7 @@ std::function<prepared()> setup_suite(CLI::App& app) {
   make->add_flag("--force", o->force, "DIR may hold the suite of another SPEC: make this one");
   CLI::App* verify =
       app.add_subcommand("verify", "Generate every set again and compare; check the manifest");
-  verify->add_option("DIR", o->dir, "The suite's folder")->required();
+  verify->add_option("DIR", o->dir, "The suite's folder")->required()->type_name("");
   add_common(*verify, *o);
 
   return [o, make] {

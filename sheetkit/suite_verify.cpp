@@ -173,11 +173,12 @@ bool check_listing(const fs::path& path, const std::string& expected, bool whole
     out << e.what() << '\n';
     return false;
   }
-  std::map<std::string, std::pair<std::size_t, std::string>> lines;
+  // Each key's lines, with their numbers: one each, or a line was added.
+  std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> lines;
   std::istringstream in(text);
   std::string line;
   for (std::size_t number = 1; std::getline(in, line); ++number) {
-    lines.emplace(key_of(manifest, line, number), std::make_pair(number, line));
+    lines[key_of(manifest, line, number)].emplace_back(number, line);
   }
   std::istringstream want(expected);
   for (std::size_t number = 1; std::getline(want, line); ++number) {
@@ -187,10 +188,14 @@ bool check_listing(const fs::path& path, const std::string& expected, bool whole
       out << name << ": no line for " << key_of(manifest, line, 3) << '\n';
       return false;
     }
-    if (found->second.second != line) {
-      out << name << ":" << found->second.first << ": differs\n  expected: "
-          << sheetgen::visible_bytes(line) << "\n  found:    "
-          << sheetgen::visible_bytes(found->second.second) << '\n';
+    const auto& [at, found_line] = found->second.back();
+    if (found->second.size() > 1) {
+      out << name << ":" << at << ": a second line for " << key_of(manifest, line, 3) << '\n';
+      return false;
+    }
+    if (found_line != line) {
+      out << name << ":" << at << ": differs\n  expected: " << sheetgen::visible_bytes(line)
+          << "\n  found:    " << sheetgen::visible_bytes(found_line) << '\n';
       return false;
     }
   }
@@ -212,6 +217,10 @@ void find_strangers(const fs::path& folder, const std::set<std::string>& known,
 int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream& out,
                  const sheetgen::progress_callback& progress) {
   const std::string spec_file = (dir / "suite.json").string();
+  std::error_code ec;
+  if (!fs::is_regular_file(dir / "suite.json", ec)) {
+    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+  }
   const suite_spec spec = read_suite_spec(spec_file, read_whole_file(spec_file), dir);
   const std::vector<suite_unit> units = suite_units(spec, shard);
 
