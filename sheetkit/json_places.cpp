@@ -8,7 +8,11 @@
 
 namespace sheetkit {
 
-json_places::json_places(std::string_view text) : text_(text) { scan_value("", 0); }
+json_places::json_places(std::string_view text) : text_(text) {
+  // nlohmann-json skips a UTF-8 byte order mark.
+  if (text_.substr(0, 3) == "\xEF\xBB\xBF") at_ = 3;
+  scan_value("", 0);
+}
 
 std::size_t json_places::value(const std::string& pointer) const {
   const auto p = places_.find(pointer);

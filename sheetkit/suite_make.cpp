@@ -40,14 +40,23 @@ void put_file(const fs::path& path, std::string_view bytes) {
   if (!written) throw sheetgen::error("Cannot write file " + path.filename().string() + "!");
 }
 
-fs::path new_temporary_folder(const fs::path& parent, const std::string& prefix) {
+// ".NAME.tmp-..." beside `place`: the name a set has until it is complete,
+// and on its way out.
+fs::path temporary_beside(const fs::path& place) {
+  std::string name = ".";
+  name += place.filename().string();
+  name += temporary_suffix();
+  return place.parent_path() / name;
+}
+
+fs::path new_temporary_folder(const fs::path& place) {
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const fs::path folder = parent / (prefix + temporary_suffix());
+    const fs::path folder = temporary_beside(place);
     std::error_code failed;
     if (fs::create_directory(folder, failed)) return folder;
     if (failed) break;
   }
-  throw sheetgen::error("Cannot create folder " + (parent / prefix).string() + "...!");
+  throw sheetgen::error("Cannot create folder " + temporary_beside(place).string() + "!");
 }
 
 sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs::path& folder) {
@@ -60,8 +69,7 @@ sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs
 set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
                     const sheetgen::progress_callback& progress) {
   const fs::path place = dir / set_name(c, seed);
-  const fs::path temporary =
-      new_temporary_folder(place.parent_path(), "." + place.filename().string());
+  const fs::path temporary = new_temporary_folder(place);
   try {
     const std::string answers = c.answers(seed);
     put_file(temporary / "answers.txt", answers);
@@ -96,6 +104,17 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
     fs::remove_all(temporary, ignored);
     throw;
   }
+}
+
+// Removes a set's folder by way of a temporary name, so that a make
+// killed halfway leaves a temporary, which the next one clears, and never
+// half a set under a set's name.
+void discard(const fs::path& set) {
+  const fs::path temporary = temporary_beside(set);
+  std::error_code ec;
+  fs::rename(set, temporary, ec);
+  if (!ec) fs::remove_all(temporary, ec);
+  if (ec) throw sheetgen::error("Cannot remove folder " + set.string() + "!");
 }
 
 // A set folder found in DIR: none, one made from the same answers (its
@@ -254,16 +273,25 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
       own.insert({u.cls->name, u.seed});
     }
   }
-  for (const suite_class& c : spec_.classes) {
-    if (!fs::is_directory(dir / c.name, ec)) continue;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir / c.name)) {
+  std::vector<fs::path> folders;
+  if (o_.shard.whole()) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
+    }
+  } else {
+    for (const suite_class& c : spec_.classes) folders.push_back(dir / c.name);
+  }
+  for (const fs::path& folder : folders) {
+    if (!fs::is_directory(folder, ec)) continue;
+    const std::string cls = folder.filename().string();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
       const std::size_t tmp = name.find(".tmp-");
       if (name.rfind(".s", 0) != 0 || tmp == std::string::npos) continue;
       const std::string seed = name.substr(2, tmp - 2);
-      if (o_.shard.whole() || own_classes.count(c.name) > 0 ||
+      if (o_.shard.whole() || own_classes.count(cls) > 0 ||
           (is_set_folder("s" + seed) && seed.size() < 12 &&
-           own.count({c.name, static_cast<int32_t>(std::stoll(seed))}) > 0)) {
+           own.count({cls, static_cast<int32_t>(std::stoll(seed))}) > 0)) {
         fs::remove_all(entry.path(), ec);
       }
     }
@@ -291,10 +319,13 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
       if (ec) throw sheetgen::error("Cannot remove file " + (dir / file).string() + "!");
     }
   }
-  for (const fs::path& set : obsolete) fs::remove_all(set, ec);
+  for (const fs::path& set : obsolete) {
+    discard(set);
+    fs::remove(set.parent_path(), ec);  // a class of the old SPEC, once empty
+  }
   for (const std::size_t i : to_make) {
     const fs::path place = dir / set_name(*sets[i].cls, sets[i].seed);
-    if (sets[i].replace) fs::remove_all(place, ec);
+    if (sets[i].replace) discard(place);
     fs::create_directories(place.parent_path(), ec);
     if (ec) throw sheetgen::error("Cannot create folder " + place.parent_path().string() + "!");
   }

@@ -116,6 +116,11 @@ class spec_reader {
       }
       spec.classes.push_back(std::move(c));
     }
+    if (doc_.contains("seeds") && std::all_of(classes.begin(), classes.end(), [](const json& c) {
+          return c.contains("seeds");
+        })) {
+      fail("/seeds", "not used: every class gives its own seeds");
+    }
     return spec;
   }
 

@@ -99,6 +99,8 @@ TEST(SuiteSpec, EveryFaultIsRefusedWhereItStands) {
                                 "list"},
       {R"( "seeds": [1, 2, 19],)", "",
        "4:3: class \"worked\": no \"seeds\" given, in the class or for the whole suite"},
+      {R"([10, 1]]})", R"([10, 1]], "seeds": [5]})",
+       "2:11: seeds: not used: every class gives its own seeds"},
       {R"("suite": "worked-demo")", R"("suite": "worked\tdemo")",
        "1:11: suite: a name without tabs, line breaks or other control characters, not empty"},
       {R"("suite": "worked-demo")", R"("suite": 7)", "1:11: suite: expected a string, not 7"},
