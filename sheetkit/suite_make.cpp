@@ -156,6 +156,115 @@ struct planned_set {
   bool replace;                    // a folder of other answers is there (--force)
 };
 
+// The sets of a make, what is there of them and what keeps it from
+// starting; found without writing anything.
+struct make_plan {
+  std::vector<planned_set> sets;
+  std::vector<set_record> skipped;  // seeds of classes with "complete"
+  std::string refusal;              // the first set folder in the way
+};
+
+make_plan plan_sets(const fs::path& dir, const std::vector<suite_unit>& units,
+                    const suite_make_options& o, const sheetgen::progress_callback& progress) {
+  make_plan plan;
+  const auto add = [&](const suite_class& c, int32_t seed) {
+    found_set found = look_at(dir, c, seed);
+    const bool foreign = found.exists && !found.record;
+    if (foreign && !o.force && plan.refusal.empty()) {
+      plan.refusal = (dir / set_name(c, seed)).string() +
+                     ": not a set made from this SPEC's answers; remove it, or give --force to "
+                     "make it again";
+    }
+    plan.sets.push_back({&c, seed, std::move(found.record), foreign});
+  };
+  suite_progress deciding(progress, 0);
+  for (const suite_unit& u : units) {
+    const suite_class& c = *u.cls;
+    if (!c.complete) {
+      add(c, u.seed);
+      continue;
+    }
+    const auto decided = decide_seeds(c, o.jobs, [&](int32_t seed) {
+      const found_set found = look_at(dir, c, seed);
+      if (found.record) return found.record->status == status_completed;
+      return !ends_in_repair_abort(answers_of(c, seed, dir), deciding.for_run());
+    });
+    for (const auto& [seed, completes] : decided) {
+      if (completes) {
+        add(c, seed);
+      } else {
+        plan.skipped.push_back({&c, seed, status_skipped, {}});
+      }
+    }
+  }
+  deciding.end();
+  return plan;
+}
+
+// Set folders in DIR that make wrote (they hold .done) and `sets` lacks.
+std::vector<fs::path> obsolete_sets(const fs::path& dir, const std::vector<planned_set>& sets) {
+  std::vector<fs::path> obsolete;
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return obsolete;
+  std::set<std::string> wanted;
+  for (const planned_set& s : sets) wanted.insert(set_name(*s.cls, s.seed));
+  for (const fs::directory_entry& folder : fs::directory_iterator(dir)) {
+    if (!folder.is_directory(ec) || folder.is_symlink(ec)) continue;
+    for (const fs::directory_entry& set : fs::directory_iterator(folder.path())) {
+      const std::string name = set.path().filename().string();
+      if (is_set_folder(name) && holds(set.path(), done_file) &&
+          wanted.count(folder.path().filename().string() + "/" + name) == 0) {
+        obsolete.push_back(set.path());
+      }
+    }
+  }
+  return obsolete;
+}
+
+// Removes what a make killed on its way left: the temporary folders of
+// the sets that `units` take (of all, for the whole suite) and, for the
+// whole suite, the temporary files of suite.json and the manifest.
+void clear_temporaries(const fs::path& dir, const suite_spec& spec,
+                       const std::vector<suite_unit>& units, bool whole) {
+  std::set<std::pair<std::string, int32_t>> own;
+  std::set<std::string> own_classes;
+  for (const suite_unit& u : units) {
+    if (u.cls->complete) {
+      own_classes.insert(u.cls->name);
+    } else {
+      own.insert({u.cls->name, u.seed});
+    }
+  }
+  std::error_code ec;
+  std::vector<fs::path> folders;
+  if (whole) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      const std::string name = entry.path().filename().string();
+      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS"}) {
+        if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
+      }
+      if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
+    }
+  } else {
+    for (const suite_class& c : spec.classes) folders.push_back(dir / c.name);
+  }
+  for (const fs::path& folder : folders) {
+    if (!fs::is_directory(folder, ec)) continue;
+    const std::string cls = folder.filename().string();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      const std::size_t tmp = name.find(".tmp-");
+      if (name.rfind(".s", 0) != 0 || tmp == std::string::npos) continue;
+      const std::string seed = name.substr(2, tmp - 2);
+      if (whole || own_classes.count(cls) > 0 ||
+          (is_set_folder("s" + seed) && seed.size() < 12 &&
+           own.count({cls, static_cast<int32_t>(std::stoll(seed))}) > 0)) {
+        fs::remove_all(entry.path(), ec);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
@@ -194,117 +303,29 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
                      const sheetgen::progress_callback& progress) {
   const fs::path& dir = o_.dir;
   const std::vector<suite_unit> units = suite_units(spec_, o_.shard);
-
-  // What is there and what is to be made: nothing is written yet.
-  std::vector<planned_set> sets;
-  std::vector<set_record> skipped;
-  std::string refusal;
-  const auto plan = [&](const suite_class& c, int32_t seed) {
-    found_set found = look_at(dir, c, seed);
-    const bool foreign = found.exists && !found.record;
-    if (foreign && !o_.force && refusal.empty()) {
-      refusal = (dir / set_name(c, seed)).string() +
-                ": not a set made from this SPEC's answers; remove it, or give --force to make it "
-                "again";
-    }
-    sets.push_back({&c, seed, std::move(found.record), foreign});
-  };
-  suite_progress deciding(progress, 0);
-  for (const suite_unit& u : units) {
-    const suite_class& c = *u.cls;
-    if (!c.complete) {
-      plan(c, u.seed);
-      continue;
-    }
-    const auto decided = decide_seeds(c, o_.jobs, [&](int32_t seed) {
-      const found_set found = look_at(dir, c, seed);
-      if (found.record) return found.record->status == status_completed;
-      return !ends_in_repair_abort(answers_of(c, seed, dir), deciding.for_run());
-    });
-    for (const auto& [seed, completes] : decided) {
-      if (completes) {
-        plan(c, seed);
-      } else {
-        skipped.push_back({&c, seed, status_skipped, {}});
-      }
-    }
-  }
-  deciding.end();
-
+  make_plan plan = plan_sets(dir, units, o_, progress);
+  std::vector<planned_set>& sets = plan.sets;
   // Sets of another SPEC: only the whole suite knows every set it gives.
-  std::vector<fs::path> obsolete;
-  std::error_code ec;
-  if (o_.shard.whole() && fs::is_directory(dir, ec)) {
-    std::set<std::string> wanted;
-    for (const planned_set& s : sets) wanted.insert(set_name(*s.cls, s.seed));
-    for (const fs::directory_entry& folder : fs::directory_iterator(dir)) {
-      if (!folder.is_directory(ec) || folder.is_symlink(ec)) continue;
-      for (const fs::directory_entry& set : fs::directory_iterator(folder.path())) {
-        const std::string name = set.path().filename().string();
-        if (is_set_folder(name) && holds(set.path(), done_file) &&
-            wanted.count(folder.path().filename().string() + "/" + name) == 0) {
-          obsolete.push_back(set.path());
-        }
-      }
-    }
+  const std::vector<fs::path> obsolete = o_.shard.whole() ? obsolete_sets(dir, sets)
+                                                          : std::vector<fs::path>{};
+  if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
+    plan.refusal = obsolete.front().string() +
+                   ": a set that the SPEC does not give; remove it, or give --force to have it "
+                   "removed";
   }
-  if (!obsolete.empty() && !o_.force && refusal.empty()) {
-    refusal = obsolete.front().string() +
-              ": a set that the SPEC does not give; remove it, or give --force to have it removed";
-  }
-  if (!refusal.empty()) {
-    err << "sheetkit suite make: " << refusal << '\n';
+  if (!plan.refusal.empty()) {
+    err << "sheetkit suite make: " << plan.refusal << '\n';
     return 2;
   }
 
   // From here on DIR changes.
+  std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + "!");
   if (!holds(dir, "suite.json") || read_whole_file((dir / "suite.json").string()) != spec_text_) {
     write_file(dir / "suite.json", spec_text_);
   }
-  // Temporaries left by a make that was killed, of the sets this one makes.
-  std::set<std::pair<std::string, int32_t>> own;
-  std::set<std::string> own_classes;
-  for (const suite_unit& u : units) {
-    if (u.cls->complete) {
-      own_classes.insert(u.cls->name);
-    } else {
-      own.insert({u.cls->name, u.seed});
-    }
-  }
-  std::vector<fs::path> folders;
-  if (o_.shard.whole()) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-      if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
-    }
-  } else {
-    for (const suite_class& c : spec_.classes) folders.push_back(dir / c.name);
-  }
-  for (const fs::path& folder : folders) {
-    if (!fs::is_directory(folder, ec)) continue;
-    const std::string cls = folder.filename().string();
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-      const std::string name = entry.path().filename().string();
-      const std::size_t tmp = name.find(".tmp-");
-      if (name.rfind(".s", 0) != 0 || tmp == std::string::npos) continue;
-      const std::string seed = name.substr(2, tmp - 2);
-      if (o_.shard.whole() || own_classes.count(cls) > 0 ||
-          (is_set_folder("s" + seed) && seed.size() < 12 &&
-           own.count({cls, static_cast<int32_t>(std::stoll(seed))}) > 0)) {
-        fs::remove_all(entry.path(), ec);
-      }
-    }
-  }
-  if (o_.shard.whole()) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-      const std::string name = entry.path().filename().string();
-      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS"}) {
-        if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
-      }
-    }
-  }
-
+  clear_temporaries(dir, spec_, units, o_.shard.whole());
   std::vector<std::size_t> to_make;
   int64_t instances = 0;
   for (std::size_t i = 0; i < sets.size(); ++i) {
@@ -340,8 +361,8 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   for (const planned_set& s : sets) aborted += s.made->status == status_repair_abort ? 1 : 0;
   std::string summary = count_of(static_cast<int64_t>(to_make.size()), "set") + " made, " +
                         std::to_string(sets.size() - to_make.size()) + " kept from before";
-  if (!skipped.empty()) {
-    summary += "; " + count_of(static_cast<int64_t>(skipped.size()), "seed") +
+  if (!plan.skipped.empty()) {
+    summary += "; " + count_of(static_cast<int64_t>(plan.skipped.size()), "seed") +
                " skipped, as the run ends in the repair abort";
   }
   if (aborted > 0) {
@@ -353,7 +374,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
     return 0;
   }
 
-  std::vector<set_record> records = std::move(skipped);
+  std::vector<set_record> records = std::move(plan.skipped);
   for (planned_set& s : sets) records.push_back(std::move(*s.made));
   const std::string manifest = manifest_text(spec_.name, sheetgen::version, records);
   write_file(dir / "SHA256SUMS", sums_text(records));
