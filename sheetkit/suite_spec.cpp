@@ -2,6 +2,7 @@
 
 #include <sheetgen/answers.h>
 #include <sheetgen/types.h>
+#include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -74,8 +75,9 @@ class spec_reader {
       what = detail == std::string::npos ? what : what.substr(detail + 2);
       // e.byte counts the bytes read: the last one is where it failed.
       const std::size_t at = e.byte == 0 ? 0 : e.byte - 1;
+      // The bytes last read are quoted as they came.
       throw sheetgen::error(file_ + ":" + json_places::line_column(text_, at) +
-                            ": not JSON: " + what);
+                            ": not JSON: " + sheetgen::visible_bytes(what));
     }
     try {
       places_.emplace(text_);
