@@ -74,19 +74,20 @@ int main(int argc, char** argv) {
   const fs::path scratch = where / ("suite_bench_" + std::to_string(getpid()));
   fs::remove_all(scratch);
   fs::create_directories(scratch);
-  const std::string spec = (scratch / "suite.json").string();
-  std::ofstream(spec) << R"({"suite": "reference", "seeds": {"first": 1, "count": 8},
+  const std::string suite = (scratch / "suite.json").string();
+  std::ofstream(suite) << R"({"suite": "reference", "seeds": {"first": 1, "count": 8},
  "classes": [{"name": "reference", "length": 20000, "width": 20000, "instances": )"
-                      << (smoke ? 5 : 200) << R"(, "item_types": )" << (smoke ? 2000 : 20000)
-                      << R"(, "lower": "0.001", "upper": "0.1"}]}
+                       << (smoke ? 5 : 200) << R"(, "item_types": )" << (smoke ? 2000 : 20000)
+                       << R"(, "lower": "0.001", "upper": "0.1"}]}
 )";
-  std::printf("8 sets of %s\n", smoke ? "5 x 2000 items (smoke)" : "the reference case, 200 x 20000 items");
+  std::printf("8 sets of %s\n",
+              smoke ? "5 x 2000 items (smoke)" : "the reference case, 200 x 20000 items");
 
   measured runs[2][2];  // [make, verify][one job, two]
   for (int jobs = 1; jobs <= 2; ++jobs) {
     const std::string dir = (scratch / ("j" + std::to_string(jobs))).string();
     const std::string j = std::to_string(jobs);
-    runs[0][jobs - 1] = sheetkit({"suite", "make", spec, "-o", dir, "-j", j});
+    runs[0][jobs - 1] = sheetkit({"suite", "make", suite, "-o", dir, "-j", j});
     runs[1][jobs - 1] = sheetkit({"suite", "verify", dir, "-j", j});
     report(("make -j " + j).c_str(), runs[0][jobs - 1]);
     report(("verify -j " + j).c_str(), runs[1][jobs - 1]);

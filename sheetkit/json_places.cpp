@@ -57,8 +57,8 @@ std::string json_places::child(const std::string& pointer, std::size_t index) {
 }
 
 void json_places::skip_space() {
-  while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' ||
-                                text_[at_] == '\r')) {
+  while (at_ < text_.size() &&
+         (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r')) {
     ++at_;
   }
 }
@@ -111,7 +111,8 @@ std::size_t json_places::scan_value(const std::string& pointer, int depth) {
   } else if (c == '"') {
     skip_string();
   } else {
-    while (at_ < text_.size() && std::string_view(",]} \t\r\n").find(text_[at_]) == std::string_view::npos) {
+    while (at_ < text_.size() &&
+           std::string_view(",]} \t\r\n").find(text_[at_]) == std::string_view::npos) {
       ++at_;
     }
   }

@@ -4,8 +4,8 @@
 #include <sheetgen/types.h>
 
 #include <cstdio>
-#include <new>
 #include <memory>
+#include <new>
 
 namespace sheetkit {
 

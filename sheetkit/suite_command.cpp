@@ -25,7 +25,7 @@ const char* const suite_footer =
 namespace {
 
 struct suite_options {
-  std::string spec;
+  std::string json;  // the suite's JSON file
   std::string dir;
   int jobs = std::max(1u, std::thread::hardware_concurrency());
   std::string shard = "1/1";
@@ -36,7 +36,8 @@ void add_common(CLI::App& command, suite_options& o) {
   command.add_option("-j,--jobs", o.jobs, "Sets at a time (default: the hardware threads)")
       ->type_name("N")
       ->check(CLI::Range(1, 256).description(""));
-  command.add_option("--shard", o.shard, "Only the K-th of N pieces of the suite (see suite --help)")
+  command
+      .add_option("--shard", o.shard, "Only the K-th of N pieces of the suite (see suite --help)")
       ->type_name("K/N");
 }
 
@@ -46,7 +47,7 @@ std::function<prepared()> setup_suite(CLI::App& app) {
   auto o = std::make_shared<suite_options>();
   app.require_subcommand(1);
   CLI::App* make = app.add_subcommand("make", "Make every set of a SPEC, the manifest last");
-  make->add_option("SPEC", o->spec, "The suite's JSON file")->required()->type_name("");
+  make->add_option("SPEC", o->json, "The suite's JSON file")->required()->type_name("");
   make->add_option("-o,--output", o->dir, "The suite's folder (made if missing)")
       ->type_name("DIR")
       ->required();
@@ -61,7 +62,7 @@ std::function<prepared()> setup_suite(CLI::App& app) {
     const suite_shard shard = suite_shard::parse(o->shard);
     if (make->parsed()) {
       auto maker = std::make_shared<suite_maker>(
-          suite_make_options{o->spec, o->dir, o->jobs, shard, o->force});
+          suite_make_options{o->json, o->dir, o->jobs, shard, o->force});
       return prepared{{}, [maker](const run_info&, session& s) {
                         return maker->run(s.out, s.err, s.shown.callback());
                       }};

@@ -74,7 +74,8 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
     const std::string answers = c.answers(seed);
     put_file(temporary / "answers.txt", answers);
     const sheetgen::run_parameters p = answers_of(c, seed, temporary);
-    set_record set{&c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}};
+    set_record set{
+        &c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}};
     try {
       sheetgen::write_run_files(p, temporary, progress);
     } catch (const sheetgen::error&) {
@@ -93,7 +94,8 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
     put_file(temporary / done_file, done_text(set));
     std::error_code failed;
     fs::rename(temporary, place, failed);
-    if (failed) throw sheetgen::error("Cannot rename folder " + temporary.filename().string() + "!");
+    if (failed)
+      throw sheetgen::error("Cannot rename folder " + temporary.filename().string() + "!");
     return set;
   } catch (const sheetgen::error& e) {
     std::error_code ignored;
@@ -224,7 +226,7 @@ std::vector<fs::path> obsolete_sets(const fs::path& dir, const std::vector<plann
 // Removes what a make killed on its way left: the temporary folders of
 // the sets that `units` take (of all, for the whole suite) and, for the
 // whole suite, the temporary files of suite.json and the manifest.
-void clear_temporaries(const fs::path& dir, const suite_spec& spec,
+void clear_temporaries(const fs::path& dir, const suite_definition& suite,
                        const std::vector<suite_unit>& units, bool whole) {
   std::set<std::pair<std::string, int32_t>> own;
   std::set<std::string> own_classes;
@@ -246,7 +248,7 @@ void clear_temporaries(const fs::path& dir, const suite_spec& spec,
       if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
     }
   } else {
-    for (const suite_class& c : spec.classes) folders.push_back(dir / c.name);
+    for (const suite_class& c : suite.classes) folders.push_back(dir / c.name);
   }
   for (const fs::path& folder : folders) {
     if (!fs::is_directory(folder, ec)) continue;
@@ -268,8 +270,8 @@ void clear_temporaries(const fs::path& dir, const suite_spec& spec,
 }  // namespace
 
 suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
-  spec_text_ = read_whole_file(o_.spec_file);
-  spec_ = read_suite_spec(o_.spec_file, spec_text_, o_.dir);
+  definition_text_ = read_whole_file(o_.definition_file);
+  suite_ = read_suite_definition(o_.definition_file, definition_text_, o_.dir);
 
   const std::string dir = o_.dir.string();
   std::error_code ec;
@@ -288,9 +290,9 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   }
   if (!fs::exists(status)) return;
   if (holds(o_.dir, "suite.json")) {
-    if (read_whole_file((o_.dir / "suite.json").string()) != spec_text_ && !o_.force) {
+    if (read_whole_file((o_.dir / "suite.json").string()) != definition_text_ && !o_.force) {
       throw sheetgen::error(dir + " holds the suite of another SPEC (its suite.json differs from " +
-                            o_.spec_file +
+                            o_.definition_file +
                             "); give --force to make this one there, keeping the sets whose "
                             "answers stay the same");
     }
@@ -302,12 +304,12 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
 int suite_maker::run(std::ostream& out, std::ostream& err,
                      const sheetgen::progress_callback& progress) {
   const fs::path& dir = o_.dir;
-  const std::vector<suite_unit> units = suite_units(spec_, o_.shard);
+  const std::vector<suite_unit> units = suite_units(suite_, o_.shard);
   make_plan plan = plan_sets(dir, units, o_, progress);
   std::vector<planned_set>& sets = plan.sets;
-  // Sets of another SPEC: only the whole suite knows every set it gives.
-  const std::vector<fs::path> obsolete = o_.shard.whole() ? obsolete_sets(dir, sets)
-                                                          : std::vector<fs::path>{};
+  // Sets of another suite file: only the whole suite knows every set it gives.
+  const std::vector<fs::path> obsolete =
+      o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
   if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
     plan.refusal = obsolete.front().string() +
                    ": a set that the SPEC does not give; remove it, or give --force to have it "
@@ -322,10 +324,11 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + "!");
-  if (!holds(dir, "suite.json") || read_whole_file((dir / "suite.json").string()) != spec_text_) {
-    write_file(dir / "suite.json", spec_text_);
+  if (!holds(dir, "suite.json") ||
+      read_whole_file((dir / "suite.json").string()) != definition_text_) {
+    write_file(dir / "suite.json", definition_text_);
   }
-  clear_temporaries(dir, spec_, units, o_.shard.whole());
+  clear_temporaries(dir, suite_, units, o_.shard.whole());
   std::vector<std::size_t> to_make;
   int64_t instances = 0;
   for (std::size_t i = 0; i < sets.size(); ++i) {
@@ -342,7 +345,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   }
   for (const fs::path& set : obsolete) {
     discard(set);
-    fs::remove(set.parent_path(), ec);  // a class of the old SPEC, once empty
+    fs::remove(set.parent_path(), ec);  // a class of the old suite file, once empty
   }
   for (const std::size_t i : to_make) {
     const fs::path place = dir / set_name(*sets[i].cls, sets[i].seed);
@@ -376,10 +379,10 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
 
   std::vector<set_record> records = std::move(plan.skipped);
   for (planned_set& s : sets) records.push_back(std::move(*s.made));
-  const std::string manifest = manifest_text(spec_.name, sheetgen::version, records);
+  const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
   write_file(dir / "SHA256SUMS", sums_text(records));
   write_file(dir / "manifest.tsv", manifest);
-  out << spec_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
+  out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
   return 0;
 }
 

@@ -38,11 +38,13 @@ std::string manifest_text(std::string_view suite, std::string_view version,
     for (const int32_t n : {c.instances, c.length, c.width, c.item_types}) {
       head += std::to_string(n) + "\t";
     }
-    head += c.lower + "\t" + c.upper + "\t" + c.defect_sizes() + "\t" + std::string(s.status) + "\t";
+    head +=
+        c.lower + "\t" + c.upper + "\t" + c.defect_sizes() + "\t" + std::string(s.status) + "\t";
     if (s.files.empty()) rows.emplace_back(set, head + "-\t-\t-\n");
     for (const set_file& f : s.files) {
       const std::string file = set + "/" + f.name;
-      rows.emplace_back(file, head + file + "\t" + std::to_string(f.bytes) + "\t" + f.sha256 + "\n");
+      rows.emplace_back(file,
+                        head + file + "\t" + std::to_string(f.bytes) + "\t" + f.sha256 + "\n");
     }
   }
   return std::string(manifest_header) + std::string(version) + "\tsuite " + std::string(suite) +
@@ -108,13 +110,14 @@ std::optional<set_record> read_done(std::string_view text, const suite_class& c,
   }
   // The files the run leaves: no defect file after the repair abort.
   std::vector<std::string> names{"answers.txt", "instances.txt"};
-  if (!c.defects.empty() && set.status == status_completed) names.insert(names.begin() + 1, "defects.txt");
-  const bool named = std::equal(names.begin(), names.end(), set.files.begin(), set.files.end(),
-                                [](const std::string& n, const set_file& f) {
-                                  return n == f.name && f.sha256.size() == 64 &&
-                                         f.sha256.find_first_not_of("0123456789abcdef") ==
-                                             std::string::npos;
-                                });
+  if (!c.defects.empty() && set.status == status_completed)
+    names.insert(names.begin() + 1, "defects.txt");
+  const bool named =
+      std::equal(names.begin(), names.end(), set.files.begin(), set.files.end(),
+                 [](const std::string& n, const set_file& f) {
+                   return n == f.name && f.sha256.size() == 64 &&
+                          f.sha256.find_first_not_of("0123456789abcdef") == std::string::npos;
+                 });
   if (at != text.size() || !named) return std::nullopt;
   return set;
 }

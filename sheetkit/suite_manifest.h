@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "suite_spec.h"
+#include "suite_definition.h"
 
 namespace sheetkit {
 

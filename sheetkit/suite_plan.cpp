@@ -17,13 +17,13 @@ suite_shard suite_shard::parse(std::string_view text) {
   return {*k, *n};
 }
 
-std::vector<suite_unit> suite_units(const suite_spec& spec, suite_shard shard) {
+std::vector<suite_unit> suite_units(const suite_definition& suite, suite_shard shard) {
   std::vector<suite_unit> units;
   int64_t position = 0;
   const auto take = [&](const suite_unit& u) {
     if (position++ % shard.n == shard.k - 1) units.push_back(u);
   };
-  for (const suite_class& c : spec.classes) {
+  for (const suite_class& c : suite.classes) {
     if (c.complete) {
       take({&c, 0});
     } else {

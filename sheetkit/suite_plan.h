@@ -1,4 +1,4 @@
-// A suite's fixed order and its shards. The order is the classes in SPEC
+// A suite's fixed order and its shards. The order is the classes in the file's
 // order, each with its seeds in order; a shard takes every N-th piece of
 // it. A piece is one set, or a whole class with "complete": which of its
 // seeds make sets depends on which runs abort, so one worker decides them.
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "suite_spec.h"
+#include "suite_definition.h"
 
 namespace sheetkit {
 
@@ -32,8 +32,8 @@ struct suite_shard {
   static suite_shard parse(std::string_view text);
 };
 
-// The pieces of `spec` that `shard` takes, in order.
-std::vector<suite_unit> suite_units(const suite_spec& spec, suite_shard shard);
+// The pieces of `suite` that `shard` takes, in order.
+std::vector<suite_unit> suite_units(const suite_definition& suite, suite_shard shard);
 
 // A set's folder, relative to the suite's: "CLASS/sSEED" ("s-1" for -1).
 std::string set_name(const suite_class& c, int32_t seed);

@@ -56,9 +56,10 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
   const std::string name = set_name(c, seed);
   const fs::path folder = dir / name;
   const std::string answers = c.answers(seed);
-  set_check check{{&c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}},
-                  false,
-                  ""};
+  set_check check{
+      {&c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}},
+      false,
+      ""};
   std::ostringstream found;
   file_comparison answers_file((folder / "answers.txt").string(), answers.size());
   answers_file.compare(answers, std::count(answers.begin(), answers.end(), '\n'));
@@ -121,8 +122,9 @@ std::vector<set_check> check_complete_class(const fs::path& dir, const suite_cla
       check = check_set(dir, c, seed, shown.for_run());
       if (check.expected.status != status_completed) {
         check = {skipped, false,
-                 name + ": its run ends in the repair abort, so the seed is skipped and has no "
-                        "folder\n"};
+                 name +
+                     ": its run ends in the repair abort, so the seed is skipped and has no "
+                     "folder\n"};
       }
     } else if (ends_in_repair_abort(answers_of(c, seed, dir), shown.for_run())) {
       check = {skipped, true, name + ": skipped: its run ends in the repair abort\n"};
@@ -208,7 +210,8 @@ void find_strangers(const fs::path& folder, const std::set<std::string>& known,
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (known.count(entry.path().filename().string()) == 0) strangers.push_back(entry.path().string());
+    if (known.count(entry.path().filename().string()) == 0)
+      strangers.push_back(entry.path().string());
   }
 }
 
@@ -216,13 +219,14 @@ void find_strangers(const fs::path& folder, const std::set<std::string>& known,
 
 int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream& out,
                  const sheetgen::progress_callback& progress) {
-  const std::string spec_file = (dir / "suite.json").string();
+  const std::string definition_file = (dir / "suite.json").string();
   std::error_code ec;
   if (!fs::is_regular_file(dir / "suite.json", ec)) {
     throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
   }
-  const suite_spec spec = read_suite_spec(spec_file, read_whole_file(spec_file), dir);
-  const std::vector<suite_unit> units = suite_units(spec, shard);
+  const suite_definition suite =
+      read_suite_definition(definition_file, read_whole_file(definition_file), dir);
+  const std::vector<suite_unit> units = suite_units(suite, shard);
 
   int64_t instances = 0;
   std::vector<std::size_t> plain;
@@ -266,7 +270,7 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   // and the sets of the classes without "complete".
   if (shard.whole() || shard.k == 1) {
     std::set<std::string> top{"suite.json", "manifest.tsv", "SHA256SUMS"};
-    for (const suite_class& c : spec.classes) {
+    for (const suite_class& c : suite.classes) {
       top.insert(c.name);
       if (c.complete) continue;
       std::set<std::string> known;
@@ -288,13 +292,13 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   // The version that made the suite: any version writes the same files.
   std::string version = manifest_version(found_manifest);
   if (version.empty()) version = sheetgen::version;
-  const bool manifest_same =
-      check_listing(manifest, manifest_text(spec.name, version, records), shard.whole(), true, out);
+  const bool manifest_same = check_listing(manifest, manifest_text(suite.name, version, records),
+                                           shard.whole(), true, out);
   const bool sums_same =
       check_listing(dir / "SHA256SUMS", sums_text(records), shard.whole(), false, out);
 
-  out << (shard.whole() ? "" : "shard " + std::to_string(shard.k) + "/" +
-                                   std::to_string(shard.n) + ": ")
+  out << (shard.whole() ? ""
+                        : "shard " + std::to_string(shard.k) + "/" + std::to_string(shard.n) + ": ")
       << count_of(sets, "set") << ": " << same << " identical, " << sets - same << " differ";
   if (skipped > 0) out << "; " << count_of(skipped, "seed") << " skipped as the run aborts";
   if (!strangers.empty()) {
@@ -304,11 +308,11 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   out << "; manifest.tsv " << (manifest_same ? "agrees" : "differs") << ", SHA256SUMS "
       << (sums_same ? "agrees" : "differs") << '\n';
   if (!found_manifest.empty()) out << "manifest sha256: " << sha256_of(found_manifest) << '\n';
-  const bool all_same = same == sets && strangers.empty() && manifest_same && sums_same &&
-                        std::all_of(per_unit.begin(), per_unit.end(), [](const auto& checks) {
-                          return std::all_of(checks.begin(), checks.end(),
-                                             [](const set_check& s) { return s.same; });
-                        });
+  const bool all_same =
+      same == sets && strangers.empty() && manifest_same && sums_same &&
+      std::all_of(per_unit.begin(), per_unit.end(), [](const auto& checks) {
+        return std::all_of(checks.begin(), checks.end(), [](const set_check& s) { return s.same; });
+      });
   return all_same ? 0 : 1;
 }
 

@@ -18,8 +18,8 @@ namespace sheetkit {
 // whole suite also look for what belongs to no set, and the whole suite
 // holds manifest.tsv and SHA256SUMS to their exact bytes). Writes a line per
 // set, "SET: identical" or what differs, then a summary and the manifest's
-// SHA-256. Returns 0 when everything is as the suite's SPEC gives it, else
-// 1. Throws sheetgen::error when DIR holds no readable SPEC (suite.json).
+// SHA-256. Returns 0 when everything is as the suite's file gives it, else
+// 1. Throws sheetgen::error when DIR holds no readable suite.json.
 int verify_suite(const std::filesystem::path& dir, int jobs, suite_shard shard, std::ostream& out,
                  const sheetgen::progress_callback& progress = {});
 

@@ -62,11 +62,10 @@ std::vector<std::pair<int32_t, bool>> decide_seeds(const suite_class& c, int job
       aborts = outcome[i] ? 0 : aborts + 1;
       complete += outcome[i] ? 1 : 0;
       if (aborts == max_aborts_in_a_row) {
-        throw sheetgen::error("class \"" + c.name + "\": the runs of " +
-                              std::to_string(max_aborts_in_a_row) + " seeds in a row, " +
-                              std::to_string(s - max_aborts_in_a_row + 1) + " to " +
-                              std::to_string(s) +
-                              ", end in the repair abort; widen the bounds or change the object");
+        throw sheetgen::error(
+            "class \"" + c.name + "\": the runs of " + std::to_string(max_aborts_in_a_row) +
+            " seeds in a row, " + std::to_string(s - max_aborts_in_a_row + 1) + " to " +
+            std::to_string(s) + ", end in the repair abort; widen the bounds or change the object");
       }
     }
     seed = last + 1;

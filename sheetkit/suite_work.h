@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "suite_spec.h"
+#include "suite_definition.h"
 
 namespace sheetkit {
 

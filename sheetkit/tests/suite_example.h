@@ -16,7 +16,7 @@
 
 namespace sheetkit::testing {
 
-inline const char* const suite_spec_text = R"({"suite": "worked-demo",
+inline const char* const suite_json_text = R"({"suite": "worked-demo",
  "seeds": [1, 2, 19],
  "classes": [
   {"name": "worked", "length": 10, "width": 10, "instances": 2, "item_types": 4,

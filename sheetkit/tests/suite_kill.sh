@@ -19,7 +19,7 @@ check() {  # NAME CONDITION...: a line per check, a count of failures
 
 # Large sets to be killed inside, many small ones to be killed between,
 # and a class whose seeds depend on which runs abort.
-cat >spec.json <<'EOF'
+cat >suite.json <<'EOF'
 {"suite": "kill-test",
  "classes": [
    {"name": "large", "length": 20000, "width": 20000, "instances": 40, "item_types": 2000,
@@ -30,31 +30,31 @@ cat >spec.json <<'EOF'
    {"name": "tight", "length": 10, "width": 10, "instances": 30, "item_types": 20,
     "lower": "0.1", "upper": "0.2", "complete": true, "seeds": {"first": 1, "count": 2}}]}
 EOF
-"$sheetkit" suite make spec.json -o ref -j 2 >/dev/null
+"$sheetkit" suite make suite.json -o ref -j 2 >/dev/null
 check "one make" [ -f ref/manifest.tsv ]
 
 # Killed once at each delay, then made again.
 for delay in 0.02 0.1 0.2 0.3 0.45; do
   rm -rf killed
-  "$sheetkit" suite make spec.json -o killed -j 2 >/dev/null 2>&1 &
+  "$sheetkit" suite make suite.json -o killed -j 2 >/dev/null 2>&1 &
   sleep "$delay"
   kill -KILL $! 2>/dev/null
   wait $! 2>/dev/null
   # What the kill left: sets, temporaries, a manifest.
   left="$(find killed -mindepth 2 -maxdepth 2 -name 's*' | wc -l) sets, $(find killed -name '*.tmp-*' | wc -l) temporaries"
   [ -e killed/manifest.tsv ] && left="$left, the manifest"
-  "$sheetkit" suite make spec.json -o killed -j 2 >/dev/null
+  "$sheetkit" suite make suite.json -o killed -j 2 >/dev/null
   check "killed after ${delay}s ($left), made again" diff -r ref killed
 done
 # Killed again and again in one folder.
 rm -rf killed
 for delay in 0.05 0.1 0.15; do
-  "$sheetkit" suite make spec.json -o killed -j 1 >/dev/null 2>&1 &
+  "$sheetkit" suite make suite.json -o killed -j 1 >/dev/null 2>&1 &
   sleep "$delay"
   kill -KILL $! 2>/dev/null
   wait $! 2>/dev/null
 done
-"$sheetkit" suite make spec.json -o killed >/dev/null
+"$sheetkit" suite make suite.json -o killed >/dev/null
 check "killed three times in one folder, made again" diff -r ref killed
 check "verify finds it identical" "$sheetkit" suite verify killed -j 2 >/dev/null
 
@@ -69,14 +69,14 @@ done
 # No room for a large file: status 1, the file named, no set half-written
 # in its place, no manifest; with room again the make completes.
 rm -rf full
-(trap '' XFSZ; ulimit -f 1000; "$sheetkit" suite make spec.json -o full -j 2 >/dev/null 2>err.txt)
+(trap '' XFSZ; ulimit -f 1000; "$sheetkit" suite make suite.json -o full -j 2 >/dev/null 2>err.txt)
 status=$?
 check "out of room: status 1" [ "$status" -eq 1 ]
 check "out of room: the file named" grep -q "full/large/s[0-9]*: Cannot write file instances.txt!" err.txt
 check "out of room: no manifest" [ ! -e full/manifest.tsv ]
 half=$(find full -mindepth 2 -maxdepth 2 -name 's*' -type d '!' -exec test -e '{}/.done' ';' -print)
 check "out of room: no set half-written" [ -z "$half" ]
-"$sheetkit" suite make spec.json -o full >/dev/null
+"$sheetkit" suite make suite.json -o full >/dev/null
 check "out of room, then made again" diff -r ref full
 
 echo "$failures failure(s)"

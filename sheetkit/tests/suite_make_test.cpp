@@ -22,14 +22,14 @@ constexpr const char* recorded_manifest_sha256 =
 
 class SuiteMake : public ::testing::Test {
  protected:
-  void SetUp() override { folder_.write("suite.json", testing::suite_spec_text); }
+  void SetUp() override { folder_.write("suite.json", testing::suite_json_text); }
 
   testing::cli_result make(const std::string& dir, std::vector<std::string> more = {}) {
-    std::vector<std::string> args{"suite", "make", spec(), "-o", (folder_ / dir).string()};
+    std::vector<std::string> args{"suite", "make", suite(), "-o", (folder_ / dir).string()};
     args.insert(args.end(), more.begin(), more.end());
     return sheetkit(args);
   }
-  std::string spec() const { return (folder_ / "suite.json").string(); }
+  std::string suite() const { return (folder_ / "suite.json").string(); }
 
   sheetgen::testing::scratch_folder folder_;
 };
@@ -43,9 +43,8 @@ TEST_F(SuiteMake, TheRecordedManifestWithAnyNumberOfJobsOrShards) {
             "manifest sha256: " +
                 std::string(recorded_manifest_sha256) + "\n");
   const auto made = tree(folder_ / "one");
-  EXPECT_EQ(made.at("suite.json"), testing::suite_spec_text);
-  EXPECT_EQ(made.at("worked/s19/instances.txt"),
-            sheetgen::testing::worked::instance_file_text());
+  EXPECT_EQ(made.at("suite.json"), testing::suite_json_text);
+  EXPECT_EQ(made.at("worked/s19/instances.txt"), sheetgen::testing::worked::instance_file_text());
   EXPECT_EQ(made.at("worked/s19/defects.txt"), sheetgen::testing::worked::defect_file_text());
   EXPECT_EQ(made.count("worked/s1/defects.txt"), 0u);  // as sheetgen leaves a run that aborts
   EXPECT_EQ(made.count("tight/s60"), 0u);
@@ -59,7 +58,8 @@ TEST_F(SuiteMake, TheRecordedManifestWithAnyNumberOfJobsOrShards) {
         "sheet/s-1/answers.txt\t",
         "\ntight/s60\ttight\t60\t30\t10\t10\t20\t0.1\t0.2\t-\tskipped: repair abort\t-\t-\t-\n",
         "\nworked/s1\tworked\t1\t2\t10\t10\t4\t0.1\t0.2\t3x2 10x1\trepair abort\t"
-        "worked/s1/instances.txt\t0\te3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\n"}) {
+        "worked/s1/"
+        "instances.txt\t0\te3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\n"}) {
     EXPECT_NE(manifest.find(row), std::string::npos) << row;
   }
   // As sha256sum writes it (and as it gives the worked example's file).
@@ -115,8 +115,8 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   }
   EXPECT_EQ(tree(folder_ / "busy").size(), 1u);
 
-  // Another SPEC: refused, then made with --force, keeping the sets that stay.
-  std::string other = testing::suite_spec_text;
+  // Another suite file: refused, then made with --force, keeping the sets that stay.
+  std::string other = testing::suite_json_text;
   other.replace(other.find("[1, 2, 19]"), 10, "[2, 3]");
   folder_.write("suite.json", other);
   const testing::cli_result refused = make("one");

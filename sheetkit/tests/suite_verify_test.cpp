@@ -20,7 +20,7 @@ class SuiteVerify : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     made_ = new sheetgen::testing::scratch_folder;
-    made_->write("suite.json", testing::suite_spec_text);
+    made_->write("suite.json", testing::suite_json_text);
     ASSERT_EQ(sheetkit({"suite", "make", (*made_ / "suite.json").string(), "-o",
                         (*made_ / "suite").string()})
                   .status,
@@ -81,8 +81,7 @@ TEST_F(SuiteVerify, IdenticalAndEveryChangeFound) {
       {"an extra file",
        [](const fs::path& dir) { std::ofstream(dir / "worked/s2/notes.txt") << "mine"; },
        "worked/s2: differs\n  " + d + "/worked/s2/notes.txt: not part of the set\n"},
-      {"an extra folder",
-       [](const fs::path& dir) { fs::create_directories(dir / "sheet/s7"); },
+      {"an extra folder", [](const fs::path& dir) { fs::create_directories(dir / "sheet/s7"); },
        d + "/sheet/s7: not part of the suite\n"},
       {"a folder for a skipped seed",
        [](const fs::path& dir) { fs::create_directories(dir / "tight/s61"); },

@@ -1,4 +1,4 @@
-#include "suite_spec.h"
+#include "suite_definition.h"
 
 #include <sheetgen/answers.h>
 #include <sheetgen/types.h>
@@ -45,26 +45,28 @@ using json = nlohmann::json;
 constexpr int64_t largest_seed = std::numeric_limits<int32_t>::max();
 
 bool is_index(std::string_view step) {
-  return !step.empty() && std::all_of(step.begin(), step.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !step.empty() &&
+         std::all_of(step.begin(), step.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool safe_name(std::string_view name) {
   const auto safe = [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '_' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
   };
   return !name.empty() && name.size() <= 200 && name.front() != '.' &&
          std::all_of(name.begin(), name.end(), safe);
 }
 
-// Reads one SPEC; every fault throws from fail(), placed by the value's
+// Reads one suite file; every fault throws from fail(), placed by the value's
 // JSON pointer.
-class spec_reader {
+class definition_reader {
  public:
-  spec_reader(const std::string& file, std::string_view text, const std::filesystem::path& dir)
+  definition_reader(const std::string& file, std::string_view text,
+                    const std::filesystem::path& dir)
       : file_(file), text_(text), dir_(dir) {}
 
-  suite_spec read() {
+  suite_definition read() {
     try {
       doc_ = json::parse(text_);
     } catch (const json::parse_error& e) {
@@ -89,13 +91,14 @@ class spec_reader {
       fail(places_->key(repeat), context(repeat), "given twice");
     }
     if (!doc_.is_object()) {
-      fail("", "expected an object with the fields suite, seeds and classes, not " + kind(doc_, ""));
+      fail("",
+           "expected an object with the fields suite, seeds and classes, not " + kind(doc_, ""));
     }
     only_fields(doc_, "", {"suite", "seeds", "complete", "classes"});
 
-    suite_spec spec;
-    spec.name = string_field(doc_, "", "suite");
-    if (spec.name.empty() || std::any_of(spec.name.begin(), spec.name.end(), [](char c) {
+    suite_definition suite;
+    suite.name = string_field(doc_, "", "suite");
+    if (suite.name.empty() || std::any_of(suite.name.begin(), suite.name.end(), [](char c) {
           return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
         })) {
       fail("/suite", "a name without tabs, line breaks or other control characters, not empty");
@@ -116,14 +119,13 @@ class spec_reader {
         fail(seeds_pointer(classes[i], pointer),
              "more than " + std::to_string(max_suite_sets) + " sets in the suite");
       }
-      spec.classes.push_back(std::move(c));
+      suite.classes.push_back(std::move(c));
     }
-    if (doc_.contains("seeds") && std::all_of(classes.begin(), classes.end(), [](const json& c) {
-          return c.contains("seeds");
-        })) {
+    if (doc_.contains("seeds") && std::all_of(classes.begin(), classes.end(),
+                                              [](const json& c) { return c.contains("seeds"); })) {
       fail("/seeds", "not used: every class gives its own seeds");
     }
-    return spec;
+    return suite;
   }
 
  private:
@@ -258,20 +260,39 @@ class spec_reader {
       std::string field;
       switch (e.question()) {
         using q = sheetgen::question;
-        case q::instances: field = pointer + "/instances"; break;
-        case q::object_length: field = pointer + "/length"; break;
-        case q::object_width: field = pointer + "/width"; break;
-        case q::item_types: field = pointer + "/item_types"; break;
-        case q::lower_bound: field = pointer + "/lower"; break;
-        case q::upper_bound: field = pointer + "/upper"; break;
-        case q::defects: field = pointer + "/defects"; break;
+        case q::instances:
+          field = pointer + "/instances";
+          break;
+        case q::object_length:
+          field = pointer + "/length";
+          break;
+        case q::object_width:
+          field = pointer + "/width";
+          break;
+        case q::item_types:
+          field = pointer + "/item_types";
+          break;
+        case q::lower_bound:
+          field = pointer + "/lower";
+          break;
+        case q::upper_bound:
+          field = pointer + "/upper";
+          break;
+        case q::defects:
+          field = pointer + "/defects";
+          break;
         case q::defect_length:
         case q::defect_width:
-          field = json_places::child(pointer + "/defects", static_cast<std::size_t>(e.defect() - 1)) +
-                  (e.question() == q::defect_length ? "/0" : "/1");
+          field =
+              json_places::child(pointer + "/defects", static_cast<std::size_t>(e.defect() - 1)) +
+              (e.question() == q::defect_length ? "/0" : "/1");
           break;
-        case q::seed: field = seed_pointer; break;
-        default: field = pointer; break;  // the file names, which are ours
+        case q::seed:
+          field = seed_pointer;
+          break;
+        default:
+          field = pointer;
+          break;  // the file names, which are ours
       }
       std::string message = e.what();
       while (!message.empty() && message.back() == '\n') message.pop_back();
@@ -292,8 +313,9 @@ class spec_reader {
            "a class's name is its folder's: letters, digits, '.', '_' and '-', not starting "
            "with '.'");
     }
-    only_fields(c, pointer, {"name", "length", "width", "instances", "item_types", "lower",
-                             "upper", "defects", "seeds", "complete"});
+    only_fields(c, pointer,
+                {"name", "length", "width", "instances", "item_types", "lower", "upper", "defects",
+                 "seeds", "complete"});
     std::string text;
     for (const char* key : {"instances", "length", "width", "item_types"}) {
       text += integer(required(c, pointer, key), pointer + "/" + key) + "\n";
@@ -306,13 +328,15 @@ class spec_reader {
     if (c.contains("defects")) {
       const std::string list = pointer + "/defects";
       const json& defects = c["defects"];
-      if (!defects.is_array()) fail(list, "expected a list of [length, width], not " + kind(defects, list));
+      if (!defects.is_array())
+        fail(list, "expected a list of [length, width], not " + kind(defects, list));
       for (std::size_t k = 0; k < defects.size(); ++k) {
         const std::string one = json_places::child(list, k);
         if (!defects[k].is_array() || defects[k].size() != 2) {
           fail(one, "expected [length, width], not " + kind(defects[k], one));
         }
-        defect_lines += integer(defects[k][0], one + "/0") + " " + integer(defects[k][1], one + "/1") + "\n";
+        defect_lines +=
+            integer(defects[k][0], one + "/0") + " " + integer(defects[k][1], one + "/1") + "\n";
       }
       defect_count = defects.size();
     }
@@ -338,8 +362,9 @@ class spec_reader {
     const json& given = c.contains("seeds") ? c["seeds"] : doc_["seeds"];
     if (given.is_array()) {
       if (out.complete) {
-        fail(seeds, "with \"complete\", give {\"first\": ..., \"count\": ...}: seeds are taken in "
-                    "order until that many runs complete");
+        fail(seeds,
+             "with \"complete\", give {\"first\": ..., \"count\": ...}: seeds are taken in "
+             "order until that many runs complete");
       }
       if (given.empty()) fail(seeds, "give at least one seed");
       std::set<int32_t> seen;
@@ -363,8 +388,8 @@ class spec_reader {
       if (out.count < 1) fail(count_at, "at least 1");
       const int64_t last = int64_t{out.first} + out.count - 1;
       if (!out.complete && last > largest_seed) {
-        fail(count_at, "the last seed would be " + std::to_string(last) +
-                           ", beyond the largest, " + std::to_string(largest_seed));
+        fail(count_at, "the last seed would be " + std::to_string(last) + ", beyond the largest, " +
+                           std::to_string(largest_seed));
       }
       if (!out.complete) {
         for (int64_t s = out.first; s <= last; ++s) out.seeds.push_back(static_cast<int32_t>(s));
@@ -400,9 +425,9 @@ class spec_reader {
 
 }  // namespace
 
-suite_spec read_suite_spec(const std::string& file, std::string_view text,
-                           const std::filesystem::path& dir) {
-  return spec_reader(file, text, dir).read();
+suite_definition read_suite_definition(const std::string& file, std::string_view text,
+                                       const std::filesystem::path& dir) {
+  return definition_reader(file, text, dir).read();
 }
 
 }  // namespace sheetkit

@@ -1,9 +1,9 @@
-// A suite's SPEC: a JSON file that names the suite and its classes, each
+// A suite's JSON file that names the suite and its classes, each
 // class the answers of its runs but the seed, and the seeds. Every field is
 // checked before anything is made, the answers with the dialogue's own
 // checks and messages.
-#ifndef SHEETKIT_SUITE_SPEC_H_
-#define SHEETKIT_SUITE_SPEC_H_
+#ifndef SHEETKIT_SUITE_DEFINITION_H_
+#define SHEETKIT_SUITE_DEFINITION_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -42,20 +42,20 @@ struct suite_class {
   std::string defect_sizes() const;
 };
 
-struct suite_spec {
+struct suite_definition {
   std::string name;
   std::vector<suite_class> classes;
 };
 
-// Reads a SPEC's text; `file` names it in messages. The answers are read
+// Reads a suite file's text; `file` names it in messages. The answers are read
 // as sheetgen reads them in a set's folder under `dir` (the dialogue
 // compares the two file names there). Throws sheetgen::error
 // "FILE:LINE:COLUMN: CONTEXT: MESSAGE" at the first fault, LINE:COLUMN
 // where the value (or the field's name, for an unknown field) starts, such
 // as `suite.json:7:25: class "sheet", upper: Value must lie between 0 and 1!`.
-suite_spec read_suite_spec(const std::string& file, std::string_view text,
-                           const std::filesystem::path& dir);
+suite_definition read_suite_definition(const std::string& file, std::string_view text,
+                                       const std::filesystem::path& dir);
 
 }  // namespace sheetkit
 
-#endif  // SHEETKIT_SUITE_SPEC_H_
+#endif  // SHEETKIT_SUITE_DEFINITION_H_

@@ -1,4 +1,4 @@
-#include "suite_spec.h"
+#include "suite_definition.h"
 
 #include <gtest/gtest.h>
 
@@ -13,26 +13,27 @@
 namespace sheetkit {
 namespace {
 
-TEST(SuiteSpec, ClassesGiveTheAnswersSheetgenReadsAndTheSuitesOrder) {
-  const suite_spec spec = read_suite_spec("suite.json", testing::suite_spec_text, "out");
-  ASSERT_EQ(spec.classes.size(), 3u);
-  const suite_class& worked = spec.classes[0];
+TEST(SuiteDefinition, ClassesGiveTheAnswersSheetgenReadsAndTheSuitesOrder) {
+  const suite_definition suite =
+      read_suite_definition("suite.json", testing::suite_json_text, "out");
+  ASSERT_EQ(suite.classes.size(), 3u);
+  const suite_class& worked = suite.classes[0];
   std::ifstream example(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt", std::ios::binary);
   std::ostringstream answers;
   answers << example.rdbuf();
   EXPECT_EQ(worked.answers(19), answers.str());
   EXPECT_EQ(worked.defect_sizes(), "3x2 10x1");
-  EXPECT_EQ(spec.classes[1].defect_sizes(), "-");
-  EXPECT_EQ(spec.classes[1].seeds, (std::vector<int32_t>{-1, 0, 1}));
-  EXPECT_EQ(spec.classes[1].answers(-1),
+  EXPECT_EQ(suite.classes[1].defect_sizes(), "-");
+  EXPECT_EQ(suite.classes[1].seeds, (std::vector<int32_t>{-1, 0, 1}));
+  EXPECT_EQ(suite.classes[1].answers(-1),
             "5\n6000\n3210\n20\n0.001\n0.02\n0\ninstances.txt\n-1\n0\n");
-  EXPECT_TRUE(spec.classes[2].complete);
-  EXPECT_EQ(spec.classes[2].first, 60);
+  EXPECT_TRUE(suite.classes[2].complete);
+  EXPECT_EQ(suite.classes[2].first, 60);
 
   // The order: worked 1, 2, 19; sheet -1, 0, 1; tight as one piece.
   const auto names = [&](suite_shard shard) {
     std::string text;
-    for (const suite_unit& u : suite_units(spec, shard)) {
+    for (const suite_unit& u : suite_units(suite, shard)) {
       text += " " + (u.cls->complete ? u.cls->name : set_name(*u.cls, u.seed));
     }
     return text;
@@ -45,15 +46,16 @@ TEST(SuiteSpec, ClassesGiveTheAnswersSheetgenReadsAndTheSuitesOrder) {
   }
 }
 
-TEST(SuiteSpec, EveryFaultIsRefusedWhereItStands) {
-  const std::string spec = testing::suite_spec_text;
+TEST(SuiteDefinition, EveryFaultIsRefusedWhereItStands) {
+  const std::string suite = testing::suite_json_text;
   struct fault {
     std::string from, to, message;
   };
   const fault faults[] = {
       {R"("upper": "0.2", "defects")", R"("upper": "1.5", "defects")",
        "5:29: class \"worked\", upper: Value must lie between 0 and 1!"},
-      {R"("lower": "0.1", "upper": "0.2", "defects")", R"("lower": "0.3", "upper": "0.2", "defects")",
+      {R"("lower": "0.1", "upper": "0.2", "defects")",
+       R"("lower": "0.3", "upper": "0.2", "defects")",
        "5:29: class \"worked\", upper: The upper bound for the relative size must not be smaller "
        "than the lower bound!"},
       {R"("lower": "0.001")", R"("lower": 0.001)",
@@ -77,26 +79,30 @@ TEST(SuiteSpec, EveryFaultIsRefusedWhereItStands) {
       {R"("name": "sheet")", R"("name": "../sheet")",
        "6:12: class 2, name: a class's name is its folder's: letters, digits, '.', '_' and '-', "
        "not starting with '.'"},
-      {R"("name": "sheet")", R"("name": "worked")", "6:12: class \"worked\", name: a second class of "
-                                                      "this name"},
+      {R"("name": "sheet")", R"("name": "worked")",
+       "6:12: class \"worked\", name: a second class of "
+       "this name"},
       {R"("length": 6000)", R"("lenght": 6000)",
        "6:21: class \"sheet\", lenght: unknown field (known: name, length, width, instances, "
        "item_types, lower, upper, defects, seeds, complete)"},
-      {R"("length": 6000)", R"("length": 6000.5)", "6:31: class \"sheet\", length: expected an "
-                                                    "integer, not 6000.5"},
+      {R"("length": 6000)", R"("length": 6000.5)",
+       "6:31: class \"sheet\", length: expected an "
+       "integer, not 6000.5"},
       {R"("width": 3210)", R"("width": 3210000)",
        "6:46: class \"sheet\", width: The large object's length and width must be positive and "
        "their product must not exceed 2147483647!"},
       {R"("instances": 5,)", R"("instances": 20001,)",
        "6:65: class \"sheet\", instances: Please recompile code with larger MAXMOD value!"},
-      {R"("instances": 5,)", R"("instances": -5,)", "6:65: class \"sheet\", instances: must not be "
-                                                     "negative"},
+      {R"("instances": 5,)", R"("instances": -5,)",
+       "6:65: class \"sheet\", instances: must not be "
+       "negative"},
       {R"([10, 1])", R"([10, 0])",
        "5:61: class \"worked\", defects[1][1]: Values must be greater than 0!"},
       {R"([10, 1])", R"([11, 1])",
        "5:57: class \"worked\", defects[1][0]: This defect does not fit onto the large object!"},
-      {R"([10, 1])", R"([10])", "5:56: class \"worked\", defects[1]: expected [length, width], not a "
-                                "list"},
+      {R"([10, 1])", R"([10])",
+       "5:56: class \"worked\", defects[1]: expected [length, width], not a "
+       "list"},
       {R"( "seeds": [1, 2, 19],)", "",
        "4:3: class \"worked\": no \"seeds\" given, in the class or for the whole suite"},
       {R"([10, 1]]})", R"([10, 1]], "seeds": [5]})",
@@ -108,14 +114,15 @@ TEST(SuiteSpec, EveryFaultIsRefusedWhereItStands) {
        "9:48: class \"tight\", complete: expected true or false, not 1"},
       {R"("width": 10, "instances": 2)", R"("width": 10, "width": 2)",
        "4:49: class \"worked\", width: given twice"},
-      {R"("count": 2}}]})", R"("count": 2}},]})", "9:90: not JSON: syntax error while parsing value - unexpected "
-                             "']'; expected '[', '{', or a literal"},
+      {R"("count": 2}}]})", R"("count": 2}},]})",
+       "9:90: not JSON: syntax error while parsing value - unexpected "
+       "']'; expected '[', '{', or a literal"},
   };
   const auto message_of = [](const std::string& text) {
-    return sheetgen::testing::message_of([&] { read_suite_spec("suite.json", text, "out"); });
+    return sheetgen::testing::message_of([&] { read_suite_definition("suite.json", text, "out"); });
   };
   for (const fault& f : faults) {
-    std::string text = spec;
+    std::string text = suite;
     ASSERT_NE(text.find(f.from), std::string::npos) << f.from;
     text.replace(text.find(f.from), f.from.size(), f.to);
     EXPECT_EQ(message_of(text), "suite.json:" + f.message) << f.to;
@@ -123,8 +130,9 @@ TEST(SuiteSpec, EveryFaultIsRefusedWhereItStands) {
   EXPECT_EQ(message_of("[1]"),
             "suite.json:1:1: expected an object with the fields suite, seeds and classes, not a "
             "list");
-  EXPECT_EQ(message_of(R"({"suite": "a", "x": )" + std::string(40, '[') + std::string(40, ']') + "}"),
-            "suite.json:1:52: nested too deeply (at most 32 levels)");
+  EXPECT_EQ(
+      message_of(R"({"suite": "a", "x": )" + std::string(40, '[') + std::string(40, ']') + "}"),
+      "suite.json:1:52: nested too deeply (at most 32 levels)");
 }
 
 }  // namespace
