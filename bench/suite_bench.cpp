@@ -1,10 +1,10 @@
 // Measures sheetkit suite make and verify on a suite of 8 sets of the
 // reference case (200 x 20000 items on 20000 x 20000, bounds 0.001 and
-// 0.1, seeds 1 to 8), with one job and with two, each as its own process so
-// that its peak resident memory is its own; the second job's share of it is
-// the memory of one worker. Run from the build folder:
+// 0.1, seeds 1 to 8), with one job and with two, the best of three runs,
+// each as its own process so that its peak resident memory is its own; the
+// second job's share of it is the memory of one worker. Run from the build folder:
 //   bench/suite_bench [DIR]     the measurements, in a scratch folder in DIR
-//                               (default: the temporary folder); 2.6 GB
+//                               (default: the temporary folder); 1.3 GB
 //   bench/suite_bench --smoke   everything once on a tiny suite (CI)
 // On a disk slower than the generator both take the disk's time; a tmpfs
 // such as /dev/shm shows what the jobs themselves take.
@@ -83,12 +83,23 @@ int main(int argc, char** argv) {
   std::printf("8 sets of %s\n",
               smoke ? "5 x 2000 items (smoke)" : "the reference case, 200 x 20000 items");
 
+  // The best of three: another process on the machine only ever slows a run.
+  const int repeats = smoke ? 1 : 3;
   measured runs[2][2];  // [make, verify][one job, two]
   for (int jobs = 1; jobs <= 2; ++jobs) {
     const std::string dir = (scratch / ("j" + std::to_string(jobs))).string();
     const std::string j = std::to_string(jobs);
-    runs[0][jobs - 1] = sheetkit({"suite", "make", suite, "-o", dir, "-j", j});
-    runs[1][jobs - 1] = sheetkit({"suite", "verify", dir, "-j", j});
+    for (int r = 0; r < repeats; ++r) {
+      // Each make starts with the disk quiet: not writing back the suite before.
+      sync();
+      const measured made = sheetkit({"suite", "make", suite, "-o", dir, "-j", j});
+      const measured verified = sheetkit({"suite", "verify", dir, "-j", j});
+      fs::remove_all(dir);
+      for (const auto& [best, m] :
+           {std::pair{&runs[0][jobs - 1], made}, {&runs[1][jobs - 1], verified}}) {
+        if (r == 0 || m.seconds < best->seconds) *best = m;
+      }
+    }
     report(("make -j " + j).c_str(), runs[0][jobs - 1]);
     report(("verify -j " + j).c_str(), runs[1][jobs - 1]);
   }
