@@ -128,6 +128,19 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   ASSERT_EQ(make("fresh").status, 0);
   EXPECT_EQ(tree(folder_ / "one"), tree(folder_ / "fresh"));
 
+  // Bounds that no run meets (minarea 31 > maxarea 30): given up, nothing written.
+  folder_.write("hopeless.json",
+                R"({"suite": "h", "complete": true, "seeds": {"first": 1, "count": 1},
+    "classes": [{"name": "hopeless", "length": 10, "width": 10, "instances": 1,
+                 "item_types": 1, "lower": "0.3", "upper": "0.3"}]})");
+  const testing::cli_result hopeless = sheetkit(
+      {"suite", "make", (folder_ / "hopeless.json").string(), "-o", (folder_ / "h").string()});
+  EXPECT_EQ(hopeless.status, 1);
+  EXPECT_EQ(hopeless.err,
+            "class \"hopeless\": the runs of 1000 seeds in a row, 1 to 1000, end in the repair "
+            "abort; widen the bounds or change the object\n");
+  EXPECT_FALSE(fs::exists(folder_ / "h"));
+
   // A set folder that make did not write is not taken for one, nor replaced.
   fs::remove_all(folder_ / "one/worked/s3");
   fs::create_directories(folder_ / "one/worked/s3");
