@@ -274,6 +274,9 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   suite_ = read_suite_definition(o_.definition_file, definition_text_, o_.dir);
 
   const std::string dir = o_.dir.string();
+  if (dir.empty() || dir == "-") {
+    throw sheetgen::error("-o \"" + dir + "\": a suite is a folder; give its name");
+  }
   std::error_code ec;
   const fs::file_status status = fs::status(o_.dir, ec);
   if (fs::exists(status) && !fs::is_directory(status)) {

@@ -114,6 +114,8 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
     EXPECT_EQ(refused.err, "sheetkit suite: " + r.err + "\n");
   }
   EXPECT_EQ(tree(folder_ / "busy").size(), 1u);
+  EXPECT_EQ(sheetkit({"suite", "make", suite(), "-o", "-"}).err,
+            "sheetkit suite: -o \"-\": a suite is a folder; give its name\n");
 
   // Another suite file: refused, then made with --force, keeping the sets that stay.
   std::string other = testing::suite_json_text;
