@@ -22,6 +22,7 @@
 #include "source.h"
 #include "stats.h"
 #include "suggest.h"
+#include "suite_command.h"
 #include "text.h"
 #include "usage_error.h"
 #include "verify.h"
@@ -375,6 +376,12 @@ std::function<prepared()> setup_version(CLI::App&) {
   };
 }
 
+const command suite_commands[] = {
+    {"make", "Make every set of a SPEC, the manifest last", "", setup_suite_make},
+    {"verify", "Generate every set again and compare; check the manifest", "",
+     setup_suite_verify},
+};
+
 const command table[] = {
     {"check", "Check both files strictly: each problem as FILE:LINE: message",
      "Always checked: the form of every line, area = length x width, every defect inside\n"
@@ -393,6 +400,8 @@ const command table[] = {
      "line that differs in each file. Answers whose run ends in the repair failure are\n"
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
+    {"suite", "Make a benchmark suite of many runs from a SPEC, or verify one", suite_footer,
+     nullptr, suite_commands},
     {"version", "Print the version (the same as --version)", "", setup_version},
 };
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <system_error>
 #include <utility>
@@ -22,6 +23,13 @@ std::ifstream open_input(const std::string& name) {
     throw sheetgen::error("Cannot read file " + name + "!");
   }
   return in;
+}
+
+std::string read_whole_file(const std::string& name) {
+  std::ifstream in = open_input(name);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw sheetgen::error("Cannot read file " + name + "!");
+  return text;
 }
 
 std::string unique_suffix(std::string_view tag) {

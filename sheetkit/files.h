@@ -15,6 +15,10 @@ namespace sheetkit {
 // NAME!" when it cannot be opened or is a folder.
 std::ifstream open_input(const std::string& name);
 
+// The whole of a file, read in binary; throws as open_input does, and
+// "Cannot read file NAME!" when reading fails.
+std::string read_whole_file(const std::string& name);
+
 // An output file that appears under its name only when it is complete.
 // The bytes go to a new temporary file beside `path` (same folder, so that
 // the rename cannot cross file systems); commit() closes it and renames it

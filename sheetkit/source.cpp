@@ -24,13 +24,18 @@ class discard_buffer : public std::streambuf {
 
 }  // namespace
 
-run_info run_from_answers(const std::string& answers_file) {
-  std::ifstream in = open_input(answers_file);
+sheetgen::run_parameters read_answers_quietly(std::istream& in,
+                                              const std::filesystem::path& folder) {
   discard_buffer nothing;
   std::ostream prompts(&nothing);
+  return sheetgen::read_answers(in, prompts, folder);
+}
+
+run_info run_from_answers(const std::string& answers_file) {
+  std::ifstream in = open_input(answers_file);
   sheetgen::run_parameters p;
   try {
-    p = sheetgen::read_answers(in, prompts, std::filesystem::path());
+    p = read_answers_quietly(in);
   } catch (const sheetgen::answer_error& e) {
     throw sheetgen::error(e.located(answers_file));
   }

@@ -7,6 +7,7 @@
 #include <sheetgen/run_reader.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <istream>
 #include <string>
@@ -22,6 +23,12 @@ namespace sheetkit {
 // current folder. Throws sheetgen::error "Cannot read file NAME!" or, for a
 // bad answer, "NAME:LINE: QUESTION: the dialogue's message".
 run_info run_from_answers(const std::string& answers_file);
+
+// The dialogue's answers from `in`, read silently, file names taken
+// relative to `folder`; a bad answer throws sheetgen::answer_error, which
+// tells the question.
+sheetgen::run_parameters read_answers_quietly(std::istream& in,
+                                              const std::filesystem::path& folder = {});
 
 // "LENGTHxWIDTH" (positive integers without leading zeros, a lower-case x,
 // product at most 2147483647) as an object; throws sheetgen::error saying

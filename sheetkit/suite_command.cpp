@@ -1,0 +1,75 @@
+#include "suite_command.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "cli.h"
+#include "suite_make.h"
+#include "suite_verify.h"
+
+namespace sheetkit {
+
+const char* const suite_footer =
+    "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
+    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC; making\n"
+    "again keeps the complete sets and does the rest. --shard K/N takes the pieces of\n"
+    "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
+    "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
+    "\"complete\": true, whose seeds depend on which runs abort. A shard writes no\n"
+    "manifest: a last make without --shard does, once every shard is done. verify\n"
+    "--shard K/N checks the same sets and their lines in the manifest and SHA256SUMS;\n"
+    "shard 1 also looks for what belongs to no set.";
+
+namespace {
+
+struct suite_options {
+  std::string json;  // the suite's JSON file
+  std::string dir;
+  int jobs = std::max(1u, std::thread::hardware_concurrency());
+  std::string shard = "1/1";
+  bool force = false;
+};
+
+void add_common(CLI::App& command, suite_options& o) {
+  command.add_option("-j,--jobs", o.jobs, "Sets at a time (default: the hardware threads)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256).description(""));
+  command
+      .add_option("--shard", o.shard, "Only the K-th of N pieces of the suite (see suite --help)")
+      ->type_name("K/N");
+}
+
+}  // namespace
+
+std::function<prepared()> setup_suite_make(CLI::App& make) {
+  auto o = std::make_shared<suite_options>();
+  make.add_option("SPEC", o->json, "The suite's JSON file")->required()->type_name("");
+  make.add_option("-o,--output", o->dir, "The suite's folder (made if missing)")
+      ->type_name("DIR")
+      ->required();
+  add_common(make, *o);
+  make.add_flag("--force", o->force, "DIR may hold the suite of another SPEC: make this one");
+  return [o] {
+    auto maker = std::make_shared<suite_maker>(suite_make_options{
+        o->json, o->dir, o->jobs, suite_shard::parse(o->shard), o->force});
+    return prepared{{}, [maker](const run_info&, session& s) {
+                      return maker->run(s.out, s.err, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_verify(CLI::App& verify) {
+  auto o = std::make_shared<suite_options>();
+  verify.add_option("DIR", o->dir, "The suite's folder")->required()->type_name("");
+  add_common(verify, *o);
+  return [o] {
+    const suite_shard shard = suite_shard::parse(o->shard);
+    return prepared{{}, [o, shard](const run_info&, session& s) {
+                      return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+}  // namespace sheetkit

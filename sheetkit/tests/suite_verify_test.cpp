@@ -1,0 +1,130 @@
+#include "suite_verify.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "suite_example.h"
+#include "test_util.h"
+
+namespace sheetkit {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::sheetkit;
+
+// The example suite, made once; each case spoils a copy of it.
+class SuiteVerify : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    made_ = new sheetgen::testing::scratch_folder;
+    made_->write("suite.json", testing::suite_json_text);
+    ASSERT_EQ(sheetkit({"suite", "make", (*made_ / "suite.json").string(), "-o",
+                        (*made_ / "suite").string()})
+                  .status,
+              0);
+  }
+  static void TearDownTestSuite() { delete made_; }
+
+  // Verifies a copy of the suite after `spoil` has changed it.
+  testing::cli_result verify_spoiled(const std::function<void(const fs::path&)>& spoil,
+                                     std::vector<std::string> more = {}) {
+    const fs::path dir = copy_ / "suite";
+    fs::remove_all(dir);
+    fs::copy(*made_ / "suite", dir, fs::copy_options::recursive);
+    spoil(dir);
+    std::vector<std::string> args{"suite", "verify", dir.string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return sheetkit(args);
+  }
+
+  static sheetgen::testing::scratch_folder* made_;
+  sheetgen::testing::scratch_folder copy_;
+};
+
+sheetgen::testing::scratch_folder* SuiteVerify::made_ = nullptr;
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(SuiteVerify, IdenticalAndEveryChangeFound) {
+  const testing::cli_result same = verify_spoiled([](const fs::path&) {});
+  EXPECT_EQ(same.status, 0) << same.out;
+  EXPECT_TRUE(has(same.out,
+                  "worked/s1: identical (the run ends in the repair abort and its files are as "
+                  "sheetgen leaves them)\nworked/s2: identical\n"));
+  EXPECT_TRUE(has(same.out, "tight/s60: skipped: its run ends in the repair abort\n"));
+  EXPECT_TRUE(has(same.out,
+                  "8 sets: 8 identical, 0 differ; 62 seeds skipped as the run aborts; "
+                  "manifest.tsv agrees, SHA256SUMS agrees\nmanifest sha256: "));
+
+  const std::string d = (copy_ / "suite").string();
+  const struct {
+    const char* what;
+    std::function<void(const fs::path&)> spoil;
+    std::string found;
+  } spoiled[] = {
+      {"one byte",
+       [](const fs::path& dir) {
+         fs::resize_file(dir / "worked/s19/instances.txt", 46);  // line 2's area
+         std::ofstream(dir / "worked/s19/instances.txt", std::ios::app) << "16.000001\n";
+       },
+       "worked/s19: differs\n  " + d +
+           "/worked/s19/instances.txt:2: differs\n"
+           "    expected: 2.000000\\t8.000000\\t16.000000\n"
+           "    found:    2.000000\\t8.000000\\t16.000001\n"},
+      {"a set deleted", [](const fs::path& dir) { fs::remove_all(dir / "sheet/s0"); },
+       "sheet/s0: missing: no folder " + d + "/sheet/s0\n"},
+      {"an extra file",
+       [](const fs::path& dir) { std::ofstream(dir / "worked/s2/notes.txt") << "mine"; },
+       "worked/s2: differs\n  " + d + "/worked/s2/notes.txt: not part of the set\n"},
+      {"an extra folder", [](const fs::path& dir) { fs::create_directories(dir / "sheet/s7"); },
+       d + "/sheet/s7: not part of the suite\n"},
+      {"a folder for a skipped seed",
+       [](const fs::path& dir) { fs::create_directories(dir / "tight/s61"); },
+       "tight/s61: its run ends in the repair abort, so the seed is skipped and has no folder\n"},
+      {"answers changed",
+       [](const fs::path& dir) { std::ofstream(dir / "worked/s2/answers.txt") << "2\n10\n"; },
+       "worked/s2: differs\n  " + d +
+           "/worked/s2/answers.txt:3: file ends early at line 3\n"
+           "    expected: 10\n    found:    (end of file)\n"},
+      {"the manifest changed",
+       [](const fs::path& dir) {
+         std::fstream m(dir / "manifest.tsv", std::ios::in | std::ios::out | std::ios::binary);
+         m.seekp(200);  // on line 3
+         m.put('#');
+       },
+       d + "/manifest.tsv:3: differs\n"},
+      {"SHA256SUMS without a line",
+       [](const fs::path& dir) { fs::resize_file(dir / "SHA256SUMS", 88); },
+       d + "/SHA256SUMS:2: file ends early at line 2\n"},
+  };
+  for (const auto& s : spoiled) {
+    const testing::cli_result found = verify_spoiled(s.spoil);
+    EXPECT_EQ(found.status, 1) << s.what;
+    EXPECT_TRUE(has(found.out, s.found)) << s.what << ":\n" << found.out;
+  }
+}
+
+TEST_F(SuiteVerify, AShardChecksItsSetsAndTheirLines) {
+  const testing::cli_result same = verify_spoiled([](const fs::path&) {}, {"--shard", "3/3"});
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out.substr(0, same.out.find("manifest sha256")),
+            "worked/s19: identical\nsheet/s1: identical\n"
+            "shard 3/3: 2 sets: 2 identical, 0 differ; manifest.tsv agrees, SHA256SUMS agrees\n");
+  const testing::cli_result other = verify_spoiled(
+      [](const fs::path& dir) {
+        fs::remove_all(dir / "worked/s2");  // shard 2's
+        std::ofstream(dir / "SHA256SUMS", std::ios::app) << "0  sheet/s1/answers.txt\n";
+      },
+      {"--shard", "3/3"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_TRUE(has(other.out, "SHA256SUMS:"));
+  EXPECT_FALSE(has(other.out, "worked/s2"));
+}
+
+}  // namespace
+}  // namespace sheetkit
