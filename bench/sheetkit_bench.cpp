@@ -1,14 +1,20 @@
 // Measures sheetkit on large runs, each command as its own process so that
 // its peak resident memory is its own:
-//   check and verify on the reference case (200 x 20000 items), in item
-//   lines per second;
-//   stats on 20000 instances of 1000 defects, in seconds.
+//   check, verify and stats on the reference case (200 x 20000 items), in
+//   item lines per second;
+//   stats on 20000 instances of 1000 defects, and with a line for each of
+//   a million empty instances, in seconds.
 // Run from the build folder:
 //   bench/sheetkit_bench           the measurements (needs about 1.2 GB of disk)
 //   bench/sheetkit_bench --smoke   everything once on tiny runs (CI)
 //   bench/sheetkit_bench --full    also check, stats and verify once each on
 //                                  the largest run, 20000 x 20000 items (16 GB
 //                                  of disk): memory must not grow with it
+//   bench/sheetkit_bench --large N also check and stats on N x 20000 items,
+//                                  read once first so that the page cache
+//                                  holds them, then best of two each in turn:
+//                                  the largest run whose file the page cache
+//                                  can hold
 #include <fcntl.h>
 #include <sheetgen/run.h>
 #include <sys/resource.h>
@@ -51,17 +57,23 @@ void generate(const sheetgen::testing::answers& a, const fs::path& folder,
   }
 }
 
-// `sheetkit COMMAND --answers ANSWERS [extra]` in `folder`, its output discarded.
+// `sheetkit COMMAND --answers ANSWERS [extra]` in `folder`, its output
+// discarded; `answers` may be --object and the rest follow in `extra`.
 measured sheetkit(const fs::path& folder, const char* command, const std::string& answers,
-                  const char* extra = nullptr) {
+                  const char* extra = nullptr, const char* more = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
     const int out = open("/dev/null", O_WRONLY);
     if (chdir(folder.c_str()) != 0 || out < 0) _exit(126);
     dup2(out, 1);
-    execl(SHEETKIT_BINARY, "sheetkit", command, "--answers", answers.c_str(), extra,
-          static_cast<char*>(nullptr));
+    if (answers == "--object") {
+      execl(SHEETKIT_BINARY, "sheetkit", command, "--object", extra, more, "--per-instance",
+            "--json", static_cast<char*>(nullptr));
+    } else {
+      execl(SHEETKIT_BINARY, "sheetkit", command, "--answers", answers.c_str(), extra,
+            static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
   int status = 0;
@@ -78,14 +90,16 @@ measured sheetkit(const fs::path& folder, const char* command, const std::string
   return {elapsed, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
 }
 
+// The shortest times and the largest peak.
+void keep_best(measured& best, const measured& m) {
+  best.seconds = std::min(best.seconds, m.seconds);
+  best.cpu_seconds = std::min(best.cpu_seconds, m.cpu_seconds);
+  best.peak_kib = std::max(best.peak_kib, m.peak_kib);
+}
+
 measured best_of(int times, const std::function<measured()>& work) {
   measured best{1e300, 1e300, 0};
-  for (int i = 0; i < times; ++i) {
-    const measured m = work();
-    best.seconds = std::min(best.seconds, m.seconds);
-    best.cpu_seconds = std::min(best.cpu_seconds, m.cpu_seconds);
-    best.peak_kib = std::max(best.peak_kib, m.peak_kib);
-  }
+  for (int i = 0; i < times; ++i) keep_best(best, work());
   return best;
 }
 
@@ -100,8 +114,9 @@ void report_rate(const char* what, long long lines, const measured& m) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (mode != "" && mode != "--smoke" && mode != "--full")) {
-    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full]\n");
+  const int large = mode == "--large" && argc == 3 ? std::atoi(argv[2]) : 0;
+  if ((argc > 2 && large <= 0) || (mode != "" && mode != "--smoke" && mode != "--full" && !large)) {
+    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full | --large INSTANCES]\n");
     return 2;
   }
   const bool smoke = mode == "--smoke";
@@ -123,6 +138,8 @@ int main(int argc, char** argv) {
               best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
   report_rate("verify", lines,
               best_of(repeats, [&] { return sheetkit(scratch, "verify", "reference.answers"); }));
+  report_rate("stats", lines,
+              best_of(repeats, [&] { return sheetkit(scratch, "stats", "reference.answers"); }));
   fs::remove(scratch / "instances.txt");
 
   // Many defects: 1 item and 1000 defects of 50 x 50 in each instance.
@@ -137,6 +154,34 @@ int main(int argc, char** argv) {
               stats.seconds, stats.cpu_seconds, static_cast<double>(stats.peak_kib) / 1024);
 
   fs::remove(scratch / "defects.txt");
+
+  // A line for each instance, as JSON: memory must not grow with their number.
+  const int empty = smoke ? 1000 : 1000000;
+  std::ofstream(scratch / "empty.txt") << std::string(static_cast<std::size_t>(empty), '\n');
+  const measured lines_json = best_of(
+      repeats, [&] { return sheetkit(scratch, "stats", "--object", "10x10", "empty.txt"); });
+  std::printf("stats --per-instance --json, %d empty instances: %.2f s (CPU %.2f s), peak %.1f MiB\n",
+              empty, lines_json.seconds, lines_json.cpu_seconds,
+              static_cast<double>(lines_json.peak_kib) / 1024);
+  fs::remove(scratch / "empty.txt");
+
+  if (large > 0) {
+    generate(sheetgen::testing::make(large, 20000, 20000, 20000, "0.001", "0.1", 1), scratch,
+             "large.answers");
+    const long long large_lines = 20000LL * large;
+    std::printf("large run: %d instances x 20000 items (%.0f MB)\n", large,
+                static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
+    sheetkit(scratch, "check", "large.answers");
+    measured check{1e300, 1e300, 0};
+    measured stats_large{1e300, 1e300, 0};
+    for (int i = 0; i < 2; ++i) {
+      keep_best(check, sheetkit(scratch, "check", "large.answers"));
+      keep_best(stats_large, sheetkit(scratch, "stats", "large.answers"));
+    }
+    report_rate("check", large_lines, check);
+    report_rate("stats", large_lines, stats_large);
+    fs::remove(scratch / "instances.txt");
+  }
 
   if (mode == "--full") {
     generate(sheetgen::testing::make(20000, 20000, 20000, 20000, "0.001", "0.1", 1), scratch,

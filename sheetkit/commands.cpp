@@ -3,6 +3,7 @@
 #include <sheetgen/version.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,7 @@
 #include "output_folder.h"
 #include "source.h"
 #include "stats.h"
+#include "stats_writer.h"
 #include "suggest.h"
 #include "suite_command.h"
 #include "text.h"
@@ -119,12 +122,9 @@ std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view te
 }
 
 // The instance file's blocks, when no answers tell how many there are.
-int64_t count_instances(const run_info& run) {
-  std::ifstream in = open_input(run.instance_file);
-  sheetgen::instance_reader reader(in, run.instance_file);
-  std::vector<rectangle> items;
+int64_t count_instances(const instance_pass& pass) {
   int64_t n = 0;
-  while (reader.next(items)) ++n;
+  pass([&](const instance&) { ++n; });
   return n;
 }
 
@@ -155,21 +155,68 @@ struct stats_options {
   bool json = false;
 };
 
-int stats_work(const run_info& run, const stats_options& o, session& s) {
-  const run_stats stats = compute_stats(run, s.shown.shown(file_pass(run)), o.per_instance);
-  s.shown.clear();
-  if (o.json) {
-    s.out << to_json(stats).dump(2) << '\n';
-  } else {
-    write_text(s.out, stats);
+// Passes over parts of a run at the same time, shown as one pass: the
+// first part, which runs on the calling thread, shows what all have done.
+std::vector<instance_pass> shown_together(std::vector<instance_pass> parts, session& s,
+                                          int64_t total) {
+  struct done {
+    std::atomic<int64_t> instances{0};
+    std::atomic<int64_t> lines{0};
+  };
+  auto all = std::make_shared<done>();
+  sheetgen::progress_callback show = s.shown.callback();
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    parts[k] = [all, show, total, first = k == 0, part = std::move(parts[k])](const auto& visit) {
+      if (first) show({"stats", 0, total, 0, "lines"});
+      part([&](const instance& in) {
+        visit(in);
+        const int64_t instances = ++all->instances;
+        const int64_t lines = all->lines += static_cast<int64_t>(in.items.size());
+        if (first) show({"stats", instances, total, lines, "lines"});
+      });
+    };
   }
-  return status_ok;
+  return parts;
+}
+
+int stats_work(const run_info& run, const stats_options& o, session& s) {
+  const int64_t instances = run.answers ? run.answers->no_instances : -1;
+  run_files files(run, instances);
+  const std::unique_ptr<stats_writer> writer =
+      o.json ? json_stats_writer(s.out, run) : text_stats_writer(s.out, run);
+  // Parts of a pass each hold their own buffers and counts: a few at most,
+  // for a few MiB in all.
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const int64_t total = std::max<int64_t>(instances, 0);
+  stats_source source;
+  source.first = [&](bool in_order) -> std::vector<instance_pass> {
+    // The instances' lines show how far the first pass is; a progress line
+    // would cut into them on a terminal.
+    if (o.per_instance) return {read_ahead(files.pass())};
+    if (in_order) return {s.shown.shown(read_ahead(files.pass()))};
+    std::vector<instance_pass> parts = files.first_parts(cores);
+    // Reading takes a core of its own, and the work on what is read another.
+    if (parts.size() == 1) return {s.shown.shown(read_ahead(parts[0]))};
+    return shown_together(std::move(parts), s, total);
+  };
+  source.again = [&] { return shown_together(files.item_parts(cores), s, total); };
+  stats_rows rows;
+  if (o.per_instance) rows = [&](const instance_stats& r) { writer->row(r); };
+  const run_stats stats = compute_stats(run, source, rows);
+  s.shown.clear();
+  writer->summary(stats);
+  if (files.beyond().empty()) return status_ok;
+  s.out.flush();
+  s.err << "sheetkit: stats: the figures are of the " << count_of(stats.instances, "instance")
+        << " the answers ask for, and the files go on after them: " << files.beyond() << '\n';
+  return status_problems;
 }
 
 std::function<prepared()> setup_stats(CLI::App& app) {
   auto o = std::make_shared<stats_options>();
   o->source.add_to(app);
-  app.add_flag("--per-instance", o->per_instance, "Also a line for every instance");
+  app.add_flag("--per-instance", o->per_instance,
+               "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "JSON instead of the table");
   return [o] {
     return prepared{o->source.run(),
@@ -188,7 +235,8 @@ struct draw_options {
 };
 
 int draw_work(const run_info& run, draw_options& o, session& s) {
-  const int64_t count = run.answers ? run.answers->no_instances : count_instances(run);
+  run_files files(run);
+  const int64_t count = run.answers ? run.answers->no_instances : count_instances(files.pass());
   std::vector<int64_t> chosen;
   bool clipped = false;
   for (const auto& [first, last] : o.ranges) {
@@ -202,7 +250,7 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
                       (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
   }
   const std::vector<fs::path> written =
-      draw(run, s.shown.shown(file_pass(run)), chosen, o.folder->begin());
+      draw(run, s.shown.shown(files.pass()), chosen, o.folder->begin());
   o.folder->commit();
   s.shown.clear();
   if (clipped && asked) {

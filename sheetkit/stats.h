@@ -1,20 +1,18 @@
 // What a run's instances look like in numbers: item areas and shapes, how
-// much of the object the items and the defects take, and so on, for people
-// (an aligned table) and for scripts (JSON).
+// much of the object the items and the defects take, and so on. Computed
+// here; stats_writer.h writes them for people and for scripts.
 //
 // Medians are exact and are the lower middle value: of an even number of
 // values, the smaller of the two in the middle. So a median is always one of
-// the values (an area stays an integer). They take at most about 6 MiB
-// whatever the run's size: runs of up to 262144 item types in all are read
-// once; larger ones are read again, usually once more, at most three more
-// times.
+// the values (an area stays an integer). They take a few MiB whatever the
+// run's size (rank_selector.h): a run of up to 131072 item types is read
+// once, a larger one twice, the second time its instance file alone.
 #ifndef SHEETKIT_STATS_H_
 #define SHEETKIT_STATS_H_
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <functional>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "instance.h"
@@ -69,22 +67,36 @@ struct run_stats {
   spread<int64_t, double> defects_per_instance;
   spread<int64_t, double> covered_area;  // union of the defects, within the object
 
-  int passes = 0;                            // how often the run was read
-  std::vector<instance_stats> per_instance;  // filled on request
+  int passes = 0;  // how often the run was read
 };
 
-// Reads the run as often as exact medians need. A defect's part outside the
-// object does not count towards the covered area.
-run_stats compute_stats(const run_info& run, const instance_pass& pass, bool per_instance);
+// The figures known before anything is read: the object and the bounds.
+run_stats stats_head(const run_info& run);
 
-// The table for people, and each instance's line after it when there are
-// per-instance figures.
-void write_text(std::ostream& out, const run_stats& stats);
+// Where stats reads a run: `first` once, with the defects, and `again` as
+// often as the medians need (once for any run sheetgen writes, never for a
+// small one), where only the item types count. Each call gives passes over
+// parts of the run that visit every instance once between them, in any
+// order, and run at the same time, each on a thread of its own; `first`
+// gives a single pass in file order when asked `in_order`.
+struct stats_source {
+  std::function<std::vector<instance_pass>(bool in_order)> first;
+  std::function<std::vector<instance_pass>()> again;
+};
 
-// The same for scripts. Values are integers where they are counts or areas,
-// relative values are fractions (0.15, not 15%); a value that does not exist
-// (the median area of no items) is null.
-nlohmann::json to_json(const run_stats& stats);
+// Takes each instance's line as soon as the first pass has read it.
+using stats_rows = std::function<void(const instance_stats&)>;
+
+// Reads the run as often as exact medians need; with `rows`, each
+// instance's line goes there during the first pass, which then reads in
+// order. A first pass in parts that fails, or that finds more instances than
+// the answers ask for, is made again in order, for the error where it comes
+// first, or to stop at the answers' number. A defect's part outside the
+// object does not count towards the covered area. Throws sheetgen::error
+// "The files changed while they were being read!" when a later pass does
+// not see what the first one saw.
+run_stats compute_stats(const run_info& run, const stats_source& source,
+                        const stats_rows& rows = {});
 
 }  // namespace sheetkit
 
