@@ -30,6 +30,14 @@
 #include <emmintrin.h>
 #define SHEETGEN_LINE_BATCH_SSE2 1
 #endif
+// AVX2 and BMI where the processor has them, chosen when the program runs:
+// a build for any x86-64 still gets them (GCC and Clang only).
+#if defined(SHEETGEN_LINE_BATCH_SSE2) && (defined(__GNUC__) || defined(__clang__)) && \
+    (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define SHEETGEN_LINE_BATCH_AVX2 1
+#define SHEETGEN_AVX2_CODE [[gnu::target("avx2,bmi,bmi2")]] inline
+#endif
 
 namespace sheetgen::line_batch {
 
@@ -241,16 +249,94 @@ using native = sse2;
 using native = words;
 #endif
 
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+// With AVX2: 32 bytes a compare; the numbers of a line in one register,
+// digit pairs summed without unpacking them first. BMI makes taking a
+// mask's lowest bit one instruction.
+struct avx2 {
+  static bool supported() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2");
+  }
 
-// Parses lines from `p` into `b` while they start before `limit`, are as
-// the writer writes them with an LF end and numbers of at most 8 digits,
-// and fit in `b`; returns where it stopped. The bytes from reach_back
-// before any line to reach_ahead after its start must be readable.
-template <class Value, class Steps = native>
-const char* parse(const char* p, const char* limit, batch<Value>& b) {
-  using detail::load8;
-  using detail::lowest;
-  using detail::pack8;
+  template <int Bytes>
+  SHEETGEN_AVX2_CODE static uint64_t nondigits(const char* p) {
+    const __m256i shift = _mm256_set1_epi8(static_cast<char>(0x80 - '0'));
+    const __m256i past_nine = _mm256_set1_epi8(static_cast<char>(0x8A));
+    uint64_t digits = 0;
+    for (int i = 0; i < (Bytes + 31) / 32; ++i) {  // 48 bytes: the 16 past them are ignored
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
+      const int m = _mm256_movemask_epi8(_mm256_cmpgt_epi8(past_nine, _mm256_add_epi8(x, shift)));
+      digits |= uint64_t{static_cast<uint32_t>(m)} << (32 * i);
+    }
+    return ~digits & (Bytes == 64 ? ~uint64_t{0} : (uint64_t{1} << Bytes) - 1);
+  }
+
+  template <class Value>
+  SHEETGEN_AVX2_CODE static uint64_t convert(const char* p, const uint64_t* dot,
+                                             const uint64_t* digits, Value* out) {
+    constexpr int fields = layout<Value>::fields;
+    constexpr int last = fields - 1;  // the fourth lane repeats the third when there are three
+    const auto low = [](const void* at) {
+      return _mm_loadl_epi64(static_cast<const __m128i*>(at));
+    };
+    const auto pair = [&](const char* a, const char* b) {
+      return _mm_unpacklo_epi64(low(a), low(b));
+    };
+    const auto keep = [&](int i) { return &detail::tables.keep[digits[i] & 15]; };
+    const auto smallest = [&](int i) {
+      return static_cast<int>(detail::tables.smallest[digits[i] & 15]);
+    };
+    const __m256i numbers =
+        _mm256_and_si256(_mm256_set_m128i(pair(p + dot[2] - 8, p + dot[last] - 8),
+                                          pair(p + dot[0] - 8, p + dot[1] - 8)),
+                         _mm256_set_m128i(_mm_unpacklo_epi64(low(keep(2)), low(keep(last))),
+                                          _mm_unpacklo_epi64(low(keep(0)), low(keep(1)))));
+    const __m256i pairs = _mm256_maddubs_epi16(numbers, _mm256_set1_epi16(0x010A));
+    const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+    // Per 128-bit lane: the numbers' fours, then the numbers; lane 0 holds
+    // numbers 0 and 1 at 0 and 1, lane 1 numbers 2 and 3 at 4 and 5.
+    const __m256i values = _mm256_madd_epi16(_mm256_packus_epi32(fours, fours),
+                                             _mm256_set1_epi32(0x00012710));
+    constexpr int at[4] = {0, 1, 4, 5};
+    constexpr const int* order = layout<Value>::order;
+    const __m128i ordered = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+        values, _mm256_setr_epi32(at[order[0]], at[order[1]], at[order[2]],
+                                  at[order[fields == 4 ? 3 : 0]], 0, 0, 0, 0)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), ordered);
+    const __m128i least =
+        _mm_setr_epi32(smallest(order[0]), smallest(order[1]), smallest(order[2]),
+                       smallest(order[fields == 4 ? 3 : 0]));
+    return static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi32(least, ordered)));
+  }
+};
+#endif
+
+
+#if defined(__GNUC__) || defined(__clang__)
+// Into parse_avx2, to be compiled for AVX2 there.
+#define SHEETGEN_LINE_BATCH_INLINE [[gnu::always_inline]] inline
+#else
+#define SHEETGEN_LINE_BATCH_INLINE inline
+#endif
+
+namespace detail {
+
+// Where one run of lines is read from and where its values and empty
+// lines go.
+template <class Value>
+struct cursor {
+  const char* p;
+  Value* out;
+  uint32_t* ends;  // per empty line: the values before it, from `first`
+  uint32_t* ends_full;
+  const Value* first;
+};
+
+// Takes the line at c.p into c; false, with c as it was, for a line the
+// fast path leaves to the careful parser (or an empty line without room).
+template <class Value, class Steps>
+SHEETGEN_LINE_BATCH_INLINE bool take_line(cursor<Value>& c) {
   constexpr int fields = layout<Value>::fields;
   // A good line of numbers of up to 8 digits has its last dot before byte
   // 8 + 16 * (fields - 1), inside the mask. The bits above that are set as
@@ -262,40 +348,114 @@ const char* parse(const char* p, const char* limit, batch<Value>& b) {
   static_assert(last_dot < window && window + 8 <= int{reach_ahead});
   constexpr uint64_t beyond = ~uint64_t{0} << (last_dot + 1);
   static_assert(std::popcount(beyond) >= 2 * fields - 1);
-  Value* out = b.values() + b.count;
-  Value* const full = b.values() + b.capacity();
-  while (p < limit && out < full) {
-    uint64_t mask = Steps::template nondigits<window>(p) | beyond;
-    uint64_t dot[fields];
-    uint64_t digits[fields];
-    dot[0] = lowest(mask);
-    if (dot[0] == 0) {  // an empty line, or one for the careful parser
-      if (*p != '\n' || b.end_count == b.max_ends) break;
-      b.ends[b.end_count++] = static_cast<uint32_t>(out - b.values());
-      ++p;
-      continue;
-    }
-    digits[0] = dot[0];
-    uint64_t bad = load8(p + dot[0]) ^ pack8(".000000\t");
-    uint64_t lengths = digits[0] - 1;
-    for (int i = 1; i < fields; ++i) {
-      // Past the previous dot and the tab after it (which the compare
-      // above requires 7 bytes on: a wrong line fails one way or the other).
-      mask &= mask - 1;
-      mask &= mask - 1;
-      dot[i] = lowest(mask);
-      digits[i] = dot[i] - dot[i - 1] - 8;
-      lengths |= digits[i] - 1;
-      bad |= load8(p + dot[i]) ^ pack8(i + 1 < fields ? ".000000\t" : ".000000\n");
-    }
-    bad |= lengths > 7;  // every number 1 to 8 digits
-    bad |= Steps::convert(p, dot, digits, out);
-    if (bad != 0) break;
-    ++out;
-    p += dot[fields - 1] + 8;
+  const char* const p = c.p;
+  uint64_t mask = Steps::template nondigits<window>(p) | beyond;
+  uint64_t dot[fields];
+  uint64_t digits[fields];
+  dot[0] = lowest(mask);
+  if (dot[0] == 0) {  // an empty line, or one for the careful parser
+    if (*p != '\n' || c.ends == c.ends_full) return false;
+    *c.ends++ = static_cast<uint32_t>(c.out - c.first);
+    ++c.p;
+    return true;
   }
-  b.count = static_cast<uint32_t>(out - b.values());
-  return p;
+  digits[0] = dot[0];
+  uint64_t bad = load8(p + dot[0]) ^ pack8(".000000\t");
+  uint64_t lengths = digits[0] - 1;
+  for (int i = 1; i < fields; ++i) {
+    // Past the previous dot and the tab after it (which the compare
+    // above requires 7 bytes on: a wrong line fails one way or the other).
+    mask &= mask - 1;
+    mask &= mask - 1;
+    dot[i] = lowest(mask);
+    digits[i] = dot[i] - dot[i - 1] - 8;
+    lengths |= digits[i] - 1;
+    bad |= load8(p + dot[i]) ^ pack8(i + 1 < fields ? ".000000\t" : ".000000\n");
+  }
+  bad |= lengths > 7;  // every number 1 to 8 digits
+  bad |= Steps::convert(p, dot, digits, c.out);
+  if (bad != 0) return false;
+  ++c.out;
+  c.p = p + dot[fields - 1] + 8;
+  return true;
+}
+
+}  // namespace detail
+
+// Parses lines from `p` into `b` while they start before `limit`, are as
+// the writer writes them with an LF end and numbers of at most 8 digits,
+// and fit in `b`; returns where it stopped. The bytes from reach_back
+// before any line to reach_ahead after its start must be readable.
+//
+// Each line's place depends on the line before, a chain of some 30 cycles
+// that would leave the processor idle; so a long stretch is taken as two
+// halves side by side, the second kept only when the first reaches it.
+template <class Value, class Steps = native>
+SHEETGEN_LINE_BATCH_INLINE const char* parse(const char* p, const char* limit, batch<Value>& b) {
+  using detail::cursor;
+  using detail::take_line;
+  constexpr std::ptrdiff_t shortest = 9 * layout<Value>::fields;  // "1.000000\t..."
+  Value* const values = b.values();
+  uint32_t* const ends_full = b.ends + b.max_ends;
+  cursor<Value> one{p, values + b.count, b.ends + b.end_count, ends_full, values};
+  // At most as many lines as fit.
+  const std::ptrdiff_t room = (b.capacity() - b.count) * shortest;
+  const char* const end = limit - p > room ? p + room : limit;
+  const char* middle = end;
+  if (end - p >= 4096 && b.end_count < b.max_ends / 2) {
+    const char* lf = static_cast<const char*>(std::memchr(p + (end - p) / 2, '\n', (end - p) / 2));
+    if (lf != nullptr) middle = lf + 1;
+  }
+  if (middle < end) {
+    // The second half's values and empty lines after all the first can have.
+    Value* const second = values + b.count + (middle - p) / shortest;
+    uint32_t* const second_ends = b.ends + (b.end_count + b.max_ends) / 2;
+    cursor<Value> two{middle, second, second_ends, ends_full, second};
+    one.ends_full = second_ends;
+    bool going = true;
+    while (one.p < middle && two.p < end && going) {
+      going = take_line<Value, Steps>(one);
+      going = take_line<Value, Steps>(two) && going;
+    }
+    while (one.p < middle && take_line<Value, Steps>(one)) {
+    }
+    if (one.p == middle) {
+      while (two.p < end && take_line<Value, Steps>(two)) {
+      }
+      // Join the halves.
+      const auto before = static_cast<uint32_t>(one.out - values);
+      std::memmove(one.out, second, static_cast<std::size_t>(two.out - second) * sizeof(Value));
+      one.out += two.out - second;
+      for (const uint32_t* e = second_ends; e < two.ends; ++e) *one.ends++ = before + *e;
+      one.p = two.p;
+    }
+  } else {
+    while (one.p < end && take_line<Value, Steps>(one)) {
+    }
+  }
+  b.count = static_cast<uint32_t>(one.out - values);
+  b.end_count = static_cast<uint32_t>(one.ends - b.ends);
+  return one.p;
+}
+
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+template <class Value>
+[[gnu::target("avx2,bmi,bmi2")]] const char* parse_avx2(const char* p, const char* limit,
+                                                         batch<Value>& b) {
+  return parse<Value, avx2>(p, limit, b);
+}
+#endif
+
+// parse, as fast as this processor runs it.
+template <class Value>
+using parser = const char* (*)(const char* p, const char* limit, batch<Value>& b);
+
+template <class Value>
+parser<Value> fastest_parser() {
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+  if (avx2::supported()) return &parse_avx2<Value>;
+#endif
+  return &parse<Value, native>;
 }
 
 }  // namespace sheetgen::line_batch

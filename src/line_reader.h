@@ -101,6 +101,7 @@ class line_reader : line_source {
  public:
   line_reader(std::istream& in, std::string name, line_format format)
       : line_source(in, std::move(name), format),
+        parse_(line_batch::fastest_parser<Value>()),
         mine_(1024),
         theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {}
   ~line_reader();  // waits for a read ahead: it fills this object's batches
@@ -123,6 +124,7 @@ class line_reader : line_source {
   // The line at pos_ the careful way; true if it was a block's empty line.
   bool careful_line(std::vector<Value>& out);
 
+  const line_batch::parser<Value> parse_;
   line_batch::batch<Value> mine_;       // parsed on this thread
   line_batch::batch<Value> theirs_[2];  // parsed on the second, per half
   const char* their_start_[2] = {nullptr, nullptr};  // where those lines begin
@@ -160,7 +162,7 @@ bool line_reader<Value>::next_block(std::vector<Value>& out) {
       if (theirs > pos_ && theirs < limit) limit = theirs;
     }
     mine_.clear();
-    mine_.stop = line_batch::parse(pos_, limit, mine_);
+    mine_.stop = parse_(pos_, limit, mine_);
     if (mine_.count + mine_.end_count > 0) {
       taking_ = &mine_;
       continue;
@@ -179,7 +181,11 @@ bool line_reader<Value>::take(line_batch::batch<Value>& b, std::vector<Value>& o
       line_ += format_.max_lines - block_lines_ + 1;
       too_many_lines();
     }
-    out.insert(out.end(), b.values() + b.taken, b.values() + upto);
+    // One copy of bytes: insert() would copy value by value, the members
+    // having defaults.
+    const std::size_t size = out.size();
+    out.resize(size + static_cast<std::size_t>(n));
+    std::memcpy(out.data() + size, b.values() + b.taken, static_cast<std::size_t>(n) * sizeof(Value));
     line_ += n;
     block_lines_ += n;
     b.taken = upto;
@@ -222,7 +228,7 @@ void line_reader<Value>::read_ahead(void* self) {
   const char* start = r.ahead_start(data, r.ahead_);
   if (start != nullptr) {
     const char* const limit = data + r.ahead_.got - (r.ahead_.end ? 0 : r.longest_);
-    b.stop = line_batch::parse(start, limit, b);
+    b.stop = r.parse_(start, limit, b);
   }
   r.their_start_[half] = start;
 }

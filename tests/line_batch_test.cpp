@@ -129,6 +129,9 @@ TEST(LineBatch, TakesOnlyWhatTheCarefulParserTakesAlike) {
 #ifdef SHEETGEN_LINE_BATCH_SSE2
   hold_to_careful<line_batch::sse2>();
 #endif
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+  if (line_batch::avx2::supported()) hold_to_careful<line_batch::avx2>();
+#endif
 }
 
 // Many lines at once: blocks, and where a batch stops.
@@ -163,10 +166,58 @@ void batches() {
   }
 }
 
+// Long stretches are taken as two halves side by side: whatever the halves
+// meet, the batch is what one line after the other gives.
+template <class Steps>
+void long_stretches() {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    std::vector<rectangle> values;
+    std::vector<uint32_t> ends;
+    std::size_t stop = std::string::npos;
+    const int lines = 100 + static_cast<int>(random() % 900);
+    const int odd = static_cast<int>(random() % (2 * lines));  // beyond the end: none
+    for (int i = 0; i < lines; ++i) {
+      if (i == odd) {
+        stop = text.size();
+        text += "1.000000\t1.000000\t1.000000\r\n";  // for the careful parser
+      } else if (random() % 8 == 0) {
+        if (stop == std::string::npos) ends.push_back(static_cast<uint32_t>(values.size()));
+        text += "\n";
+      } else {
+        const auto length = static_cast<int32_t>(1 + random() % 20000);
+        const auto width = static_cast<int32_t>(1 + random() % 5000);
+        if (stop == std::string::npos) values.push_back(rectangle::of(length, width));
+        text += line({length, width, int64_t{length} * width});
+      }
+    }
+    const padded in(text);
+    line_batch::batch<rectangle> b(4096);
+    const char* end = line_batch::parse<rectangle, Steps>(in.begin(), in.begin() + text.size(), b);
+    EXPECT_EQ(end - in.begin(), static_cast<std::ptrdiff_t>(std::min(stop, text.size())));
+    EXPECT_EQ(std::vector<rectangle>(b.values(), b.values() + b.count), values);
+    EXPECT_EQ(std::vector<uint32_t>(b.ends, b.ends + b.end_count), ends);
+  }
+}
+
+TEST(LineBatch, LongStretchesAsOneLineAfterTheOther) {
+  long_stretches<line_batch::words>();
+#ifdef SHEETGEN_LINE_BATCH_SSE2
+  long_stretches<line_batch::sse2>();
+#endif
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+  if (line_batch::avx2::supported()) long_stretches<line_batch::avx2>();
+#endif
+}
+
 TEST(LineBatch, StopsAtTheLimitWhenFullAndAtLinesItLeaves) {
   batches<line_batch::words>();
 #ifdef SHEETGEN_LINE_BATCH_SSE2
   batches<line_batch::sse2>();
+#endif
+#ifdef SHEETGEN_LINE_BATCH_AVX2
+  if (line_batch::avx2::supported()) batches<line_batch::avx2>();
 #endif
 }
 
