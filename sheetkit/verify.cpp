@@ -6,13 +6,19 @@
 #include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -148,6 +154,138 @@ class file_comparison {
   std::string found_;
 };
 
+// A file compared block by block as the run is generated, with the work
+// on two threads: this one generates each block and formats a part of it,
+// a second one formats the rest, reads the file and compares. The part
+// formatted here follows the load: more while the second thread lags, less
+// while it waits. Two blocks in hand at most, so memory stays constant.
+template <class Value>
+class block_comparer {
+ public:
+  // Writes a block as sheetgen does (lines, then the empty line).
+  using writer = char* (*)(std::span<const Value>, char*);
+
+  block_comparer(file_comparison& file, std::size_t largest, std::size_t line_room, writer put)
+      : file_(file), put_(put) {
+    for (slot& s : slots_) {
+      s.values.reserve(largest);
+      s.text.resize(largest * line_room + 1);
+    }
+    try {
+      thread_ = std::thread([this] { compare_blocks(); });
+    } catch (const std::system_error&) {
+      // No second thread (too little address space for its stack): the
+      // blocks are compared here, as they are generated.
+    }
+  }
+
+  ~block_comparer() {
+    if (!thread_.joinable()) return;
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  block_comparer(const block_comparer&) = delete;
+  block_comparer& operator=(const block_comparer&) = delete;
+
+  // The next block as generated. Past a difference nothing is compared.
+  void add(std::span<const Value> values) {
+    if (stopped_.load(std::memory_order_relaxed)) return;
+    if (!thread_.joinable()) {
+      share_ = 64;
+      slot& s = slots_[0];
+      fill(s, values);
+      compare(s);
+      return;
+    }
+    std::unique_lock lock(mutex_);
+    // Both slots taken: the second thread lags, so more is formatted here.
+    const bool lagging = handed_ - compared_ == 2;
+    share_ = std::clamp(share_ + (lagging ? 4 : -4), 0, 64);
+    changed_.wait(lock, [this] { return handed_ - compared_ < 2; });
+    slot& s = slots_[handed_ % 2];
+    lock.unlock();
+    fill(s, values);
+    lock.lock();
+    ++handed_;
+    lock.unlock();
+    changed_.notify_all();
+  }
+
+  // Whether a difference is known (and nothing more is compared).
+  bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
+
+  // Waits until every block handed on is compared; throws what comparing threw.
+  void finish() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return compared_ == handed_; });
+    if (failed_) std::rethrow_exception(std::exchange(failed_, nullptr));
+  }
+
+ private:
+  struct slot {
+    std::vector<Value> values;  // the block as generated
+    std::vector<char> text;     // the block as written, the first `formatted` values of it
+    std::size_t formatted = 0;
+    char* text_end = nullptr;
+  };
+
+  // The values, and the text of the first share_ 64ths of them.
+  void fill(slot& s, std::span<const Value> values) {
+    s.values.assign(values.begin(), values.end());
+    s.formatted = values.size() * static_cast<std::size_t>(share_) / 64;
+    // The writer ends a block with its empty line; the rest goes over it.
+    s.text_end = s.formatted == 0 ? s.text.data()
+                                  : put_(values.first(s.formatted), s.text.data()) - 1;
+  }
+
+  void compare(slot& s) {
+    const char* end = put_(std::span<const Value>(s.values).subspan(s.formatted), s.text_end);
+    file_.compare(std::string_view(s.text.data(), static_cast<std::size_t>(end - s.text.data())),
+                  static_cast<int64_t>(s.values.size()) + 1);
+    if (file_.done()) stopped_.store(true, std::memory_order_relaxed);
+  }
+
+  void compare_blocks() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return compared_ < handed_ || closing_; });
+      if (compared_ == handed_) return;
+      slot& s = slots_[compared_ % 2];
+      lock.unlock();
+      try {
+        compare(s);
+      } catch (...) {  // no memory for a message: handed to the generating thread
+        stopped_.store(true, std::memory_order_relaxed);
+        lock.lock();
+        failed_ = std::current_exception();
+        lock.unlock();
+      }
+      lock.lock();
+      ++compared_;
+      changed_.notify_all();
+    }
+  }
+
+  file_comparison& file_;  // the second thread's alone while blocks are in hand
+  writer put_;
+  slot slots_[2];
+  int share_ = 16;  // of each block, the 64ths formatted on the generating thread
+  std::atomic<bool> stopped_ = false;  // a difference is found
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int64_t handed_ = 0;    // blocks handed to the second thread
+  int64_t compared_ = 0;  // and compared
+  bool closing_ = false;
+  std::exception_ptr failed_;
+  std::thread thread_;  // last: it starts once everything above is ready
+};
+
 std::string_view trimmed(std::string_view text) {
   const std::size_t start = text.find_first_not_of(' ');
   return start == std::string_view::npos ? std::string_view() : text.substr(start);
@@ -161,32 +299,27 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   using sheetgen::item_line_room;
   sheetgen::run_passes passes(answers, progress);
   const sheetgen::run_parameters& p = passes.parameters();
-  // The writers need this much room for a block; they touch more than they keep.
-  std::vector<char> block(std::max(static_cast<std::size_t>(p.no_items) * item_line_room,
-                                   static_cast<std::size_t>(p.no_defects) * defect_line_room) +
-                          1);
-  // The bytes sheetgen writes for a block, formatted by its own writers.
-  const auto text = [&block](const char* end) {
-    return std::string_view(block.data(), static_cast<std::size_t>(end - block.data()));
-  };
+  const auto items = static_cast<std::size_t>(p.no_items);
+  const auto defects = static_cast<std::size_t>(std::max(p.no_defects, 0));
 
-  file_comparison instance_file(p.filename,
-                                static_cast<std::size_t>(p.no_items) * item_line_room + 1);
+  file_comparison instance_file(p.filename, items * item_line_room + 1);
   std::optional<std::string> failure;
   int32_t done = 0;
-  try {
-    passes.items([&](int32_t instance, std::span<const rectangle> generated) {
-      // Past a difference the run is still generated: the defects come after it.
-      if (!instance_file.done()) {
-        instance_file.compare(text(sheetgen::put_item_block(generated, block.data())),
-                              static_cast<int64_t>(generated.size()) + 1);
-      }
-      done = instance;
-      return true;
-    });
-  } catch (const sheetgen::error& e) {
-    // sheetgen's repair failure: it keeps the blocks finished before it.
-    failure = e.what();
+  {
+    block_comparer<rectangle> blocks(instance_file, items, item_line_room,
+                                     &sheetgen::put_item_block);
+    try {
+      passes.items([&](int32_t instance, std::span<const rectangle> generated) {
+        // Past a difference the run is still generated: the defects come after it.
+        blocks.add(generated);
+        done = instance;
+        return true;
+      });
+    } catch (const sheetgen::error& e) {
+      // sheetgen's repair failure: it keeps the blocks finished before it.
+      failure = e.what();
+    }
+    blocks.finish();
   }
   instance_file.finish();
 
@@ -208,13 +341,16 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   instance_file.report(out);
   if (p.no_defects < 1) return instance_file.identical();
 
-  file_comparison defect_file(p.defectfilename,
-                              static_cast<std::size_t>(p.no_defects) * defect_line_room + 1);
-  passes.defects([&](int32_t, std::span<const placed_defect> generated) {
-    defect_file.compare(text(sheetgen::put_defect_block(generated, block.data())),
-                        static_cast<int64_t>(generated.size()) + 1);
-    return !defect_file.done();  // nothing comes after the defects
-  });
+  file_comparison defect_file(p.defectfilename, defects * defect_line_room + 1);
+  {
+    block_comparer<placed_defect> blocks(defect_file, defects, defect_line_room,
+                                         &sheetgen::put_defect_block);
+    passes.defects([&](int32_t, std::span<const placed_defect> generated) {
+      blocks.add(generated);
+      return !blocks.stopped();  // nothing comes after the defects
+    });
+    blocks.finish();
+  }
   defect_file.finish();
   defect_file.report(out);
   return instance_file.identical() && defect_file.identical();
