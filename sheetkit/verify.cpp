@@ -38,9 +38,9 @@ std::string visible(std::string_view text) {
          (text.size() > shown_line ? "..." : "");
 }
 
-// One file, compared block by block with what the run writes. It reads
-// each block's bytes once into a buffer of the block's size: no copy of the
-// file, no more memory than the largest block.
+// One file, compared piece by piece with what the run writes. It reads
+// each piece's bytes once into a buffer of the piece's size: no copy of the
+// file, no more memory than the largest piece.
 class file_comparison {
  public:
   file_comparison(std::string name, std::size_t block_room) : name_(std::move(name)) {
@@ -56,7 +56,7 @@ class file_comparison {
   // Whether the first difference is known (and nothing more is read).
   bool done() const { return outcome_ != outcome::same; }
 
-  // The next block as the run writes it, `lines` lines long.
+  // The next piece of the file as the run writes it, `lines` whole lines.
   void compare(std::string_view expected, int64_t lines) {
     if (done()) return;
     const std::size_t got = read(buffer_.data(), expected.size());
@@ -158,18 +158,23 @@ class file_comparison {
 // on two threads: this one generates each block and formats a part of it,
 // a second one formats the rest, reads the file and compares. The part
 // formatted here follows the load: more while the second thread lags, less
-// while it waits. Two blocks in hand at most, so memory stays constant.
+// while it waits. Two blocks in hand at most, and each compared in pieces
+// of `piece` lines, small enough to stay in the processor's cache.
 template <class Value>
 class block_comparer {
  public:
+  static constexpr std::size_t piece = 1024;
+
   // Writes a block as sheetgen does (lines, then the empty line).
   using writer = char* (*)(std::span<const Value>, char*);
 
+  // `largest`: most values in a block; `line_room`: bytes put_ may take a line.
   block_comparer(file_comparison& file, std::size_t largest, std::size_t line_room, writer put)
-      : file_(file), put_(put) {
+      : file_(file), put_(put), buffer_(piece * line_room + 1) {
     for (slot& s : slots_) {
       s.values.reserve(largest);
       s.text.resize(largest * line_room + 1);
+      s.pieces.reserve(largest / piece + 1);
     }
     try {
       thread_ = std::thread([this] { compare_blocks(); });
@@ -194,12 +199,11 @@ class block_comparer {
 
   // The next block as generated. Past a difference nothing is compared.
   void add(std::span<const Value> values) {
-    if (stopped_.load(std::memory_order_relaxed)) return;
+    if (stopped()) return;
     if (!thread_.joinable()) {
       share_ = 64;
-      slot& s = slots_[0];
-      fill(s, values);
-      compare(s);
+      fill(slots_[0], values);
+      compare(slots_[0]);
       return;
     }
     std::unique_lock lock(mutex_);
@@ -228,26 +232,50 @@ class block_comparer {
 
  private:
   struct slot {
-    std::vector<Value> values;  // the block as generated
-    std::vector<char> text;     // the block as written, the first `formatted` values of it
-    std::size_t formatted = 0;
-    char* text_end = nullptr;
+    std::vector<Value> values;        // the block as generated
+    std::size_t formatted = 0;        // of them, written to `text` here
+    std::vector<char> text;           // their lines
+    std::vector<std::size_t> pieces;  // where each piece of them ends in `text`
   };
 
-  // The values, and the text of the first share_ 64ths of them.
+  // The values, and the lines of about the first share_ 64ths of them, in
+  // whole pieces.
   void fill(slot& s, std::span<const Value> values) {
     s.values.assign(values.begin(), values.end());
-    s.formatted = values.size() * static_cast<std::size_t>(share_) / 64;
-    // The writer ends a block with its empty line; the rest goes over it.
-    s.text_end = s.formatted == 0 ? s.text.data()
-                                  : put_(values.first(s.formatted), s.text.data()) - 1;
+    const std::size_t share = values.size() * static_cast<std::size_t>(share_) / 64;
+    s.formatted = std::min(values.size(), (share + piece / 2) / piece * piece);
+    s.pieces.clear();
+    char* at = s.text.data();
+    for (std::size_t i = 0; i < s.formatted; i += piece) {
+      // The writer ends a block with its empty line; the next piece goes over it.
+      at = put_(values.subspan(i, std::min(piece, s.formatted - i)), at) - 1;
+      s.pieces.push_back(static_cast<std::size_t>(at - s.text.data()));
+    }
   }
 
-  void compare(slot& s) {
-    const char* end = put_(std::span<const Value>(s.values).subspan(s.formatted), s.text_end);
-    file_.compare(std::string_view(s.text.data(), static_cast<std::size_t>(end - s.text.data())),
-                  static_cast<int64_t>(s.values.size()) + 1);
-    if (file_.done()) stopped_.store(true, std::memory_order_relaxed);
+  // The block's pieces in order, each from the text made here or formatted
+  // now; the last one with the block's empty line (an empty block: that
+  // line alone).
+  void compare(const slot& s) {
+    const std::size_t n = s.values.size();
+    for (std::size_t item = 0, k = 0;; ++k) {
+      const std::size_t lines = std::min(piece, n - item);
+      const char* text = s.text.data() + (k == 0 ? 0 : s.pieces[k - 1]);
+      const char* end = s.text.data() + (k < s.pieces.size() ? s.pieces[k] : 0);
+      if (item >= s.formatted) {
+        text = buffer_.data();
+        end = put_(std::span<const Value>(s.values).subspan(item, lines), buffer_.data()) - 1;
+      }
+      item += lines;
+      const bool last = item == n;  // the empty line's LF follows the piece
+      file_.compare(std::string_view(text, static_cast<std::size_t>(end - text) + last),
+                    static_cast<int64_t>(lines + last));
+      if (file_.done()) {
+        stopped_.store(true, std::memory_order_relaxed);
+        return;
+      }
+      if (last) return;
+    }
   }
 
   void compare_blocks() {
@@ -273,6 +301,7 @@ class block_comparer {
 
   file_comparison& file_;  // the second thread's alone while blocks are in hand
   writer put_;
+  std::vector<char> buffer_;  // the second thread's piece of text
   slot slots_[2];
   int share_ = 16;  // of each block, the 64ths formatted on the generating thread
   std::atomic<bool> stopped_ = false;  // a difference is found
@@ -302,7 +331,9 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   const auto items = static_cast<std::size_t>(p.no_items);
   const auto defects = static_cast<std::size_t>(std::max(p.no_defects, 0));
 
-  file_comparison instance_file(p.filename, items * item_line_room + 1);
+  // Compared a piece of a block at a time: no more of the file in memory.
+  constexpr std::size_t piece = block_comparer<rectangle>::piece;
+  file_comparison instance_file(p.filename, std::min(items, piece) * item_line_room + 1);
   std::optional<std::string> failure;
   int32_t done = 0;
   {
@@ -341,7 +372,7 @@ bool verify_run(const sheetgen::run_parameters& answers, std::ostream& out,
   instance_file.report(out);
   if (p.no_defects < 1) return instance_file.identical();
 
-  file_comparison defect_file(p.defectfilename, defects * defect_line_room + 1);
+  file_comparison defect_file(p.defectfilename, std::min(defects, piece) * defect_line_room + 1);
   {
     block_comparer<placed_defect> blocks(defect_file, defects, defect_line_room,
                                          &sheetgen::put_defect_block);
