@@ -9,6 +9,11 @@
 //   bench/sheetkit_bench --full    also check, stats and verify once each on
 //                                  the largest run, 20000 x 20000 items (16 GB
 //                                  of disk): memory must not grow with it
+//   bench/sheetkit_bench --against OTHER_SHEETKIT
+//                                  check and verify by this sheetkit and by
+//                                  another (an earlier build), in turn, and
+//                                  the ratio: on a busy machine only figures
+//                                  taken side by side compare
 #include <fcntl.h>
 #include <sheetgen/run.h>
 #include <sys/resource.h>
@@ -51,16 +56,16 @@ void generate(const sheetgen::testing::answers& a, const fs::path& folder,
   }
 }
 
-// `sheetkit COMMAND --answers ANSWERS [extra]` in `folder`, its output discarded.
+// `PROGRAM COMMAND --answers ANSWERS [extra]` in `folder`, its output discarded.
 measured sheetkit(const fs::path& folder, const char* command, const std::string& answers,
-                  const char* extra = nullptr) {
+                  const char* extra = nullptr, const char* program = SHEETKIT_BINARY) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
     const int out = open("/dev/null", O_WRONLY);
     if (chdir(folder.c_str()) != 0 || out < 0) _exit(126);
     dup2(out, 1);
-    execl(SHEETKIT_BINARY, "sheetkit", command, "--answers", answers.c_str(), extra,
+    execl(program, "sheetkit", command, "--answers", answers.c_str(), extra,
           static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -98,10 +103,31 @@ void report_rate(const char* what, long long lines, const measured& m) {
 
 }  // namespace
 
+// Best of `times` for this sheetkit and `other` in turn, so that both see
+// the same moments of a busy machine.
+void side_by_side(const char* what, long long lines, int times, const std::function<measured(const char*)>& run, const char* other) {
+  measured mine{1e300, 1e300, 0};
+  measured theirs{1e300, 1e300, 0};
+  const auto keep_best = [](measured& best, const measured& m) {
+    best.seconds = std::min(best.seconds, m.seconds);
+    best.cpu_seconds = std::min(best.cpu_seconds, m.cpu_seconds);
+    best.peak_kib = std::max(best.peak_kib, m.peak_kib);
+  };
+  for (int i = 0; i < times; ++i) {
+    keep_best(theirs, run(other));
+    keep_best(mine, run(SHEETKIT_BINARY));
+  }
+  report_rate((std::string(what) + ", the other").c_str(), lines, theirs);
+  report_rate((std::string(what) + ", this one").c_str(), lines, mine);
+  std::printf("%-34s %7.2f x faster (CPU %.2f x)\n", what, theirs.seconds / mine.seconds,
+              theirs.cpu_seconds / mine.cpu_seconds);
+}
+
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (mode != "" && mode != "--smoke" && mode != "--full")) {
-    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full]\n");
+  const bool against = mode == "--against" && argc == 3;
+  if ((argc > 2 && !against) || (mode != "" && mode != "--smoke" && mode != "--full" && !against)) {
+    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full | --against OTHER_SHEETKIT]\n");
     return 2;
   }
   const bool smoke = mode == "--smoke";
@@ -119,6 +145,15 @@ int main(int argc, char** argv) {
            "reference.answers");
   std::printf("reference case: %d instances x %d items (%.0f MB)\n", instances, items,
               static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
+  if (against) {
+    for (const char* command : {"check", "verify"}) {
+      side_by_side(command, lines, 9, [&](const char* program) {
+        return sheetkit(scratch, command, "reference.answers", nullptr, program);
+      }, argv[2]);
+    }
+    fs::remove_all(scratch);
+    return 0;
+  }
   report_rate("check", lines,
               best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
   report_rate("verify", lines,
