@@ -15,6 +15,11 @@
 //                                  holds them, then best of two each in turn:
 //                                  the largest run whose file the page cache
 //                                  can hold
+//   bench/sheetkit_bench --against OTHER_SHEETKIT
+//                                  check and verify by this sheetkit and by
+//                                  another (an earlier build), in turn, and
+//                                  the ratio: on a busy machine only figures
+//                                  taken side by side compare
 #include <fcntl.h>
 #include <sheetgen/run.h>
 #include <sys/resource.h>
@@ -57,10 +62,11 @@ void generate(const sheetgen::testing::answers& a, const fs::path& folder,
   }
 }
 
-// `sheetkit COMMAND --answers ANSWERS [extra]` in `folder`, its output
+// `PROGRAM COMMAND --answers ANSWERS [extra]` in `folder`, its output
 // discarded; `answers` may be --object and the rest follow in `extra`.
 measured sheetkit(const fs::path& folder, const char* command, const std::string& answers,
-                  const char* extra = nullptr, const char* more = nullptr) {
+                  const char* extra = nullptr, const char* more = nullptr,
+                  const char* program = SHEETKIT_BINARY) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -68,10 +74,10 @@ measured sheetkit(const fs::path& folder, const char* command, const std::string
     if (chdir(folder.c_str()) != 0 || out < 0) _exit(126);
     dup2(out, 1);
     if (answers == "--object") {
-      execl(SHEETKIT_BINARY, "sheetkit", command, "--object", extra, more, "--per-instance",
-            "--json", static_cast<char*>(nullptr));
+      execl(program, "sheetkit", command, "--object", extra, more, "--per-instance", "--json",
+            static_cast<char*>(nullptr));
     } else {
-      execl(SHEETKIT_BINARY, "sheetkit", command, "--answers", answers.c_str(), extra,
+      execl(program, "sheetkit", command, "--answers", answers.c_str(), extra,
             static_cast<char*>(nullptr));
     }
     _exit(127);
@@ -110,13 +116,33 @@ void report_rate(const char* what, long long lines, const measured& m) {
               static_cast<double>(m.peak_kib) / 1024);
 }
 
+// Best of `times` for this sheetkit and `other` in turn, so that both see
+// the same moments of a busy machine.
+void side_by_side(const char* what, long long lines, int times,
+                  const std::function<measured(const char*)>& run, const char* other) {
+  measured mine{1e300, 1e300, 0};
+  measured theirs{1e300, 1e300, 0};
+  for (int i = 0; i < times; ++i) {
+    keep_best(theirs, run(other));
+    keep_best(mine, run(SHEETKIT_BINARY));
+  }
+  report_rate((std::string(what) + ", the other").c_str(), lines, theirs);
+  report_rate((std::string(what) + ", this one").c_str(), lines, mine);
+  std::printf("%-34s %7.2f x faster (CPU %.2f x)\n", what, theirs.seconds / mine.seconds,
+              theirs.cpu_seconds / mine.cpu_seconds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const int large = mode == "--large" && argc == 3 ? std::atoi(argv[2]) : 0;
-  if ((argc > 2 && large <= 0) || (mode != "" && mode != "--smoke" && mode != "--full" && !large)) {
-    std::fprintf(stderr, "usage: sheetkit_bench [--smoke | --full | --large INSTANCES]\n");
+  const bool against = mode == "--against" && argc == 3;
+  if ((argc > 2 && large <= 0 && !against) ||
+      (mode != "" && mode != "--smoke" && mode != "--full" && !large && !against)) {
+    std::fprintf(stderr,
+                 "usage: sheetkit_bench [--smoke | --full | --large INSTANCES | --against "
+                 "OTHER_SHEETKIT]\n");
     return 2;
   }
   const bool smoke = mode == "--smoke";
@@ -134,6 +160,15 @@ int main(int argc, char** argv) {
            "reference.answers");
   std::printf("reference case: %d instances x %d items (%.0f MB)\n", instances, items,
               static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
+  if (against) {
+    for (const char* command : {"check", "verify"}) {
+      side_by_side(command, lines, 9, [&](const char* program) {
+        return sheetkit(scratch, command, "reference.answers", nullptr, nullptr, program);
+      }, argv[2]);
+    }
+    fs::remove_all(scratch);
+    return 0;
+  }
   report_rate("check", lines,
               best_of(repeats, [&] { return sheetkit(scratch, "check", "reference.answers"); }));
   report_rate("verify", lines,

@@ -1,7 +1,7 @@
 // Feeds arbitrary files to sheetkit's check. It must never throw or crash,
 // and what it prints must keep its shape: one summary line when it finds
 // nothing, else at most 20 "FILE:LINE: message" lines and the count of
-// the rest.
+// the rest; then any notes.
 //
 // The input: a first byte of flags (1: check against the worked example's
 // answers, 2: there is a defect file), then the instance file, then, after
@@ -71,8 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string text = out.str();
   std::istringstream lines(text);
   int64_t count = 0;
+  bool notes = false;
   std::string line;
   while (std::getline(lines, line)) {
+    // The notes come last, each "FILE:LINE: note: ...", then their number.
+    const bool note = is_problem_line(line) && line.substr(line.find(": ") + 2).starts_with("note: ");
+    if (notes || note) {
+      if (!note && !line.starts_with("note: ")) fail("malformed note", text);
+      notes = true;
+      continue;
+    }
+    if (line.starts_with("note: ")) fail("the notes' number without a note", text);
     ++count;
     if (problems == 0) {
       if (!line.ends_with("; no problems found")) fail("no problems, but not the summary", text);

@@ -3,8 +3,11 @@
 #include <climits>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "files.h"
 #include "text.h"
@@ -39,13 +42,45 @@ std::string dimensions(int64_t a, int64_t b) {
   return std::to_string(a) + " x " + std::to_string(b);
 }
 
+// Item types longer or wider than the object: sheetgen writes them when no
+// shape of the area drawn fits the object, so they are no problem, but a
+// reader of the run should hear of them. The first few by place, then how
+// many; after the verdict, which they do not change.
+class oversize_notes {
+ public:
+  static constexpr int shown = 3;
+
+  void add(std::string_view file, int64_t line, const rectangle& r, const rectangle& object) {
+    if (++count_ > shown) return;
+    const bool longer = r.length > object.length;
+    const bool wider = r.width > object.width;
+    listed_ += std::string(file) + ':' + std::to_string(line) + ": note: item type " +
+               dimensions(r.length, r.width) + " is " +
+               (longer && wider ? "longer and wider" : longer ? "longer" : "wider") +
+               " than the object (" + dimensions(object.length, object.width) + ")\n";
+  }
+
+  void write(std::ostream& out) const {
+    if (count_ == 0) return;
+    out << listed_ << "note: " << count_of(count_, "item type") << (count_ == 1 ? " is" : " are")
+        << " longer or wider than the object, as sheetgen writes item types when no shape of "
+           "their area fits it; this is not a problem\n";
+  }
+
+ private:
+  int64_t count_ = 0;
+  std::string listed_;
+};
+
 class run_checker {
  public:
-  run_checker(const run_info& run, bool with_defects, problem_list& problems)
+  run_checker(const run_info& run, bool with_defects, problem_list& problems,
+              oversize_notes& notes)
       : run_(run),
         answers_(run.answers ? &*run.answers : nullptr),
         with_defects_(with_defects),
         problems_(problems),
+        notes_(notes),
         min_area_(answers_ ? answers_->minarea : INT32_MIN),
         max_area_(answers_ ? answers_->maxarea : INT32_MAX) {}
 
@@ -58,11 +93,20 @@ class run_checker {
       first_extra_defects_ = in.defect_line;
     }
     if (answers_ != nullptr && asked_for) check_counts(in);
-    // The one loop that sees every item line: kept to two tests an item.
-    for (std::size_t i = 0; i < in.items.size(); ++i) {
-      const rectangle& r = in.items[i];
-      if (int64_t{r.length} * r.width != r.area || r.area < min_area_ || r.area > max_area_) {
-        item_problem(r, in.item_line + static_cast<int64_t>(i));
+    if (answers_ == nullptr) compare_with_first(in);
+    // The one loop that sees every item line. Runs of items are first only
+    // asked whether any has something to say, without a branch an item, so
+    // that the compiler can take several at once; a run that has is gone
+    // through again item by item.
+    const std::span<const rectangle> items = in.items;
+    constexpr std::size_t run = 256;
+    for (std::size_t start = 0; start < items.size(); start += run) {
+      const std::span<const rectangle> some = items.subspan(start, std::min(run, items.size() - start));
+      if (!any_odd(some)) continue;
+      for (std::size_t i = 0; i < some.size(); ++i) {
+        if (any_odd(some.subspan(i, 1))) {
+          item_problem(some[i], in.item_line + static_cast<int64_t>(start + i));
+        }
       }
     }
     if (!with_defects_) return;
@@ -113,6 +157,60 @@ class run_checker {
     }
   }
 
+  // Whether an item has something to say: a wrong area, one outside the
+  // bounds, or a side longer than the object's. Differences that must not
+  // be negative, and products less areas that must be zero, are gathered
+  // in two words: no branch and no comparison an item.
+  bool any_odd(std::span<const rectangle> items) const {
+    const rectangle& object = run_.object;
+    int64_t beyond = 0;
+    int64_t differs = 0;
+    for (const rectangle& r : items) {
+      beyond |= (int64_t{max_area_} - r.area) | (int64_t{r.area} - min_area_) |
+                (int64_t{object.length} - r.length) | (int64_t{object.width} - r.width);
+      differs |= (int64_t{r.length} * r.width) ^ r.area;
+    }
+    return beyond < 0 || differs != 0;
+  }
+
+  // Without the answers, the first block stands for the run: every block
+  // of a run has as many item types, as many defects, and the k-th defect
+  // of the same size.
+  void compare_with_first(const instance& in) {
+    if (in.number == 1) {
+      first_items_ = in.items.size();
+      first_defects_.clear();
+      for (const placed_defect& d : in.defects) first_defects_.push_back(size_of(d));
+      return;
+    }
+    const std::string block = "block " + std::to_string(in.number) + " has ";
+    if (in.items.size() != first_items_) {
+      problems_.add(run_.instance_file, in.item_line,
+                    block + count_of(static_cast<int64_t>(in.items.size()), "item type") +
+                        " where block 1 has " + std::to_string(first_items_));
+    }
+    if (!with_defects_) return;
+    if (in.defects.size() != first_defects_.size()) {
+      problems_.add(run_.defect_file, in.defect_line,
+                    block + count_of(static_cast<int64_t>(in.defects.size()), "defect") +
+                        " where block 1 has " + std::to_string(first_defects_.size()));
+    }
+    const std::size_t both = std::min(in.defects.size(), first_defects_.size());
+    for (std::size_t k = 0; k < both; ++k) {
+      const std::pair<int64_t, int64_t> size = size_of(in.defects[k]);
+      if (size == first_defects_[k]) continue;
+      problems_.add(run_.defect_file, in.defect_line + static_cast<int64_t>(k),
+                    "defect " + std::to_string(k + 1) + " is " +
+                        dimensions(size.first, size.second) + " where it is " +
+                        dimensions(first_defects_[k].first, first_defects_[k].second) +
+                        " in block 1");
+    }
+  }
+
+  static std::pair<int64_t, int64_t> size_of(const placed_defect& d) {
+    return {int64_t{d.x2} - d.x1, int64_t{d.y2} - d.y1};
+  }
+
   void item_problem(const rectangle& r, int64_t line) {
     const int64_t product = int64_t{r.length} * r.width;
     if (product != r.area) {
@@ -124,6 +222,9 @@ class run_checker {
       problems_.add(run_.instance_file, line,
                     "area " + std::to_string(r.area) + " is outside the admissible areas " +
                         std::to_string(min_area_) + " to " + std::to_string(max_area_));
+    }
+    if (r.length > run_.object.length || r.width > run_.object.width) {
+      notes_.add(run_.instance_file, line, r, run_.object);
     }
   }
 
@@ -161,12 +262,15 @@ class run_checker {
   const sheetgen::run_parameters* answers_;
   bool with_defects_;
   problem_list& problems_;
+  oversize_notes& notes_;
   int32_t min_area_;
   int32_t max_area_;
   int64_t items_ = 0;
   int64_t defects_ = 0;
   int64_t first_extra_items_ = 0;
   int64_t first_extra_defects_ = 0;
+  std::size_t first_items_ = 0;                              // in block 1
+  std::vector<std::pair<int64_t, int64_t>> first_defects_;  // their sizes in block 1
 };
 
 // The readers end their messages on a file that stops too soon with a
@@ -189,7 +293,8 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
                   problem_list& problems, std::ostream& out,
                   const sheetgen::progress_callback& progress) {
   const bool with_defects = defects != nullptr;
-  run_checker checker(run, with_defects, problems);
+  oversize_notes notes;
+  run_checker checker(run, with_defects, problems, notes);
   const int64_t total = run.answers ? run.answers->no_instances : 0;
   const auto report = [&](int64_t done) {
     if (progress) progress({"check", done, total, checker.items() + checker.defects(), "lines"});
@@ -216,6 +321,7 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
     if (with_defects) out << ", " << count_of(checker.defects(), "defect");
     out << "; no problems found\n";
   }
+  notes.write(out);
   return problems.count();
 }
 

@@ -435,7 +435,10 @@ const command table[] = {
      "Always checked: the form of every line, area = length x width, every defect inside\n"
      "the object, the same number of blocks in both files, a file cut short. With\n"
      "--answers also: the area bounds, the numbers of instances, item types and defects,\n"
-     "and every defect's size. At most 20 problems are listed, then their number.",
+     "and every defect's size; without, every block against the first: as many item\n"
+     "types and defects, each defect of the same size. At most 20 problems are listed,\n"
+     "then their number. Item types longer or wider than the object are noted after\n"
+     "them (sheetgen may write such); notes are not problems.",
      setup_check},
     {"stats", "Figures on item areas and shapes and on the defects", "", setup_stats},
     {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},

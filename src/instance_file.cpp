@@ -10,17 +10,14 @@ constexpr line_format item_lines{3, MAXMOD, "item"};
 }  // namespace
 
 instance_reader::instance_reader(std::istream& in, std::string name)
-    : lines_(std::make_unique<line_reader>(in, std::move(name), item_lines)) {}
+    : lines_(std::make_unique<line_reader<rectangle>>(in, std::move(name), item_lines)) {}
 
 instance_reader::~instance_reader() = default;
 instance_reader::instance_reader(instance_reader&&) noexcept = default;
 instance_reader& instance_reader::operator=(instance_reader&&) noexcept = default;
 
 bool instance_reader::next(std::vector<rectangle>& items) {
-  items.clear();
-  return lines_->next_block<3>([&items](const int32_t* n) {
-    items.push_back({.area = n[2], .length = n[0], .width = n[1]});
-  });
+  return lines_->next_block(items);
 }
 
 int64_t instance_reader::block_line() const { return lines_->block_line(); }

@@ -21,10 +21,10 @@ namespace {
 // than the longest line), so that every line lies whole in one place.
 constexpr std::size_t half_size = std::size_t{256} << 10;
 constexpr std::size_t carry_room = 128;
-// Zeros after the data: the line parser may look a few bytes past the
+// Zeros after the data: the line parsers may look a few bytes past the
 // data's end, and a zero is neither a digit nor a line end, so a line that
 // runs into it is refused like any other wrong byte.
-constexpr std::size_t padding = line_parse::overrun;
+constexpr std::size_t padding = std::max(line_batch::reach_ahead, 2 * line_parse::overrun);
 constexpr std::size_t half_stride = carry_room + half_size + padding;
 
 constexpr int32_t largest = 2147483647;
@@ -107,26 +107,28 @@ std::string line_problem(std::string_view line, int fields, bool cut, bool longe
 
 }  // namespace
 
-line_reader::line_reader(std::istream& in, std::string name, line_format format)
+line_source::line_source(std::istream& in, std::string name, line_format format)
     : in_(in.rdbuf()),
       name_(std::move(name)),
       format_(format),
       longest_(max_line(format.fields) + 2),
-      buffer_(new char[2 * half_stride]),
+      // Zeros from the start: the parsers read a few bytes around the data
+      // that they then ignore, and these are always defined.
+      buffer_(new char[2 * half_stride]()),
       pos_(half(0)),
       end_(half(0)) {
-  static_assert(max_line(4) + 2 <= carry_room);
+  static_assert(max_line(4) + 2 + line_batch::reach_back <= carry_room);
   // A stream that failed to open would otherwise read as an empty file.
   if (in_ == nullptr || !in) throw error(name_ + ": cannot be read");
 }
 
-line_reader::~line_reader() = default;
+line_source::~line_source() = default;
 
-char* line_reader::half(int which) const {
+char* line_source::half(int which) const {
   return buffer_.get() + which * half_stride + carry_room;
 }
 
-line_reader::read_result line_reader::read(char* to) noexcept {
+line_source::read_result line_source::read(char* to) noexcept {
   read_result r;
   try {
     // A streambuf may return less than asked before its end (a pipe does).
@@ -142,36 +144,36 @@ line_reader::read_result line_reader::read(char* to) noexcept {
   } catch (...) {
     r.error = std::current_exception();
   }
+  std::memset(to + r.got, 0, padding);
   return r;
 }
 
-void line_reader::read_ahead(void* self) {
-  auto& reader = *static_cast<line_reader*>(self);
-  reader.ahead_ = reader.read(reader.half(1 - reader.current_));
+const char* line_source::ahead_start(const char* data, const read_result& r) const {
+  if (r.error || share_ == 0) return nullptr;
+  const std::size_t room = r.end ? r.got : r.got - std::min(r.got, longest_);
+  const std::size_t from = r.got - r.got * static_cast<std::size_t>(share_) / 64;
+  if (from >= room) return nullptr;
+  // Lines start after an LF, whatever the bytes before it were.
+  const auto* lf = static_cast<const char*>(std::memchr(data + from, '\n', room - from));
+  return lf != nullptr && lf + 1 < data + room ? lf + 1 : nullptr;
 }
 
-void line_reader::refill() {
-  const int next = 1 - current_;
-  read_result r;
-  if (reading_) {
-    reader_->finish();
-    reading_ = false;
-    r = std::move(ahead_);
-  } else {
-    r = read(half(next));
+bool line_source::next_read(read_result& r) {
+  if (!reading_) {
+    r = read(half(1 - current_));
+    return false;
   }
-  const auto kept = static_cast<std::size_t>(end_ - pos_);
-  std::memmove(half(next) - kept, pos_, kept);
-  pos_ = half(next) - kept;
-  end_ = half(next) + r.got;
-  eof_ = r.end;
-  current_ = next;
-  std::memset(end_, 0, padding);
-  if (r.error) std::rethrow_exception(r.error);
-  if (eof_) return;
-  // More to come: read it while this half is parsed. A file within one
-  // half never starts the thread; where none can be started, the reads
-  // take turns with the parsing, as they always could.
+  const bool kept_up = reader_->idle();
+  reader_->finish();
+  reading_ = false;
+  // Steps of 1/32 of a half: a few halves find the balance, and a second
+  // core taken by other work soon leaves all the parsing here.
+  share_ = std::clamp(share_ + (kept_up ? 2 : -2), 0, 48);
+  r = std::move(ahead_);
+  return true;
+}
+
+bool line_source::read_ahead_with(void (*job)(void*), void* self) {
   if (reader_ == nullptr && !tried_thread_) {
     tried_thread_ = true;
     try {
@@ -179,13 +181,15 @@ void line_reader::refill() {
     } catch (const std::system_error&) {
     }
   }
-  if (reader_ != nullptr) {
-    reader_->start(&read_ahead, this);
-    reading_ = true;
-  }
+  if (reader_ == nullptr) return false;
+  reader_->start(job, self);
+  reading_ = true;
+  return true;
 }
 
-bool line_reader::file_end() {
+void line_source::stop_reading_ahead() { reader_.reset(); }
+
+bool line_source::file_end() {
   if (block_lines_ > 0) {
     fail(line_ + 1, "file ends inside the block that starts on line " +
                         std::to_string(block_line_) + ": its empty line is missing (cut short?)");
@@ -193,12 +197,12 @@ bool line_reader::file_end() {
   return false;
 }
 
-void line_reader::too_many_lines() const {
+void line_source::too_many_lines() const {
   fail(line_, "block has more than " + std::to_string(format_.max_lines) + " " + format_.noun +
                   " lines (it starts on line " + std::to_string(block_line_) + ")");
 }
 
-void line_reader::fail_line() const {
+void line_source::fail_line() const {
   const auto available = static_cast<std::size_t>(end_ - pos_);
   const auto* lf = static_cast<const char*>(std::memchr(pos_, '\n', std::min(available, longest_)));
   std::string_view line(pos_, lf != nullptr ? lf - pos_ : std::min(available, longest_));
@@ -213,7 +217,7 @@ void line_reader::fail_line() const {
   fail(line_, problem);
 }
 
-void line_reader::fail(int64_t line, const std::string& what) const {
+void line_source::fail(int64_t line, const std::string& what) const {
   throw error(name_ + ":" + std::to_string(line) + ": " + what);
 }
 

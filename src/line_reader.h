@@ -2,6 +2,12 @@
 // "N.000000" numbers separated by tabs, each block ending in an empty line.
 // It accepts what sheetgen writes and nothing else, except that any line may
 // end in CR LF instead of LF (each line on its own, so mixed files pass).
+//
+// The file comes in halves of 256 KiB. While the caller's thread parses
+// one, a second thread reads the next and parses its last part too, as much
+// as keeps both threads busy (line_batch.h); the caller's thread takes those
+// lines when it gets there. Only the caller's thread ever reports a line,
+// so every message and line number is what one thread reading alone gives.
 #ifndef SHEETGEN_LINE_READER_H_
 #define SHEETGEN_LINE_READER_H_
 
@@ -11,8 +17,9 @@
 #include <istream>
 #include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
+#include "line_batch.h"
 #include "line_parse.h"
 
 namespace sheetgen {
@@ -26,22 +33,20 @@ struct line_format {
   const char* noun;   // what a line holds, for messages: "item", "defect"
 };
 
-class line_reader {
- public:
-  // Lines that are not a block's empty line hold `format.fields` numbers
-  // (3 or 4).
-  line_reader(std::istream& in, std::string name, line_format format);
-  ~line_reader();  // waits for a read ahead
+// What does not depend on the kind of value a line makes: the buffer and
+// its reading, the place in the file, and the messages.
+class line_source {
+ protected:
+  line_source(std::istream& in, std::string name, line_format format);
+  ~line_source();
+  line_source(const line_source&) = delete;
+  line_source& operator=(const line_source&) = delete;
 
-  // Reads the next block: add(numbers) for each of its lines, numbers[0 ..
-  // Fields - 1] the line's numbers (Fields is format.fields), then true at
-  // the block's empty line; false when the file ended where a new block
-  // would start. Everything else throws sheetgen::error.
-  template <int Fields, typename Add>
-  bool next_block(Add&& add);
-
-  // The line of the first line of the block being read or last read.
-  int64_t block_line() const { return block_line_; }
+  struct read_result {
+    std::size_t got = 0;
+    bool end = false;          // the stream ended (or failed, as a streambuf tells it)
+    std::exception_ptr error;  // what the streambuf threw
+  };
 
   // Longest line sheetgen writes with `fields` numbers, without its end:
   // each number at most 10 digits and ".000000", tabs between them.
@@ -49,23 +54,24 @@ class line_reader {
     return static_cast<std::size_t>(fields) * (10 + 7) + static_cast<std::size_t>(fields) - 1;
   }
 
- private:
-  struct read_result {
-    std::size_t got = 0;
-    bool end = false;          // the stream ended (or failed, as a streambuf tells it)
-    std::exception_ptr error;  // what the streambuf threw
-  };
-
   char* half(int which) const;          // where half `which`'s data starts
-  read_result read(char* to) noexcept;  // fills a half, or to the stream's end
-  static void read_ahead(void* self);   // read() into the other half, on reader_
-  void refill();
-  // The file ended where a line would start: false between blocks, an
-  // error inside one.
-  bool file_end();
+  read_result read(char* to) noexcept;  // fills a half, or to the stream's end; zeros after
+  // Where a half of `got` bytes read ahead starts the lines it parses
+  // itself, with `share_` of it, in 64ths, left for them (null: none).
+  const char* ahead_start(const char* data, const read_result& r) const;
+  // The next half's read: the second thread's, once it finished (true),
+  // else one made now (false). Balances the parsing: the second thread gets
+  // more of it when it had finished before it was waited for, less when not.
+  bool next_read(read_result& r);
+  // Runs job(self) on the second thread, reading (and parsing) the half
+  // after the current one; false where no thread can be started, and the
+  // reads take turns with the parsing.
+  bool read_ahead_with(void (*job)(void*), void* self);
+  void stop_reading_ahead();  // waits for a job in progress
   [[noreturn]] void too_many_lines() const;
   [[noreturn]] void fail_line() const;  // explains why the line at pos_ was refused
   [[noreturn]] void fail(int64_t line, const std::string& what) const;
+  bool file_end();  // the file ended where a line would start
 
   std::streambuf* in_;
   std::string name_;
@@ -78,58 +84,171 @@ class line_reader {
   bool eof_ = false;
   int current_ = 0;  // the half pos_ is in
 
-  read_result ahead_;  // written by reader_, read once it finished
+  read_result ahead_;  // written by the second thread, read once it finished
   bool reading_ = false;
   bool tried_thread_ = false;
-  std::unique_ptr<worker> reader_;  // after buffer_: ends before it
+  int share_ = 16;  // of a half read ahead, the 64ths that the second thread parses
 
   int64_t line_ = 0;  // of the line last read
   int64_t block_line_ = 0;
   int32_t block_lines_ = 0;  // number lines in the current block
+
+  std::unique_ptr<worker> reader_;  // last: ends before everything it uses
 };
 
-// The loop every line of a file goes through: kept to what each line
-// needs, with the place in the buffer and the counts in registers while
-// whole lines are surely in the buffer.
-template <int Fields, typename Add>
-bool line_reader::next_block(Add&& add) {
-  int32_t numbers[Fields];
+template <class Value>
+class line_reader : line_source {
+ public:
+  line_reader(std::istream& in, std::string name, line_format format)
+      : line_source(in, std::move(name), format),
+        parse_(line_batch::fastest_parser<Value>()),
+        mine_(1024),
+        theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {}
+  ~line_reader();  // waits for a read ahead: it fills this object's batches
+
+  // Reads the next block into `out` (emptied first): true at its empty
+  // line, false when the file ended where a new block would start.
+  // Everything else throws sheetgen::error.
+  bool next_block(std::vector<Value>& out);
+
+  // The line of the first line of the block being read or last read.
+  int64_t block_line() const { return block_line_; }
+
+ private:
+  static constexpr int fields = line_batch::layout<Value>::fields;
+
+  void refill();
+  static void read_ahead(void* self);  // on the second thread
+  // Hands on b's lines up to its next empty line; true at that line.
+  bool take(line_batch::batch<Value>& b, std::vector<Value>& out);
+  // The line at pos_ the careful way; true if it was a block's empty line.
+  bool careful_line(std::vector<Value>& out);
+
+  const line_batch::parser<Value> parse_;
+  line_batch::batch<Value> mine_;       // parsed on this thread
+  line_batch::batch<Value> theirs_[2];  // parsed on the second, per half
+  const char* their_start_[2] = {nullptr, nullptr};  // where those lines begin
+  line_batch::batch<Value>* taking_ = nullptr;       // lines being handed on
+};
+
+template <class Value>
+line_reader<Value>::~line_reader() {
+  stop_reading_ahead();
+}
+
+template <class Value>
+bool line_reader<Value>::next_block(std::vector<Value>& out) {
+  out.clear();
   for (;;) {
-    if (static_cast<std::size_t>(end_ - pos_) < longest_ && !eof_) refill();
+    if (taking_ != nullptr) {
+      if (take(*taking_, out)) return true;
+      pos_ = taking_->stop;
+      taking_ = nullptr;
+      continue;
+    }
+    if (static_cast<std::size_t>(end_ - pos_) < longest_ && !eof_) {
+      refill();
+      continue;
+    }
     if (pos_ == end_) return file_end();
-    const char* const safe = eof_ ? end_ : end_ - longest_;
-    const char* pos = pos_;
-    int64_t line = line_;
-    int32_t lines = block_lines_;
-    const auto keep = [&] {
-      pos_ = pos;
-      line_ = line;
-      block_lines_ = lines;
-    };
-    do {
-      ++line;
-      if (lines == 0) block_line_ = line;
-      if (pos[0] == '\n' || (pos[0] == '\r' && pos[1] == '\n')) {
-        pos += pos[0] == '\n' ? 1 : 2;
-        lines = 0;
-        keep();
-        return true;
+    const char* limit = eof_ ? end_ : end_ - longest_;
+    const char* const theirs = their_start_[current_];
+    if (theirs != nullptr) {
+      if (pos_ == theirs) {
+        their_start_[current_] = nullptr;
+        taking_ = &theirs_[current_];
+        continue;
       }
-      if (lines == format_.max_lines) {
-        keep();
-        too_many_lines();
-      }
-      const char* next = line_parse::parse_line<Fields>(pos, numbers);
-      if (next == nullptr) {
-        keep();
-        fail_line();
-      }
-      pos = next;
-      ++lines;
-      add(static_cast<const int32_t*>(numbers));
-    } while (pos < safe);
-    keep();
+      if (theirs > pos_ && theirs < limit) limit = theirs;
+    }
+    mine_.clear();
+    mine_.stop = parse_(pos_, limit, mine_);
+    if (mine_.count + mine_.end_count > 0) {
+      taking_ = &mine_;
+      continue;
+    }
+    if (careful_line(out)) return true;
   }
+}
+
+template <class Value>
+bool line_reader<Value>::take(line_batch::batch<Value>& b, std::vector<Value>& out) {
+  const uint32_t upto = b.ends_taken < b.end_count ? b.ends[b.ends_taken] : b.count;
+  if (upto > b.taken) {
+    const auto n = static_cast<int32_t>(upto - b.taken);
+    if (block_lines_ == 0) block_line_ = line_ + 1;
+    if (n > format_.max_lines - block_lines_) {
+      line_ += format_.max_lines - block_lines_ + 1;
+      too_many_lines();
+    }
+    // One copy of bytes: insert() would copy value by value, the members
+    // having defaults.
+    const std::size_t size = out.size();
+    out.resize(size + static_cast<std::size_t>(n));
+    std::memcpy(out.data() + size, b.values() + b.taken, static_cast<std::size_t>(n) * sizeof(Value));
+    line_ += n;
+    block_lines_ += n;
+    b.taken = upto;
+  }
+  if (b.ends_taken == b.end_count) return false;
+  ++b.ends_taken;
+  ++line_;
+  if (block_lines_ == 0) block_line_ = line_;
+  block_lines_ = 0;
+  return true;
+}
+
+template <class Value>
+bool line_reader<Value>::careful_line(std::vector<Value>& out) {
+  ++line_;
+  if (block_lines_ == 0) block_line_ = line_;
+  if (pos_[0] == '\n' || (pos_[0] == '\r' && pos_[1] == '\n')) {
+    pos_ += pos_[0] == '\n' ? 1 : 2;
+    block_lines_ = 0;
+    return true;
+  }
+  if (block_lines_ == format_.max_lines) too_many_lines();
+  int32_t numbers[fields];
+  const char* next = line_parse::parse_line<fields>(pos_, numbers);
+  if (next == nullptr) fail_line();
+  out.push_back(line_batch::make<Value>(numbers));
+  ++block_lines_;
+  pos_ = next;
+  return false;
+}
+
+template <class Value>
+void line_reader<Value>::read_ahead(void* self) {
+  auto& r = *static_cast<line_reader*>(self);
+  const int half = 1 - r.current_;
+  char* const data = r.half(half);
+  r.ahead_ = r.read(data);
+  line_batch::batch<Value>& b = r.theirs_[half];
+  b.clear();
+  const char* start = r.ahead_start(data, r.ahead_);
+  if (start != nullptr) {
+    const char* const limit = data + r.ahead_.got - (r.ahead_.end ? 0 : r.longest_);
+    b.stop = r.parse_(start, limit, b);
+  }
+  r.their_start_[half] = start;
+}
+
+template <class Value>
+void line_reader<Value>::refill() {
+  const int next = 1 - current_;
+  read_result r;
+  if (!next_read(r)) their_start_[next] = nullptr;
+  const auto kept = static_cast<std::size_t>(end_ - pos_);
+  std::memmove(half(next) - kept, pos_, kept);
+  pos_ = half(next) - kept;
+  end_ = half(next) + r.got;
+  eof_ = r.end;
+  current_ = next;
+  if (r.error) std::rethrow_exception(r.error);
+  if (eof_) return;
+  // More to come: read (and parse) it while this half is parsed. A file
+  // within one half never starts the thread.
+  read_ahead_with(&read_ahead, this);
 }
 
 }  // namespace sheetgen

@@ -29,6 +29,11 @@ void worker::finish() {
   done_.wait(lock, [this] { return !busy_; });
 }
 
+bool worker::idle() {
+  const std::lock_guard lock(mutex_);
+  return !busy_;
+}
+
 void worker::run() {
   std::unique_lock lock(mutex_);
   for (;;) {

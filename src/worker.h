@@ -1,5 +1,5 @@
 // A second thread that does one job at a time while the caller goes on:
-// output_file writes on it, line_reader reads ahead on it.
+// output_file writes on it, line_reader reads and parses ahead on it.
 #ifndef SHEETGEN_WORKER_H_
 #define SHEETGEN_WORKER_H_
 
@@ -26,6 +26,9 @@ class worker {
 
   // Waits until the job started last is done (at once if there is none).
   void finish();
+
+  // Whether the job started last is done, without waiting.
+  bool idle();
 
  private:
   void run();

@@ -18,6 +18,7 @@
 namespace sheetgen {
 
 /// Reads the lines of either file; internal to the library.
+template <class Value>
 class line_reader;
 
 /// Bytes one item line may take in a buffer given to put_item_block:
@@ -66,7 +67,7 @@ class instance_reader {
   int64_t block_line() const;
 
  private:
-  std::unique_ptr<line_reader> lines_;
+  std::unique_ptr<line_reader<rectangle>> lines_;
 };
 
 }  // namespace sheetgen

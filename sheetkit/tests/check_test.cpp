@@ -117,13 +117,68 @@ TEST(Check, EachProblemWithItsMessage) {
 }
 
 TEST(Check, WithoutAnswersOnlyWhatTheFilesTell) {
-  // Counts and bounds are unknown; areas and places are not.
+  // Bounds are unknown; areas and places are not, and every block of a run
+  // has as many item types and defects as the first, of the same sizes.
   const run_info bare = run_from_object(rectangle::of(10, 10), "i", "d");
   const std::string items = line({1, 1, 1}) + "\n" + line({2, 2, 5}) + line({9, 9, 81}) + "\n";
   const std::string defect_text = line({0, 0, 10, 10}) + "\n" + line({5, 5, 5, 6}) + "\n";
   EXPECT_EQ(check(bare, items, &defect_text).text,
+            "i:3: block 2 has 2 item types where block 1 has 1\n"
+            "d:3: defect 1 is 0 x 1 where it is 10 x 10 in block 1\n"
             "i:3: area 5 is not length x width = 2 x 2 = 4\n"
             "d:3: defect 1 has no area: x1 5, y1 5, x2 5, y2 6\n");
+}
+
+TEST(Check, WithoutAnswersEveryBlockIsHeldToTheFirst) {
+  const run_info bare = run_from_object(rectangle::of(10, 10), "i", "d");
+  const std::string two = line({3, 5, 15}) + line({2, 8, 16}) + "\n";
+  const std::string items = two + line({3, 5, 15}) + "\n" + two + two;
+  const std::string defect_text =
+      line({7, 0, 10, 2}) + line({0, 6, 10, 7}) + "\n" +          // 3 x 2, 10 x 1
+      line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n" +            // the second 9 x 1
+      line({1, 0, 4, 2}) + line({0, 4, 10, 5}) + line({0, 0, 1, 1}) + "\n" +  // one more
+      line({1, 1, 4, 3}) + "\n";                                 // one fewer
+  const outcome o = check(bare, items, &defect_text);
+  EXPECT_EQ(o.text,
+            "i:4: block 2 has 1 item type where block 1 has 2\n"
+            "d:5: defect 2 is 9 x 1 where it is 10 x 1 in block 1\n"
+            "d:7: block 3 has 3 defects where block 1 has 2\n"
+            "d:11: block 4 has 1 defect where block 1 has 2\n");
+  EXPECT_EQ(o.problems, 4);
+  // With the answers, the answers are the measure, and block 1 is held to them.
+  run_info answered = worked_example();
+  answered.instance_file = "i";
+  answered.defect_file = "d";
+  answered.answers->no_instances = 4;
+  answered.answers->no_items = 2;
+  EXPECT_EQ(check(answered, items, &defect_text).text,
+            "i:4: block 2 has 1 item type, but the answers ask for 2\n"
+            "d:5: defect 2 measures 9 x 1, but the answers give 10 x 1\n"
+            "d:7: block 3 has 3 defects, but the answers ask for 2\n"
+            "d:11: block 4 has 1 defect, but the answers ask for 2\n");
+}
+
+TEST(Check, ItemTypesBeyondTheObjectAreNotedNotCounted) {
+  const run_info bare = run_from_object(rectangle::of(10, 10), "i", "");
+  const std::string items = line({11, 1, 11}) + line({1, 12, 12}) + line({3, 3, 9}) +
+                            line({11, 11, 121}) + line({20, 1, 20}) + "\n";
+  outcome o = check(bare, items, nullptr);
+  EXPECT_EQ(o.problems, 0);
+  EXPECT_EQ(o.text,
+            "i: 1 instance, 5 item types; no problems found\n"
+            "i:1: note: item type 11 x 1 is longer than the object (10 x 10)\n"
+            "i:2: note: item type 1 x 12 is wider than the object (10 x 10)\n"
+            "i:4: note: item type 11 x 11 is longer and wider than the object (10 x 10)\n"
+            "note: 4 item types are longer or wider than the object, as sheetgen writes item "
+            "types when no shape of their area fits it; this is not a problem\n");
+  // After the problems, which they do not add to.
+  o = check(bare, line({11, 1, 12}) + "\n", nullptr);
+  EXPECT_EQ(o.problems, 1);
+  EXPECT_EQ(o.text,
+            "i:1: area 12 is not length x width = 11 x 1 = 11\n"
+            "i:1: note: item type 11 x 1 is longer than the object (10 x 10)\n"
+            "note: 1 item type is longer or wider than the object, as sheetgen writes item types "
+            "when no shape of their area fits it; this is not a problem\n");
 }
 
 TEST(Check, ListsTwentyProblemsThenCountsTheRest) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "test_util.h"
 
@@ -107,6 +111,56 @@ TEST_F(Verify, WorkedExampleIsIdenticalAndEveryChangeIsFound) {
   with("defects.txt", defects);
   fs::remove("instances.txt");
   EXPECT_EQ(verify().second, "Cannot read file instances.txt!\ndefects.txt: identical\n");
+}
+
+// Blocks of several pieces, compared on two threads: whatever the change,
+// where it is reported is the first line that differs.
+TEST_F(Verify, LargeBlocksEveryChangeAtItsLine) {
+  sheetgen::testing::scratch_folder answers_folder;
+  answers_folder.write("run.answers",
+                       sheetgen::testing::make(9, 2000, 2000, 2600, "0.01", "0.2", 5).text());
+  make((answers_folder / "run.answers").string());
+  const std::string original = read_file("instances.txt");
+  const auto line_of = [&](std::size_t at) {
+    return std::count(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(at), '\n') +
+           1;
+  };
+  std::mt19937 random(3);
+  std::vector<std::size_t> places = {0, original.size() - 1};
+  for (int i = 0; i < 40; ++i) places.push_back(random() % original.size());
+  // About where the pieces of 1024 lines of the fourth block meet.
+  const std::size_t block_four = original.find("\n\n", original.size() / 3) + 2;
+  for (int line = 1020; line < 1030; ++line) {
+    std::size_t at = block_four;
+    for (int k = 0; k < line; ++k) at = original.find('\n', at) + 1;
+    places.push_back(at);
+  }
+  for (const std::size_t at : places) {
+    std::string changed = original;
+    changed[at] = changed[at] == '1' ? '2' : '1';
+    std::ofstream("instances.txt", std::ios::binary) << changed;
+    const auto [same, text] = verify();
+    EXPECT_FALSE(same);
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "instances.txt:" + std::to_string(line_of(at)) + ": differs")
+        << at;
+    std::ofstream("instances.txt", std::ios::binary) << original.substr(0, at);
+    const std::string cut = verify().second;
+    EXPECT_EQ(cut.substr(0, cut.find('\n')), "instances.txt:" + std::to_string(line_of(at)) +
+                                                   ": file ends early at line " +
+                                                   std::to_string(line_of(at)))
+        << at;
+  }
+  std::ofstream("instances.txt", std::ios::binary) << original;
+  EXPECT_EQ(verify(), std::make_pair(true, std::string("instances.txt: identical\n")));
+
+  // Blocks without items: the empty lines alone.
+  answers_folder.write("run.answers",
+                       sheetgen::testing::make(3, 2000, 2000, 0, "0.01", "0.2", 5).text());
+  make((answers_folder / "run.answers").string());
+  EXPECT_EQ(verify(), std::make_pair(true, std::string("instances.txt: identical\n")));
+  std::ofstream("instances.txt", std::ios::binary) << "\n\n";
+  EXPECT_EQ(verify().second.substr(0, 43), "instances.txt:3: file ends early at line 3\n");
 }
 
 TEST_F(Verify, RepairAbortLeavesTheFinishedBlocksAndNoDefectFile) {
