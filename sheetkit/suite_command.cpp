@@ -1,19 +1,24 @@
 #include "suite_command.h"
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "cli.h"
 #include "suite_make.h"
+#include "suite_report.h"
 #include "suite_verify.h"
+#include "usage_error.h"
 
 namespace sheetkit {
 
 const char* const suite_footer =
     "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
-    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC; making\n"
+    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC, and last\n"
+    "DIR/index.html, the suite's page (as suite report writes it); making\n"
     "again keeps the complete sets and does the rest. --shard K/N takes the pieces of\n"
     "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
     "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
@@ -68,6 +73,36 @@ std::function<prepared()> setup_suite_verify(CLI::App& verify) {
     const suite_shard shard = suite_shard::parse(o->shard);
     return prepared{{}, [o, shard](const run_info&, session& s) {
                       return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_report(CLI::App& report) {
+  struct options {
+    std::string dir;
+    std::string file;
+    CLI::Option* file_given = nullptr;
+  };
+  auto o = std::make_shared<options>();
+  report.add_option("DIR", o->dir, "The suite's folder")->required()->type_name("");
+  o->file_given = report
+                      .add_option("-o,--output", o->file,
+                                  "The page's file (default DIR/index.html); - for standard output")
+                      ->type_name("FILE");
+  return [o] {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (o->file_given->count() > 0 && o->file.empty())
+      throw usage_error("-o \"\": give the page's file name, or leave -o out for DIR/index.html");
+    if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
+      throw usage_error(o->file + " is a folder; give the page's file name with -o, such as " +
+                        (fs::path(o->file) / "index.html").string());
+    return prepared{{}, [o](const run_info&, session& s) {
+                      const fs::path written =
+                          write_suite_report(o->dir, o->file, s.out, s.shown.callback());
+                      s.shown.clear();
+                      if (written != "-") s.out << written.string() << '\n';
+                      return 0;
                     }};
   };
 }
