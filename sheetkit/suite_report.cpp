@@ -103,14 +103,18 @@ footer { margin-top: 3rem; padding-top: .75rem; border-top: 1px solid var(--rule
   h1 { font-size: 1.65rem; }
   .sha code { font-size: .85rem; }
 }
+@page wide { size: landscape; }
 @media print {
   body { font-size: 10pt; }
+  .table-wrap.wide { page: wide; }
   main { max-width: none; padding: 0; }
   button { display: none; }
   .cite, pre { background: none; }
   .table-wrap, .table-wrap.wide { overflow: visible; left: 0; width: auto; transform: none; }
-  table.figures { font-size: 6.5pt; }
   th, td { padding: .15rem .3rem; }
+  table.figures { font-size: 6.5pt; }
+  table.figures th, table.figures td { padding: .15em .25em; }
+  table.figures .first { padding-left: .6em; }
   section.class { break-inside: avoid; }
   h2, h3 { break-after: avoid; }
 }
@@ -146,7 +150,9 @@ std::string seed_ranges(std::vector<int32_t> seeds) {
     while (j + 1 < seeds.size() && int64_t{seeds[j + 1]} == int64_t{seeds[j]} + 1) ++j;
     if (!text.empty()) text += ", ";
     text += std::to_string(seeds[i]);
-    if (j > i) text += (j == i + 1 ? ", " : "\xE2\x80\x93") + std::to_string(seeds[j]);
+    // A dash between negative numbers would read as a minus sign.
+    const char* dash = seeds[i] < 0 ? " to " : "\xE2\x80\x93";
+    if (j > i) text += (j == i + 1 ? ", " : dash) + std::to_string(seeds[j]);
     i = j + 1;
   }
   return text;
@@ -163,12 +169,15 @@ std::string folder_word(const std::string& suite) {
   return plain ? suite : "DIR";
 }
 
+// "3 × 2, 10 × 1"; of many defects the first few and how many more.
 std::string defect_sizes_text(const suite_class& c) {
+  constexpr std::size_t shown = 8;
   std::string text;
-  for (const auto& [length, width] : c.defects) {
-    if (!text.empty()) text += ", ";
-    text += size_text(length, width);
+  for (std::size_t i = 0; i < c.defects.size() && i < shown; ++i) {
+    if (i > 0) text += ", ";
+    text += size_text(c.defects[i].first, c.defects[i].second);
   }
+  if (c.defects.size() > shown) text += " and " + std::to_string(c.defects.size() - shown) + " more";
   return text;
 }
 
@@ -222,7 +231,9 @@ void write_class(std::ostream& out, const class_seeds& c, const class_view& v) {
       << "</h3>\n<p class=\"answers\">object " << html(size_text(k.length, k.width)) << " \xC2\xB7 "
       << count_of(k.instances, "instance") << " of " << count_of(k.item_types, "item type")
       << " \xC2\xB7 area bounds " << html(k.lower) << " to " << html(k.upper) << " \xC2\xB7 "
-      << (k.defects.empty() ? "no defects" : "defects " + html(defect_sizes_text(k)))
+      << (k.defects.empty() ? "no defects"
+                             : count_of(static_cast<int64_t>(k.defects.size()), "defect") + " (" +
+                                   html(defect_sizes_text(k)) + ")")
       << " \xC2\xB7 " << (c.seeds.size() == 1 ? "seed " : "seeds ")
       << seed_ranges([&] {
            std::vector<int32_t> all;
