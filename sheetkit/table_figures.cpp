@@ -1,6 +1,7 @@
 #include "table_figures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -30,6 +31,40 @@ class exact_sum {
   int64_t high_ = 0;
 };
 
+// Distinct (length, width) pairs of one instance, in a hash set that
+// lives for the whole run: sorting each instance's pairs took a third of
+// the time of reading the reference case.
+class distinct_pairs {
+ public:
+  int64_t count(const std::vector<rectangle>& items) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * items.size()) capacity *= 2;
+    slots_.assign(capacity, 0);
+    const int shift = 64 - std::countr_zero(capacity);
+    int64_t distinct = 0;
+    bool zero = false;  // the pair whose key is 0, which marks a free slot
+    for (const rectangle& item : items) {
+      const uint64_t key = uint64_t{static_cast<uint32_t>(item.length)} << 32 |
+                           static_cast<uint32_t>(item.width);
+      if (key == 0) {
+        distinct += zero ? 0 : 1;
+        zero = true;
+        continue;
+      }
+      std::size_t at = static_cast<std::size_t>((key * 0x9e3779b97f4a7c15u) >> shift);
+      while (slots_[at] != 0 && slots_[at] != key) at = (at + 1) & (capacity - 1);
+      if (slots_[at] == 0) {
+        slots_[at] = key;
+        ++distinct;
+      }
+    }
+    return distinct;
+  }
+
+ private:
+  std::vector<uint64_t> slots_;
+};
+
 const std::vector<quantile> median_only = {{1, 2}};
 const std::vector<quantile> quartiles = {{1, 4}, {1, 2}, {3, 4}};
 
@@ -49,7 +84,7 @@ void compute_figures(table_row& row, const instance_pass& pass) {
   // need 256 bits.
   double mean_total = 0, squares = 0;
   bool first = true;
-  std::vector<uint64_t> pairs;
+  distinct_pairs pairs;
   std::vector<placed_defect> clipped;
   union_area_calculator union_area;
   row.instances = 0;
@@ -58,13 +93,11 @@ void compute_figures(table_row& row, const instance_pass& pass) {
   pass([&](const instance& in) {
     ++row.instances;
     int64_t total = 0;
-    pairs.clear();
     for (const rectangle& item : in.items) {
       lengths.add(key(item.length));
       widths.add(key(item.width));
       areas.add(key(item.area));
       total += item.area;
-      pairs.push_back(uint64_t{key(item.length)} << 32 | key(item.width));
       if (first) {
         row.item_length.min = row.item_length.max = item.length;
         row.item_width.min = row.item_width.max = item.width;
@@ -78,12 +111,11 @@ void compute_figures(table_row& row, const instance_pass& pass) {
       row.item_area.min = std::min<int64_t>(row.item_area.min, item.area);
       row.item_area.max = std::max<int64_t>(row.item_area.max, item.area);
     }
-    std::sort(pairs.begin(), pairs.end());
     const auto n = static_cast<int64_t>(in.items.size());
     items.add(n);
     totals.add(total);
     row.items += n;
-    distinct.add(std::unique(pairs.begin(), pairs.end()) - pairs.begin());
+    distinct.add(pairs.count(in.items));
     const double delta = static_cast<double>(total) - mean_total;
     mean_total += delta / static_cast<double>(row.instances);
     squares += delta * (static_cast<double>(total) - mean_total);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "rank_selection.h"
@@ -62,6 +64,21 @@ TEST(TableFigures, RepeatedItemsOverlapsAndDefectsBeyondTheObject) {
   EXPECT_DOUBLE_EQ(row.defect_area_mean, 45.0 / 200 / 3);
   EXPECT_DOUBLE_EQ(row.covered_mean, 35.0 / 200 / 3);
   EXPECT_DOUBLE_EQ(row.item_types, 4.0 / 3);
+
+  // Many pairs among few sides, and a pair of zeros (which files may hold).
+  std::mt19937 random(3);
+  std::vector<instance> crowd(1);
+  std::set<std::pair<int32_t, int32_t>> pairs;
+  for (int k = 0; k < 5000; ++k) {
+    const auto l = static_cast<int32_t>(random() % 60), w = static_cast<int32_t>(random() % 60);
+    crowd[0].items.push_back(rectangle::of(l, w));
+    pairs.insert({l, w});
+  }
+  crowd[0].items.push_back(rectangle::of(0, 0));
+  pairs.insert({0, 0});
+  table_row many = heading(100, 100);
+  compute_figures(many, replay(crowd));
+  EXPECT_EQ(many.distinct_mean, static_cast<double>(pairs.size()));
 
   // Nothing at all: no figures, and nothing divided by zero.
   table_row none = heading(20, 10);
