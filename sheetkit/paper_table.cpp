@@ -224,9 +224,20 @@ people_view for_people(const paper_table& t) {
   return v;
 }
 
-constexpr const char* quantile_note =
-    "quantiles (min, q1, median, q3, max) are values of the item types: the one at 0-based "
-    "rank floor(p (n - 1)) in sorted order, so the median is the lower middle value";
+// What the columns mean, for the notes under a table (each line prefixed).
+std::string notes(std::string_view prefix) {
+  std::string text;
+  for (const char* line :
+       {"item types, distinct types, defects: per instance, mean over the instances",
+        "(%): of the object's area; total: the defects' areas summed, union: overlaps once;",
+        "sd: standard deviation over the instances (of n, not n - 1)",
+        "quantiles (min, q1, median, q3, max) are values of the item types: the one at",
+        "0-based rank floor(p (n - 1)) in sorted order; the median is the lower middle value"}) {
+    text += std::string(prefix) + line + "\n";
+  }
+  return text;
+}
+
 
 std::string pad(const std::string& s, std::size_t width, bool left) {
   const std::size_t n = svg::code_points(s);
@@ -331,11 +342,7 @@ void write_table_text(std::ostream& out, const paper_table& t) {
     }
     out << line << '\n';
   }
-  out << '\n'
-      << "item types, distinct types, defects: per instance, mean over the instances\n"
-      << "(%): of the object's area; total: the defects' areas summed, union: overlaps once;\n"
-      << "sd: standard deviation over the instances (of n, not n - 1)\n"
-      << quantile_note << '\n';
+  out << '\n' << notes("");
 }
 
 void write_table_csv(std::ostream& out, const paper_table& t) {
@@ -400,7 +407,7 @@ void write_table_latex(std::ostream& out, const paper_table& t) {
   const std::vector<span> groups = spans(v.shown_columns);
   out << "% The instances, " << (t.classes ? "one row per class" : "one row per run")
       << ". Needs \\usepackage{booktabs}.\n"
-      << "% (%): of the object's area; sd over the instances (of n); " << quantile_note << ".\n";
+      << notes("% ");
   out << "\\begin{tabular}{l" << std::string(n, 'r') << "}\n\\toprule\n";
   std::string heads;
   std::string rules;
