@@ -260,8 +260,7 @@ std::function<prepared()> setup_stats(CLI::App& app) {
       ->type_name("DIR");
   o->format_given =
       app.add_option("--format", o->format,
-                     "text (default), json, csv or latex; csv and latex give the paper table's\n"
-                     "columns, as --suite does")
+                     "text (default), json, csv or latex (csv and latex: the paper table)")
           ->type_name("FORMAT");
   app.add_flag("--per-instance", o->per_instance, "Also a line for every instance");
   app.add_flag("--json", o->json, "The same as --format json");
@@ -488,9 +487,10 @@ const command table[] = {
      "and every defect's size. At most 20 problems are listed, then their number.",
      setup_check},
     {"stats", "Figures on item areas and shapes and on the defects; tables for papers",
-     "--format csv or latex gives the paper table: one row for the run, in the columns that\n"
-     "--suite DIR gives one row per class in (over its completed sets). Quantiles are values\n"
-     "of the item types, at 0-based rank floor(p (n - 1)): the median is the lower middle one.",
+     "--suite DIR gives the paper table: one row per class, over its completed sets; for a\n"
+     "single run, --format csv or latex gives its one row in the same columns. Quantiles\n"
+     "are values of the item types, at 0-based rank floor(p (n - 1)): the median is the\n"
+     "lower middle one.",
      setup_stats},
     {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},
     {"export", "The run as PackingSolver CSV files, one JSON document, or JSON lines",

@@ -18,14 +18,15 @@ namespace sheetkit {
 const char* const suite_footer =
     "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
     "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC, and last\n"
-    "DIR/index.html, the suite's page (as suite report writes it); making\n"
-    "again keeps the complete sets and does the rest. --shard K/N takes the pieces of\n"
-    "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
-    "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
-    "\"complete\": true, whose seeds depend on which runs abort. A shard writes no\n"
-    "manifest: a last make without --shard does, once every shard is done. verify\n"
-    "--shard K/N checks the same sets and their lines in the manifest and SHA256SUMS;\n"
-    "shard 1 also looks for what belongs to no set.";
+    "DIR/index.html, the page that report writes; making again keeps the complete sets\n"
+    "and does the rest. --shard K/N takes the pieces of the suite's order (classes in\n"
+    "SPEC order, seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
+    "a piece is one set, or a whole class with \"complete\": true, whose seeds depend on\n"
+    "which runs abort. A shard writes no manifest: a last make without --shard does,\n"
+    "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
+    "in the manifest and SHA256SUMS; shard 1 also looks for what belongs to no set.\n"
+    "report reads a made suite; its page gives the manifest's SHA-256 to cite, the\n"
+    "commands that verify the suite, the table of stats --suite and each class's pictures.";
 
 namespace {
 
