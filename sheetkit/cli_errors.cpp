@@ -1,5 +1,7 @@
 #include "cli_errors.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <optional>
 #include <string_view>
@@ -36,10 +38,12 @@ std::string help_hint(const CLI::App& app) {
   return "sheetkit " + (path.empty() ? "" : path + " ") + "--help";
 }
 
-// "-o" where there is a short name (as README writes it), else "--to".
+// "-o" where there is a short name (as README writes it), else "--to";
+// "DIR" for a positional, which has neither.
 std::string label(const CLI::Option& o) {
   if (!o.get_snames().empty()) return "-" + o.get_snames().front();
-  return "--" + o.get_lnames().front();
+  if (!o.get_lnames().empty()) return "--" + o.get_lnames().front();
+  return o.get_name();
 }
 
 // Every name of every option of `app`, as typed.
@@ -155,7 +159,14 @@ std::optional<std::string> missing_message(CLI::App& app) {
     return "give a command: " + one_of(commands) + " (" + help_hint(app) + " says what each does)";
   }
   for (const CLI::Option* o : app.get_options()) {
-    if (o->get_required() && o->count() == 0) return "give " + label(*o) + " " + o->get_type_name();
+    if (o->get_required() && o->count() == 0) {
+      // A positional says what it is: "give DIR (the suite's folder)".
+      const std::string type = o->get_type_name();
+      std::string what = o->get_description();
+      if (!what.empty()) what[0] = static_cast<char>(std::tolower(what[0]));
+      if (type.empty()) return "give " + label(*o) + (what.empty() ? "" : " (" + what + ")");
+      return "give " + label(*o) + " " + type;
+    }
   }
   return std::nullopt;
 }

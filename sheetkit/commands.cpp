@@ -21,10 +21,13 @@
 #include "export.h"
 #include "files.h"
 #include "output_folder.h"
+#include "paper_table.h"
 #include "source.h"
 #include "stats.h"
 #include "stats_writer.h"
+#include "table_figures.h"
 #include "suggest.h"
+#include "suite_contents.h"
 #include "suite_command.h"
 #include "text.h"
 #include "usage_error.h"
@@ -153,7 +156,40 @@ struct stats_options {
   run_options source;
   bool per_instance = false;
   bool json = false;
+  std::string format = "text";
+  CLI::Option* format_given = nullptr;
+  std::string suite;
 };
+
+constexpr const char* stats_formats[] = {"text", "json", "csv", "latex"};
+
+// The paper table in `format` (not "text" for a single run: stats' own table).
+void write_paper_table(std::ostream& out, const std::string& format, const paper_table& table) {
+  if (format == "text") {
+    write_table_text(out, table);
+  } else if (format == "json") {
+    out << table_json(table).dump(2) << '\n';
+  } else if (format == "csv") {
+    write_table_csv(out, table);
+  } else {
+    write_table_latex(out, table);
+  }
+}
+
+// One row for the run, in the columns of a suite's table.
+paper_table run_table(const run_info& run, const instance_pass& pass) {
+  table_row row;
+  row.name = run.instance_file;
+  row.sets = 1;
+  row.length = run.object.length;
+  row.width = run.object.width;
+  if (run.answers) {
+    row.lower = shortest_text(run.answers->minrelsize);
+    row.upper = shortest_text(run.answers->maxrelsize);
+  }
+  compute_figures(row, pass);
+  return {false, {std::move(row)}};
+}
 
 // Passes over parts of a run at the same time, shown as one pass: the
 // first part, which runs on the calling thread, shows what all have done.
@@ -180,10 +216,38 @@ std::vector<instance_pass> shown_together(std::vector<instance_pass> parts, sess
 }
 
 int stats_work(const run_info& run, const stats_options& o, session& s) {
+  if (!o.suite.empty()) {
+    const suite_contents suite = read_suite_contents(o.suite);
+    const paper_table table = suite_table(suite, s.shown.callback());
+    s.shown.clear();
+    if (o.format == "json") {
+      nlohmann::ordered_json j = {{"suite", suite.definition.name},
+                                  {"manifest_sha256", suite.manifest_sha256}};
+      const nlohmann::ordered_json rows = table_json(table);
+      for (const auto& [key, value] : rows.items()) j[key] = value;
+      s.out << j.dump(2) << '\n';
+      return status_ok;
+    }
+    if (o.format == "text") {
+      s.out << "suite " << suite.definition.name << ", manifest sha256 " << suite.manifest_sha256
+            << "\n\n";
+    } else if (o.format == "latex") {
+      s.out << "% Suite " << suite.definition.name << ", manifest sha256 "
+            << suite.manifest_sha256 << ".\n";
+    }
+    write_paper_table(s.out, o.format, table);
+    return status_ok;
+  }
+  if (o.format == "csv" || o.format == "latex") {
+    const paper_table table = run_table(run, s.shown.shown(file_pass(run)));
+    s.shown.clear();
+    write_paper_table(s.out, o.format, table);
+    return status_ok;
+  }
   const int64_t instances = run.answers ? run.answers->no_instances : -1;
   run_files files(run, instances);
   const std::unique_ptr<stats_writer> writer =
-      o.json ? json_stats_writer(s.out, run) : text_stats_writer(s.out, run);
+      o.format == "json" ? json_stats_writer(s.out, run) : text_stats_writer(s.out, run);
   // Parts of a pass each hold their own buffers and counts: a few at most,
   // for a few MiB in all.
   const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
@@ -212,14 +276,45 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
   return status_problems;
 }
 
+// --format against --json, --per-instance and the run's source.
+void check_stats(stats_options& o) {
+  if (std::find(std::begin(stats_formats), std::end(stats_formats), o.format) ==
+      std::end(stats_formats)) {
+    const std::vector<std::string> formats(std::begin(stats_formats), std::end(stats_formats));
+    const std::optional<std::string> guess = nearest(o.format, formats);
+    throw usage_error("--format takes " + one_of(formats) + ", not \"" + o.format + "\"" +
+                      (guess ? "; did you mean " + *guess + "?" : ""));
+  }
+  if (o.json) {
+    if (o.format_given->count() > 0 && o.format != "json")
+      throw usage_error("--json is --format json; give one of them, not --format " + o.format);
+    o.format = "json";
+  }
+  if (o.per_instance && (!o.suite.empty() || o.format == "csv" || o.format == "latex")) {
+    throw usage_error(
+        "--per-instance is for a single run in --format text or json; a table has a row per "
+        "class or run");
+  }
+  if (!o.suite.empty() && (!o.source.answers.empty() || !o.source.object.empty()))
+    throw usage_error("--suite DIR takes the runs of the suite; leave out --answers and --object");
+}
+
 std::function<prepared()> setup_stats(CLI::App& app) {
   auto o = std::make_shared<stats_options>();
   o->source.add_to(app);
+  app.add_option("--suite", o->suite, "A made suite: one row per class, over its completed sets")
+      ->type_name("DIR");
+  o->format_given =
+      app.add_option("--format", o->format,
+                     "text (default), json, csv or latex (csv and latex: the paper table)")
+          ->type_name("FORMAT");
   app.add_flag("--per-instance", o->per_instance,
                "Also a line for every instance, as it is read, before the run's figures");
-  app.add_flag("--json", o->json, "JSON instead of the table");
+  app.add_flag("--json", o->json, "The same as --format json");
   return [o] {
-    return prepared{o->source.run(),
+    check_stats(*o);
+    run_info run = o->suite.empty() ? o->source.run() : run_info{};
+    return prepared{std::move(run),
                     [o](const run_info& run, session& s) { return stats_work(run, *o, s); }};
   };
 }
@@ -428,6 +523,8 @@ const command suite_commands[] = {
     {"make", "Make every set of a SPEC, the manifest last", "", setup_suite_make},
     {"verify", "Generate every set again and compare; check the manifest", "",
      setup_suite_verify},
+    {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
+     setup_suite_report},
 };
 
 const command table[] = {
@@ -440,7 +537,12 @@ const command table[] = {
      "then their number. Item types longer or wider than the object are noted after\n"
      "them (sheetgen may write such); notes are not problems.",
      setup_check},
-    {"stats", "Figures on item areas and shapes and on the defects", "", setup_stats},
+    {"stats", "Figures on item areas and shapes and on the defects; tables for papers",
+     "--suite DIR gives the paper table: one row per class, over its completed sets; for a\n"
+     "single run, --format csv or latex gives its one row in the same columns. Quantiles\n"
+     "are values of the item types, at 0-based rank floor(p (n - 1)): the median is the\n"
+     "lower middle one.",
+     setup_stats},
     {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},
     {"export", "The run as PackingSolver CSV files, one JSON document, or JSON lines",
      "json: one document; jsonl: a first line for the run (object, answers), then one line\n"
@@ -451,7 +553,8 @@ const command table[] = {
      "line that differs in each file. Answers whose run ends in the repair failure are\n"
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
-    {"suite", "Make a benchmark suite of many runs from a SPEC, or verify one", suite_footer,
+    {"suite", "Make a benchmark suite of many runs from a SPEC, verify one, or publish one",
+     suite_footer,
      nullptr, suite_commands},
     {"version", "Print the version (the same as --version)", "", setup_version},
 };

@@ -1,26 +1,32 @@
 #include "suite_command.h"
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "cli.h"
 #include "suite_make.h"
+#include "suite_report.h"
 #include "suite_verify.h"
+#include "usage_error.h"
 
 namespace sheetkit {
 
 const char* const suite_footer =
     "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
-    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC; making\n"
-    "again keeps the complete sets and does the rest. --shard K/N takes the pieces of\n"
-    "the suite's order (classes in SPEC order, seeds in order) at the 1-based positions\n"
-    "p with (p - 1) mod N = K - 1; a piece is one set, or a whole class with\n"
-    "\"complete\": true, whose seeds depend on which runs abort. A shard writes no\n"
-    "manifest: a last make without --shard does, once every shard is done. verify\n"
-    "--shard K/N checks the same sets and their lines in the manifest and SHA256SUMS;\n"
-    "shard 1 also looks for what belongs to no set.";
+    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC, and last\n"
+    "DIR/index.html, the page that report writes; making again keeps the complete sets\n"
+    "and does the rest. --shard K/N takes the pieces of the suite's order (classes in\n"
+    "SPEC order, seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
+    "a piece is one set, or a whole class with \"complete\": true, whose seeds depend on\n"
+    "which runs abort. A shard writes no manifest: a last make without --shard does,\n"
+    "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
+    "in the manifest and SHA256SUMS; shard 1 also looks for what belongs to no set.\n"
+    "report reads a made suite; its page gives the manifest's SHA-256 to cite, the\n"
+    "commands that verify the suite, the table of stats --suite and each class's pictures.";
 
 namespace {
 
@@ -68,6 +74,36 @@ std::function<prepared()> setup_suite_verify(CLI::App& verify) {
     const suite_shard shard = suite_shard::parse(o->shard);
     return prepared{{}, [o, shard](const run_info&, session& s) {
                       return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_report(CLI::App& report) {
+  struct options {
+    std::string dir;
+    std::string file;
+    CLI::Option* file_given = nullptr;
+  };
+  auto o = std::make_shared<options>();
+  report.add_option("DIR", o->dir, "The suite's folder")->required()->type_name("");
+  o->file_given = report
+                      .add_option("-o,--output", o->file,
+                                  "The page's file (default DIR/index.html); - for standard output")
+                      ->type_name("FILE");
+  return [o] {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (o->file_given->count() > 0 && o->file.empty())
+      throw usage_error("-o \"\": give the page's file name, or leave -o out for DIR/index.html");
+    if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
+      throw usage_error(o->file + " is a folder; give the page's file name with -o, such as " +
+                        (fs::path(o->file) / "index.html").string());
+    return prepared{{}, [o](const run_info&, session& s) {
+                      const fs::path written =
+                          write_suite_report(o->dir, o->file, s.out, s.shown.callback());
+                      s.shown.clear();
+                      if (written != "-") s.out << written.string() << '\n';
+                      return 0;
                     }};
   };
 }

@@ -1,5 +1,5 @@
-// `sheetkit suite make` and `sheetkit suite verify` on the command line:
-// the options of both, set up for the command table.
+// `sheetkit suite make`, `suite verify` and `suite report` on the command
+// line: their options, set up for the command table.
 #ifndef SHEETKIT_SUITE_COMMAND_H_
 #define SHEETKIT_SUITE_COMMAND_H_
 
@@ -14,6 +14,8 @@ namespace sheetkit {
 // command::setup.
 std::function<prepared()> setup_suite_make(CLI::App& make);
 std::function<prepared()> setup_suite_verify(CLI::App& verify);
+// `suite report DIR [-o FILE]`.
+std::function<prepared()> setup_suite_report(CLI::App& report);
 
 // The help text after suite's options.
 extern const char* const suite_footer;

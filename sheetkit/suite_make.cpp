@@ -16,6 +16,7 @@
 #include "sha256.h"
 #include "source.h"
 #include "suite_manifest.h"
+#include "suite_report.h"
 #include "suite_work.h"
 #include "text.h"
 
@@ -242,7 +243,7 @@ void clear_temporaries(const fs::path& dir, const suite_definition& suite,
   if (whole) {
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
       const std::string name = entry.path().filename().string();
-      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS"}) {
+      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS", "index.html"}) {
         if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
       }
       if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
@@ -339,9 +340,9 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
     to_make.push_back(i);
     instances += sets[i].cls->instances;
   }
-  // A manifest stands only beside the sets it lists.
+  // A manifest, and the page made from it, stand only beside the sets it lists.
   if (!to_make.empty() || !obsolete.empty()) {
-    for (const char* file : {"manifest.tsv", "SHA256SUMS"}) {
+    for (const char* file : {"manifest.tsv", "SHA256SUMS", "index.html"}) {
       fs::remove(dir / file, ec);
       if (ec) throw sheetgen::error("Cannot remove file " + (dir / file).string() + "!");
     }
@@ -385,6 +386,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
   write_file(dir / "SHA256SUMS", sums_text(records));
   write_file(dir / "manifest.tsv", manifest);
+  write_suite_report(dir, dir / "index.html", out, progress);
   out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
   return 0;
 }

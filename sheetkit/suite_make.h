@@ -1,8 +1,9 @@
 // `sheetkit suite make`: every set of a suite file, each in DIR/CLASS/sSEED/
 // with its answers.txt and the files sheetgen writes from them, then
-// manifest.tsv and SHA256SUMS. Kill-safe and resumable: a set is written
-// in a temporary folder beside its place and renamed when complete, the
-// manifest last; making again keeps the complete sets and does the rest.
+// manifest.tsv and SHA256SUMS, and last index.html, the suite's page.
+// Kill-safe and resumable: a set is written in a temporary folder beside
+// its place and renamed when complete, the manifest after the sets; making
+// again keeps the complete sets and does the rest.
 #ifndef SHEETKIT_SUITE_MAKE_H_
 #define SHEETKIT_SUITE_MAKE_H_
 
@@ -34,7 +35,7 @@ class suite_maker {
   explicit suite_maker(suite_make_options o);
 
   // Makes the sets (those of the shard), then, for the whole suite, the
-  // manifest; reports on `out`, last "manifest sha256: ...". Returns 0, or
+  // manifest and the page; reports on `out`, last "manifest sha256: ...". Returns 0, or
   // 2 when DIR holds sets that the file does not give (refused before
   // anything is written). Throws sheetgen::error when making fails: the
   // sets complete so far stay, no manifest is written.

@@ -270,7 +270,8 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   // What belongs to no set: the suite's own files and class folders aside,
   // and the sets of the classes without "complete".
   if (shard.whole() || shard.k == 1) {
-    std::set<std::string> top{"suite.json", "manifest.tsv", "SHA256SUMS"};
+    // index.html, the page made from the rest, is no set's.
+    std::set<std::string> top{"suite.json", "manifest.tsv", "SHA256SUMS", "index.html"};
     for (const suite_class& c : suite.classes) {
       top.insert(c.name);
       if (c.complete) continue;

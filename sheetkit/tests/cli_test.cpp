@@ -230,6 +230,39 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   EXPECT_EQ(files.status, 2);
 }
 
+// The paper table's columns for a single run, and what does not go with them.
+TEST_F(Cli, StatsFormats) {
+  const char* a = worked_example.c_str();
+  const result csv = sheetkit({"stats", "--answers", a, "--format", "csv"});
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out.substr(csv.out.find('\n') + 1),
+            "instances.txt,1,2,4,10,10,0.1,0.2,2,3,8,2,5,9,0.1,0.14,0.15,0.16,0.18,0.605,0.005,4,2,"
+            "0.16,0.16\n");
+  EXPECT_EQ(sheetkit({"stats", "--answers", a, "--format", "json"}).out,
+            sheetkit({"stats", "--answers", a, "--json"}).out);
+  EXPECT_NE(sheetkit({"stats", "--object", "10x10", "instances.txt", "--format", "latex"})
+                .out.find("\nrun & sets & instances"),
+            std::string::npos);
+
+  const std::string prefix = "sheetkit: stats: ";
+  for (const auto& [args, err] : std::vector<std::pair<std::vector<const char*>, std::string>>{
+           {{"--format", "latx"},
+            "--format takes text, json, csv or latex, not \"latx\"; did you mean latex?"},
+           {{"--json", "--format", "csv"},
+            "--json is --format json; give one of them, not --format csv"},
+           {{"--per-instance", "--format", "latex"},
+            "--per-instance is for a single run in --format text or json; a table has a row per "
+            "class or run"},
+           {{"--suite", "."},
+            "--suite DIR takes the runs of the suite; leave out --answers and --object"}}) {
+    std::vector<const char*> full{"stats", "--answers", a};
+    full.insert(full.end(), args.begin(), args.end());
+    const result r = sheetkit(full);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, prefix + err + "\n");
+  }
+}
+
 TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   const char* a = worked_example.c_str();
   const result missing = sheetkit({"stats", "--object", "10x10", "nowhere.txt"});

@@ -1,0 +1,187 @@
+"""Opens suite pages in headless Chromium, as a reader's browser would, and
+checks what it rendered: a row and pictures for every class, the checksum
+to cite, the copy button the script adds. Each page must also be
+well-formed (XML) and HTML that xmllint reads without errors beyond the
+HTML5 and SVG elements its HTML 4 parser does not know. The README's
+example suite's page is screenshot (suite_report.png in OUT); with
+SHEETGEN_UPDATE_DOCS=1 the screenshot replaces docs/suite_report.png.
+
+Exits 77 (skipped) when Chromium is not installed.
+
+usage: suite_report_browser.py SHEETKIT SOURCE_DIR OUT
+"""
+
+import hashlib
+import html.parser
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ElementTree
+
+SKIPPED = 77
+
+# The worked example's class over three seeds; several classes with
+# skipped and aborted seeds and a thin object.
+SUITES = {
+    "worked-3": """{"suite": "worked-3", "seeds": {"first": 19, "count": 3},
+ "classes": [{"name": "worked", "length": 10, "width": 10, "instances": 2, "item_types": 4,
+    "lower": "0.1", "upper": "0.2", "defects": [[3, 2], [10, 1]]}]}""",
+    "several": """{"suite": "several", "seeds": [1, 2, 19],
+ "classes": [
+  {"name": "worked", "length": 10, "width": 10, "instances": 2, "item_types": 4,
+   "lower": "0.1", "upper": "0.2", "defects": [[3, 2], [10, 1]]},
+  {"name": "thin_strip", "length": 20000, "width": 12, "instances": 3, "item_types": 30,
+   "lower": "0.0001", "upper": "0.002", "defects": [[100, 3], [2000, 12], [5, 5]]},
+  {"name": "tight", "length": 10, "width": 10, "instances": 30, "item_types": 20,
+   "lower": "0.1", "upper": "0.2", "complete": true, "seeds": {"first": 60, "count": 2}},
+  {"name": "aborting", "length": 10, "width": 10, "instances": 30, "item_types": 20,
+   "lower": "0.1", "upper": "0.2", "seeds": [60, 61]}]}""",
+}
+
+# What the HTML 4 parser of xmllint does not know, and is right here.
+HTML5_AND_SVG = {"main", "section", "header", "footer", "figure", "figcaption", "svg", "title",
+                 "style", "rect", "line", "polyline", "circle", "text"}
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome"):
+        if shutil.which(name):
+            return shutil.which(name)
+    return None
+
+
+def browse(browser, page, *args):
+    with tempfile.TemporaryDirectory() as profile:
+        return subprocess.run(
+            [browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--hide-scrollbars", f"--user-data-dir={profile}", *args, "file://" + page],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=180, check=True)
+
+
+class Rendered(html.parser.HTMLParser):
+    """What a reader sees of the page, from the DOM Chromium built."""
+
+    def __init__(self):
+        super().__init__()
+        self.stack = []
+        self.rows = []          # the class names of the figures table
+        self.pictures = {}      # per class section, its <svg> elements
+        self.checksum = ""
+        self.button_hidden = None
+        self.section = None
+        self.where = []
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        self.where.append((tag, a))
+        if tag == "section" and a.get("class") == "class":
+            self.section = a["id"][len("class-"):]
+            self.pictures[self.section] = 0
+        if tag == "svg" and self.section:
+            self.pictures[self.section] += 1
+        if tag == "button" and a.get("id") == "copy":
+            self.button_hidden = "hidden" in a
+
+    def handle_endtag(self, tag):
+        while self.where:
+            t, _ = self.where.pop()
+            if t == tag:
+                break
+        if tag == "section":
+            self.section = None
+
+    def inside(self, tag, **want):
+        return any(t == tag and all(a.get(k) == v for k, v in want.items())
+                   for t, a in self.where)
+
+    def handle_data(self, data):
+        if self.inside("code", id="manifest-sha256"):
+            self.checksum += data
+        if self.inside("table", **{"class": "figures"}) and self.inside("tbody") and \
+                self.where and self.where[-1][0] == "th":
+            self.rows.append(data)
+
+
+def validate(page):
+    problems = []
+    try:
+        ElementTree.parse(page)
+    except ElementTree.ParseError as e:
+        problems.append(f"{page}: not well-formed: {e}")
+    if shutil.which("xmllint"):
+        done = subprocess.run(["xmllint", "--html", "--noout", page], stderr=subprocess.PIPE,
+                              text=True)
+        for line in done.stderr.splitlines():
+            m = re.search(r"HTML parser error : (.*)", line)
+            if m and not re.fullmatch(r"Tag (\w+) invalid", m.group(1)):
+                problems.append(f"xmllint: {line}")
+            elif m and re.fullmatch(r"Tag (\w+) invalid", m.group(1)).group(1) not in HTML5_AND_SVG:
+                problems.append(f"xmllint: {line}")
+    return problems
+
+
+def check(sheetkit, browser, scratch, name, spec):
+    folder = os.path.join(scratch, name)
+    with open(folder + ".json", "w") as f:
+        f.write(spec)
+    made = subprocess.run([sheetkit, "suite", "make", folder + ".json", "-o", folder],
+                          check=True, stdout=subprocess.PIPE, text=True).stdout
+    page = os.path.join(folder, "index.html")
+    problems = validate(page)
+    dom = browse(browser, page, "--dump-dom").stdout
+    seen = Rendered()
+    seen.feed(dom)
+    with open(os.path.join(folder, "manifest.tsv"), "rb") as f:
+        sha256 = hashlib.sha256(f.read()).hexdigest()
+    if seen.checksum != sha256 or not made.endswith(f"manifest sha256: {sha256}\n"):
+        problems.append(f"{name}: the checksum shown is {seen.checksum!r}, not {sha256}")
+    if seen.button_hidden is not False:
+        problems.append(f"{name}: the copy button is not shown")
+    classes = re.findall(r'"name": "([^"]+)"', spec)
+    if seen.rows != classes:
+        problems.append(f"{name}: the table's rows are {seen.rows}, not {classes}")
+    for c in classes:
+        with_defects = re.search(r'"name": "' + c + r'"[^}]*"defects": \[\[', spec)
+        complete = any(line.startswith(f"{c}/") and "\tcompleted\t" in line
+                       for line in open(os.path.join(folder, "manifest.tsv")))
+        want = (2 if with_defects else 1) if complete else 0
+        if seen.pictures.get(c) != want:
+            problems.append(f"{name}: class {c} has {seen.pictures.get(c)} pictures, not {want}")
+    return problems, page
+
+
+def main():
+    sheetkit, source, out = sys.argv[1:4]
+    browser = chromium()
+    if not browser:
+        print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
+        return SKIPPED
+    os.makedirs(out, exist_ok=True)
+    problems = []
+    with tempfile.TemporaryDirectory() as scratch:
+        with open(os.path.join(source, "examples", "suite.json")) as f:
+            suites = dict(SUITES, **{"glass-demo": f.read()})
+        for name, spec in suites.items():
+            found, page = check(sheetkit, browser, scratch, name, spec)
+            problems += found
+            print(f"{name}: {'ok' if not found else 'problems'}")
+            if name == "glass-demo":
+                shot = os.path.join(out, "suite_report.png")
+                browse(browser, page, f"--screenshot={shot}", "--window-size=1280,1700")
+                browse(browser, page, f"--screenshot={os.path.join(out, 'suite_report_narrow.png')}",
+                       "--window-size=420,2400")
+                print(f"screenshots in {out}")
+                if os.environ.get("SHEETGEN_UPDATE_DOCS") == "1":
+                    shutil.copyfile(shot, os.path.join(source, "docs", "suite_report.png"))
+                    print("docs/suite_report.png replaced")
+    for p in problems:
+        print(p)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,157 @@
+#include "suite_report.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "suite_example.h"
+#include "test_util.h"
+
+namespace sheetkit {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::sheetkit;
+
+std::string read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
+class SuiteReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_.write("suite.json", testing::suite_json_text);
+    const testing::cli_result made = sheetkit(
+        {"suite", "make", (folder_ / "suite.json").string(), "-o", dir().string(), "-j", "2"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    sha256_ = made.out.substr(made.out.rfind(' ') + 1, 64);
+  }
+  fs::path dir() const { return folder_ / "suite"; }
+
+  sheetgen::testing::scratch_folder folder_;
+  std::string sha256_;
+};
+
+TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
+  const std::string page = read(dir() / "index.html");
+  const testing::cli_result report =
+      sheetkit({"suite", "report", dir().string(), "-o", (folder_ / "page.html").string()});
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(report.out, (folder_ / "page.html").string() + "\n");
+  EXPECT_EQ(read(folder_ / "page.html"), page);
+  EXPECT_EQ(sheetkit({"suite", "report", dir().string(), "-o", "-"}).out, page);
+
+  EXPECT_NE(page.find("<code id=\"manifest-sha256\">" + sha256_ + "</code>"), std::string::npos);
+  EXPECT_NE(page.find("<pre><code>sheetkit suite make suite.json -o worked-demo</code></pre>"),
+            std::string::npos);
+  // Three classes, each a row and a section; pictures with ids of their
+  // own, and no overlay for the class without defects.
+  const std::size_t table = page.find("<table class=\"figures\">");
+  const std::string figures = page.substr(table, page.find("</table>", table) - table);
+  for (const char* name : {"worked", "sheet", "tight"}) {
+    EXPECT_EQ(count(figures, std::string("<th scope=\"row\" class=\"name\">") + name + "</th>"),
+              1u) << name;
+    EXPECT_EQ(count(page, std::string("<section class=\"class\" id=\"class-") + name + "\">"), 1u);
+  }
+  for (const char* id : {"class1-instance", "class1-defects", "class2-instance", "class3-instance"})
+    EXPECT_EQ(count(page, std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"") + id),
+              1u) << id;
+  EXPECT_EQ(count(page, "<svg "), 4u);
+  EXPECT_EQ(count(page, "<?xml"), 0u);  // inlined, not files of their own
+  // worked/s1 aborted and kept; tight's seeds up to 123, but 68, skipped.
+  EXPECT_NE(page.find("<th scope=\"row\" class=\"name\">worked</th><td>\xE2\x80\x93</td><td>1 "
+                      "(1)</td></tr>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td>60\xE2\x80\x93" "67, 69\xE2\x80\x93" "122 (62)</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("seeds -1 to 1 (3 completed)"), std::string::npos);
+}
+
+TEST_F(SuiteReport, NamesAreEscapedAndNothingBreaksThePage) {
+  std::string hostile = testing::suite_json_text;
+  hostile.replace(hostile.find("\"worked-demo\""), 13, "\"<b>&amp; 'x' \\\"y\\\"\"");
+  folder_.write("hostile.json", hostile);
+  ASSERT_EQ(sheetkit({"suite", "make", (folder_ / "hostile.json").string(), "-o",
+                      (folder_ / "hostile").string()})
+                .status,
+            0);
+  const std::string page = read(folder_ / "hostile/index.html");
+  EXPECT_NE(page.find("<h1>&lt;b&gt;&amp;amp; &apos;x&apos; &quot;y&quot;</h1>"),
+            std::string::npos);
+  EXPECT_EQ(page.find("<b>"), std::string::npos);
+  // Not a folder's name: the commands say DIR.
+  EXPECT_NE(page.find("<pre><code>sheetkit suite verify DIR</code></pre>"), std::string::npos);
+}
+
+TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
+  const std::string page = read(dir() / "index.html");
+  const std::string d = dir().string();
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } refusals[] = {
+      {{"-o", ""}, 2,
+       "sheetkit: suite report: -o \"\": give the page's file name, or leave -o out for "
+       "DIR/index.html\n"},
+      {{"-o", d}, 2,
+       "sheetkit: suite report: " + d + " is a folder; give the page's file name with -o, such "
+       "as " + d + "/index.html\n"},
+      {{"-o", "/dev/full"}, 1, "sheetkit: suite report: Cannot write file /dev/full!\n"},
+  };
+  for (const auto& r : refusals) {
+    std::vector<std::string> args{"suite", "report", d};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const testing::cli_result refused = sheetkit(args);
+    EXPECT_EQ(refused.status, r.status) << r.err;
+    EXPECT_EQ(refused.err, r.err);
+  }
+
+  // A set's file cut short: the report fails, the page before stays.
+  const fs::path instances = dir() / "sheet/s0/instances.txt";
+  const std::string whole = read(instances);
+  folder_.write("suite/sheet/s0/instances.txt", whole.substr(0, whole.size() / 2));
+  const testing::cli_result cut = sheetkit({"suite", "report", d});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find(instances.string() + ":"), std::string::npos) << cut.err;
+  EXPECT_EQ(read(dir() / "index.html"), page);
+  folder_.write("suite/sheet/s0/instances.txt", whole);
+
+  // A manifest that does not fit the suite file, and none at all.
+  std::string manifest = read(dir() / "manifest.tsv");
+  const std::string original = manifest;
+  manifest.replace(manifest.find("\tworked\t2\t2\t"), 12, "\tworked\t2\t3\t");
+  folder_.write("suite/manifest.tsv", manifest);
+  const testing::cli_result unfit = sheetkit({"suite", "report", d});
+  EXPECT_EQ(unfit.status, 1);
+  EXPECT_NE(unfit.err.find("manifest.tsv:"), std::string::npos);
+  EXPECT_NE(unfit.err.find(": does not fit class \"worked\" of suite.json; sheetkit suite verify " +
+                           d + " tells what differs"),
+            std::string::npos)
+      << unfit.err;
+  fs::remove(dir() / "manifest.tsv");
+  EXPECT_EQ(sheetkit({"suite", "report", d}).err,
+            "sheetkit: suite report: " + d +
+                ": no manifest.tsv: the suite is not made to its end; run sheetkit suite make "
+                "without --shard first\n");
+  fs::create_directory(folder_ / "empty");
+  const std::string empty = (folder_ / "empty").string();
+  EXPECT_EQ(sheetkit({"suite", "report", empty}).err,
+            "sheetkit: suite report: " + empty + ": no suite here (no suite.json)\n");
+}
+
+}  // namespace
+}  // namespace sheetkit
