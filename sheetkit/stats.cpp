@@ -13,6 +13,7 @@
 
 #include "coverage.h"
 #include "rank_selector.h"
+#include "wide_sum.h"
 
 namespace sheetkit {
 
@@ -56,28 +57,6 @@ void ratio_keys(std::span<const rectangle> items, std::vector<uint64_t>& keys) {
     keys[i] = ratio_key(r.width != 0 ? ratio : zero_width);
   }
 }
-
-// A sum that cannot overflow whatever a run holds: 128-bit two's complement.
-class wide_sum {
- public:
-  void add(int64_t v) {
-    const uint64_t before = low_;
-    low_ += static_cast<uint64_t>(v);
-    high_ += (v < 0 ? -1 : 0) + (low_ < before ? 1 : 0);
-  }
-  void add(const wide_sum& other) {
-    const uint64_t before = low_;
-    low_ += other.low_;
-    high_ += other.high_ + (low_ < before ? 1 : 0);
-  }
-  double value() const {
-    return std::ldexp(static_cast<double>(high_), 64) + static_cast<double>(low_);
-  }
-
- private:
-  uint64_t low_ = 0;
-  int64_t high_ = 0;
-};
 
 // Smallest, largest and sum of a measure over the instances.
 struct over_instances {

@@ -9,29 +9,11 @@
 
 #include "coverage.h"
 #include "rank_selector.h"
+#include "wide_sum.h"
 
 namespace sheetkit {
 
 namespace {
-
-// A sum of many 64-bit integers that cannot overflow (a class may hold 2e10
-// instances of defect areas near 2e12): 128-bit two's complement.
-class exact_sum {
- public:
-  void add(int64_t v) {
-    const uint64_t before = low_;
-    low_ += static_cast<uint64_t>(v);
-    high_ += (v < 0 ? -1 : 0) + (low_ < before ? 1 : 0);
-  }
-  double mean(int64_t n) const {
-    return (std::ldexp(static_cast<double>(high_), 64) + static_cast<double>(low_)) /
-           static_cast<double>(n);
-  }
-
- private:
-  uint64_t low_ = 0;
-  int64_t high_ = 0;
-};
 
 // Distinct (length, width) pairs of one instance, in a hash set that
 // lives for the whole run: sorting each instance's pairs took a third of
@@ -137,7 +119,7 @@ void compute_figures(table_row& row, const instance_pass& pass) {
   const double object_area = static_cast<double>(length) * static_cast<double>(width);
   exact_quantiles lengths({{1, 2}}), widths({{1, 2}}), areas({{1, 4}, {1, 2}, {3, 4}});
   item_keys keys;
-  exact_sum items, totals, distinct, defects, defect_area, covered;
+  wide_sum items, totals, distinct, defects, defect_area, covered;
   // Welford's running mean and sum of squared deviations of the total
   // item area, for its standard deviation: exact sums of squares would
   // need 256 bits.

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "run_sheetkit.h"
 #include "test_util.h"
 
 namespace sheetkit {
@@ -17,18 +18,8 @@ namespace fs = std::filesystem;
 
 const std::string worked_example = SHEETGEN_SOURCE_DIR "/examples/worked_example.txt";
 
-struct result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-result sheetkit(std::vector<const char*> args) {
-  args.insert(args.begin(), "sheetkit");
-  std::ostringstream out, err;
-  const int status = sheetkit_main(static_cast<int>(args.size()), args.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using result = testing::cli_result;
+using testing::sheetkit;
 
 // The worked example's files, made by sheetgen in a scratch folder that is
 // the current folder during the test.

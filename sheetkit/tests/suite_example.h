@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli.h"
+#include "run_sheetkit.h"
 
 namespace sheetkit::testing {
 
@@ -26,21 +26,6 @@ inline const char* const suite_json_text = R"({"suite": "worked-demo",
   {"name": "tight", "length": 10, "width": 10, "instances": 30, "item_types": 20,
    "lower": "0.1", "upper": "0.2", "complete": true, "seeds": {"first": 60, "count": 2}}]}
 )";
-
-struct cli_result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-inline cli_result sheetkit(std::vector<std::string> args) {
-  args.insert(args.begin(), "sheetkit");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = sheetkit_main(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
 
 // Every file and folder under `dir` by its path from there, with a file's
 // bytes ("/" marks a folder): two equal trees are byte-identical.
