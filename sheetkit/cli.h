@@ -10,11 +10,6 @@
 
 namespace sheetkit {
 
-// Exit statuses.
-constexpr int status_ok = 0;        // done; check found nothing, verify found the files identical
-constexpr int status_problems = 1;  // problems found in the files, or a command failed
-constexpr int status_usage = 2;     // the command line or the answers file is wrong
-
 // Runs `sheetkit COMMAND [options]`: results on `out`, errors on `err`,
 // each error one line that starts with "sheetkit:". `terminal`: `err` is a
 // terminal, on which long runs show a progress line. Never throws.

@@ -7,7 +7,6 @@
 #include <string>
 #include <thread>
 
-#include "cli.h"
 #include "suite_make.h"
 #include "suite_report.h"
 #include "suite_verify.h"

@@ -6,7 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 
-#include "commands.h"
+#include "command.h"
 
 namespace sheetkit {
 
