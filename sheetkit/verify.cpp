@@ -244,10 +244,12 @@ class block_comparer {
     const std::size_t n = s.values.size();
     for (std::size_t item = 0, k = 0;; ++k) {
       const std::size_t lines = std::min(piece, n - item);
-      const char* text = s.text.data() + (k == 0 ? 0 : s.pieces[k - 1]);
-      const char* end = s.text.data() + (k < s.pieces.size() ? s.pieces[k] : 0);
-      if (item >= s.formatted) {
-        text = buffer_.data();
+      const char* text = buffer_.data();
+      const char* end = nullptr;
+      if (item < s.formatted) {  // whole pieces: the k-th is among them
+        text = s.text.data() + (k == 0 ? 0 : s.pieces[k - 1]);
+        end = s.text.data() + s.pieces[k];
+      } else {
         end = put_(std::span<const Value>(s.values).subspan(item, lines), buffer_.data()) - 1;
       }
       item += lines;
