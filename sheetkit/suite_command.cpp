@@ -82,6 +82,7 @@ std::function<prepared()> setup_suite_report(CLI::App& report) {
     std::string dir;
     std::string file;
     CLI::Option* file_given = nullptr;
+    int jobs = std::max(1u, std::thread::hardware_concurrency());
   };
   auto o = std::make_shared<options>();
   report.add_option("DIR", o->dir, "The suite's folder")->required()->type_name("");
@@ -89,6 +90,12 @@ std::function<prepared()> setup_suite_report(CLI::App& report) {
                       .add_option("-o,--output", o->file,
                                   "The page's file (default DIR/index.html); - for standard output")
                       ->type_name("FILE");
+  report
+      .add_option("-j,--jobs", o->jobs,
+                  "Above 1, the files are parsed on a core of their own (default: the hardware "
+                  "threads)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256).description(""));
   return [o] {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -99,7 +106,8 @@ std::function<prepared()> setup_suite_report(CLI::App& report) {
                         (fs::path(o->file) / "index.html").string());
     return prepared{{}, [o](const run_info&, session& s) {
                       const fs::path written =
-                          write_suite_report(o->dir, o->file, s.out, s.shown.callback());
+                          write_suite_report(o->dir, o->file, s.out, s.shown.callback(),
+                                             static_cast<unsigned>(o->jobs));
                       s.shown.clear();
                       if (written != "-") s.out << written.string() << '\n';
                       return 0;

@@ -386,7 +386,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
   write_file(dir / "SHA256SUMS", sums_text(records));
   write_file(dir / "manifest.tsv", manifest);
-  write_suite_report(dir, dir / "index.html", out, progress);
+  write_suite_report(dir, dir / "index.html", out, progress, static_cast<unsigned>(o_.jobs));
   out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
   return 0;
 }

@@ -18,6 +18,7 @@
 #include "files.h"
 #include "instance_picture.h"
 #include "picture.h"
+#include "source.h"
 #include "suite_manifest.h"
 #include "suite_plan.h"
 #include "svg.h"
@@ -190,10 +191,13 @@ struct class_view {
 };
 
 class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t index,
-                      const sheetgen::progress_callback& progress) {
+                      const sheetgen::progress_callback& progress, unsigned jobs) {
   class_view v;
   v.row = class_heading(c);
-  const instance_pass pass = class_pass(dir, c, "report", progress);
+  // A second core parses while this one does the figures: the page comes
+  // last in make, after the sets made in parallel.
+  const instance_pass pass = jobs > 1 ? read_ahead(class_pass(dir, c, "report", progress))
+                                      : class_pass(dir, c, "report", progress);
   // The figures' first pass also gathers what the overlay is laid out by,
   // and the first instance.
   run_summary sum;
@@ -289,11 +293,11 @@ void write_seeds(std::ostream& out, const suite_contents& suite) {
 }  // namespace
 
 std::string suite_report_html(const suite_contents& suite,
-                              const sheetgen::progress_callback& progress) {
+                              const sheetgen::progress_callback& progress, unsigned jobs) {
   std::vector<class_view> views;
   paper_table table;
   for (std::size_t i = 0; i < suite.classes.size(); ++i) {
-    views.push_back(view_class(suite.dir, suite.classes[i], i, progress));
+    views.push_back(view_class(suite.dir, suite.classes[i], i, progress, jobs));
     table.rows.push_back(views.back().row);
   }
   int64_t sets = 0, completed = 0, aborted = 0, skipped = 0, instances = 0, items = 0;
@@ -369,9 +373,9 @@ std::string suite_report_html(const suite_contents& suite,
 }
 
 fs::path write_suite_report(const fs::path& dir, const fs::path& file, std::ostream& out,
-                            const sheetgen::progress_callback& progress) {
+                            const sheetgen::progress_callback& progress, unsigned jobs) {
   const suite_contents suite = read_suite_contents(dir);
-  const std::string page = suite_report_html(suite, progress);
+  const std::string page = suite_report_html(suite, progress, jobs);
   if (file == "-") {
     out << page;
     return file;

@@ -19,18 +19,21 @@
 namespace sheetkit {
 
 /// The page of `suite`, reading its sets' files (two or three passes over
-/// each class's completed sets). The same suite gives the same bytes.
+/// each class's completed sets; with `jobs` above 1, parsing them on a
+/// core of its own). The same suite gives the same bytes for every `jobs`.
 /// Throws sheetgen::error when a set's files cannot be read or are not
 /// what the readers accept.
 std::string suite_report_html(const suite_contents& suite,
-                              const sheetgen::progress_callback& progress = {});
+                              const sheetgen::progress_callback& progress = {},
+                              unsigned jobs = 1);
 
 /// Writes the page of the suite in `dir` to `file` (empty: DIR/index.html),
 /// which appears only when complete; "-" writes it to `out`. Returns the
-/// file written.
+/// file written. `jobs`: as for suite_report_html.
 std::filesystem::path write_suite_report(const std::filesystem::path& dir,
                                          const std::filesystem::path& file, std::ostream& out,
-                                         const sheetgen::progress_callback& progress = {});
+                                         const sheetgen::progress_callback& progress = {},
+                                         unsigned jobs = 1);
 
 }  // namespace sheetkit
 
