@@ -21,6 +21,17 @@ void run_summary::add(const instance& inst) {
         static_cast<double>(int64_t{d.x2} - d.x1) * static_cast<double>(int64_t{d.y2} - d.y1);
 }
 
+void run_summary::add(const run_summary& other) {
+  instances += other.instances;
+  items += other.items;
+  defects += other.defects;
+  min_area = std::min(min_area, other.min_area);
+  max_area = std::max(max_area, other.max_area);
+  max_length = std::max(max_length, other.max_length);
+  max_width = std::max(max_width, other.max_width);
+  defect_area += other.defect_area;
+}
+
 void require_drawable(const run_info& run) {
   if (run.object.length <= 0 || run.object.width <= 0)
     throw sheetgen::error("Cannot draw an object of " +

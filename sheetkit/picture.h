@@ -24,6 +24,8 @@ struct run_summary {
 
   /// Takes one more instance into account.
   void add(const instance& inst);
+  /// Takes in what `other` summed up, of the instances after these.
+  void add(const run_summary& other);
 };
 
 /// Throws sheetgen::error "Cannot draw an object of L × W!" unless both

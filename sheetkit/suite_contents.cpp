@@ -170,11 +170,33 @@ table_row class_heading(const class_seeds& c) {
   return row;
 }
 
-paper_table suite_table(const suite_contents& suite, const sheetgen::progress_callback& progress) {
+void class_figures(table_row& row, const fs::path& dir, const class_seeds& c, unsigned jobs,
+                   std::string_view pass, const sheetgen::progress_callback& progress,
+                   const set_visit& seen) {
+  const std::vector<int32_t> seeds = c.with(status_completed);
+  std::vector<instance_pass> sets;
+  for (const int32_t seed : seeds) {
+    const run_info in_suite = set_run(*c.cls, seed);
+    run_info run = in_suite;
+    run.instance_file = (dir / in_suite.instance_file).string();
+    if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
+    sets.push_back(file_pass(run));
+  }
+  const int64_t per_set = c.cls->instances;
+  const int64_t total = static_cast<int64_t>(seeds.size()) * per_set;
+  if (progress) progress({pass, 0, total, 0, "sets"});
+  compute_figures(row, sets, jobs, seen, [&](std::size_t k) {
+    const auto done = static_cast<int64_t>(k) + 1;
+    if (progress) progress({pass, done * per_set, total, done, "sets"});
+  });
+}
+
+paper_table suite_table(const suite_contents& suite, const sheetgen::progress_callback& progress,
+                        unsigned jobs) {
   paper_table table;
   for (const class_seeds& c : suite.classes) {
     table_row row = class_heading(c);
-    compute_figures(row, class_pass(suite.dir, c, "stats", progress));
+    class_figures(row, suite.dir, c, jobs, "stats", progress);
     table.rows.push_back(std::move(row));
   }
   return table;

@@ -15,6 +15,7 @@
 #include "instance.h"
 #include "paper_table.h"
 #include "suite_definition.h"
+#include "table_figures.h"
 
 namespace sheetkit {
 
@@ -70,9 +71,17 @@ instance_pass class_pass(const std::filesystem::path& dir, const class_seeds& c,
 /// number of completed sets; compute_figures fills in the rest.
 table_row class_heading(const class_seeds& c);
 
-/// The paper table of the suite: one row per class, over its completed sets.
+/// compute_figures over the completed sets of `c`, up to `jobs` of them
+/// read at once, with the files under `dir`; progress is reported as
+/// `pass` after each set (instances of the class done, of all of them).
+void class_figures(table_row& row, const std::filesystem::path& dir, const class_seeds& c,
+                   unsigned jobs, std::string_view pass,
+                   const sheetgen::progress_callback& progress, const set_visit& seen = {});
+
+/// The paper table of the suite: one row per class, over its completed
+/// sets, up to `jobs` read at once (the same table for every `jobs`).
 paper_table suite_table(const suite_contents& suite,
-                        const sheetgen::progress_callback& progress = {});
+                        const sheetgen::progress_callback& progress = {}, unsigned jobs = 1);
 
 }  // namespace sheetkit
 

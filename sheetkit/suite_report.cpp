@@ -194,25 +194,17 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
                       const sheetgen::progress_callback& progress, unsigned jobs) {
   class_view v;
   v.row = class_heading(c);
-  // A second core parses while this one does the figures: the page comes
-  // last in make, after the sets made in parallel.
-  const instance_pass pass = jobs > 1 ? read_ahead(class_pass(dir, c, "report", progress))
-                                      : class_pass(dir, c, "report", progress);
-  // The figures' first pass also gathers what the overlay is laid out by,
-  // and the first instance.
-  run_summary sum;
+  // The figures' first pass also gathers what the overlay is laid out by
+  // (a summary per set, added up in the sets' order) and the first instance.
+  const std::size_t sets = c.with(status_completed).size();
+  std::vector<run_summary> sums(sets);
   std::optional<instance> first;
-  bool first_pass = true;
-  compute_figures(v.row, [&](const std::function<void(const instance&)>& visit) {
-    pass([&](const instance& in) {
-      if (first_pass) {
-        sum.add(in);
-        if (!first) first = in;
-      }
-      visit(in);
-    });
-    first_pass = false;
+  class_figures(v.row, dir, c, jobs, "report", progress, [&](std::size_t set, const instance& in) {
+    sums[set].add(in);
+    if (set == 0 && !first) first = in;
   });
+  run_summary sum;
+  for (const run_summary& s : sums) sum.add(s);
   if (!first) return v;
   const std::string id = "class" + std::to_string(index + 1);
   const std::vector<int32_t> completed = c.with(status_completed);
@@ -224,7 +216,7 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
   run_info all = run;
   all.defect_file = c.cls->name + "/s*/defects.txt";
   defect_overlay overlay(all, sum);
-  pass([&](const instance& in) { overlay.add(in); });
+  class_pass(dir, c, "report", progress)([&](const instance& in) { overlay.add(in); });
   v.overlay_svg = overlay.render({.id = id + "-defects", .standalone = false});
   return v;
 }

@@ -116,5 +116,55 @@ TEST(TableFigures, QuantilesBeyondMemoryAgreeWithSorting) {
             (std::vector<int64_t>{at(areas, 1, 4), at(areas, 1, 2), at(areas, 3, 4)}));
 }
 
+// A class read several sets at once: the same row, to the last bit, for
+// every number of jobs, and as one pass over all its sets gives.
+TEST(TableFigures, SetsReadAtOnceGiveTheSameRow) {
+  std::mt19937 random(11);
+  std::vector<std::vector<instance>> sets(5);
+  for (auto& set : sets) {
+    for (int k = 0; k < 7; ++k) {
+      instance in;
+      for (int i = 0; i < 40000; ++i) {
+        const auto l = 1 + static_cast<int32_t>(random() % 3000);
+        const auto w = 1 + static_cast<int32_t>(random() % 3000);
+        in.items.push_back(rectangle::of(l, w));
+      }
+      in.defects.push_back({1, 2, 30 + k, 40});
+      set.push_back(std::move(in));
+    }
+  }
+  std::vector<instance_pass> passes;
+  std::vector<instance> all;
+  for (const auto& set : sets) {
+    passes.push_back(replay(set));
+    all.insert(all.end(), set.begin(), set.end());
+  }
+  const auto figures = [](const table_row& r) {
+    return std::vector<double>{static_cast<double>(r.instances), static_cast<double>(r.items),
+        static_cast<double>(r.item_length.median), static_cast<double>(r.item_width.median),
+        static_cast<double>(r.item_area.q1), static_cast<double>(r.item_area.median),
+        static_cast<double>(r.item_area.q3), static_cast<double>(r.item_area.max),
+        r.item_types, r.distinct_mean, r.defects, r.total_area_mean, r.total_area_sd,
+        r.defect_area_mean, r.covered_mean};
+  };
+  table_row one = heading(3000, 3000);
+  compute_figures(one, passes, 1);
+  table_row whole = heading(3000, 3000);
+  compute_figures(whole, replay(all));
+  // One pass's running deviation may differ from the sets' merged ones in
+  // the last bits; everything else is exact.
+  EXPECT_EQ(figures(whole).size(), figures(one).size());
+  EXPECT_NEAR(whole.total_area_sd, one.total_area_sd, 1e-12 * one.total_area_sd);
+  whole.total_area_sd = one.total_area_sd;
+  EXPECT_EQ(figures(whole), figures(one));
+  for (unsigned jobs : {2u, 3u, 8u}) {
+    table_row many = heading(3000, 3000);
+    std::vector<std::size_t> done;
+    compute_figures(many, passes, jobs, {}, [&](std::size_t k) { done.push_back(k); });
+    EXPECT_EQ(figures(many), figures(one)) << jobs << " jobs";
+    EXPECT_EQ(done, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+  }
+}
+
 }  // namespace
 }  // namespace sheetkit
