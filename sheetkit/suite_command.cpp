@@ -92,8 +92,7 @@ std::function<prepared()> setup_suite_report(CLI::App& report) {
                       ->type_name("FILE");
   report
       .add_option("-j,--jobs", o->jobs,
-                  "Above 1, the files are parsed on a core of their own (default: the hardware "
-                  "threads)")
+                  "Sets read at once for the figures (default: the hardware threads)")
       ->type_name("N")
       ->check(CLI::Range(1, 256).description(""));
   return [o] {

@@ -18,7 +18,6 @@
 #include "files.h"
 #include "instance_picture.h"
 #include "picture.h"
-#include "source.h"
 #include "suite_manifest.h"
 #include "suite_plan.h"
 #include "svg.h"

@@ -19,8 +19,8 @@
 namespace sheetkit {
 
 /// The page of `suite`, reading its sets' files (two or three passes over
-/// each class's completed sets; with `jobs` above 1, parsing them on a
-/// core of its own). The same suite gives the same bytes for every `jobs`.
+/// each class's completed sets, up to `jobs` sets read at once). The same
+/// suite gives the same bytes for every `jobs`.
 /// Throws sheetgen::error when a set's files cannot be read or are not
 /// what the readers accept.
 std::string suite_report_html(const suite_contents& suite,
