@@ -494,7 +494,7 @@ std::function<prepared()> setup_version(CLI::App&) {
 }
 
 const command suite_commands[] = {
-    {"make", "Make every set of a SPEC, the manifest last", "", setup_suite_make},
+    {"make", "Make every set of a suite's JSON file, the manifest last", "", setup_suite_make},
     {"verify", "Generate every set again and compare; check the manifest", "",
      setup_suite_verify},
     {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
@@ -527,7 +527,7 @@ const command table[] = {
      "line that differs in each file. Answers whose run ends in the repair failure are\n"
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
-    {"suite", "Make a benchmark suite of many runs from a SPEC, verify one, or publish one",
+    {"suite", "Make a benchmark suite of many runs from one JSON file, verify one, or publish one",
      suite_footer,
      nullptr, suite_commands},
     {"version", "Print the version (the same as --version)", "", setup_version},

@@ -16,10 +16,10 @@ namespace sheetkit {
 
 const char* const suite_footer =
     "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
-    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of SPEC, and last\n"
+    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of the JSON file, and last\n"
     "DIR/index.html, the page that report writes; making again keeps the complete sets\n"
-    "and does the rest. --shard K/N takes the pieces of the suite's order (classes in\n"
-    "SPEC order, seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
+    "and does the rest. --shard K/N takes the pieces of the suite's order (classes as\n"
+    "the file lists them, seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
     "a piece is one set, or a whole class with \"complete\": true, whose seeds depend on\n"
     "which runs abort. A shard writes no manifest: a last make without --shard does,\n"
     "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
