@@ -8,8 +8,6 @@
 #include <fcntl.h>
 #include <sheetgen/instance_file.h>
 #include <sheetgen/run.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
 #include "reference_items.h"
 #include "test_util.h"
 
@@ -70,37 +69,14 @@ void own_run(const run_size& r, const std::string& file, const fs::path& folder)
   }
 }
 
-struct child_result {
-  double seconds;
-  long peak_kib;
-};
-
 // The sheetgen program as its own process, so that its peak resident
 // memory is its own.
-child_result child_run(const run_size& r, const fs::path& scratch) {
+bench::measured child_run(const run_size& r, const fs::path& scratch) {
   const fs::path answers = scratch / "bench_answers.txt";
   std::ofstream(answers) << r.answers("/dev/null").text();
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = open(answers.c_str(), O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
-    dup2(in, 0);
-    dup2(out, 1);
-    execl(SHEETGEN_BINARY, SHEETGEN_BINARY, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const bench::measured m = bench::run_process({SHEETGEN_BINARY}, "", answers.string());
   fs::remove(answers);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s failed\n", SHEETGEN_BINARY);
-    std::exit(1);
-  }
-  return {elapsed, usage.ru_maxrss};
+  return m;
 }
 
 std::string machine() {
@@ -206,14 +182,14 @@ int main(int argc, char** argv) {
   fs::remove(file);
   fs::remove(copy);
 
-  const child_result child = child_run(reference, scratch);
+  const bench::measured child = child_run(reference, scratch);
   std::printf("  %-44s %8.1f MiB (target: at most 8)\n", "peak resident memory of sheetgen",
               child.peak_kib / 1024.0);
 
   if (mode == "--full" || smoke) {
     std::printf("full-size run: %d instances x %d items, to /dev/null\n", full.instances,
                 full.items);
-    const child_result big = child_run(full, scratch);
+    const bench::measured big = child_run(full, scratch);
     report("sheetgen (its own process)", big.seconds, full.total());
     std::printf("  %-44s %8.1f MiB (target: at most 8)\n", "peak resident memory of sheetgen",
                 big.peak_kib / 1024.0);

@@ -20,14 +20,9 @@
 //                                  another (an earlier build), in turn, and
 //                                  the ratio: on a busy machine only figures
 //                                  taken side by side compare
-#include <fcntl.h>
 #include <sheetgen/run.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,17 +33,14 @@
 #include <utility>
 #include <vector>
 
+#include "process.h"
 #include "test_util.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct measured {
-  double seconds;      // wall clock
-  double cpu_seconds;  // user and system: what a busy machine changes least
-  long peak_kib;
-};
+using bench::measured;
 
 // Writes the run's files into `folder` and its answers as `answers_name`.
 void generate(const sheetgen::testing::answers& a, const fs::path& folder,
@@ -67,33 +59,14 @@ void generate(const sheetgen::testing::answers& a, const fs::path& folder,
 measured sheetkit(const fs::path& folder, const char* command, const std::string& answers,
                   const char* extra = nullptr, const char* more = nullptr,
                   const char* program = SHEETKIT_BINARY) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int out = open("/dev/null", O_WRONLY);
-    if (chdir(folder.c_str()) != 0 || out < 0) _exit(126);
-    dup2(out, 1);
-    if (answers == "--object") {
-      execl(program, "sheetkit", command, "--object", extra, more, "--per-instance", "--json",
-            static_cast<char*>(nullptr));
-    } else {
-      execl(program, "sheetkit", command, "--answers", answers.c_str(), extra,
-            static_cast<char*>(nullptr));
-    }
-    _exit(127);
+  std::vector<std::string> args{program, command};
+  if (answers == "--object") {
+    args.insert(args.end(), {"--object", extra, more, "--per-instance", "--json"});
+  } else {
+    args.insert(args.end(), {"--answers", answers});
+    if (extra != nullptr) args.push_back(extra);
   }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "sheetkit %s failed (status %d)\n", command,
-                 WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    std::exit(1);
-  }
-  const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return {elapsed, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+  return bench::run_process(std::move(args), folder.string());
 }
 
 // The shortest times and the largest peak.

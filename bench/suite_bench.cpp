@@ -8,52 +8,27 @@
 //   bench/suite_bench --smoke   everything once on a tiny suite (CI)
 // On a disk slower than the generator both take the disk's time; a tmpfs
 // such as /dev/shm shows what the jobs themselves take.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct measured {
-  double seconds;      // wall clock
-  double cpu_seconds;  // user and system
-  long peak_kib;
-};
+using bench::measured;
 
 // `sheetkit ARGS...` with its output discarded; stops the benchmark when it fails.
 measured sheetkit(std::vector<std::string> args) {
-  const auto start = std::chrono::steady_clock::now();
-  std::fflush(stdout);  // or the child writes what is buffered once more
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
-    std::vector<char*> argv{const_cast<char*>("sheetkit")};
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(SHEETKIT_BINARY, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "sheetkit %s %s failed\n", args[0].c_str(), args[1].c_str());
-    std::exit(1);
-  }
-  const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return {elapsed, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+  args.insert(args.begin(), SHEETKIT_BINARY);
+  return bench::run_process(std::move(args));
 }
 
 void report(const char* what, const measured& m) {
