@@ -46,7 +46,11 @@ void rank_selector::cover(uint64_t low_key, uint64_t high_key, int at_least) {
   // The buckets in use, if any, and the new keys, at ever coarser shifts
   // until they fit.
   const bool any = counts_ != nullptr;
-  const auto [first, last] = any ? used() : std::pair<std::size_t, std::size_t>{0, 0};
+  // A pair, not a structured binding: the lambda below reads both, and
+  // clang before 16 cannot capture structured bindings.
+  const std::pair<std::size_t, std::size_t> in_use = any ? used() : std::pair<std::size_t, std::size_t>{0, 0};
+  const std::size_t first = in_use.first;
+  const std::size_t last = in_use.second;
   int shift = any ? shift_ : 0;
   uint64_t low = low_key >> shift;
   uint64_t high = high_key >> shift;
