@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
+#include "files/check.h"
 #include "worked_example_data.h"
 
 namespace {

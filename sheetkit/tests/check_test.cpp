@@ -1,4 +1,4 @@
-#include "check.h"
+#include "files/check.h"
 
 #include <gtest/gtest.h>
 

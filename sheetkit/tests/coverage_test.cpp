@@ -1,4 +1,4 @@
-#include "coverage.h"
+#include "figures/coverage.h"
 
 #include <gtest/gtest.h>
 

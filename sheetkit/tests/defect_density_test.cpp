@@ -1,4 +1,4 @@
-#include "defect_density.h"
+#include "pictures/defect_density.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "draw.h"
+#include "pictures/draw.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <regex>
 #include <sstream>
 
-#include "defect_overlay.h"
-#include "instance_picture.h"
-#include "item_charts.h"
-#include "svg.h"
+#include "pictures/defect_overlay.h"
+#include "pictures/instance_picture.h"
+#include "pictures/item_charts.h"
+#include "pictures/svg.h"
 #include "worked_example.h"
 
 namespace sheetkit {

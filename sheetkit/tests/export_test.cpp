@@ -1,4 +1,4 @@
-#include "export.h"
+#include "figures/export.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "files.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 #include <sheetgen/types.h>

@@ -1,4 +1,4 @@
-#include "json_places.h"
+#include "suites/json_places.h"
 
 #include <gtest/gtest.h>
 

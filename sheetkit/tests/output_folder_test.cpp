@@ -1,4 +1,4 @@
-#include "output_folder.h"
+#include "files/output_folder.h"
 
 #include <gtest/gtest.h>
 

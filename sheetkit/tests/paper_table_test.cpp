@@ -1,4 +1,4 @@
-#include "paper_table.h"
+#include "figures/paper_table.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "svg_text.h"
+#include "pictures/svg_text.h"
 
 namespace sheetkit {
 namespace {

@@ -1,4 +1,4 @@
-#include "rank_selector.h"
+#include "figures/rank_selector.h"
 
 #include <gtest/gtest.h>
 #include <sheetgen/types.h>

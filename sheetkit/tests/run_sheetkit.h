@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli.h"
+#include "cli/cli.h"
 
 namespace sheetkit::testing {
 

@@ -1,4 +1,4 @@
-#include "source.h"
+#include "files/source.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli.h"
+#include "cli/cli.h"
 #include "run_sheetkit.h"
 #include "test_util.h"
 

@@ -1,4 +1,4 @@
-#include "stats.h"
+#include "figures/stats.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "stats_writer.h"
+#include "figures/stats_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "suggest.h"
+#include "files/suggest.h"
 
 #include <gtest/gtest.h>
 

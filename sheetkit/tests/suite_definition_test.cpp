@@ -1,4 +1,4 @@
-#include "suite_definition.h"
+#include "suites/suite_definition.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "suite_example.h"
-#include "suite_plan.h"
+#include "suites/suite_plan.h"
 #include "test_util.h"
 
 namespace sheetkit {

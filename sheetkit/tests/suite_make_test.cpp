@@ -1,4 +1,4 @@
-#include "suite_make.h"
+#include "suites/suite_make.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "suite_report.h"
+#include "suites/suite_report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "suite_verify.h"
+#include "suites/suite_verify.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "svg_text.h"
+#include "pictures/svg_text.h"
 
 #include <gtest/gtest.h>
 

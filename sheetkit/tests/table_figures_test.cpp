@@ -1,4 +1,4 @@
-#include "table_figures.h"
+#include "figures/table_figures.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "rank_selector.h"
+#include "figures/rank_selector.h"
 #include "worked_example.h"
 
 namespace sheetkit {

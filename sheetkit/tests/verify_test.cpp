@@ -1,4 +1,4 @@
-#include "verify.h"
+#include "files/verify.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "instance.h"
+#include "files/instance.h"
 #include "worked_example_data.h"
 
 namespace sheetkit::testing {

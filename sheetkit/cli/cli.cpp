@@ -1,0 +1,157 @@
+#include "cli/cli.h"
+
+#include <sheetgen/version.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_errors.h"
+#include "cli/usage_error.h"
+
+namespace sheetkit {
+
+namespace {
+
+// Options as a user reads them: "--object LENGTHxWIDTH INSTANCE_FILE
+// [DEFECT_FILE]", without CLI11's value counts and exclusion lists.
+class plain_formatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* opt) const override {
+    if (opt->get_type_size() == 0 || opt->get_type_name().empty()) return "";
+    return " " + opt->get_type_name();
+  }
+};
+
+constexpr std::string_view exit_statuses =
+    "Exit status: 0 done (check: no problems; verify: identical), 1 problems found or\n"
+    "the command failed, 2 wrong usage (command line or answers file).";
+
+// A command that runs, as CLI11 knows it, with what prepares its work.
+struct runnable {
+  CLI::App* app;
+  std::function<prepared()> prepare;
+};
+
+// Every command of `table` under `parent`, groups with their own commands.
+void add_commands(CLI::App& parent, std::span<const command> table,
+                  std::vector<runnable>& runnables) {
+  for (const command& c : table) {
+    CLI::App* sub = parent.add_subcommand(c.name, c.description);
+    sub->group("Commands");
+    if (*c.footer != '\0') {
+      sub->footer(c.footer + std::string("\n\n") + std::string(exit_statuses));
+    }
+    if (c.group.empty()) {
+      runnables.push_back({sub, c.setup(*sub)});
+    } else {
+      sub->require_subcommand(1);
+      add_commands(*sub, c.group, runnables);
+    }
+  }
+}
+
+}  // namespace
+
+int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                  bool terminal) {
+  return sheetkit_main(commands(), argc, argv, out, err, terminal);
+}
+
+int sheetkit_main(std::span<const command> table, int argc, const char* const* argv,
+                  std::ostream& out, std::ostream& err, bool terminal) {
+  try {
+    CLI::App app(
+        "Reads the instance and defect files that sheetgen writes: checks them, describes\n"
+        "them, draws them, exports them for other programs, or verifies them against the\n"
+        "run's answers.",
+        "sheetkit");
+    auto formatter = std::make_shared<plain_formatter>();
+    formatter->column_width(20);
+    formatter->label("SUBCOMMAND", "COMMAND");
+    app.formatter(formatter);
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("sheetkit ") + sheetgen::version,
+                         "Print the version and exit (the same as sheetkit version)");
+    app.footer(
+        "Give a run by its answers file wherever you have it: it names the files and tells\n"
+        "the object, the counts, the bounds and the defect sizes to check against.\n\n" +
+        std::string(exit_statuses));
+    std::vector<runnable> runnables;
+    add_commands(app, table, runnables);
+
+    const auto chosen = [&] {
+      return std::find_if(runnables.begin(), runnables.end(),
+                          [](const runnable& r) { return r.app->parsed(); });
+    };
+    try {
+      app.parse(argc, argv);
+      check_values(*chosen()->app);
+    } catch (const CLI::Success& e) {  // --help, --version
+      app.exit(e, out, err);
+      if (!out.flush()) {
+        err << "sheetkit: cannot write to standard output\n";
+        return status_problems;
+      }
+      return status_ok;
+    } catch (const CLI::ParseError& e) {
+      err << usage_message(e, app, argc, argv) << '\n';
+      return status_usage;
+    } catch (const usage_error& e) {
+      err << message_prefix(*chosen()->app) << e.what() << '\n';
+      return status_usage;
+    }
+
+    // What the command needs, before anything is read: usage errors.
+    const runnable& command = *chosen();
+    const std::string prefix = message_prefix(*command.app);
+    const std::string name = command_path(*command.app);
+    prepared job;
+    try {
+      job = command.prepare();
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {
+      err << prefix << e.what() << '\n';
+      return status_usage;
+    }
+
+    command_progress shown(name, err, terminal, job.run);
+    try {
+      session s{out, err, shown};
+      const int status = job.work(job.run, s);
+      // A report that never arrived (a full disk, a closed pipe) is no success.
+      if (!out.flush()) {
+        shown.clear();
+        err << prefix << "cannot write to standard output\n";
+        return status_problems;
+      }
+      return status;
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const usage_error& e) {
+      shown.clear();
+      err << prefix << e.what() << '\n';
+      return status_usage;
+    } catch (const std::exception& e) {
+      shown.clear();
+      err << prefix << e.what() << '\n';
+      return status_problems;
+    }
+  } catch (const std::bad_alloc&) {
+    err << "sheetkit: not enough memory\n";
+    return status_problems;
+  } catch (const std::exception& e) {
+    err << "sheetkit: " << e.what() << '\n';
+    return status_problems;
+  }
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,215 @@
+#include "cli/cli_errors.h"
+
+#include <cctype>
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "files/suggest.h"
+#include "files/text.h"
+#include "cli/usage_error.h"
+
+namespace sheetkit {
+
+std::string command_path(const CLI::App& app) {
+  if (app.get_parent() == nullptr) return "";
+  const std::string above = command_path(*app.get_parent());
+  return above.empty() ? app.get_name() : above + " " + app.get_name();
+}
+
+std::string message_prefix(const CLI::App& app) {
+  const std::string path = command_path(app);
+  return path.empty() ? "sheetkit: " : "sheetkit: " + path + ": ";
+}
+
+namespace {
+
+// The command the parse went deepest into.
+CLI::App& entered(CLI::App& root) {
+  CLI::App* at = &root;
+  while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
+  return *at;
+}
+
+std::string help_hint(const CLI::App& app) {
+  const std::string path = command_path(app);
+  return "sheetkit " + (path.empty() ? "" : path + " ") + "--help";
+}
+
+// "-o" where there is a short name (as README writes it), else "--to";
+// "DIR" for a positional, which has neither.
+std::string label(const CLI::Option& o) {
+  if (!o.get_snames().empty()) return "-" + o.get_snames().front();
+  if (!o.get_lnames().empty()) return "--" + o.get_lnames().front();
+  return o.get_name();
+}
+
+// Every name of every option of `app`, as typed.
+std::vector<std::string> option_names(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::Option* o : app.get_options()) {
+    for (const std::string& n : o->get_lnames()) names.push_back("--" + n);
+    for (const std::string& n : o->get_snames()) names.push_back("-" + n);
+  }
+  return names;
+}
+
+std::vector<std::string> command_names(CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+    names.push_back(sub->get_name());
+  }
+  return names;
+}
+
+// The option of `app` that `word` names: "--to", "--to=json", "-o".
+const CLI::Option* named(const CLI::App& app, std::string_view word) {
+  word = word.substr(0, word.find('='));
+  for (const CLI::Option* o : app.get_options()) {
+    for (const std::string& n : o->get_lnames())
+      if (word == "--" + n) return o;
+    for (const std::string& n : o->get_snames())
+      if (word == "-" + n) return o;
+  }
+  return nullptr;
+}
+
+// The first word, in command-line order, that no command or option took,
+// with the command it was left to.
+struct stray {
+  CLI::App* app;
+  std::string word;
+};
+
+std::optional<stray> first_stray(CLI::App& root, int argc, const char* const* argv) {
+  std::vector<std::pair<CLI::App*, std::vector<std::string>>> left;
+  for (CLI::App* at = &root;;) {
+    left.emplace_back(at, at->remaining());
+    if (at->get_subcommands().empty()) break;
+    at = at->get_subcommands().front();
+  }
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& [app, words] : left) {
+      if (std::find(words.begin(), words.end(), argv[i]) != words.end()) return stray{app, argv[i]};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string stray_message(CLI::App& app, const std::string& word) {
+  const std::string prefix = message_prefix(app);
+  if (word.size() > 1 && word[0] == '-') {
+    const std::string name = word.substr(0, word.find('='));
+    const std::optional<std::string> guess = nearest(name, option_names(app));
+    return prefix + "unknown option " + name +
+           (guess ? "; did you mean " + *guess + "?"
+                  : " (" + help_hint(app) + " lists the options)");
+  }
+  const std::vector<std::string> commands = command_names(app);
+  if (!commands.empty()) {
+    std::optional<std::string> guess = nearest(word, commands);
+    if (!guess && word == "help") guess = "--help";
+    return prefix + "unknown command \"" + word + "\"" +
+           (guess ? "; did you mean " + *guess + "?" : "; give " + one_of(commands));
+  }
+  return prefix + "unexpected argument \"" + word + "\" (" + help_hint(app) + " lists the options)";
+}
+
+// An option that got too many or too few values; when CLI11 ran out of
+// words before the minimum, the last option named on the command line.
+const CLI::Option* miscounted(const CLI::App& app, int argc, const char* const* argv) {
+  for (const CLI::Option* o : app.get_options()) {
+    const auto n = static_cast<int>(o->results().size());
+    if (o->get_items_expected_max() > 0 && n > 0 &&
+        (n < o->get_items_expected_min() || n > o->get_items_expected_max())) {
+      return o;
+    }
+  }
+  for (int i = argc - 1; i > 0; --i) {
+    if (const CLI::Option* o = named(app, argv[i])) return o;
+  }
+  return nullptr;
+}
+
+std::string count_message(const CLI::Option& o) {
+  const auto n = static_cast<int64_t>(o.results().size());
+  if (n == 0) return label(o) + " needs " + o.get_type_name();
+  if (o.get_items_expected_max() == 1) {
+    return label(o) + " is given " + std::to_string(n) + " times; give it once";
+  }
+  return label(o) + " takes " + o.get_type_name() + ", not " + count_of(n, "value");
+}
+
+std::optional<std::string> excluded_message(const CLI::App& app) {
+  for (const CLI::Option* o : app.get_options()) {
+    for (const CLI::Option* other : o->get_excludes()) {
+      if (o->count() > 0 && other->count() > 0) {
+        return "give " + label(*o) + " or " + label(*other) + ", not both";
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> missing_message(CLI::App& app) {
+  const std::vector<std::string> commands = command_names(app);
+  if (!commands.empty()) {
+    return "give a command: " + one_of(commands) + " (" + help_hint(app) + " says what each does)";
+  }
+  for (const CLI::Option* o : app.get_options()) {
+    if (o->get_required() && o->count() == 0) {
+      // A positional says what it is: "give DIR (the suite's folder)".
+      const std::string type = o->get_type_name();
+      std::string what = o->get_description();
+      if (!what.empty()) what[0] = static_cast<char>(std::tolower(what[0]));
+      if (type.empty()) return "give " + label(*o) + (what.empty() ? "" : " (" + what + ")");
+      return "give " + label(*o) + " " + type;
+    }
+  }
+  return std::nullopt;
+}
+
+// An option that took another option of `app` as its value.
+std::optional<std::string> swallowed(const CLI::App& app) {
+  for (const CLI::Option* o : app.get_options()) {
+    for (const std::string& value : o->results()) {
+      if (value.size() > 1 && value[0] == '-' && named(app, value) != nullptr) {
+        return label(*o) + " takes " + o->get_type_name() + ", not the option " +
+               value.substr(0, value.find('='));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
+                          const char* const* argv) {
+  CLI::App& app = entered(root);
+  // The cause of what follows: words left over, a value missing.
+  if (const std::optional<std::string> said = swallowed(app)) return message_prefix(app) + *said;
+  if (const std::optional<stray> s = first_stray(root, argc, argv)) {
+    return stray_message(*s->app, s->word);
+  }
+  std::optional<std::string> said;
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+    if (const CLI::Option* o = miscounted(app, argc, argv)) said = count_message(*o);
+  } else if (dynamic_cast<const CLI::ExcludesError*>(&e) != nullptr) {
+    said = excluded_message(app);
+  } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+    said = missing_message(app);
+  }
+  // Kinds no command line of ours should meet: CLI11's words, with where
+  // to look.
+  if (!said) said = std::string(e.what()) + " (" + help_hint(app) + " lists the options)";
+  return message_prefix(app) + *said;
+}
+
+void check_values(const CLI::App& command) {
+  if (const std::optional<std::string> said = swallowed(command)) throw usage_error(*said);
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,34 @@
+#include "cli/command.h"
+
+#include <utility>
+
+namespace sheetkit {
+
+command_progress::command_progress(std::string_view command, std::ostream& err, bool terminal,
+                                   const run_info& run)
+    : command_(command),
+      line_(err, terminal, /*after_prompt=*/false),
+      total_(run.answers ? run.answers->no_instances : 0) {}
+
+sheetgen::progress_callback command_progress::callback() {
+  return [this](const sheetgen::pass_progress& p) {
+    sheetgen::pass_progress named = p;
+    if (!p.pass.empty()) named.pass = command_;
+    line_.show(named);
+  };
+}
+
+instance_pass command_progress::shown(instance_pass pass) {
+  return [this, pass = std::move(pass)](const std::function<void(const instance&)>& visit) {
+    // Lines of both files: a run may be mostly defects.
+    line_.show({command_, 0, total_, 0, "lines"});
+    int64_t lines = 0;
+    pass([&](const instance& in) {
+      visit(in);
+      lines += static_cast<int64_t>(in.items.size() + in.defects.size());
+      line_.show({command_, in.number, total_, lines, "lines"});
+    });
+  };
+}
+
+}  // namespace sheetkit

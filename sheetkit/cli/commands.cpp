@@ -1,0 +1,540 @@
+#include "cli/commands.h"
+
+#include <sheetgen/version.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "files/check.h"
+#include "pictures/draw.h"
+#include "figures/export.h"
+#include "files/files.h"
+#include "files/output_folder.h"
+#include "figures/paper_table.h"
+#include "files/source.h"
+#include "figures/stats.h"
+#include "figures/stats_writer.h"
+#include "figures/table_figures.h"
+#include "files/suggest.h"
+#include "suites/suite_contents.h"
+#include "cli/suite_command.h"
+#include "files/text.h"
+#include "cli/usage_error.h"
+#include "files/verify.h"
+
+namespace sheetkit {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where a command's run comes from.
+struct run_options {
+  std::string answers;
+  std::vector<std::string> object;
+
+  void add_to(CLI::App& command) {
+    CLI::Option* a =
+        command.add_option("--answers", answers, "The run's answers, as piped into sheetgen");
+    a->type_name("FILE");
+    command.add_option("--object", object, "Without answers: the object's size and the files")
+        ->expected(2, 3)
+        ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
+        ->excludes(a);
+  }
+
+  run_info run() const {
+    if (!answers.empty()) return run_from_answers(answers);
+    if (object.empty()) {
+      throw usage_error(
+          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
+    }
+    rectangle size;
+    try {
+      size = parse_object(object[0]);
+    } catch (const sheetgen::error& e) {
+      throw usage_error(std::string("--object: ") + e.what());
+    }
+    return run_from_object(size, object[1], object.size() > 2 ? object[2] : "");
+  }
+};
+
+// "1-4,7" as ranges, in the order given.
+std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view text) {
+  const auto bad = [&] {
+    return usage_error("--instances: expected numbers and ranges such as 1-4,7, not \"" +
+                       std::string(text) + "\"");
+  };
+  const auto number = [&](std::string_view digits) {
+    const std::optional<int64_t> value = parse_positive(digits);
+    if (!value) throw bad();
+    return *value;
+  };
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    const std::string_view item = text.substr(start, comma - start);
+    const std::size_t dash = item.find('-');
+    const int64_t first = number(item.substr(0, dash));
+    const int64_t last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
+    if (last < first) throw bad();
+    ranges.emplace_back(first, last);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return ranges;
+}
+
+// The instance file's blocks, when no answers tell how many there are.
+int64_t count_instances(const instance_pass& pass) {
+  int64_t n = 0;
+  pass([&](const instance&) { ++n; });
+  return n;
+}
+
+// The files a command reads, which replacing its -o folder must not delete.
+std::vector<std::string> files_read(const run_options& source, const run_info& run) {
+  return {source.answers, run.instance_file, run.defect_file};
+}
+
+int check_work(const run_info& run, session& s) {
+  // Held back until the progress line is gone: both may share a terminal.
+  // At most 21 lines.
+  std::ostringstream report;
+  const int64_t problems = check_files(run, report, s.shown.callback());
+  s.shown.clear();
+  s.out << report.str();
+  return problems == 0 ? status_ok : status_problems;
+}
+
+std::function<prepared()> setup_check(CLI::App& app) {
+  auto source = std::make_shared<run_options>();
+  source->add_to(app);
+  return [source] { return prepared{source->run(), check_work}; };
+}
+
+struct stats_options {
+  run_options source;
+  bool per_instance = false;
+  bool json = false;
+  std::string format = "text";
+  CLI::Option* format_given = nullptr;
+  std::string suite;
+};
+
+constexpr const char* stats_formats[] = {"text", "json", "csv", "latex"};
+
+// The paper table in `format` (not "text" for a single run: stats' own table).
+void write_paper_table(std::ostream& out, const std::string& format, const paper_table& table) {
+  if (format == "text") {
+    write_table_text(out, table);
+  } else if (format == "json") {
+    out << table_json(table).dump(2) << '\n';
+  } else if (format == "csv") {
+    write_table_csv(out, table);
+  } else {
+    write_table_latex(out, table);
+  }
+}
+
+// One row for the run, in the columns of a suite's table.
+paper_table run_table(const run_info& run, const instance_pass& pass) {
+  table_row row;
+  row.name = run.instance_file;
+  row.sets = 1;
+  row.length = run.object.length;
+  row.width = run.object.width;
+  if (run.answers) {
+    row.lower = shortest_text(run.answers->minrelsize);
+    row.upper = shortest_text(run.answers->maxrelsize);
+  }
+  compute_figures(row, pass);
+  return {false, {std::move(row)}};
+}
+
+// Passes over parts of a run at the same time, shown as one pass: the
+// first part, which runs on the calling thread, shows what all have done.
+std::vector<instance_pass> shown_together(std::vector<instance_pass> parts, session& s,
+                                          int64_t total) {
+  struct done {
+    std::atomic<int64_t> instances{0};
+    std::atomic<int64_t> lines{0};
+  };
+  auto all = std::make_shared<done>();
+  sheetgen::progress_callback show = s.shown.callback();
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    parts[k] = [all, show, total, first = k == 0, part = std::move(parts[k])](const auto& visit) {
+      if (first) show({"stats", 0, total, 0, "lines"});
+      part([&](const instance& in) {
+        visit(in);
+        const int64_t instances = ++all->instances;
+        const int64_t lines = all->lines += static_cast<int64_t>(in.items.size());
+        if (first) show({"stats", instances, total, lines, "lines"});
+      });
+    };
+  }
+  return parts;
+}
+
+int stats_work(const run_info& run, const stats_options& o, session& s) {
+  if (!o.suite.empty()) {
+    const suite_contents suite = read_suite_contents(o.suite);
+    // Sets read at once, each with its own few MiB.
+    const unsigned jobs = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    const paper_table table = suite_table(suite, s.shown.callback(), jobs);
+    s.shown.clear();
+    if (o.format == "json") {
+      nlohmann::ordered_json j = {{"suite", suite.definition.name},
+                                  {"manifest_sha256", suite.manifest_sha256}};
+      const nlohmann::ordered_json rows = table_json(table);
+      for (const auto& [key, value] : rows.items()) j[key] = value;
+      s.out << j.dump(2) << '\n';
+      return status_ok;
+    }
+    if (o.format == "text") {
+      s.out << "suite " << suite.definition.name << ", manifest sha256 " << suite.manifest_sha256
+            << "\n\n";
+    } else if (o.format == "latex") {
+      s.out << "% Suite " << suite.definition.name << ", manifest sha256 "
+            << suite.manifest_sha256 << ".\n";
+    }
+    write_paper_table(s.out, o.format, table);
+    return status_ok;
+  }
+  if (o.format == "csv" || o.format == "latex") {
+    const paper_table table = run_table(run, s.shown.shown(file_pass(run)));
+    s.shown.clear();
+    write_paper_table(s.out, o.format, table);
+    return status_ok;
+  }
+  const int64_t instances = run.answers ? run.answers->no_instances : -1;
+  run_files files(run, instances);
+  const std::unique_ptr<stats_writer> writer =
+      o.format == "json" ? json_stats_writer(s.out, run) : text_stats_writer(s.out, run);
+  // Parts of a pass each hold their own buffers and counts: a few at most,
+  // for a few MiB in all.
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const int64_t total = std::max<int64_t>(instances, 0);
+  stats_source source;
+  source.first = [&](bool in_order) -> std::vector<instance_pass> {
+    // The instances' lines show how far the first pass is; a progress line
+    // would cut into them on a terminal.
+    if (o.per_instance) return {read_ahead(files.pass())};
+    if (in_order) return {s.shown.shown(read_ahead(files.pass()))};
+    std::vector<instance_pass> parts = files.first_parts(cores);
+    // Reading takes a core of its own, and the work on what is read another.
+    if (parts.size() == 1) return {s.shown.shown(read_ahead(parts[0]))};
+    return shown_together(std::move(parts), s, total);
+  };
+  source.again = [&] { return shown_together(files.item_parts(cores), s, total); };
+  stats_rows rows;
+  if (o.per_instance) rows = [&](const instance_stats& r) { writer->row(r); };
+  const run_stats stats = compute_stats(run, source, rows);
+  s.shown.clear();
+  writer->summary(stats);
+  if (files.beyond().empty()) return status_ok;
+  s.out.flush();
+  s.err << "sheetkit: stats: the figures are of the " << count_of(stats.instances, "instance")
+        << " the answers ask for, and the files go on after them: " << files.beyond() << '\n';
+  return status_problems;
+}
+
+// --format against --json, --per-instance and the run's source.
+void check_stats(stats_options& o) {
+  if (std::find(std::begin(stats_formats), std::end(stats_formats), o.format) ==
+      std::end(stats_formats)) {
+    const std::vector<std::string> formats(std::begin(stats_formats), std::end(stats_formats));
+    const std::optional<std::string> guess = nearest(o.format, formats);
+    throw usage_error("--format takes " + one_of(formats) + ", not \"" + o.format + "\"" +
+                      (guess ? "; did you mean " + *guess + "?" : ""));
+  }
+  if (o.json) {
+    if (o.format_given->count() > 0 && o.format != "json")
+      throw usage_error("--json is --format json; give one of them, not --format " + o.format);
+    o.format = "json";
+  }
+  if (o.per_instance && (!o.suite.empty() || o.format == "csv" || o.format == "latex")) {
+    throw usage_error(
+        "--per-instance is for a single run in --format text or json; a table has a row per "
+        "class or run");
+  }
+  if (!o.suite.empty() && (!o.source.answers.empty() || !o.source.object.empty()))
+    throw usage_error("--suite DIR takes the runs of the suite; leave out --answers and --object");
+}
+
+std::function<prepared()> setup_stats(CLI::App& app) {
+  auto o = std::make_shared<stats_options>();
+  o->source.add_to(app);
+  app.add_option("--suite", o->suite, "A made suite: one row per class, over its completed sets")
+      ->type_name("DIR");
+  o->format_given =
+      app.add_option("--format", o->format,
+                     "text (default), json, csv or latex (csv and latex: the paper table)")
+          ->type_name("FORMAT");
+  app.add_flag("--per-instance", o->per_instance,
+               "Also a line for every instance, as it is read, before the run's figures");
+  app.add_flag("--json", o->json, "The same as --format json");
+  return [o] {
+    check_stats(*o);
+    run_info run = o->suite.empty() ? o->source.run() : run_info{};
+    return prepared{std::move(run),
+                    [o](const run_info& run, session& s) { return stats_work(run, *o, s); }};
+  };
+}
+
+struct draw_options {
+  run_options source;
+  std::string dir;
+  bool force = false;
+  std::string instances = "1-4";
+  CLI::Option* instances_given = nullptr;
+  std::vector<std::pair<int64_t, int64_t>> ranges;  // parsed from `instances`
+  std::optional<output_folder> folder;
+};
+
+int draw_work(const run_info& run, draw_options& o, session& s) {
+  run_files files(run);
+  const int64_t count = run.answers ? run.answers->no_instances : count_instances(files.pass());
+  std::vector<int64_t> chosen;
+  bool clipped = false;
+  for (const auto& [first, last] : o.ranges) {
+    for (int64_t n = first; n <= std::min(last, count); ++n) chosen.push_back(n);
+    clipped = clipped || last > count;
+  }
+  const bool asked = o.instances_given->count() > 0;
+  if (asked && chosen.empty()) {
+    throw usage_error("--instances " + o.instances + ": the run has " +
+                      count_of(count, "instance") +
+                      (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
+  }
+  const std::vector<fs::path> written =
+      draw(run, s.shown.shown(files.pass()), chosen, o.folder->begin());
+  o.folder->commit();
+  s.shown.clear();
+  if (clipped && asked) {
+    s.err << "sheetkit: draw: the run has " << count_of(count, "instance")
+          << "; the others are left out\n";
+  }
+  for (const fs::path& file : written)
+    s.out << (o.folder->path() / file.filename()).string() << '\n';
+  return status_ok;
+}
+
+// -o and --force, as every command that writes a folder has them.
+void add_output_options(CLI::App& app, std::string& where, bool& force, const char* type,
+                        const char* what) {
+  app.add_option("-o,--output", where, what)->type_name(type)->required();
+  app.add_flag("--force", force, "Replace the -o folder whole when it is not empty");
+}
+
+std::function<prepared()> setup_draw(CLI::App& app) {
+  auto o = std::make_shared<draw_options>();
+  o->source.add_to(app);
+  add_output_options(app, o->dir, o->force, "DIR", "A new folder for the pictures");
+  o->instances_given =
+      app.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
+          ->type_name("LIST");
+  return [o] {
+    o->ranges = parse_instance_list(o->instances);
+    run_info run = o->source.run();
+    o->folder.emplace(o->dir, o->force, files_read(o->source, run));
+    return prepared{std::move(run),
+                    [o](const run_info& run, session& s) { return draw_work(run, *o, s); }};
+  };
+}
+
+struct export_options {
+  run_options source;
+  std::string to;
+  std::string where;
+  bool force = false;
+  std::optional<output_folder> folder;  // unless one file is written
+};
+
+constexpr const char* export_formats[] = {"packingsolver", "json", "jsonl"};
+
+int export_work(const run_info& run, export_options& o, session& s) {
+  const bool lines = o.to == "jsonl";
+  const auto write_document = [&](const instance_pass& pass, auto&& target) {
+    if (lines) {
+      export_jsonl(run, pass, target);
+    } else {
+      export_json(run, pass, target);
+    }
+  };
+  // A document on standard output would mix with the progress line on a terminal.
+  if (o.where == "-") {
+    write_document(file_pass(run), s.out);
+    return status_ok;
+  }
+  int64_t instances = 0;
+  const instance_pass counted = [&, pass = s.shown.shown(file_pass(run))](const auto& visit) {
+    instances = 0;
+    pass([&](const instance& in) {
+      ++instances;
+      visit(in);
+    });
+  };
+  if (!o.folder) {
+    const fs::path file(o.where);
+    std::error_code ignored;
+    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ignored);
+    write_document(counted, file);
+    s.shown.clear();
+    s.out << file.string() << '\n';
+    return status_ok;
+  }
+  const fs::path into = o.folder->begin();
+  const fs::path dir = o.folder->path();
+  if (o.to == "packingsolver") {
+    export_packingsolver(run, counted, into);
+    o.folder->commit();
+    s.shown.clear();
+    if (instances == 0) {
+      s.out << dir.string() << " (0 instances)\n";
+      return status_ok;
+    }
+    s.out << (dir / "instance_1").string();
+    if (instances > 1) {
+      s.out << " to " << (dir / ("instance_" + std::to_string(instances))).string();
+    }
+    s.out << " (" << count_of(instances, "instance")
+          << ": items.csv, bins.csv, defects.csv each)\n";
+    return status_ok;
+  }
+  const std::string name = lines ? "run.jsonl" : "run.json";
+  write_document(counted, into / name);
+  o.folder->commit();
+  s.shown.clear();
+  s.out << (dir / name).string() << '\n';
+  return status_ok;
+}
+
+// Checks --to and -o before anything is read.
+void check_export(export_options& o, const run_info& run) {
+  if (std::find(std::begin(export_formats), std::end(export_formats), o.to) ==
+      std::end(export_formats)) {
+    const std::vector<std::string> formats(std::begin(export_formats), std::end(export_formats));
+    const std::optional<std::string> guess = nearest(o.to, formats);
+    throw usage_error("--to takes " + one_of(formats) + ", not \"" + o.to + "\"" +
+                      (guess ? "; did you mean " + *guess + "?" : ""));
+  }
+  const fs::path path(o.where);
+  const std::string extension = path.extension().string();
+  if (o.to != "packingsolver" && o.where != "-" &&
+      (extension == ".json" || extension == ".jsonl")) {
+    if (extension != "." + o.to) {
+      throw usage_error("--to " + o.to + " writes a ." + o.to + " file, not " + o.where +
+                        "; give --to " + extension.substr(1) + " or a name ending in ." + o.to);
+    }
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      throw usage_error(o.where + " is a folder; give a new file's name ending in ." + o.to +
+                        ", or a folder's name without that ending");
+    }
+    return;  // one file, replaced only when complete
+  }
+  // "-" is standard output only where a single document is written.
+  if (o.to != "packingsolver" && o.where == "-") return;
+  o.folder.emplace(o.where, o.force, files_read(o.source, run));
+}
+
+std::function<prepared()> setup_export(CLI::App& app) {
+  auto o = std::make_shared<export_options>();
+  o->source.add_to(app);
+  app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
+      ->type_name("FORMAT")
+      ->required();
+  add_output_options(app, o->where, o->force, "PATH",
+                     "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
+                     "standard output");
+  return [o] {
+    run_info run = o->source.run();
+    check_export(*o, run);
+    return prepared{std::move(run),
+                    [o](const run_info& run, session& s) { return export_work(run, *o, s); }};
+  };
+}
+
+int verify_work(const run_info& run, session& s) {
+  // Held back like check's.
+  std::ostringstream report;
+  const bool same = verify_run(*run.answers, report, s.shown.callback());
+  s.shown.clear();
+  s.out << report.str();
+  return same ? status_ok : status_problems;
+}
+
+std::function<prepared()> setup_verify(CLI::App& app) {
+  auto answers = std::make_shared<std::string>();
+  app.add_option("--answers", *answers, "The run's answers, as piped into sheetgen")
+      ->type_name("FILE")
+      ->required();
+  return [answers] { return prepared{run_from_answers(*answers), verify_work}; };
+}
+
+std::function<prepared()> setup_version(CLI::App&) {
+  return [] {
+    return prepared{run_info{}, [](const run_info&, session& s) {
+                      s.out << "sheetkit " << sheetgen::version << '\n';
+                      return status_ok;
+                    }};
+  };
+}
+
+const command suite_commands[] = {
+    {"make", "Make every set of a suite's JSON file, the manifest last", "", setup_suite_make},
+    {"verify", "Generate every set again and compare; check the manifest", "",
+     setup_suite_verify},
+    {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
+     setup_suite_report},
+};
+
+const command table[] = {
+    {"check", "Check both files strictly: each problem as FILE:LINE: message",
+     "Always checked: the form of every line, area = length x width, every defect inside\n"
+     "the object, the same number of blocks in both files, a file cut short. With\n"
+     "--answers also: the area bounds, the numbers of instances, item types and defects,\n"
+     "and every defect's size; without, every block against the first: as many item\n"
+     "types and defects, each defect of the same size. At most 20 problems are listed,\n"
+     "then their number. Item types longer or wider than the object are noted after\n"
+     "them (sheetgen may write such); notes are not problems.",
+     setup_check},
+    {"stats", "Figures on item areas and shapes and on the defects; tables for papers",
+     "--suite DIR gives the paper table: one row per class, over its completed sets; for a\n"
+     "single run, --format csv or latex gives its one row in the same columns. Quantiles\n"
+     "are values of the item types, at 0-based rank floor(p (n - 1)): the median is the\n"
+     "lower middle one.",
+     setup_stats},
+    {"draw", "SVG pictures of instances, of all defects, of item shapes", "", setup_draw},
+    {"export", "The run as PackingSolver CSV files, one JSON document, or JSON lines",
+     "json: one document; jsonl: a first line for the run (object, answers), then one line\n"
+     "per instance, for readers that take one line at a time.",
+     setup_export},
+    {"verify", "Generate the run again and compare it with the files",
+     "Compares byte for byte as it generates, in constant memory, and shows the first\n"
+     "line that differs in each file. Answers whose run ends in the repair failure are\n"
+     "held to what sheetgen leaves then: the blocks before it, and no defect file.",
+     setup_verify},
+    {"suite", "Make a benchmark suite of many runs from one JSON file, verify one, or publish one",
+     suite_footer,
+     nullptr, suite_commands},
+    {"version", "Print the version (the same as --version)", "", setup_version},
+};
+
+}  // namespace
+
+std::span<const command> commands() { return table; }
+
+}  // namespace sheetkit

@@ -1,0 +1,208 @@
+#include "figures/export.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "files/files.h"
+#include "files/text.h"
+
+namespace sheetkit {
+
+namespace {
+
+void put(std::string& out, int64_t v) {
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+void put(std::string& out, int32_t v) { put(out, int64_t{v}); }
+
+// The shortest decimal that reads back to the same float; null for what
+// JSON cannot hold (the dialogue lets no such bound through).
+void put(std::string& out, float v) { out += std::isfinite(v) ? shortest_text(v) : "null"; }
+
+// Integers separated by commas.
+template <typename... Values>
+void put_joined(std::string& out, Values... values) {
+  bool first = true;
+  ((out += first ? "" : ",", first = false, put(out, static_cast<int64_t>(values))), ...);
+}
+
+// One line of values separated by commas.
+template <typename... Values>
+void put_csv_line(std::string& out, Values... values) {
+  put_joined(out, values...);
+  out += '\n';
+}
+
+// One JSON array of integers, after a comma unless it is the first.
+template <typename... Values>
+void put_json_row(std::string& out, bool& first, Values... values) {
+  out += first ? "[" : ",[";
+  first = false;
+  put_joined(out, values...);
+  out += ']';
+}
+
+}  // namespace
+
+void export_packingsolver(const run_info& run, const instance_pass& pass,
+                          const std::filesystem::path& dir) {
+  std::string bins = "WIDTH,HEIGHT,COPIES\n";
+  put_csv_line(bins, run.object.length, run.object.width, 1);
+  std::string text;
+  pass([&](const instance& in) {
+    const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
+    std::error_code failed;
+    std::filesystem::create_directories(folder, failed);
+    if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
+
+    text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
+    for (const rectangle& item : in.items)
+      put_csv_line(text, item.length, item.width, item.area, 1, 1);
+    write_file(folder / "items.csv", text);
+    write_file(folder / "bins.csv", bins);
+    text = "BIN,X,Y,WIDTH,HEIGHT\n";
+    for (const placed_defect& d : in.defects) {
+      put_csv_line(text, 0, d.x1, d.y1, int64_t{d.x2} - d.x1, int64_t{d.y2} - d.y1);
+    }
+    write_file(folder / "defects.csv", text);
+  });
+}
+
+namespace {
+
+// Output goes out through a flush that empties the buffer it is given,
+// whenever the buffer passes a MiB, so memory stays small however many
+// instances there are.
+using flush_fn = std::function<void(std::string&)>;
+constexpr std::size_t flush_at = std::size_t{1} << 20;
+
+// "object":{...},"answers":{...} or null, `between` them.
+void put_run(std::string& out, const run_info& run, std::string_view between) {
+  out += "\"object\":{\"length\":";
+  put(out, run.object.length);
+  out += ",\"width\":";
+  put(out, run.object.width);
+  out += '}';
+  out += between;
+  out += "\"answers\":";
+  if (!run.answers) {
+    out += "null";
+    return;
+  }
+  const sheetgen::run_parameters& a = *run.answers;
+  const auto field = [&](const char* key, auto value) {
+    out += key;
+    put(out, value);
+  };
+  field("{\"instances\":", a.no_instances);
+  field(",\"items\":", a.no_items);
+  field(",\"minrelsize\":", a.minrelsize);
+  field(",\"maxrelsize\":", a.maxrelsize);
+  field(",\"minarea\":", a.minarea);
+  field(",\"maxarea\":", a.maxarea);
+  out += ",\"defects\":[";
+  const int32_t defects = std::clamp(a.no_defects, 0, sheetgen::MAXDEF);
+  bool first_size = true;
+  for (int32_t i = 0; i < defects; ++i) {
+    const sheetgen::rectangle& d = a.defects[static_cast<std::size_t>(i)];
+    put_json_row(out, first_size, d.length, d.width);
+  }
+  out += "],\"seed\":";
+  put(out, a.seed);
+  out += '}';
+}
+
+// "items":[...],"defects":[...]
+void put_instance(std::string& out, const instance& in, const flush_fn& flush) {
+  out += "\"items\":[";
+  bool first_item = true;
+  for (const rectangle& item : in.items) {
+    put_json_row(out, first_item, item.length, item.width, item.area);
+    if (out.size() >= flush_at) flush(out);
+  }
+  out += "],\"defects\":[";
+  bool first_defect = true;
+  for (const placed_defect& d : in.defects) put_json_row(out, first_defect, d.x1, d.y1, d.x2, d.y2);
+  out += ']';
+}
+
+void write_json(const run_info& run, const instance_pass& pass, const flush_fn& flush) {
+  std::string out = "{";
+  put_run(out, run, ",\n");
+  out += ",\n\"instances\":[\n";
+  bool first = true;
+  pass([&](const instance& in) {
+    out += first ? "{" : ",\n{";
+    first = false;
+    put_instance(out, in, flush);
+    out += '}';
+    if (out.size() >= flush_at) flush(out);
+  });
+  out += first ? "]}\n" : "\n]}\n";
+  flush(out);
+}
+
+void write_jsonl(const run_info& run, const instance_pass& pass, const flush_fn& flush) {
+  std::string out = "{";
+  put_run(out, run, ",");
+  out += "}\n";
+  pass([&](const instance& in) {
+    out += "{\"instance\":";
+    put(out, in.number);
+    out += ',';
+    put_instance(out, in, flush);
+    out += "}\n";
+    if (out.size() >= flush_at) flush(out);
+  });
+  flush(out);
+}
+
+using writer_fn = void (*)(const run_info&, const instance_pass&, const flush_fn&);
+
+void write_to(std::ostream& out, writer_fn write, const run_info& run, const instance_pass& pass) {
+  const auto fail = [] { throw sheetgen::error("Cannot write the JSON document!"); };
+  write(run, pass, [&](std::string& text) {
+    if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) fail();
+    text.clear();
+  });
+  if (!out.flush()) fail();
+}
+
+void write_to(const std::filesystem::path& file, writer_fn write, const run_info& run,
+              const instance_pass& pass) {
+  // A document cut short by a failure on the way never replaces a good one.
+  file_writer f(file);
+  write(run, pass, [&](std::string& text) {
+    f.write(text);
+    text.clear();
+  });
+  f.commit();
+}
+
+}  // namespace
+
+void export_json(const run_info& run, const instance_pass& pass, std::ostream& out) {
+  write_to(out, write_json, run, pass);
+}
+
+void export_json(const run_info& run, const instance_pass& pass,
+                 const std::filesystem::path& file) {
+  write_to(file, write_json, run, pass);
+}
+
+void export_jsonl(const run_info& run, const instance_pass& pass, std::ostream& out) {
+  write_to(out, write_jsonl, run, pass);
+}
+
+void export_jsonl(const run_info& run, const instance_pass& pass,
+                  const std::filesystem::path& file) {
+  write_to(file, write_jsonl, run, pass);
+}
+
+}  // namespace sheetkit

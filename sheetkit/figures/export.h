@@ -1,0 +1,61 @@
+// A run in the forms other programs read: one folder per instance of CSV
+// files for PackingSolver's rectangle problem type, one JSON document, or
+// JSON lines (one document per line, for readers that stream). All stream
+// the instances, one at a time, so any run fits in memory.
+#ifndef SHEETKIT_EXPORT_H_
+#define SHEETKIT_EXPORT_H_
+
+#include <filesystem>
+#include <ostream>
+
+#include "files/instance.h"
+
+namespace sheetkit {
+
+// Writes DIR/instance_N/ for every instance (N as numbered in the files,
+// 1-based, without leading zeros), creating the folders, each with
+//   items.csv    WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED: per item type its
+//                length, width, area, 1, 1 (nothing may be rotated);
+//   bins.csv     WIDTH,HEIGHT,COPIES: the object's length, width, 1;
+//   defects.csv  BIN,X,Y,WIDTH,HEIGHT: per defect 0, x1, y1, x2 - x1, y2 - y1;
+//                always written, only the header when there are no defects.
+// Header line first, commas, integers, LF line ends. Each file is written
+// whole or not at all, and replaces one of the same name only then (see
+// file_writer). Throws sheetgen::error "Cannot create folder PATH!" or
+// "Cannot write file PATH!" on failure.
+void export_packingsolver(const run_info& run, const instance_pass& pass,
+                          const std::filesystem::path& dir);
+
+// Writes one JSON document:
+//   {"object":{"length":L,"width":W},
+//    "answers":{"instances":..,"items":..,"minrelsize":..,"maxrelsize":..,
+//               "minarea":..,"maxarea":..,"defects":[[length,width],...],"seed":..} or null,
+//    "instances":[
+//     {"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]},
+//     ...]}
+// with one instance per line. The relative sizes appear as their shortest
+// decimal that reads back to the same single-precision value (0.1, not
+// 0.10000000149011612). Throws sheetgen::error "Cannot write the JSON
+// document!" when the stream fails.
+void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
+
+// The same into a file, which replaces one of the same name only when the
+// document is complete (see file_writer); "Cannot write file PATH!" on
+// failure, the earlier file left as it was.
+void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
+
+// Writes JSON lines, each line one JSON document:
+//   {"object":{"length":L,"width":W}, "answers":{...} or null}
+//   {"instance":N,"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]}
+//   ...
+// the first for the run (the answers as in export_json), then one per
+// instance, N as numbered in the files. A reader holds one instance at a
+// time: a 2000 x 2000 run is 2000 short documents, not one of 124 MB.
+// Failures as export_json's.
+void export_jsonl(const run_info& run, const instance_pass& pass, std::ostream& out);
+void export_jsonl(const run_info& run, const instance_pass& pass,
+                  const std::filesystem::path& file);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_EXPORT_H_

@@ -1,0 +1,30 @@
+#include "files/text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace sheetkit {
+
+std::string count_of(int64_t n, std::string_view noun) {
+  return std::to_string(n) + " " + std::string(noun) + (n == 1 ? "" : "s");
+}
+
+std::optional<int64_t> parse_positive(std::string_view digits) {
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  // Checked first: from_chars would take a minus sign and leading zeros.
+  if (digits.empty() || digits.size() > 18 || digits.front() == '0' ||
+      !std::all_of(digits.begin(), digits.end(), is_digit)) {
+    return std::nullopt;
+  }
+  int64_t value = 0;
+  std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  return value;
+}
+
+std::string shortest_text(float f) {
+  std::array<char, 32> text{};
+  return {text.data(), std::to_chars(text.data(), text.data() + text.size(), f).ptr};
+}
+
+}  // namespace sheetkit

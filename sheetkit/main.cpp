@@ -1,8 +1,0 @@
-#include <iostream>
-
-#include "cli.h"
-#include "progress_line.h"
-
-int main(int argc, char** argv) {
-  return sheetkit::sheetkit_main(argc, argv, std::cout, std::cerr, sheetgen::stderr_is_terminal());
-}

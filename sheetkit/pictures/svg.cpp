@@ -1,0 +1,194 @@
+// Elements are appended to one string as they come: a picture of a large
+// run holds thousands of them, and the text is what gets written anyway.
+#include "pictures/svg.h"
+
+#include <sheetgen/types.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace sheetkit::svg {
+
+namespace {
+
+// The classes that text layout and axes (svg_text.h, svg_axes.h) use, in
+// every picture.
+constexpr std::pair<std::string_view, std::string_view> base_style[] = {
+    {"title", "font-size:16px;font-weight:bold"},
+    {"panel-title", "font-size:13px;font-weight:bold"},
+    {"subtitle", "font-size:12px;fill:#555"},
+    {"caption", "font-size:12px;fill:#222"},
+    {"scale-label", "font-size:11px;fill:#444"},
+    {"axis-title", "font-size:12px;font-weight:bold;fill:#222"},
+    {"middle", "text-anchor:middle"},
+    {"end", "text-anchor:end"},
+    {"grid", "stroke:#000;stroke-opacity:.09"},
+    {"tick", "stroke:#444"},
+};
+
+bool valid_id(std::string_view id) {
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (id.empty() || !letter(id[0])) return false;
+  for (const char c : id)
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '_') return false;
+  return true;
+}
+
+}  // namespace
+
+std::string coordinate(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.2f", v);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s == "-0" ? "0" : s;
+}
+
+std::string clean_utf8(std::string_view s) {
+  static const std::string replacement = "\xEF\xBF\xBD";
+  std::string out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      if (c < 0x20 || c == 0x7F)
+        out += replacement;
+      else
+        out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
+    bool ok = n != 0 && i + n <= s.size();
+    for (std::size_t k = 1; ok && k < n; ++k)
+      ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    if (ok) {
+      const auto d = static_cast<unsigned char>(s[i + 1]);
+      // overlong forms, surrogates, beyond U+10FFFF, and U+FFFE / U+FFFF
+      ok = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d > 0x9F) && !(c == 0xF0 && d < 0x90) &&
+           !(c == 0xF4 && d > 0x8F) &&
+           !(c == 0xEF && d == 0xBF && static_cast<unsigned char>(s[i + 2]) >= 0xBE);
+    }
+    if (ok) {
+      out.append(s.substr(i, n));
+      i += n;
+    } else {
+      out += replacement;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string escape(std::string_view s) {
+  std::string out;
+  for (const char c : clean_utf8(s)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+void canvas::rect(const box& b, std::string_view cls, std::string_view tooltip) {
+  body_ += "<rect class=\"";
+  body_ += cls;
+  body_ += "\" x=\"" + coordinate(b.x) + "\" y=\"" + coordinate(b.y) + "\" width=\"" +
+           coordinate(b.w) + "\" height=\"" + coordinate(b.h) + "\"";
+  if (tooltip.empty()) {
+    body_ += "/>\n";
+  } else {
+    body_ += "><title>" + escape(tooltip) + "</title></rect>\n";
+  }
+}
+
+void canvas::line(point from, point to, std::string_view cls) {
+  body_ += "<line class=\"";
+  body_ += cls;
+  body_ += "\" x1=\"" + coordinate(from.x) + "\" y1=\"" + coordinate(from.y) + "\" x2=\"" +
+           coordinate(to.x) + "\" y2=\"" + coordinate(to.y) + "\"/>\n";
+}
+
+void canvas::polyline(std::span<const point> points, std::string_view cls) {
+  body_ += "<polyline class=\"";
+  body_ += cls;
+  body_ += "\" points=\"";
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i > 0) body_ += ' ';
+    body_ += coordinate(points[i].x) + "," + coordinate(points[i].y);
+  }
+  body_ += "\"/>\n";
+}
+
+void canvas::circle(point centre, double r, std::string_view cls) {
+  body_ += "<circle class=\"";
+  body_ += cls;
+  body_ += "\" cx=\"" + coordinate(centre.x) + "\" cy=\"" + coordinate(centre.y) + "\" r=\"" +
+           coordinate(r) + "\"/>\n";
+}
+
+void canvas::text(point at, std::string_view s, std::string_view cls, const text_options& options) {
+  const std::string x = coordinate(at.x), y = coordinate(at.y);
+  body_ += "<text class=\"";
+  body_ += cls;
+  body_ += "\" x=\"" + x + "\" y=\"" + y + "\"";
+  if (options.font_size > 0) body_ += " font-size=\"" + coordinate(options.font_size) + "\"";
+  if (options.upward) body_ += " transform=\"rotate(-90 " + x + " " + y + ")\"";
+  body_ += '>';
+  body_ += escape(s);
+  body_ += "</text>\n";
+}
+
+void canvas::style(std::string_view cls, std::string_view declarations) {
+  styles_.emplace_back(cls, declarations);
+}
+
+void canvas::render(std::ostream& out, double width, double height, std::string_view title,
+                    const form& how) const {
+  if (!valid_id(how.id))
+    throw sheetgen::error(
+        "A picture's id must be a letter followed by letters, digits, '-' or "
+        "'_', not \"" +
+        clean_utf8(how.id) + "\"!");
+  const std::string w = coordinate(std::ceil(width)), h = coordinate(std::ceil(height));
+  if (how.standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"" << how.id << "\" width=\"" << w
+      << "\" height=\"" << h << "\" viewBox=\"0 0 " << w << " " << h
+      << "\" font-family=\"sans-serif\">\n<title>" << escape(title) << "</title>\n<style>";
+  // "#id .class": a rule reaches only this picture's elements.
+  for (const auto& [cls, declarations] : base_style)
+    out << '#' << how.id << " ." << cls << '{' << declarations << '}';
+  for (const auto& [cls, declarations] : styles_)
+    out << '#' << how.id << " ." << cls << '{' << declarations << '}';
+  out << "</style>\n<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n" << body_ << "</svg>\n";
+}
+
+std::string canvas::render(double width, double height, std::string_view title,
+                           const form& how) const {
+  std::ostringstream out;
+  render(out, width, height, title, how);
+  return std::move(out).str();
+}
+
+}  // namespace sheetkit::svg

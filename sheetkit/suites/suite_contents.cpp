@@ -1,0 +1,205 @@
+#include "suites/suite_contents.h"
+
+#include <sheetgen/types.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <system_error>
+#include <utility>
+
+#include "files/files.h"
+#include "suites/sha256.h"
+#include "files/source.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_plan.h"
+#include "figures/table_figures.h"
+
+namespace sheetkit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string_view> fields_of(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t at = 0;;) {
+    const std::size_t tab = line.find('\t', at);
+    fields.push_back(line.substr(at, tab == std::string_view::npos ? tab : tab - at));
+    if (tab == std::string_view::npos) return fields;
+    at = tab + 1;
+  }
+}
+
+// The manifest's columns from "instances" to "defects", as make writes
+// them for class `c`.
+std::string class_columns(const suite_class& c) {
+  std::string text;
+  for (const int32_t n : {c.instances, c.length, c.width, c.item_types})
+    text += std::to_string(n) + "\t";
+  return text + c.lower + "\t" + c.upper + "\t" + c.defect_sizes();
+}
+
+}  // namespace
+
+std::vector<int32_t> class_seeds::with(std::string_view status) const {
+  std::vector<int32_t> out;
+  for (const suite_seed& s : seeds)
+    if (s.status == status) out.push_back(s.seed);
+  return out;
+}
+
+suite_contents read_suite_contents(const fs::path& dir) {
+  suite_contents s;
+  s.dir = dir;
+  const fs::path definition = dir / "suite.json";
+  std::error_code ec;
+  if (!fs::is_regular_file(definition, ec))
+    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+  s.definition = read_suite_definition(definition.string(),
+                                       read_whole_file(definition.string()), dir);
+  const fs::path manifest_path = dir / "manifest.tsv";
+  if (!fs::exists(fs::symlink_status(manifest_path, ec))) {
+    throw sheetgen::error(dir.string() +
+                          ": no manifest.tsv: the suite is not made to its end; run sheetkit "
+                          "suite make without --shard first");
+  }
+  const std::string manifest = read_whole_file(manifest_path.string());
+  s.manifest_sha256 = sha256_of(manifest);
+  s.version = manifest_version(manifest);
+  const std::string where = manifest_path.string() + ":";
+  const auto wrong = [&](std::size_t line, const std::string& what) {
+    return sheetgen::error(where + std::to_string(line) + ": " + what +
+                           "; sheetkit suite verify " + dir.string() + " tells what differs");
+  };
+  const std::size_t header_end = manifest.find('\n');
+  if (s.version.empty() || header_end == std::string::npos ||
+      manifest.substr(0, header_end).ends_with("\tsuite " + s.definition.name) == false) {
+    throw wrong(1, "not the manifest of the suite \"" + s.definition.name + "\"");
+  }
+
+  // Each set's status, by class and seed, from the lines of its files.
+  std::map<std::string, std::map<int32_t, std::string_view>> found;
+  std::map<std::string, const suite_class*> by_name;
+  for (const suite_class& c : s.definition.classes) by_name[c.name] = &c;
+  std::size_t number = 2;
+  std::size_t at = manifest.find('\n', header_end + 1);  // past the column names
+  while (at != std::string::npos && at + 1 < manifest.size()) {
+    ++number;
+    const std::size_t end = manifest.find('\n', at + 1);
+    const std::string_view line =
+        std::string_view(manifest).substr(at + 1, end == std::string::npos ? end : end - at - 1);
+    at = end;
+    const std::vector<std::string_view> f = fields_of(line);
+    if (f.size() != 14) throw wrong(number, "not a line of a manifest");
+    const auto cls = by_name.find(std::string(f[1]));
+    if (cls == by_name.end()) throw wrong(number, "class \"" + std::string(f[1]) + "\" is not in suite.json");
+    const suite_class& c = *cls->second;
+    std::string columns;
+    for (std::size_t k = 3; k <= 9; ++k) columns += std::string(f[k]) + (k < 9 ? "\t" : "");
+    int32_t seed = 0;
+    try {
+      seed = static_cast<int32_t>(std::stol(std::string(f[2])));
+    } catch (const std::exception&) {
+      throw wrong(number, "not a seed: \"" + std::string(f[2]) + "\"");
+    }
+    if (columns != class_columns(c) || f[0] != set_name(c, seed))
+      throw wrong(number, "does not fit class \"" + c.name + "\" of suite.json");
+    std::string_view status;
+    for (const std::string_view known : {status_completed, status_repair_abort, status_skipped})
+      if (f[10] == known) status = known;
+    if (status.empty()) throw wrong(number, "unknown status \"" + std::string(f[10]) + "\"");
+    found[c.name][seed] = status;
+  }
+
+  for (const suite_class& c : s.definition.classes) {
+    class_seeds cs{&c, {}};
+    const auto& seeds = found[c.name];
+    if (c.complete) {
+      for (const auto& [seed, status] : seeds) cs.seeds.push_back({seed, status});
+    } else {
+      for (const int32_t seed : c.seeds) {
+        const auto f = seeds.find(seed);
+        if (f == seeds.end()) throw wrong(number, "no line for the set " + set_name(c, seed));
+        cs.seeds.push_back({seed, f->second});
+      }
+      if (seeds.size() != c.seeds.size())
+        throw wrong(number, "a set of class \"" + c.name + "\" that suite.json does not give");
+    }
+    s.classes.push_back(std::move(cs));
+  }
+  return s;
+}
+
+run_info set_run(const suite_class& c, int32_t seed) {
+  const std::string set = set_name(c, seed) + "/";
+  rectangle object{.area = c.length * c.width, .length = c.length, .width = c.width};
+  return run_from_object(object, set + "instances.txt", c.defects.empty() ? "" : set + "defects.txt");
+}
+
+instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_view pass,
+                         const sheetgen::progress_callback& progress) {
+  return [dir, &c, pass, progress](const std::function<void(const instance&)>& visit) {
+    const std::vector<int32_t> seeds = c.with(status_completed);
+    const int64_t total = static_cast<int64_t>(seeds.size()) * c.cls->instances;
+    int64_t done = 0, lines = 0;
+    if (progress) progress({pass, 0, total, 0, "lines"});
+    for (const int32_t seed : seeds) {
+      const run_info in_suite = set_run(*c.cls, seed);
+      run_info run = in_suite;
+      run.instance_file = (dir / in_suite.instance_file).string();
+      if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
+      file_pass(run)([&](const instance& in) {
+        visit(in);
+        ++done;
+        lines += static_cast<int64_t>(in.items.size() + in.defects.size());
+        if (progress) progress({pass, done, total, lines, "lines"});
+      });
+    }
+  };
+}
+
+table_row class_heading(const class_seeds& c) {
+  table_row row;
+  row.name = c.cls->name;
+  row.sets = static_cast<int64_t>(c.with(status_completed).size());
+  row.length = c.cls->length;
+  row.width = c.cls->width;
+  row.lower = c.cls->lower;
+  row.upper = c.cls->upper;
+  return row;
+}
+
+void class_figures(table_row& row, const fs::path& dir, const class_seeds& c, unsigned jobs,
+                   std::string_view pass, const sheetgen::progress_callback& progress,
+                   const set_visit& seen) {
+  const std::vector<int32_t> seeds = c.with(status_completed);
+  std::vector<instance_pass> sets;
+  for (const int32_t seed : seeds) {
+    const run_info in_suite = set_run(*c.cls, seed);
+    run_info run = in_suite;
+    run.instance_file = (dir / in_suite.instance_file).string();
+    if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
+    sets.push_back(file_pass(run));
+  }
+  const int64_t per_set = c.cls->instances;
+  const int64_t total = static_cast<int64_t>(seeds.size()) * per_set;
+  if (progress) progress({pass, 0, total, 0, "sets"});
+  compute_figures(row, sets, jobs, seen, [&](std::size_t k) {
+    const auto done = static_cast<int64_t>(k) + 1;
+    if (progress) progress({pass, done * per_set, total, done, "sets"});
+  });
+}
+
+paper_table suite_table(const suite_contents& suite, const sheetgen::progress_callback& progress,
+                        unsigned jobs) {
+  paper_table table;
+  for (const class_seeds& c : suite.classes) {
+    table_row row = class_heading(c);
+    class_figures(row, suite.dir, c, jobs, "stats", progress);
+    table.rows.push_back(std::move(row));
+  }
+  return table;
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,394 @@
+#include "suites/suite_make.h"
+
+#include <sheetgen/run_files.h>
+#include <sheetgen/types.h>
+#include <sheetgen/version.h>
+
+#include <cstdio>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "files/files.h"
+#include "suites/sha256.h"
+#include "files/source.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_report.h"
+#include "suites/suite_work.h"
+#include "files/text.h"
+
+namespace sheetkit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "s12", "s-1": a set's folder name.
+bool is_set_folder(const std::string& name) {
+  const std::size_t digits = name.size() > 1 && name[1] == '-' ? 2 : 1;
+  return name.size() > digits && name[0] == 's' &&
+         name.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+// `bytes` as the new file `path`; the message names the file as the set does.
+void put_file(const fs::path& path, std::string_view bytes) {
+  std::FILE* f = std::fopen(path.string().c_str(), "wbx");
+  bool written = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f != nullptr && std::fclose(f) != 0) written = false;
+  if (!written) throw sheetgen::error("Cannot write file " + path.filename().string() + "!");
+}
+
+// ".NAME.tmp-..." beside `place`: the name a set has until it is complete,
+// and on its way out.
+fs::path temporary_beside(const fs::path& place) {
+  std::string name = ".";
+  name += place.filename().string();
+  name += unique_suffix();
+  return place.parent_path() / name;
+}
+
+fs::path new_temporary_folder(const fs::path& place) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const fs::path folder = temporary_beside(place);
+    std::error_code failed;
+    if (fs::create_directory(folder, failed)) return folder;
+    if (failed) break;
+  }
+  throw sheetgen::error("Cannot create folder " + temporary_beside(place).string() + "!");
+}
+
+sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs::path& folder) {
+  std::istringstream in(c.answers(seed));
+  return read_answers_quietly(in, folder);
+}
+
+// Writes one set in a temporary folder beside its place and renames it
+// there once its files and their record are complete.
+set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
+                    const sheetgen::progress_callback& progress) {
+  const fs::path place = dir / set_name(c, seed);
+  const fs::path temporary = new_temporary_folder(place);
+  try {
+    const std::string answers = c.answers(seed);
+    put_file(temporary / "answers.txt", answers);
+    const sheetgen::run_parameters p = answers_of(c, seed, temporary);
+    set_record set{
+        &c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}};
+    try {
+      sheetgen::write_run_files(p, temporary, progress);
+    } catch (const sheetgen::error&) {
+      // A file that could not be written, unless the run itself aborts:
+      // then the files stay as sheetgen leaves them.
+      if (!ends_in_repair_abort(p)) throw;
+      set.status = status_repair_abort;
+    }
+    std::vector<std::string> written;
+    if (set.status == status_completed && !c.defects.empty()) written.push_back("defects.txt");
+    written.push_back("instances.txt");
+    for (const std::string& name : written) {
+      const file_digest d = digest_file(temporary / name);
+      set.files.push_back({name, d.bytes, d.sha256});
+    }
+    put_file(temporary / done_file, done_text(set));
+    std::error_code failed;
+    fs::rename(temporary, place, failed);
+    if (failed)
+      throw sheetgen::error("Cannot rename folder " + temporary.filename().string() + "!");
+    return set;
+  } catch (const sheetgen::error& e) {
+    std::error_code ignored;
+    fs::remove_all(temporary, ignored);
+    throw sheetgen::error(place.string() + ": " + e.what());
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove_all(temporary, ignored);
+    throw;
+  }
+}
+
+// Removes a set's folder by way of a temporary name, so that a make
+// killed halfway leaves a temporary, which the next one clears, and never
+// half a set under a set's name.
+void discard(const fs::path& set) {
+  const fs::path temporary = temporary_beside(set);
+  std::error_code ec;
+  fs::rename(set, temporary, ec);
+  if (!ec) fs::remove_all(temporary, ec);
+  if (ec) throw sheetgen::error("Cannot remove folder " + set.string() + "!");
+}
+
+// A set folder found in DIR: none, one made from the same answers (its
+// record), or something else.
+struct found_set {
+  bool exists = false;
+  std::optional<set_record> record;
+};
+
+found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
+  const fs::path place = dir / set_name(c, seed);
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(place, ec))) return {};
+  found_set found{true, {}};
+  try {
+    found.record = read_done(read_whole_file((place / done_file).string()), c, seed);
+  } catch (const sheetgen::error&) {
+    return found;  // no record
+  }
+  const std::string answers = c.answers(seed);
+  if (found.record && (found.record->files[0].bytes != answers.size() ||
+                       found.record->files[0].sha256 != sha256_of(answers))) {
+    found.record.reset();
+  }
+  return found;
+}
+
+// Whether `folder` holds `name`, following no link.
+bool holds(const fs::path& folder, const char* name) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(folder / name, ec));
+}
+
+// One set of the plan, and what is done with it.
+struct planned_set {
+  const suite_class* cls;
+  int32_t seed;
+  std::optional<set_record> made;  // kept from before, or made now
+  bool replace;                    // a folder of other answers is there (--force)
+};
+
+// The sets of a make, what is there of them and what keeps it from
+// starting; found without writing anything.
+struct make_plan {
+  std::vector<planned_set> sets;
+  std::vector<set_record> skipped;  // seeds of classes with "complete"
+  std::string refusal;              // the first set folder in the way
+};
+
+make_plan plan_sets(const fs::path& dir, const std::vector<suite_unit>& units,
+                    const suite_make_options& o, const sheetgen::progress_callback& progress) {
+  make_plan plan;
+  const auto add = [&](const suite_class& c, int32_t seed) {
+    found_set found = look_at(dir, c, seed);
+    const bool foreign = found.exists && !found.record;
+    if (foreign && !o.force && plan.refusal.empty()) {
+      plan.refusal = (dir / set_name(c, seed)).string() +
+                     ": not a set made from this SPEC's answers; remove it, or give --force to "
+                     "make it again";
+    }
+    plan.sets.push_back({&c, seed, std::move(found.record), foreign});
+  };
+  suite_progress deciding(progress, 0);
+  for (const suite_unit& u : units) {
+    const suite_class& c = *u.cls;
+    if (!c.complete) {
+      add(c, u.seed);
+      continue;
+    }
+    const auto decided = decide_seeds(c, o.jobs, [&](int32_t seed) {
+      const found_set found = look_at(dir, c, seed);
+      if (found.record) return found.record->status == status_completed;
+      return !ends_in_repair_abort(answers_of(c, seed, dir), deciding.for_run());
+    });
+    for (const auto& [seed, completes] : decided) {
+      if (completes) {
+        add(c, seed);
+      } else {
+        plan.skipped.push_back({&c, seed, status_skipped, {}});
+      }
+    }
+  }
+  deciding.end();
+  return plan;
+}
+
+// Set folders in DIR that make wrote (they hold .done) and `sets` lacks.
+std::vector<fs::path> obsolete_sets(const fs::path& dir, const std::vector<planned_set>& sets) {
+  std::vector<fs::path> obsolete;
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return obsolete;
+  std::set<std::string> wanted;
+  for (const planned_set& s : sets) wanted.insert(set_name(*s.cls, s.seed));
+  for (const fs::directory_entry& folder : fs::directory_iterator(dir)) {
+    if (!folder.is_directory(ec) || folder.is_symlink(ec)) continue;
+    for (const fs::directory_entry& set : fs::directory_iterator(folder.path())) {
+      const std::string name = set.path().filename().string();
+      if (is_set_folder(name) && holds(set.path(), done_file) &&
+          wanted.count(folder.path().filename().string() + "/" + name) == 0) {
+        obsolete.push_back(set.path());
+      }
+    }
+  }
+  return obsolete;
+}
+
+// Removes what a make killed on its way left: the temporary folders of
+// the sets that `units` take (of all, for the whole suite) and, for the
+// whole suite, the temporary files of suite.json and the manifest.
+void clear_temporaries(const fs::path& dir, const suite_definition& suite,
+                       const std::vector<suite_unit>& units, bool whole) {
+  std::set<std::pair<std::string, int32_t>> own;
+  std::set<std::string> own_classes;
+  for (const suite_unit& u : units) {
+    if (u.cls->complete) {
+      own_classes.insert(u.cls->name);
+    } else {
+      own.insert({u.cls->name, u.seed});
+    }
+  }
+  std::error_code ec;
+  std::vector<fs::path> folders;
+  if (whole) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      const std::string name = entry.path().filename().string();
+      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS", "index.html"}) {
+        if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
+      }
+      if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
+    }
+  } else {
+    for (const suite_class& c : suite.classes) folders.push_back(dir / c.name);
+  }
+  for (const fs::path& folder : folders) {
+    if (!fs::is_directory(folder, ec)) continue;
+    const std::string cls = folder.filename().string();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      const std::size_t tmp = name.find(".tmp-");
+      if (name.rfind(".s", 0) != 0 || tmp == std::string::npos) continue;
+      const std::string seed = name.substr(2, tmp - 2);
+      if (whole || own_classes.count(cls) > 0 ||
+          (is_set_folder("s" + seed) && seed.size() < 12 &&
+           own.count({cls, static_cast<int32_t>(std::stoll(seed))}) > 0)) {
+        fs::remove_all(entry.path(), ec);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
+  definition_text_ = read_whole_file(o_.definition_file);
+  suite_ = read_suite_definition(o_.definition_file, definition_text_, o_.dir);
+
+  const std::string dir = o_.dir.string();
+  if (dir.empty() || dir == "-") {
+    throw sheetgen::error("-o \"" + dir + "\": a suite is a folder; give its name");
+  }
+  std::error_code ec;
+  const fs::file_status status = fs::status(o_.dir, ec);
+  if (fs::exists(status) && !fs::is_directory(status)) {
+    throw sheetgen::error(dir + ": not a folder");
+  }
+  // A suite inside a set, or inside a suite, would be taken for part of it.
+  const fs::path full = fs::weakly_canonical(fs::absolute(o_.dir, ec), ec);
+  for (fs::path up = full.parent_path(); !up.empty(); up = up.parent_path()) {
+    if (holds(up, done_file) || (holds(up, "manifest.tsv") && holds(up, "suite.json"))) {
+      throw sheetgen::error(dir + ": inside the suite or set " + up.string() +
+                            "; give a folder outside it");
+    }
+    if (up == up.parent_path()) break;
+  }
+  if (!fs::exists(status)) return;
+  if (holds(o_.dir, "suite.json")) {
+    if (read_whole_file((o_.dir / "suite.json").string()) != definition_text_ && !o_.force) {
+      throw sheetgen::error(dir + " holds the suite of another SPEC (its suite.json differs from " +
+                            o_.definition_file +
+                            "); give --force to make this one there, keeping the sets whose "
+                            "answers stay the same");
+    }
+  } else if (!fs::is_empty(o_.dir, ec)) {
+    throw sheetgen::error(dir + ": holds files but no suite; give a new or empty folder");
+  }
+}
+
+int suite_maker::run(std::ostream& out, std::ostream& err,
+                     const sheetgen::progress_callback& progress) {
+  const fs::path& dir = o_.dir;
+  const std::vector<suite_unit> units = suite_units(suite_, o_.shard);
+  make_plan plan = plan_sets(dir, units, o_, progress);
+  std::vector<planned_set>& sets = plan.sets;
+  // Sets of another suite file: only the whole suite knows every set it gives.
+  const std::vector<fs::path> obsolete =
+      o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
+  if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
+    plan.refusal = obsolete.front().string() +
+                   ": a set that the SPEC does not give; remove it, or give --force to have it "
+                   "removed";
+  }
+  if (!plan.refusal.empty()) {
+    err << "sheetkit suite make: " << plan.refusal << '\n';
+    return 2;
+  }
+
+  // From here on DIR changes.
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + "!");
+  if (!holds(dir, "suite.json") ||
+      read_whole_file((dir / "suite.json").string()) != definition_text_) {
+    write_file(dir / "suite.json", definition_text_);
+  }
+  clear_temporaries(dir, suite_, units, o_.shard.whole());
+  std::vector<std::size_t> to_make;
+  int64_t instances = 0;
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    if (sets[i].made) continue;
+    to_make.push_back(i);
+    instances += sets[i].cls->instances;
+  }
+  // A manifest, and the page made from it, stand only beside the sets it lists.
+  if (!to_make.empty() || !obsolete.empty()) {
+    for (const char* file : {"manifest.tsv", "SHA256SUMS", "index.html"}) {
+      fs::remove(dir / file, ec);
+      if (ec) throw sheetgen::error("Cannot remove file " + (dir / file).string() + "!");
+    }
+  }
+  for (const fs::path& set : obsolete) {
+    discard(set);
+    fs::remove(set.parent_path(), ec);  // a class of the old suite file, once empty
+  }
+  for (const std::size_t i : to_make) {
+    const fs::path place = dir / set_name(*sets[i].cls, sets[i].seed);
+    if (sets[i].replace) discard(place);
+    fs::create_directories(place.parent_path(), ec);
+    if (ec) throw sheetgen::error("Cannot create folder " + place.parent_path().string() + "!");
+  }
+  suite_progress making(progress, instances);
+  parallel_for(to_make.size(), o_.jobs, [&](std::size_t k) {
+    planned_set& s = sets[to_make[k]];
+    s.made = make_set(dir, *s.cls, s.seed, making.for_run());
+  });
+  making.end();
+
+  int64_t aborted = 0;
+  for (const planned_set& s : sets) aborted += s.made->status == status_repair_abort ? 1 : 0;
+  std::string summary = count_of(static_cast<int64_t>(to_make.size()), "set") + " made, " +
+                        std::to_string(sets.size() - to_make.size()) + " kept from before";
+  if (!plan.skipped.empty()) {
+    summary += "; " + count_of(static_cast<int64_t>(plan.skipped.size()), "seed") +
+               " skipped, as the run ends in the repair abort";
+  }
+  if (aborted > 0) {
+    summary += "; " + count_of(aborted, "set") + " kept as the run ends in the repair abort";
+  }
+  if (!o_.shard.whole()) {
+    out << "shard " << o_.shard.k << "/" << o_.shard.n << ": " << summary
+        << "\nOnce every shard is done, make without --shard writes the manifest.\n";
+    return 0;
+  }
+
+  std::vector<set_record> records = std::move(plan.skipped);
+  for (planned_set& s : sets) records.push_back(std::move(*s.made));
+  const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
+  write_file(dir / "SHA256SUMS", sums_text(records));
+  write_file(dir / "manifest.tsv", manifest);
+  write_suite_report(dir, dir / "index.html", out, progress, static_cast<unsigned>(o_.jobs));
+  out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
+  return 0;
+}
+
+}  // namespace sheetkit
