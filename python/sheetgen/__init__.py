@@ -37,13 +37,12 @@ def _not_built(package, name):
         return ModuleNotFoundError(f"No module named {name!r}: {package} lacks sheetgen's "
                                    f"compiled module; install the package again", name=name)
     built = sorted(p.parents[1] for p in package.parents[1].glob("*/python/sheetgen/_sheetgen*"))
-    where = (f"the built package is in {built[0]} (PYTHONPATH={built[0]})" if built else
-             "build it first (cmake -S . -B build && cmake --build build), then "
-             "PYTHONPATH=build/python")
+    where = (f"the built package is in {built[0]}: PYTHONPATH={built[0]}" if built else
+             "build it (cmake -S . -B build && cmake --build build) and use PYTHONPATH=build/python")
     return ModuleNotFoundError(
-        f"No module named {name!r}: {package} holds the package's sources, which Python found "
-        f"first (from inside {package.parent}?), not the built package: {where}; or install it "
-        f"with pip install {package.parent}, and import it from another folder", name=name)
+        f"No module named {name!r}: {package} is the package's sources, which Python finds "
+        f"first from inside {package.parent}; {where}, or install it with "
+        f"pip install {package.parent}, and import it from another folder", name=name)
 
 
 try:

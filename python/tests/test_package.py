@@ -53,7 +53,8 @@ def test_the_sources_say_where_the_built_package_is(tmp_path):
                               capture_output=True, text=True).stderr.splitlines()[-1]
 
     assert import_error().startswith("ModuleNotFoundError: No module named 'sheetgen._sheetgen': ")
-    assert "build it first" in import_error()
+    assert "build it (cmake -S . -B build" in import_error()
     (tmp_path / "build/python/sheetgen").mkdir(parents=True)
     (tmp_path / "build/python/sheetgen/_sheetgen.so").touch()
-    assert f"the built package is in {tmp_path / 'build/python'} (PYTHONPATH=" in import_error()
+    built = tmp_path / "build/python"
+    assert f"the built package is in {built}: PYTHONPATH={built}, or install" in import_error()
