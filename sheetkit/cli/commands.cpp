@@ -331,8 +331,7 @@ std::function<prepared()> setup_stats(CLI::App& app) {
                "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "The same as --format json");
   o->columns_option = app.add_option("--columns", o->columns_given,
-                 "The paper table's columns in text and latex, in order: the CSV's names, object "
-                 "(length x width) or all (default: all in text, a page's width in latex)")
+                 "The paper table's columns in text and latex: the CSV's names, object, all")
       ->type_name("NAME,...");
   return [o] {
     check_stats(*o);
