@@ -289,16 +289,20 @@ bool first_trace(const std::string& name) {
 }
 
 // Whether the folder `dir`, which holds suite.json, holds a suite that make
-// began there: only the traces of a make's start, or a manifest, or a set
-// (complete or on its way) in a folder of its own.
+// began there: only the traces of a make's start (empty class folders
+// among them), or a manifest, or a set (complete or on its way) in a
+// folder of its own.
 bool made_suite(const fs::path& dir) {
   if (holds(dir, suite_files::manifest)) return true;
   bool only_own = true;
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
     if (first_trace(entry.path().filename().string())) continue;
+    // A class folder made before its first set, as a make stopped early leaves it.
+    const bool folder = entry.is_directory(ec) && !entry.is_symlink(ec);
+    if (folder && fs::is_empty(entry.path(), ec)) continue;
     only_own = false;
-    if (!entry.is_directory(ec) || entry.is_symlink(ec)) continue;
+    if (!folder) continue;
     for (const fs::directory_entry& set : fs::directory_iterator(entry.path(), ec)) {
       const std::string name = set.path().filename().string();
       if ((is_set_folder(name) && holds(set.path(), suite_files::done)) ||

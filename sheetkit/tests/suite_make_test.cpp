@@ -198,7 +198,7 @@ TEST_F(SuiteMake, NeverThroughALinkNorOverFilesItDidNotWrite) {
     fs::remove_all(folder_ / "P");
   }
   // What a make killed early leaves is taken up again.
-  fs::create_directories(folder_ / "early");
+  fs::create_directories(folder_ / "early/worked");  // a class folder before its sets
   folder_.write("early/suite.json", testing::suite_json_text);
   ASSERT_EQ(make("early").status, 0);
   EXPECT_EQ(tree(folder_ / "early"), made);
