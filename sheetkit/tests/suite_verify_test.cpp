@@ -205,6 +205,12 @@ TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
       EXPECT_TRUE(has(refused.err, s.refused)) << s.what << " " << command[0] << ": " << refused.err;
     }
   }
+  // make reads .done to keep a set: a FIFO there is named, not waited on.
+  verify_spoiled([&](const fs::path& dir) { fifo(dir / "worked/s2/.done"); });
+  const testing::cli_result make = sheetkit(
+      {"suite", "make", (copy_ / "suite/suite.json").string(), "-o", d});
+  EXPECT_EQ(make.status, 1);
+  EXPECT_EQ(make.err, "sheetkit: suite make: " + d + "/worked/s2/.done: a FIFO, not a plain file\n");
   const testing::cli_result definition =
       verify_spoiled([&](const fs::path& dir) { link("/dev/zero", dir / "suite.json"); });
   EXPECT_EQ(definition.status, 1);
