@@ -48,7 +48,8 @@ std::optional<folder_lock> folder_lock::take(const fs::path& path, bool shared, 
       if (error == EWOULDBLOCK) return std::nullopt;
       throw sheetgen::error("Cannot lock " + path.string() + ": " + std::strerror(error));
     }
-    struct stat held {}, named {};
+    struct stat held{};
+    struct stat named{};
     if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       char text[pid_width + 2];

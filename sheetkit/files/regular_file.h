@@ -28,8 +28,7 @@ void require_plain_file(const std::filesystem::path& path);
 /// `given`: a file the user named on the command line, which may be a link
 /// or a pipe (`<(...)`) and is then read as it comes; a folder or a device
 /// is refused still, and the limit holds.
-std::string read_small_file(const std::filesystem::path& path, uint64_t limit,
-                            bool given = false);
+std::string read_small_file(const std::filesystem::path& path, uint64_t limit, bool given = false);
 
 }  // namespace sheetkit
 

@@ -178,7 +178,8 @@ void require_plain_set(const fs::path& dir, const run_info& in_suite) {
 run_info set_run(const suite_class& c, int32_t seed) {
   const std::string set = set_name(c, seed) + "/";
   rectangle object{.area = c.length * c.width, .length = c.length, .width = c.width};
-  return run_from_object(object, set + suite_files::instances, c.defects.empty() ? "" : set + suite_files::defects);
+  return run_from_object(object, set + suite_files::instances,
+                         c.defects.empty() ? "" : set + suite_files::defects);
 }
 
 instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_view pass,

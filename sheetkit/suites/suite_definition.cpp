@@ -96,8 +96,8 @@ std::size_t number_beyond_double(std::string_view text) {
     }
     if (text[i] != '-' && (text[i] < '0' || text[i] > '9')) continue;
     std::size_t end = i;
-    while (end < text.size() && std::string_view("0123456789+-.eE").find(text[end]) !=
-                                    std::string_view::npos) {
+    while (end < text.size() &&
+           std::string_view("0123456789+-.eE").find(text[end]) != std::string_view::npos) {
       ++end;
     }
     const std::string number(text.substr(i, end - i));
@@ -190,8 +190,8 @@ class definition_reader {
       std::size_t at = number_beyond_double(text_);
       if (at == std::string_view::npos) at = 0;
       std::size_t end = at;
-      while (end < text_.size() && std::string_view("0123456789+-.eE").find(text_[end]) !=
-                                       std::string_view::npos) {
+      while (end < text_.size() &&
+             std::string_view("0123456789+-.eE").find(text_[end]) != std::string_view::npos) {
         ++end;
       }
       fail(at, "", "number too large: " + cut(text_.substr(at, end - at)));
@@ -382,8 +382,9 @@ class definition_reader {
            "with '.'");
     }
     if (suite_files::collides(name)) {
-      fail(pointer + "/name", "\"" + name + "\" is the name of a file the suite writes beside "
-                              "its class folders; give the class another name");
+      fail(pointer + "/name", "\"" + name +
+                                  "\" is the name of a file the suite writes beside "
+                                  "its class folders; give the class another name");
     }
     return name;
   }

@@ -90,7 +90,8 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
       set.status = status_repair_abort;
     }
     std::vector<std::string> written;
-    if (set.status == status_completed && !c.defects.empty()) written.push_back(suite_files::defects);
+    if (set.status == status_completed && !c.defects.empty())
+      written.push_back(suite_files::defects);
     written.push_back(suite_files::instances);
     for (const std::string& name : written) {
       const file_digest d = digest_file(temporary / name);
@@ -322,8 +323,9 @@ std::string links_and_strangers(const fs::path& dir, const suite_definition& sui
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return {};
   const auto link = [](const fs::path& path) {
-    return path.string() + ": a link; make never deletes, renames or writes through one in a "
-                           "suite: put the folder or file itself there, or remove the link";
+    return path.string() +
+           ": a link; make never deletes, renames or writes through one in a "
+           "suite: put the folder or file itself there, or remove the link";
   };
   std::set<std::string> classes;
   for (const suite_class& c : suite.classes) classes.insert(c.name);
@@ -372,7 +374,8 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   // A suite inside a set, or inside a suite, would be taken for part of it.
   const fs::path full = fs::weakly_canonical(fs::absolute(o_.dir, ec), ec);
   for (fs::path up = full.parent_path(); !up.empty(); up = up.parent_path()) {
-    if (holds(up, suite_files::done) || (holds(up, suite_files::manifest) && holds(up, suite_files::definition))) {
+    if (holds(up, suite_files::done) ||
+        (holds(up, suite_files::manifest) && holds(up, suite_files::definition))) {
       throw sheetgen::error(dir + ": inside the suite or set " + up.string() +
                             "; give a folder outside it");
     }
@@ -414,7 +417,8 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   {
     // A shard shares the suite's lock with the other shards and holds its own.
     std::vector<std::pair<std::string, bool>> wanted{{suite_files::lock, !o_.shard.whole()}};
-    if (!o_.shard.whole()) wanted.emplace_back(suite_files::shard_lock(o_.shard.k, o_.shard.n), false);
+    if (!o_.shard.whole())
+      wanted.emplace_back(suite_files::shard_lock(o_.shard.k, o_.shard.n), false);
     for (const auto& [name, shared] : wanted) {
       folder_lock::taken by;
       std::optional<folder_lock> lock = folder_lock::take(dir / name, shared, by);
@@ -517,9 +521,8 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
   // The manifest last: where it stands, the suite is complete, page and all.
   write_file(dir / suite_files::sums, sums_text(records));
-  write_file(dir / suite_files::page,
-             suite_report_html(read_suite_contents(dir, manifest), progress,
-                               static_cast<unsigned>(o_.jobs)));
+  write_file(dir / suite_files::page, suite_report_html(read_suite_contents(dir, manifest),
+                                                        progress, static_cast<unsigned>(o_.jobs)));
   write_file(dir / suite_files::manifest, manifest);
   out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
   return 0;

@@ -56,7 +56,8 @@ sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs
 // a class or set folder that is a link (the readers would leave the suite
 // through it), or a set file that is not a plain file (a link, a FIFO, a
 // device). `refused`: the files not to be opened.
-std::string plain_set(const fs::path& dir, const std::string& name, std::set<std::string>& refused) {
+std::string plain_set(const fs::path& dir, const std::string& name,
+                      std::set<std::string>& refused) {
   std::error_code ec;
   const fs::path folder = dir / name;
   for (const fs::path& f : {folder.parent_path(), folder}) {
@@ -67,8 +68,8 @@ std::string plain_set(const fs::path& dir, const std::string& name, std::set<std
     }
   }
   std::string lines;
-  for (const char* file : {suite_files::answers, suite_files::instances, suite_files::defects,
-                           suite_files::done}) {
+  for (const char* file :
+       {suite_files::answers, suite_files::instances, suite_files::defects, suite_files::done}) {
     const std::string kind = not_a_plain_file(folder / file);
     if (kind.empty()) continue;
     refused.insert(file);
@@ -334,7 +335,8 @@ std::vector<std::string> strangers_of(const fs::path& dir, const suite_definitio
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
     if (known.count(name) == 0) {
-      if (!suite_files::is_lock(name)) strangers.push_back(entry.path().string() + ": not part of the suite");
+      if (!suite_files::is_lock(name))
+        strangers.push_back(entry.path().string() + ": not part of the suite");
     } else if (entry.is_symlink(ec)) {
       strangers.push_back(entry.path().string() + ": a link: a suite is plain folders and files");
     } else if (name == suite_files::page && !not_a_plain_file(entry.path()).empty()) {
@@ -416,8 +418,8 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   if (version.empty()) version = sheetgen::version;
   const bool manifest_same = check_listing(manifest, manifest_text(suite.name, version, records),
                                            shard.whole(), true, limit, out);
-  const bool sums_same = check_listing(dir / suite_files::sums, sums_text(records), shard.whole(),
-                                       false, limit, out);
+  const bool sums_same =
+      check_listing(dir / suite_files::sums, sums_text(records), shard.whole(), false, limit, out);
 
   out << (shard.whole() ? ""
                         : "shard " + std::to_string(shard.k) + "/" + std::to_string(shard.n) + ": ")

@@ -155,10 +155,13 @@ TEST(SuiteDefinition, HostileTextIsRefusedWhereItStandsInFewWords) {
       {"\"count\": 3", "\"count\": 1." + std::string(100000, '5'),
        "g.json:7:71: class \"sheet\", seeds.count: expected an integer, not "
        "1.55555555555555555555555555555555555555..."},
-      {"worked-demo", "worked\\u009bdemo", ""},     // CSI, a C1 control, escaped
-      {"worked-demo", "worked\xc2\x9b" "demo", ""},  // the same as UTF-8
-      {"worked-demo", "\\u202edemo", ""},           // right-to-left override, escaped
-      {"worked-demo", "demo\xe2\x81\xa6", ""},      // left-to-right isolate
+      {"worked-demo", "worked\\u009bdemo", ""},  // CSI, a C1 control, escaped
+      {"worked-demo",
+       "worked\xc2\x9b"
+       "demo",
+       ""},                                     // the same as UTF-8
+      {"worked-demo", "\\u202edemo", ""},       // right-to-left override, escaped
+      {"worked-demo", "demo\xe2\x81\xa6", ""},  // left-to-right isolate
   };
   for (const auto& f : faults) {
     std::string text = suite;
@@ -178,10 +181,13 @@ TEST(SuiteDefinition, HostileTextIsRefusedWhereItStandsInFewWords) {
   EXPECT_EQ(cut.substr(0, 26), "g.json:1:100012: not JSON:");
   EXPECT_LT(cut.size(), 300u) << cut;
   EXPECT_NE(cut.find("last read: '\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...'"),
-            std::string::npos) << cut;
+            std::string::npos)
+      << cut;
   // Still a name: U+00A0 and U+2014 are no controls.
   std::string dashed = suite;
-  dashed.replace(dashed.find("worked-demo"), 11, "worked\xc2\xa0\xe2\x80\x94" "demo");
+  dashed.replace(dashed.find("worked-demo"), 11,
+                 "worked\xc2\xa0\xe2\x80\x94"
+                 "demo");
   EXPECT_NO_THROW(read_suite_definition("g.json", dashed, "out"));
 
   for (const char* name : {"index.html", "manifest.tsv", "SHA256SUMS", "suite.json", "Index.HTML",
@@ -189,7 +195,8 @@ TEST(SuiteDefinition, HostileTextIsRefusedWhereItStandsInFewWords) {
     std::string text = suite;
     text.replace(text.find("\"sheet\""), 7, "\"" + std::string(name) + "\"");
     EXPECT_EQ(message_of(text), "g.json:6:12: class \"" + std::string(name) + "\", name: \"" +
-                                    std::string(name) + "\" is the name of a file the suite writes beside its class "
+                                    std::string(name) +
+                                    "\" is the name of a file the suite writes beside its class "
                                     "folders; give the class another name");
   }
 }

@@ -167,14 +167,16 @@ TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
   const struct {
     const char* what;
     std::function<void(const fs::path&)> spoil;
-    std::string found;  // in verify's report
+    std::string found;    // in verify's report
     std::string refused;  // report's and stats' message, when they read the file
   } spoiled[] = {
       {"manifest.tsv a link to /dev/zero",
        [&](const fs::path& dir) { link("/dev/zero", dir / "manifest.tsv"); },
-       d + "/manifest.tsv: a link, not a plain file\n", d + "/manifest.tsv: a link, not a plain file"},
+       d + "/manifest.tsv: a link, not a plain file\n",
+       d + "/manifest.tsv: a link, not a plain file"},
       {"manifest.tsv a FIFO", [&](const fs::path& dir) { fifo(dir / "manifest.tsv"); },
-       d + "/manifest.tsv: a FIFO, not a plain file\n", d + "/manifest.tsv: a FIFO, not a plain file"},
+       d + "/manifest.tsv: a FIFO, not a plain file\n",
+       d + "/manifest.tsv: a FIFO, not a plain file"},
       {"a set file a FIFO", [&](const fs::path& dir) { fifo(dir / "worked/s2/instances.txt"); },
        "worked/s2: differs\n  " + d + "/worked/s2/instances.txt: a FIFO, not a plain file\n",
        d + "/worked/s2/instances.txt: a FIFO, not a plain file"},
@@ -189,7 +191,8 @@ TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
       {"an empty set file a link to /dev/null",
        [&](const fs::path& dir) { link("/dev/null", dir / "worked/s1/instances.txt"); },
        "worked/s1: differs\n  " + d + "/worked/s1/instances.txt: a link, not a plain file\n", ""},
-      {".done a link to /dev/zero", [&](const fs::path& dir) { link("/dev/zero", dir / "worked/s2/.done"); },
+      {".done a link to /dev/zero",
+       [&](const fs::path& dir) { link("/dev/zero", dir / "worked/s2/.done"); },
        "worked/s2: differs\n  " + d + "/worked/s2/.done: a link, not a plain file\n", ""},
   };
   for (const auto& s : spoiled) {
@@ -202,15 +205,17 @@ TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
           std::vector<std::string>{"stats", "--suite", d}}) {
       const testing::cli_result refused = sheetkit(command);
       EXPECT_EQ(refused.status, 1) << s.what << " " << command[0];
-      EXPECT_TRUE(has(refused.err, s.refused)) << s.what << " " << command[0] << ": " << refused.err;
+      EXPECT_TRUE(has(refused.err, s.refused))
+          << s.what << " " << command[0] << ": " << refused.err;
     }
   }
   // make reads .done to keep a set: a FIFO there is named, not waited on.
   verify_spoiled([&](const fs::path& dir) { fifo(dir / "worked/s2/.done"); });
-  const testing::cli_result make = sheetkit(
-      {"suite", "make", (copy_ / "suite/suite.json").string(), "-o", d});
+  const testing::cli_result make =
+      sheetkit({"suite", "make", (copy_ / "suite/suite.json").string(), "-o", d});
   EXPECT_EQ(make.status, 1);
-  EXPECT_EQ(make.err, "sheetkit: suite make: " + d + "/worked/s2/.done: a FIFO, not a plain file\n");
+  EXPECT_EQ(make.err,
+            "sheetkit: suite make: " + d + "/worked/s2/.done: a FIFO, not a plain file\n");
   const testing::cli_result definition =
       verify_spoiled([&](const fs::path& dir) { link("/dev/zero", dir / "suite.json"); });
   EXPECT_EQ(definition.status, 1);
