@@ -16,6 +16,7 @@
 
 #include "pictures/defect_overlay.h"
 #include "files/files.h"
+#include "files/source.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
 #include "pictures/picture.h"
@@ -212,6 +213,8 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
   const run_info run = set_run(*c.cls, completed.front());
   run_info all = run;
   all.instance_file = c.cls->name + "/s*/instances.txt";
+  std::istringstream answers(c.cls->answers(completed.front()));
+  all.answers = read_answers_quietly(answers);  // the area bounds, the same in every set
   item_charts items(all, sum);
   // Without defects the instance would be an empty object: its item shapes
   // tell more.
