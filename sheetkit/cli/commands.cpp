@@ -27,6 +27,8 @@
 #include "figures/table_figures.h"
 #include "files/suggest.h"
 #include "suites/suite_contents.h"
+#include "cli/run_options.h"
+#include "cli/solution_command.h"
 #include "cli/suite_command.h"
 #include "files/text.h"
 #include "cli/usage_error.h"
@@ -37,64 +39,6 @@ namespace sheetkit {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Where a command's run comes from.
-struct run_options {
-  std::string answers;
-  std::vector<std::string> object;
-
-  void add_to(CLI::App& command) {
-    CLI::Option* a =
-        command.add_option("--answers", answers, "The run's answers, as piped into sheetgen");
-    a->type_name("FILE");
-    command.add_option("--object", object, "Without answers: the object's size and the files")
-        ->expected(2, 3)
-        ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
-        ->excludes(a);
-  }
-
-  run_info run() const {
-    if (!answers.empty()) return run_from_answers(answers);
-    if (object.empty()) {
-      throw usage_error(
-          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
-    }
-    rectangle size;
-    try {
-      size = parse_object(object[0]);
-    } catch (const sheetgen::error& e) {
-      throw usage_error(std::string("--object: ") + e.what());
-    }
-    return run_from_object(size, object[1], object.size() > 2 ? object[2] : "");
-  }
-};
-
-// "1-4,7" as ranges, in the order given.
-std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view text) {
-  const auto bad = [&] {
-    return usage_error("--instances: expected numbers and ranges such as 1-4,7, not \"" +
-                       std::string(text) + "\"");
-  };
-  const auto number = [&](std::string_view digits) {
-    const std::optional<int64_t> value = parse_positive(digits);
-    if (!value) throw bad();
-    return *value;
-  };
-  std::vector<std::pair<int64_t, int64_t>> ranges;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    const std::string_view item = text.substr(start, comma - start);
-    const std::size_t dash = item.find('-');
-    const int64_t first = number(item.substr(0, dash));
-    const int64_t last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
-    if (last < first) throw bad();
-    ranges.emplace_back(first, last);
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return ranges;
-}
 
 // The instance file's blocks, when no answers tell how many there are.
 int64_t count_instances(const instance_pass& pass) {
@@ -501,6 +445,14 @@ const command suite_commands[] = {
      setup_suite_report},
 };
 
+const command solution_commands[] = {
+    {"check", "Check solutions against the run: each violation by line, then the figures",
+     "Status 0 when every instance's solution is feasible, 1 when any is not or has none.",
+     setup_solution_check},
+    {"draw", "Draw each chosen instance's solution: items, defects, cuts, violations", "",
+     setup_solution_draw},
+};
+
 const command table[] = {
     {"check", "Check both files strictly: each problem as FILE:LINE: message",
      "Always checked: the form of every line, area = length x width, every defect inside\n"
@@ -530,6 +482,8 @@ const command table[] = {
     {"suite", "Make a benchmark suite of many runs from one JSON file, verify one, or publish one",
      suite_footer,
      nullptr, suite_commands},
+    {"solution", "Check, score and draw a solver's solutions of the run's instances",
+     solution_footer, nullptr, solution_commands},
     {"version", "Print the version (the same as --version)", "", setup_version},
 };
 
