@@ -300,6 +300,9 @@ std::function<prepared()> setup_draw(CLI::App& app) {
 
 struct export_options {
   run_options source;
+  std::string copies;  // --copies N|unlimited
+  bool rotation = false;
+  packingsolver_rules rules;
   std::string to;
   std::string where;
   bool force = false;
@@ -342,7 +345,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
   const fs::path into = o.folder->begin();
   const fs::path dir = o.folder->path();
   if (o.to == "packingsolver") {
-    export_packingsolver(run, counted, into);
+    export_packingsolver(run, counted, into, o.rules);
     o.folder->commit();
     s.shown.clear();
     if (instances == 0) {
@@ -365,7 +368,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
   return status_ok;
 }
 
-// Checks --to and -o before anything is read.
+// Checks --to, --copies, --rotation and -o before anything is read.
 void check_export(export_options& o, const run_info& run) {
   if (std::find(std::begin(export_formats), std::end(export_formats), o.to) ==
       std::end(export_formats)) {
@@ -374,6 +377,16 @@ void check_export(export_options& o, const run_info& run) {
     throw usage_error("--to takes " + one_of(formats) + ", not \"" + o.to + "\"" +
                       (guess ? "; did you mean " + *guess + "?" : ""));
   }
+  if (o.to != "packingsolver" && (!o.copies.empty() || o.rotation))
+    throw usage_error("--copies and --rotation are for --to packingsolver");
+  if (o.copies == "unlimited") {
+    o.rules.copies = -1;
+  } else if (!o.copies.empty()) {
+    const std::optional<int64_t> n = parse_positive(o.copies);
+    if (!n) throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
+    o.rules.copies = *n;
+  }
+  o.rules.rotation = o.rotation;
   const fs::path path(o.where);
   const std::string extension = path.extension().string();
   if (o.to != "packingsolver" && o.where != "-" &&
@@ -403,6 +416,10 @@ std::function<prepared()> setup_export(CLI::App& app) {
   add_output_options(app, o->where, o->force, "PATH",
                      "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
                      "standard output");
+  app.add_option("--copies", o->copies,
+                 "packingsolver: COPIES of each item type, N or unlimited (default 1)")
+      ->type_name("N|unlimited");
+  app.add_flag("--rotation", o->rotation, "packingsolver: ORIENTED 0, items may be turned");
   return [o] {
     run_info run = o->source.run();
     check_export(*o, run);
