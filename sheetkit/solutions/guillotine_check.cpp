@@ -1,6 +1,7 @@
 #include "solutions/guillotine_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -15,6 +16,18 @@ std::string node_name(const cut_node& n) {
   if (n.type >= 0 && n.parent >= 0) s += " (item type " + std::to_string(n.type) + ")";
   if (n.type == node_waste) s += " (waste)";
   return s;
+}
+
+// A sum that stops at the largest int64: a hostile certificate's
+// coordinates must not wrap round into a tiling that fits.
+int64_t plus(int64_t a, int64_t b) {
+  int64_t r = 0;
+  return __builtin_add_overflow(a, b, &r) ? (b < 0 ? INT64_MIN : INT64_MAX) : r;
+}
+
+int64_t minus(int64_t a, int64_t b) {
+  int64_t r = 0;
+  return __builtin_sub_overflow(a, b, &r) ? (b < 0 ? INT64_MAX : INT64_MIN) : r;
 }
 
 const char* orientation_name(bool along_x) { return along_x ? "vertical" : "horizontal"; }
@@ -33,8 +46,8 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
       v.has_area = true;
       v.x1 = area->x;
       v.y1 = area->y;
-      v.x2 = area->x + area->length;
-      v.y2 = area->y + area->width;
+      v.x2 = plus(area->x, area->length);
+      v.y2 = plus(area->y, area->width);
     }
     report.add(std::move(v), keep);
   };
@@ -153,7 +166,7 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
     const bool cut = !(along_x && along_y);  // one piece, the node itself: no cut
     const auto begin_of = [&](const cut_node& c) { return along_x ? c.x : c.y; };
     const auto end_of = [&](const cut_node& c) {
-      return along_x ? c.x + c.length : c.y + c.width;
+      return along_x ? plus(c.x, c.length) : plus(c.y, c.width);
     };
     std::sort(pieces.begin(), pieces.end(), [&](std::size_t a, std::size_t b) {
       return begin_of(nodes[a]) < begin_of(nodes[b]);
@@ -172,7 +185,7 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
           text += "not where its parent, node " + std::to_string(p.id) + ", starts (" + axis +
                   " " + std::to_string(expected) + ")";
         } else if (gap) {
-          text += "leaving a gap of " + std::to_string(b - expected) + " after node " +
+          text += "leaving a gap of " + std::to_string(minus(b, expected)) + " after node " +
                   std::to_string(nodes[pieces[i - 1]].id) +
                   (rules.cut_thickness > 0 ? " and the cut" : "");
         } else {
@@ -183,7 +196,7 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
         }
         add(text, &c);
       }
-      expected = end_of(c) + (i + 1 < pieces.size() ? rules.cut_thickness : 0);
+      expected = plus(end_of(c), i + 1 < pieces.size() ? rules.cut_thickness : 0);
     }
     if (expected != end_of(p)) {
       add(at(p) + ": the pieces of node " + std::to_string(p.id) + " end at " + axis + " " +
@@ -248,17 +261,17 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
         const int64_t lo = along_x ? f.x1 : f.y1, hi = along_x ? f.x2 : f.y2;
         const int64_t span_lo = along_x ? f.y1 : f.x1, span_hi = along_x ? f.y2 : f.x2;
         const int64_t p_lo = along_x ? p.y : p.x;
-        const int64_t p_hi = along_x ? p.y + p.width : p.x + p.length;
+        const int64_t p_hi = along_x ? plus(p.y, p.width) : plus(p.x, p.length);
         const bool crossed = from == to ? lo < from && from < hi : lo < to && from < hi;
         if (!crossed) continue;
         if (!(span_lo < p_hi && p_lo < span_hi)) continue;
         cut_node where = p;
         if (along_x) {
           where.x = from;
-          where.length = std::max<int64_t>(to - from, 1);
+          where.length = std::max<int64_t>(minus(to, from), 1);
         } else {
           where.y = from;
-          where.width = std::max<int64_t>(to - from, 1);
+          where.width = std::max<int64_t>(minus(to, from), 1);
         }
         add(at(b) + ": the cut at " + axis + " " + std::to_string(from) + " between nodes " +
                 std::to_string(a.id) + " and " + std::to_string(b.id) + " crosses defect " +
