@@ -124,13 +124,13 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   const std::string new_folder = "; give a new folder's name with -o\n";
   const call calls[] = {
       {{},
-       "sheetkit: give a command: check, stats, draw, export, verify, suite or version "
+       "sheetkit: give a command: check, stats, draw, export, verify, suite, solution or version "
        "(sheetkit --help says what each does)\n"},
       {{"chek"}, "sheetkit: unknown command \"chek\"; did you mean check?\n"},
       {{"drwa", "-o", "x"}, "sheetkit: unknown command \"drwa\"; did you mean draw?\n"},
       {{"frobnicate"},
        "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
-       "export, verify, suite or version\n"},
+       "export, verify, suite, solution or version\n"},
       {{"help"}, "sheetkit: unknown command \"help\"; did you mean --help?\n"},
       {{"--verbose", "check"},
        "sheetkit: unknown option --verbose (sheetkit --help lists the "
