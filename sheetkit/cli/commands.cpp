@@ -499,6 +499,8 @@ const command suite_commands[] = {
      setup_suite_verify},
     {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
      setup_suite_report},
+    {"export", "Export every set for a solver, into a folder beside the suite", "",
+     setup_suite_export},
 };
 
 const command table[] = {

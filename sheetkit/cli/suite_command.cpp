@@ -7,10 +7,12 @@
 #include <string>
 #include <thread>
 
+#include "suites/suite_export.h"
 #include "suites/suite_make.h"
 #include "suites/suite_report.h"
 #include "suites/suite_verify.h"
 #include "cli/usage_error.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -73,6 +75,37 @@ std::function<prepared()> setup_suite_verify(CLI::App& verify) {
     const suite_shard shard = suite_shard::parse(o->shard);
     return prepared{{}, [o, shard](const run_info&, session& s) {
                       return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_export(CLI::App& command) {
+  auto o = std::make_shared<suite_options>();
+  auto e = std::make_shared<suite_export_options>();
+  command.add_option("DIR", o->dir, "The made suite")->required()->type_name("");
+  command.add_option("--to", e->to, "What to write per set: packingsolver, json or jsonl")
+      ->type_name("FORMAT")
+      ->required()
+      ->check(CLI::IsMember({"packingsolver", "json", "jsonl"}).description(""));
+  command.add_option("-o,--output", e->out, "The export's folder, beside the suite (made if missing)")
+      ->type_name("OUT")
+      ->required();
+  command.add_option("--copies", e->copies, "packingsolver: COPIES of every item type (default 1)")
+      ->type_name("N|unlimited");
+  command.add_flag("--rotation", e->rotation, "packingsolver: items may be turned (ORIENTED 0)");
+  add_common(command, *o);
+  return [o, e] {
+    if (e->out.empty()) throw usage_error("-o \"\": give the export's folder");
+    if (e->copies != "unlimited" && !parse_positive(e->copies)) {
+      throw usage_error("--copies takes a positive count or unlimited, not \"" + e->copies + "\"");
+    }
+    if (e->to != "packingsolver" && (e->copies != "1" || e->rotation))
+      throw usage_error("--copies and --rotation are for --to packingsolver");
+    e->dir = o->dir;
+    e->jobs = o->jobs;
+    e->shard = suite_shard::parse(o->shard);
+    return prepared{{}, [e](const run_info&, session& s) {
+                      return export_suite(*e, s.out, s.err, s.shown.callback());
                     }};
   };
 }

@@ -14,6 +14,8 @@ namespace sheetkit {
 // command::setup.
 std::function<prepared()> setup_suite_make(CLI::App& make);
 std::function<prepared()> setup_suite_verify(CLI::App& verify);
+// `suite export DIR --to FORMAT -o OUT`, with -j and --shard.
+std::function<prepared()> setup_suite_export(CLI::App& command);
 // `suite report DIR [-o FILE]`.
 std::function<prepared()> setup_suite_report(CLI::App& report);
 
