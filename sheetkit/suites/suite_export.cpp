@@ -79,8 +79,10 @@ void write_set(const suite_export_options& o, const suite_class& c, int32_t seed
   }
   fs::path temporary;
   for (int attempt = 0; attempt < 16 && temporary.empty(); ++attempt) {
-    const fs::path candidate =
-        place.parent_path() / ("." + place.filename().string() + unique_suffix());
+    std::string name = ".";
+    name += place.filename().string();
+    name += unique_suffix();
+    const fs::path candidate = place.parent_path() / name;
     if (fs::create_directory(candidate, ec)) temporary = candidate;
     if (ec) throw sheetgen::error("Cannot create folder " + candidate.string() + ": " + ec.message());
   }

@@ -285,7 +285,10 @@ suite_results gather_results(const results_options& o,
     for (const class_seeds& k : suite.classes)
       if (k.cls->name == name) c = &k;
     std::set<std::string> wanted;
-    for (const int32_t seed : c->with(status_completed)) wanted.insert("s" + std::to_string(seed));
+    for (const int32_t seed : c->with(status_completed)) {
+      const std::string set = set_name(*c->cls, seed);
+      wanted.insert(set.substr(set.rfind('/') + 1));
+    }
     for (const std::string& set : names_in(p)) {
       if (wanted.count(set) == 0) {
         foreign(p / set, set.find(".tmp-") != std::string::npos
