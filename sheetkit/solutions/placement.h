@@ -23,6 +23,7 @@ struct placement {
   bool rotated = false;  ///< the file says the item is turned by 90 degrees
   int64_t copies = 1;    ///< how often it is placed (a certificate's identical bins grouped)
   int64_t line = 0;      ///< its line in the file; 0 when it comes from no file
+  int64_t bin = 0;       ///< the bin (certificate's BIN, PLATE_ID) it lies in: 0 is the object
 };
 
 /// A bin as a certificate states it (a `BIN` row).
@@ -60,7 +61,9 @@ struct cut_node {
   int64_t y = 0;
   int64_t length = 0;  ///< side along x (the certificate's WIDTH)
   int64_t width = 0;   ///< side along y (HEIGHT)
-  int64_t type = 0;    ///< an item type (>= 0), node_waste, node_branch or node_residual
+  /// An item type (>= 0), node_waste, node_branch or node_residual; for a
+  /// root (a plate), its bin type.
+  int64_t type = 0;
   int64_t depth = 0;   ///< the certificate's CUT: 0 the plate, 1 first-level cuts, ...
   int64_t parent = -1;  ///< the parent's id; -1 for a root
   int64_t line = 0;     ///< its line in the file

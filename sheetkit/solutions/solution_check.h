@@ -99,6 +99,9 @@ struct solution_report {
   void add(violation v, std::size_t keep);
 };
 
+/// "FILE:LINE", or "FILE" alone for line 0: where a violation's message starts.
+std::string located(const std::string& file, int64_t line);
+
 /// Checks `s` against `instance` under `rules`: every item inside the
 /// object with its type's sides (swapped only where rotation is allowed);
 /// no two items overlapping (interiors; touching is fine), nor an item and

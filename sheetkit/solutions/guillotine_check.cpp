@@ -1,0 +1,274 @@
+#include "solutions/guillotine_check.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace sheetkit {
+
+namespace {
+
+std::string node_name(const cut_node& n) {
+  std::string s = "node " + std::to_string(n.id);
+  if (n.type >= 0 && n.parent >= 0) s += " (item type " + std::to_string(n.type) + ")";
+  if (n.type == node_waste) s += " (waste)";
+  return s;
+}
+
+const char* orientation_name(bool along_x) { return along_x ? "vertical" : "horizontal"; }
+
+}  // namespace
+
+void check_guillotine_tree(const solution_instance& instance, const solution& s,
+                           const guillotine_rules& rules, solution_report& report,
+                           std::size_t keep) {
+  const std::vector<cut_node>& nodes = s.nodes;
+  const std::size_t n = nodes.size();
+  const auto at = [&](const cut_node& c) { return located(s.file, c.line); };
+  const auto add = [&](std::string text, const cut_node* area) {
+    violation v{std::move(text)};
+    if (area != nullptr) {
+      v.has_area = true;
+      v.x1 = area->x;
+      v.y1 = area->y;
+      v.x2 = area->x + area->length;
+      v.y2 = area->y + area->width;
+    }
+    report.add(std::move(v), keep);
+  };
+
+  std::unordered_map<int64_t, std::size_t> by_id;
+  by_id.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) by_id.emplace(nodes[k].id, k);
+
+  // Children of each node, in file order.
+  std::vector<std::size_t> start(n + 1, 0), child;
+  std::map<int64_t, std::vector<std::size_t>> roots;  // by plate
+  std::vector<std::size_t> parent_of(n, n);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (nodes[k].parent < 0) {
+      roots[nodes[k].plate].push_back(k);
+      continue;
+    }
+    const auto p = by_id.find(nodes[k].parent);
+    if (p == by_id.end()) {
+      add(at(nodes[k]) + ": parent " + std::to_string(nodes[k].parent) + " of node " +
+              std::to_string(nodes[k].id) + " is no node of the certificate",
+          nullptr);
+      continue;
+    }
+    parent_of[k] = p->second;
+    ++start[p->second + 1];
+  }
+  for (std::size_t k = 0; k < n; ++k) start[k + 1] += start[k];
+  child.resize(start[n]);
+  {
+    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t k = 0; k < n; ++k)
+      if (parent_of[k] < n) child[fill[parent_of[k]]++] = k;
+  }
+
+  // Per plate: its root, and the orientation of its first level (unknown
+  // with "any" until the root is cut).
+  std::map<int64_t, int> first_along_x;  // 1 vertical, 0 horizontal
+  for (const auto& [plate, list] : roots) {
+    const cut_node& root = nodes[list.front()];
+    if (plate != 0) {
+      add(at(root) + ": plate " + std::to_string(plate) + ": the object is one plate, plate 0",
+          nullptr);
+    }
+    if (list.size() > 1) {
+      add(at(nodes[list[1]]) + ": plate " + std::to_string(plate) + " has a second root, node " +
+              std::to_string(nodes[list[1]].id) + " (the first is node " +
+              std::to_string(root.id) + ")",
+          nullptr);
+    }
+    if (root.x != 0 || root.y != 0 || root.length != instance.object.length ||
+        root.width != instance.object.width) {
+      add(at(root) + ": the root, node " + std::to_string(root.id) + ", is " +
+              std::to_string(root.length) + " x " + std::to_string(root.width) + " at (" +
+              std::to_string(root.x) + ", " + std::to_string(root.y) + "), not the object, " +
+              std::to_string(instance.object.length) + " x " +
+              std::to_string(instance.object.width) + " at (0, 0)",
+          nullptr);
+    }
+    if (root.depth != 0) {
+      add(at(root) + ": the root, node " + std::to_string(root.id) + ", has CUT " +
+              std::to_string(root.depth) + ", not 0",
+          nullptr);
+    }
+    if (rules.first_stage_orientation == stage_orientation::vertical) first_along_x[plate] = 1;
+    if (rules.first_stage_orientation == stage_orientation::horizontal) first_along_x[plate] = 0;
+  }
+  if (roots.empty() && n > 0) add(s.file + ": the tree has no root (a node without PARENT)", nullptr);
+
+  // Parents before children, so that a plate's first level is known before
+  // deeper levels are held to it.
+  std::vector<std::size_t> order;
+  order.reserve(n);
+  for (const auto& [plate, list] : roots)
+    for (const std::size_t r : list) order.push_back(r);
+  for (std::size_t i = 0; i < order.size(); ++i)
+    for (std::size_t c = start[order[i]]; c < start[order[i] + 1]; ++c) order.push_back(child[c]);
+
+  const std::string stages_rule =
+      std::to_string(rules.number_of_stages) + " stages (--number-of-stages " +
+      std::to_string(rules.number_of_stages) + ")";
+  std::vector<std::size_t> pieces;
+  for (const std::size_t k : order) {
+    if (start[k] == start[k + 1]) continue;
+    const cut_node& p = nodes[k];
+    pieces.assign(child.begin() + static_cast<std::ptrdiff_t>(start[k]),
+                  child.begin() + static_cast<std::ptrdiff_t>(start[k + 1]));
+    if (p.parent >= 0 && p.type != node_branch) {
+      add(at(p) + ": " + node_name(p) + " is cut further; only a branch (TYPE -2) is", &p);
+    }
+    for (const std::size_t c : pieces) {
+      if (nodes[c].depth != p.depth + 1) {
+        add(at(nodes[c]) + ": node " + std::to_string(nodes[c].id) + " has CUT " +
+                std::to_string(nodes[c].depth) + " where its parent, node " +
+                std::to_string(p.id) + ", has CUT " + std::to_string(p.depth),
+            &nodes[c]);
+      }
+      if (nodes[c].plate != p.plate) {
+        add(at(nodes[c]) + ": node " + std::to_string(nodes[c].id) + " is on plate " +
+                std::to_string(nodes[c].plate) + ", its parent on plate " +
+                std::to_string(p.plate),
+            &nodes[c]);
+      }
+    }
+    bool along_x = true, along_y = true;  // pieces side by side along x / along y
+    for (const std::size_t c : pieces) {
+      along_x = along_x && nodes[c].y == p.y && nodes[c].width == p.width;
+      along_y = along_y && nodes[c].x == p.x && nodes[c].length == p.length;
+    }
+    if (!along_x && !along_y) {
+      add(at(p) + ": the pieces of node " + std::to_string(p.id) +
+              " are not cut from it by parallel cuts across it",
+          &p);
+      continue;
+    }
+    const bool cut = !(along_x && along_y);  // one piece, the node itself: no cut
+    const auto begin_of = [&](const cut_node& c) { return along_x ? c.x : c.y; };
+    const auto end_of = [&](const cut_node& c) {
+      return along_x ? c.x + c.length : c.y + c.width;
+    };
+    std::sort(pieces.begin(), pieces.end(), [&](std::size_t a, std::size_t b) {
+      return begin_of(nodes[a]) < begin_of(nodes[b]);
+    });
+    const char axis = along_x ? 'x' : 'y';
+    // Tiling: each piece where the one before it ends, a blade's width on.
+    int64_t expected = begin_of(p);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const cut_node& c = nodes[pieces[i]];
+      const int64_t b = begin_of(c);
+      if (b != expected) {
+        const bool gap = b > expected;
+        std::string text = at(c) + ": node " + std::to_string(c.id) + " starts at " + axis + " " +
+                           std::to_string(b) + ", ";
+        if (i == 0) {
+          text += "not where its parent, node " + std::to_string(p.id) + ", starts (" + axis +
+                  " " + std::to_string(expected) + ")";
+        } else if (gap) {
+          text += "leaving a gap of " + std::to_string(b - expected) + " after node " +
+                  std::to_string(nodes[pieces[i - 1]].id) +
+                  (rules.cut_thickness > 0 ? " and the cut" : "");
+        } else {
+          text += "overlapping node " + std::to_string(nodes[pieces[i - 1]].id) + " (" + axis +
+                  " " + std::to_string(begin_of(nodes[pieces[i - 1]])) + " to " +
+                  std::to_string(end_of(nodes[pieces[i - 1]])) + ")" +
+                  (rules.cut_thickness > 0 ? " or its cut" : "");
+        }
+        add(text, &c);
+      }
+      expected = end_of(c) + (i + 1 < pieces.size() ? rules.cut_thickness : 0);
+    }
+    if (expected != end_of(p)) {
+      add(at(p) + ": the pieces of node " + std::to_string(p.id) + " end at " + axis + " " +
+              std::to_string(expected) + (expected < end_of(p) ? ", short of" : ", past") +
+              " its end at " + axis + " " + std::to_string(end_of(p)),
+          &p);
+    }
+    if (!cut) continue;
+
+    const int64_t level = p.depth + 1;
+    auto known = first_along_x.find(p.plate);
+    if (known == first_along_x.end() && p.parent < 0) {
+      known = first_along_x.emplace(p.plate, along_x ? 1 : 0).first;
+    }
+    if (known != first_along_x.end()) {
+      const bool first = known->second == 1;
+      const bool expected_x = (level % 2 == 1) ? first : !first;
+      if (expected_x != along_x) {
+        add(at(p) + ": node " + std::to_string(p.id) + " is cut by " +
+                orientation_name(along_x) + " cuts at level " + std::to_string(level) +
+                ", where that level's cuts are " + orientation_name(expected_x) +
+                " (the first level's " + orientation_name(first) + ")",
+            &p);
+      }
+    }
+    if (level > rules.number_of_stages) {
+      // Non-exact: a last-stage piece may be trimmed once, into its item
+      // and a waste.
+      int items = 0, wastes = 0;
+      for (const std::size_t c : pieces) {
+        items += nodes[c].type >= 0 ? 1 : 0;
+        wastes += nodes[c].type == node_waste ? 1 : 0;
+      }
+      const bool trim = rules.non_exact && level == rules.number_of_stages + 1 && items == 1 &&
+                        items + wastes == static_cast<int>(pieces.size());
+      if (!trim) {
+        add(at(p) + ": node " + std::to_string(p.id) + " is cut at level " +
+                std::to_string(level) + "; " + stages_rule + " allow " +
+                std::to_string(rules.number_of_stages) + " levels" +
+                (rules.non_exact ? ", and one more only to trim an item from its waste" : ""),
+            &p);
+      }
+    }
+    for (const std::size_t c : pieces) {
+      const cut_node& w = nodes[c];
+      const int64_t across = along_x ? w.length : w.width;
+      if (w.type == node_waste && across < rules.minimum_waste_length) {
+        add(at(w) + ": waste node " + std::to_string(w.id) + " is " + std::to_string(across) +
+                " across its cut, less than --minimum-waste-length " +
+                std::to_string(rules.minimum_waste_length),
+            &w);
+      }
+    }
+    if (rules.cut_through_defects) continue;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+      const cut_node& a = nodes[pieces[i]];
+      const cut_node& b = nodes[pieces[i + 1]];
+      const int64_t from = end_of(a);
+      const int64_t to = std::max(from, begin_of(b));
+      for (std::size_t d = 0; d < instance.defects.size(); ++d) {
+        const placed_defect& f = instance.defects[d];
+        const int64_t lo = along_x ? f.x1 : f.y1, hi = along_x ? f.x2 : f.y2;
+        const int64_t span_lo = along_x ? f.y1 : f.x1, span_hi = along_x ? f.y2 : f.x2;
+        const int64_t p_lo = along_x ? p.y : p.x;
+        const int64_t p_hi = along_x ? p.y + p.width : p.x + p.length;
+        const bool crossed = from == to ? lo < from && from < hi : lo < to && from < hi;
+        if (!crossed) continue;
+        if (!(span_lo < p_hi && p_lo < span_hi)) continue;
+        cut_node where = p;
+        if (along_x) {
+          where.x = from;
+          where.length = std::max<int64_t>(to - from, 1);
+        } else {
+          where.y = from;
+          where.width = std::max<int64_t>(to - from, 1);
+        }
+        add(at(b) + ": the cut at " + axis + " " + std::to_string(from) + " between nodes " +
+                std::to_string(a.id) + " and " + std::to_string(b.id) + " crosses defect " +
+                std::to_string(d) + " (x " + std::to_string(f.x1) + " to " +
+                std::to_string(f.x2) + ", y " + std::to_string(f.y1) + " to " +
+                std::to_string(f.y2) + "); give --cut-through-defects if the saw may",
+            &where);
+      }
+    }
+  }
+}
+
+}  // namespace sheetkit
