@@ -186,6 +186,8 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       if (read.size() != 1 || (read[0].instance != 0 && read[0].instance != in.number)) {
         foreign(certificate, "not a solution of " + folder_name + " alone");
       }
+      // The violations name the file within its instance's folder, which the listing names.
+      read[0].file = solver + ".csv";
       const solution_report report = check_solution(target, read[0], rules);
       f.found[static_cast<std::size_t>(in.number - 1)] = true;
       ++f.row.found;

@@ -69,8 +69,8 @@ TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
                       (folder_ / "lines").string()})
                 .status,
             0);
-  EXPECT_EQ(tree(folder_ / "lines").at("worked/s19/run.jsonl").substr(0, 31),
-            "{\"object\":{\"length\":10,\"width\"");
+  EXPECT_EQ(tree(folder_ / "lines").at("worked/s19/run.jsonl").find("{\"object\":{\"length\":10"),
+            0u);
 }
 
 TEST_F(SuiteExport, ResumesAndKeepsWhatSolversWrote) {
@@ -109,6 +109,7 @@ TEST_F(SuiteExport, RefusesAFolderThatIsNotThisExport) {
   std::ofstream(out / "suite.sha256") << sha256_ << "\n";
   EXPECT_EQ(tree(out), before);
 
+  fs::create_directory(folder_ / "full");
   folder_.write("full/notes.txt", "mine\n");
   r = export_to(folder_ / "full");
   EXPECT_EQ(r.status, 2);
