@@ -27,6 +27,8 @@
 #include "figures/table_figures.h"
 #include "files/suggest.h"
 #include "suites/suite_contents.h"
+#include "cli/run_options.h"
+#include "cli/solution_command.h"
 #include "cli/suite_command.h"
 #include "files/text.h"
 #include "cli/usage_error.h"
@@ -37,64 +39,6 @@ namespace sheetkit {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Where a command's run comes from.
-struct run_options {
-  std::string answers;
-  std::vector<std::string> object;
-
-  void add_to(CLI::App& command) {
-    CLI::Option* a =
-        command.add_option("--answers", answers, "The run's answers, as piped into sheetgen");
-    a->type_name("FILE");
-    command.add_option("--object", object, "Without answers: the object's size and the files")
-        ->expected(2, 3)
-        ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
-        ->excludes(a);
-  }
-
-  run_info run() const {
-    if (!answers.empty()) return run_from_answers(answers);
-    if (object.empty()) {
-      throw usage_error(
-          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
-    }
-    rectangle size;
-    try {
-      size = parse_object(object[0]);
-    } catch (const sheetgen::error& e) {
-      throw usage_error(std::string("--object: ") + e.what());
-    }
-    return run_from_object(size, object[1], object.size() > 2 ? object[2] : "");
-  }
-};
-
-// "1-4,7" as ranges, in the order given.
-std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view text) {
-  const auto bad = [&] {
-    return usage_error("--instances: expected numbers and ranges such as 1-4,7, not \"" +
-                       std::string(text) + "\"");
-  };
-  const auto number = [&](std::string_view digits) {
-    const std::optional<int64_t> value = parse_positive(digits);
-    if (!value) throw bad();
-    return *value;
-  };
-  std::vector<std::pair<int64_t, int64_t>> ranges;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    const std::string_view item = text.substr(start, comma - start);
-    const std::size_t dash = item.find('-');
-    const int64_t first = number(item.substr(0, dash));
-    const int64_t last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
-    if (last < first) throw bad();
-    ranges.emplace_back(first, last);
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return ranges;
-}
 
 // The instance file's blocks, when no answers tell how many there are.
 int64_t count_instances(const instance_pass& pass) {
@@ -356,6 +300,9 @@ std::function<prepared()> setup_draw(CLI::App& app) {
 
 struct export_options {
   run_options source;
+  std::string copies;  // --copies N|unlimited
+  bool rotation = false;
+  packingsolver_rules rules;
   std::string to;
   std::string where;
   bool force = false;
@@ -398,7 +345,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
   const fs::path into = o.folder->begin();
   const fs::path dir = o.folder->path();
   if (o.to == "packingsolver") {
-    export_packingsolver(run, counted, into);
+    export_packingsolver(run, counted, into, o.rules);
     o.folder->commit();
     s.shown.clear();
     if (instances == 0) {
@@ -421,7 +368,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
   return status_ok;
 }
 
-// Checks --to and -o before anything is read.
+// Checks --to, --copies, --rotation and -o before anything is read.
 void check_export(export_options& o, const run_info& run) {
   if (std::find(std::begin(export_formats), std::end(export_formats), o.to) ==
       std::end(export_formats)) {
@@ -430,6 +377,16 @@ void check_export(export_options& o, const run_info& run) {
     throw usage_error("--to takes " + one_of(formats) + ", not \"" + o.to + "\"" +
                       (guess ? "; did you mean " + *guess + "?" : ""));
   }
+  if (o.to != "packingsolver" && (!o.copies.empty() || o.rotation))
+    throw usage_error("--copies and --rotation are for --to packingsolver");
+  if (o.copies == "unlimited") {
+    o.rules.copies = -1;
+  } else if (!o.copies.empty()) {
+    const std::optional<int64_t> n = parse_positive(o.copies);
+    if (!n) throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
+    o.rules.copies = *n;
+  }
+  o.rules.rotation = o.rotation;
   const fs::path path(o.where);
   const std::string extension = path.extension().string();
   if (o.to != "packingsolver" && o.where != "-" &&
@@ -459,6 +416,10 @@ std::function<prepared()> setup_export(CLI::App& app) {
   add_output_options(app, o->where, o->force, "PATH",
                      "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
                      "standard output");
+  app.add_option("--copies", o->copies,
+                 "packingsolver: COPIES of each item type, N or unlimited (default 1)")
+      ->type_name("N|unlimited");
+  app.add_flag("--rotation", o->rotation, "packingsolver: ORIENTED 0, items may be turned");
   return [o] {
     run_info run = o->source.run();
     check_export(*o, run);
@@ -505,6 +466,14 @@ const command suite_commands[] = {
      "", setup_suite_results},
 };
 
+const command solution_commands[] = {
+    {"check", "Check solutions against the run: each violation by line, then the figures",
+     "Status 0 when every instance's solution is feasible, 1 when any is not or has none.",
+     setup_solution_check},
+    {"draw", "Draw each chosen instance's solution: items, defects, cuts, violations", "",
+     setup_solution_draw},
+};
+
 const command table[] = {
     {"check", "Check both files strictly: each problem as FILE:LINE: message",
      "Always checked: the form of every line, area = length x width, every defect inside\n"
@@ -534,6 +503,8 @@ const command table[] = {
     {"suite", "Make a benchmark suite of many runs from one JSON file, verify one, or publish one",
      suite_footer,
      nullptr, suite_commands},
+    {"solution", "Check, score and draw a solver's solutions of the run's instances",
+     solution_footer, nullptr, solution_commands},
     {"version", "Print the version (the same as --version)", "", setup_version},
 };
 

@@ -51,7 +51,9 @@ void put_json_row(std::string& out, bool& first, Values... values) {
 }  // namespace
 
 void export_packingsolver(const run_info& run, const instance_pass& pass,
-                          const std::filesystem::path& dir) {
+                          const std::filesystem::path& dir, const packingsolver_rules& rules) {
+  const int64_t object_area = int64_t{run.object.length} * run.object.width;
+  const int oriented = rules.rotation ? 0 : 1;
   std::string bins = "WIDTH,HEIGHT,COPIES\n";
   put_csv_line(bins, run.object.length, run.object.width, 1);
   std::string text;
@@ -62,8 +64,12 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
-    for (const rectangle& item : in.items)
-      put_csv_line(text, item.length, item.width, item.area, 1, 1);
+    for (const rectangle& item : in.items) {
+      const int64_t copies = rules.copies >= 0 ? rules.copies
+                             : item.area > 0   ? (object_area - 1) / item.area + 1
+                                               : 1;
+      put_csv_line(text, item.length, item.width, item.area, copies, oriented);
+    }
     write_file(folder / "items.csv", text);
     write_file(folder / "bins.csv", bins);
     text = "BIN,X,Y,WIDTH,HEIGHT\n";

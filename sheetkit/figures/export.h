@@ -5,6 +5,7 @@
 #ifndef SHEETKIT_EXPORT_H_
 #define SHEETKIT_EXPORT_H_
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 
@@ -12,10 +13,21 @@
 
 namespace sheetkit {
 
+// What the solver is told of the item types beyond their sizes.
+struct packingsolver_rules {
+  // COPIES of each item type; unlimited: -1, written as the most copies
+  // that could fit the object by area, as the solver itself takes
+  // unlimited copies.
+  int64_t copies = 1;
+  // ORIENTED 0: the solver may turn items by 90 degrees.
+  bool rotation = false;
+};
+
 // Writes DIR/instance_N/ for every instance (N as numbered in the files,
 // 1-based, without leading zeros), creating the folders, each with
 //   items.csv    WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED: per item type its
-//                length, width, area, 1, 1 (nothing may be rotated);
+//                length, width, area, and by default 1, 1 (one copy, nothing
+//                may be rotated; see packingsolver_rules);
 //   bins.csv     WIDTH,HEIGHT,COPIES: the object's length, width, 1;
 //   defects.csv  BIN,X,Y,WIDTH,HEIGHT: per defect 0, x1, y1, x2 - x1, y2 - y1;
 //                always written, only the header when there are no defects.
@@ -24,7 +36,7 @@ namespace sheetkit {
 // file_writer). Throws sheetgen::error "Cannot create folder PATH!" or
 // "Cannot write file PATH!" on failure.
 void export_packingsolver(const run_info& run, const instance_pass& pass,
-                          const std::filesystem::path& dir);
+                          const std::filesystem::path& dir, const packingsolver_rules& rules = {});
 
 // Writes one JSON document:
 //   {"object":{"length":L,"width":W},

@@ -1,0 +1,85 @@
+#include "solutions/claims.h"
+
+#include <nlohmann/json.hpp>
+#include <sheetgen/types.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace sheetkit {
+
+solution_claims read_claims(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw sheetgen::error("Cannot read file " + file.string() + ": " + std::strerror(errno));
+  solution_claims c;
+  c.file = file.string();
+  nlohmann::json j;
+  try {
+    j = nlohmann::json::parse(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const nlohmann::json::exception& e) {
+    throw sheetgen::error(c.file + ": not JSON: " + e.what());
+  }
+  if (!j.is_object() || !j.contains("Output") || !j["Output"].is_object() ||
+      !j["Output"].contains("Solution") || !j["Output"]["Solution"].is_object()) {
+    throw sheetgen::error(c.file + ": no Output.Solution; is this the solver's --output file?");
+  }
+  const nlohmann::json& s = j["Output"]["Solution"];
+  const auto integer = [&](const char* key) -> std::optional<int64_t> {
+    if (!s.contains(key) || s[key].is_null()) return std::nullopt;
+    if (!s[key].is_number_integer())
+      throw sheetgen::error(c.file + ": Output.Solution." + key + " is not an integer");
+    return s[key].get<int64_t>();
+  };
+  c.items = integer("NumberOfItems");
+  c.item_area = integer("ItemArea");
+  c.bins = integer("NumberOfBins");
+  if (s.contains("ItemProfit") && s["ItemProfit"].is_number())
+    c.item_profit = s["ItemProfit"].get<double>();
+  if (s.contains("Feasible") && s["Feasible"].is_boolean()) c.feasible = s["Feasible"].get<bool>();
+  return c;
+}
+
+void check_claims(const solution_claims& claims, const solution& s, solution_report& report,
+                  std::size_t keep) {
+  const solution_figures f = report.figures;
+  const auto differ = [&](const std::string& what, const std::string& claimed,
+                          const std::string& shown) {
+    report.add({claims.file + ": " + what + " " + claimed + ", where " + s.file + " shows " + shown},
+               keep);
+  };
+  if (claims.items && *claims.items != f.items_placed)
+    differ("NumberOfItems", std::to_string(*claims.items), std::to_string(f.items_placed));
+  if (claims.item_area && *claims.item_area != f.placed_area)
+    differ("ItemArea", std::to_string(*claims.item_area), std::to_string(f.placed_area));
+  if (claims.item_profit && std::fabs(*claims.item_profit - static_cast<double>(f.profit)) >= 0.5) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", *claims.item_profit);
+    differ("ItemProfit", text, std::to_string(f.profit));
+  }
+  if (claims.bins) {
+    // Bins the certificate uses: its plates, or its BIN rows' copies.
+    int64_t bins = 0;
+    if (s.format == solution_format::guillotine) {
+      std::set<int64_t> plates;
+      for (const cut_node& n : s.nodes) plates.insert(n.plate);
+      bins = static_cast<int64_t>(plates.size());
+    } else if (s.format == solution_format::rectangle) {
+      for (const stated_bin& b : s.bins) bins += b.copies;
+    } else {
+      bins = s.items.empty() ? 0 : 1;
+    }
+    if (*claims.bins != bins) differ("NumberOfBins", std::to_string(*claims.bins), std::to_string(bins));
+  }
+  if (claims.feasible && *claims.feasible && !report.feasible()) {
+    const int64_t n = report.violation_count;
+    report.add({claims.file + ": Feasible true, where " + s.file + " has " + std::to_string(n) +
+                (n == 1 ? " violation" : " violations")},
+               keep);
+  }
+}
+
+}  // namespace sheetkit

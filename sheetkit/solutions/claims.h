@@ -1,0 +1,38 @@
+// What a solver says of its own solution (PackingSolver's --output JSON),
+// held to what the certificate shows.
+#ifndef SHEETKIT_CLAIMS_H_
+#define SHEETKIT_CLAIMS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "solutions/solution_check.h"
+
+namespace sheetkit {
+
+/// The figures a solver claims; each one it does not state is left empty.
+struct solution_claims {
+  std::string file;                    ///< the JSON file, for messages
+  std::optional<int64_t> items;        ///< NumberOfItems
+  std::optional<int64_t> item_area;    ///< ItemArea
+  std::optional<double> item_profit;   ///< ItemProfit
+  std::optional<int64_t> bins;         ///< NumberOfBins
+  std::optional<bool> feasible;        ///< Feasible, where the solver writes it
+};
+
+/// Reads the figures of `Output.Solution` in a PackingSolver --output
+/// file. Throws sheetgen::error "FILE: what is wrong" when it is no such
+/// file, "Cannot read file FILE: REASON" when it cannot be read.
+solution_claims read_claims(const std::filesystem::path& file);
+
+/// Adds to `report` a violation for every claim that disagrees with the
+/// certificate `s` and its figures (already in `report`).
+void check_claims(const solution_claims& claims, const solution& s, solution_report& report,
+                  std::size_t keep);
+
+}  // namespace sheetkit
+
+#endif  // SHEETKIT_CLAIMS_H_

@@ -1,0 +1,125 @@
+#include "solutions/export_contract.h"
+
+#include <sheetgen/types.h>
+#include <sheetgen/visible_bytes.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+
+namespace sheetkit {
+
+namespace {
+
+// The rows of one CSV file of the export, each as `n` integers.
+template <std::size_t n>
+std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
+                                              const std::string& header) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string name = path.string();
+  if (!in) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+  std::vector<std::array<int64_t, n>> rows;
+  std::string line;
+  int64_t number = 0;
+  const auto fail = [&](const std::string& what) {
+    throw sheetgen::error(name + ":" + std::to_string(number) + ": " + what);
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (number == 1) {
+      if (line != header)
+        fail("header \"" + sheetgen::visible_bytes(line) + "\" where the export writes " + header);
+      continue;
+    }
+    std::array<int64_t, n> row{};
+    const char* p = line.data();
+    const char* end = line.data() + line.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      const auto [next, ec] = std::from_chars(p, end, row[k]);
+      if (ec != std::errc() || (k + 1 < n ? (next == end || *next != ',') : next != end))
+        fail(std::string("\"") + sheetgen::visible_bytes(line) + "\" is not " + std::to_string(n) +
+             " integers separated by commas (" + header + ")");
+      p = next + 1;
+    }
+    rows.push_back(row);
+  }
+  if (in.bad()) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+  if (number == 0) throw sheetgen::error(name + ":1: the file is empty; the export writes " + header);
+  return rows;
+}
+
+}  // namespace
+
+export_contract read_export_contract(const std::filesystem::path& dir,
+                                     const solution_instance& instance) {
+  export_contract c;
+  const std::string stale = "; the export is not of these files (stale, or changed since)";
+  const auto differ = [&](const std::filesystem::path& file, std::size_t row, const std::string& what) {
+    c.differences.push_back(file.string() + ":" + std::to_string(row + 2) + ": " + what + stale);
+  };
+
+  const std::filesystem::path items_file = dir / "items.csv";
+  const auto items = read_rows<5>(items_file, "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED");
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    const auto& [length, width, profit, copies, oriented] = items[k];
+    c.copies.push_back(copies);
+    c.rotation.push_back(oriented == 0);
+    if (k >= instance.items.size()) {
+      differ(items_file, k, "item type " + std::to_string(k) + " is not ours: the instance has " +
+                                std::to_string(instance.items.size()));
+      continue;
+    }
+    const rectangle& t = instance.items[k];
+    if (length != t.length || width != t.width || profit != t.area) {
+      differ(items_file, k,
+             "item type " + std::to_string(k) + " is " + std::to_string(length) + " x " +
+                 std::to_string(width) + " (PROFIT " + std::to_string(profit) + ") here, " +
+                 std::to_string(t.length) + " x " + std::to_string(t.width) + " (area " +
+                 std::to_string(t.area) + ") in ours");
+    }
+  }
+  if (items.size() < instance.items.size()) {
+    c.differences.push_back(items_file.string() + ": " + std::to_string(items.size()) +
+                            " item types where the instance has " +
+                            std::to_string(instance.items.size()) + stale);
+  }
+
+  const std::filesystem::path bins_file = dir / "bins.csv";
+  const auto bins = read_rows<3>(bins_file, "WIDTH,HEIGHT,COPIES");
+  if (bins.size() != 1 || bins[0][0] != instance.object.length ||
+      bins[0][1] != instance.object.width || bins[0][2] != 1) {
+    c.differences.push_back(bins_file.string() + ": not the one bin " +
+                            std::to_string(instance.object.length) + "," +
+                            std::to_string(instance.object.width) + ",1 of the object" + stale);
+  }
+
+  const std::filesystem::path defects_file = dir / "defects.csv";
+  const auto defects = read_rows<5>(defects_file, "BIN,X,Y,WIDTH,HEIGHT");
+  for (std::size_t k = 0; k < defects.size(); ++k) {
+    const auto& [bin, x, y, length, width] = defects[k];
+    if (k >= instance.defects.size()) {
+      differ(defects_file, k, "defect " + std::to_string(k) + " is not ours: the instance has " +
+                                  std::to_string(instance.defects.size()));
+      continue;
+    }
+    const placed_defect& d = instance.defects[k];
+    if (bin != 0 || x != d.x1 || y != d.y1 || length != int64_t{d.x2} - d.x1 ||
+        width != int64_t{d.y2} - d.y1) {
+      differ(defects_file, k,
+             "defect " + std::to_string(k) + " is not ours (x " + std::to_string(d.x1) + " to " +
+                 std::to_string(d.x2) + ", y " + std::to_string(d.y1) + " to " +
+                 std::to_string(d.y2) + ")");
+    }
+  }
+  if (defects.size() < instance.defects.size()) {
+    c.differences.push_back(defects_file.string() + ": " + std::to_string(defects.size()) +
+                            " defects where the instance has " +
+                            std::to_string(instance.defects.size()) + stale);
+  }
+  return c;
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,172 @@
+#include "solutions/solution_summary.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+
+#include "files/text.h"
+
+namespace sheetkit {
+
+namespace {
+
+std::string percent(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f%%", 100 * v);
+  return text;
+}
+
+std::string fraction(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", v);
+  return text;
+}
+
+std::string figures_text(const solution_figures& f) {
+  return count_of(f.items_placed, "item") + " of " + count_of(f.distinct_types, "type") +
+         ", area " + std::to_string(f.placed_area) + ", utilisation " + percent(f.utilisation()) +
+         ", gap " + percent(f.gap()) + " to the bound " + std::to_string(f.area_bound);
+}
+
+// CSV: a field with a comma, quote or line end is quoted, quotes doubled.
+std::string csv_field(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (const char ch : s) {
+    if (ch == '"') out += '"';
+    out += ch;
+  }
+  return out + "\"";
+}
+
+class text_summary : public solution_summary {
+ public:
+  explicit text_summary(std::ostream& out) : out_(out) {}
+  void instance(int64_t number, const std::string& file, const solution_report& r) override {
+    for (const std::string& line : r.lines()) out_ << line << '\n';
+    out_ << "instance " << number << ": " << file << ": "
+         << (r.feasible() ? "feasible" : count_of(r.violation_count, "violation")) << "; "
+         << figures_text(r.figures) << '\n';
+  }
+  void missing(int64_t number, const std::string& why) override {
+    out_ << "instance " << number << ": no solution: " << why << '\n';
+  }
+  void run(const run_solution_figures& f) override {
+    out_ << "run: " << count_of(f.instances, "instance") << " checked, " << f.feasible
+         << " feasible";
+    if (f.missing > 0) out_ << ", " << f.missing << " without a solution";
+    out_ << "; " << count_of(f.items_placed, "item") << ", area " << f.placed_area
+         << ", utilisation " << percent(f.utilisation()) << ", gap " << percent(f.gap())
+         << " to the bound " << f.area_bound << '\n';
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+nlohmann::ordered_json figures_json(const solution_figures& f) {
+  return {{"items_placed", f.items_placed}, {"distinct_types", f.distinct_types},
+          {"placed_area", f.placed_area},   {"profit", f.profit},
+          {"usable_area", f.usable_area},   {"area_bound", f.area_bound},
+          {"utilisation", f.utilisation()}, {"gap", f.gap()}};
+}
+
+class json_summary : public solution_summary {
+ public:
+  explicit json_summary(std::ostream& out) : out_(out) { out_ << "{\"instances\": ["; }
+  void instance(int64_t number, const std::string& file, const solution_report& r) override {
+    nlohmann::ordered_json j = {{"instance", number}, {"file", file},
+                                {"feasible", r.feasible()}, {"violations", r.violation_count},
+                                {"messages", r.lines()}};
+    const nlohmann::ordered_json figures = figures_json(r.figures);
+    for (const auto& [key, value] : figures.items()) j[key] = value;
+    put(j);
+  }
+  void missing(int64_t number, const std::string& why) override {
+    put({{"instance", number}, {"missing", why}});
+  }
+  void run(const run_solution_figures& f) override {
+    out_ << (first_ ? "],\n" : "\n],\n") << "\"run\": "
+         << nlohmann::ordered_json{{"instances", f.instances},
+                                   {"feasible", f.feasible},
+                                   {"missing", f.missing},
+                                   {"violations", f.violations},
+                                   {"items_placed", f.items_placed},
+                                   {"placed_area", f.placed_area},
+                                   {"profit", f.profit},
+                                   {"usable_area", f.usable_area},
+                                   {"area_bound", f.area_bound},
+                                   {"utilisation", f.utilisation()},
+                                   {"gap", f.gap()}}
+                .dump()
+         << "}\n";
+  }
+
+ private:
+  void put(const nlohmann::ordered_json& j) {
+    out_ << (first_ ? "\n" : ",\n") << j.dump();
+    first_ = false;
+  }
+  std::ostream& out_;
+  bool first_ = true;
+};
+
+class csv_summary : public solution_summary {
+ public:
+  explicit csv_summary(std::ostream& out) : out_(out) {
+    out_ << "instance,file,feasible,violations,items_placed,distinct_types,placed_area,profit,"
+            "usable_area,area_bound,utilisation,gap\n";
+  }
+  void instance(int64_t number, const std::string& file, const solution_report& r) override {
+    const solution_figures& f = r.figures;
+    out_ << number << ',' << csv_field(file) << ',' << (r.feasible() ? 1 : 0) << ','
+         << r.violation_count << ',' << f.items_placed << ',' << f.distinct_types << ','
+         << f.placed_area << ',' << f.profit << ',' << f.usable_area << ',' << f.area_bound << ','
+         << fraction(f.utilisation()) << ',' << fraction(f.gap()) << '\n';
+  }
+  void missing(int64_t number, const std::string& why) override {
+    out_ << number << ',' << csv_field(why) << ",0,,,,,,,,,\n";
+  }
+  void run(const run_solution_figures& f) override {
+    out_ << "run,," << (f.feasible == f.instances && f.missing == 0 ? 1 : 0) << ','
+         << f.violations << ',' << f.items_placed << ",," << f.placed_area << ',' << f.profit
+         << ',' << f.usable_area << ',' << f.area_bound << ',' << fraction(f.utilisation()) << ','
+         << fraction(f.gap()) << '\n';
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+}  // namespace
+
+void run_solution_figures::add(const solution_report& r) {
+  ++instances;
+  feasible += r.feasible() ? 1 : 0;
+  violations += r.violation_count;
+  items_placed += r.figures.items_placed;
+  placed_area += r.figures.placed_area;
+  profit += r.figures.profit;
+  usable_area += r.figures.usable_area;
+  area_bound += r.figures.area_bound;
+}
+
+double run_solution_figures::utilisation() const {
+  return usable_area > 0 ? static_cast<double>(placed_area) / static_cast<double>(usable_area)
+                         : 0.0;
+}
+
+double run_solution_figures::gap() const {
+  return area_bound > 0
+             ? static_cast<double>(area_bound - placed_area) / static_cast<double>(area_bound)
+             : 0.0;
+}
+
+std::unique_ptr<solution_summary> make_solution_summary(std::ostream& out,
+                                                        const std::string& format) {
+  if (format == "json") return std::make_unique<json_summary>(out);
+  if (format == "csv") return std::make_unique<csv_summary>(out);
+  return std::make_unique<text_summary>(out);
+}
+
+}  // namespace sheetkit
