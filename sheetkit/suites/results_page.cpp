@@ -9,7 +9,11 @@
 #include "files/source.h"
 #include "pictures/svg.h"
 #include "suites/results_table.h"
-#include "suites/solution_picture.h"
+#include "files/files.h"
+#include "solutions/export_contract.h"
+#include "solutions/solution_picture.h"
+#include "solutions/solution_reader.h"
+#include "suites/suite_export.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
@@ -29,6 +33,7 @@ table.results tr.short th, table.results tr.short td { color: #a3261b; }
 ul.unsolved { padding-left: 1.2rem; font-size: .9rem; }
 ul.unsolved li { margin: .25rem 0; overflow-wrap: anywhere; }
 ul.unsolved code { font-size: .85rem; }
+#pictures .pictures { grid-template-columns: repeat(auto-fill, minmax(17rem, 1fr)); }
 )";
 
 void write_unsolved(std::ostream& out, const char* title, const std::vector<unsolved>& list,
@@ -50,6 +55,27 @@ void write_unsolved(std::ostream& out, const char* title, const std::vector<unso
         << " more (all of them: <code>--format json</code>)</li>\n";
   }
   out << "</ul>\n";
+}
+
+// The solution in `certificate` of `in`, drawn as `solution draw` draws it,
+// judged under the rules its export gave the solver.
+std::string solution_svg(const run_info& run, const instance& in, const fs::path& certificate,
+                         const results_options& o, const std::string& id) {
+  std::vector<solution> read = read_solution(certificate);
+  if (read.empty()) read.emplace_back();
+  read[0].file = certificate.filename().string();
+  const solution_instance target{run.object, in.items, in.defects};
+  const fs::path folder = certificate.parent_path();
+  solution_rules rules = export_rules(
+      read_whole_file((folder.parent_path() / exported_file).string()), o.guillotine);
+  rules.max_violations = 20;
+  const export_contract contract = read_export_contract(folder, target);
+  rules.type_copies = contract.copies;
+  rules.type_rotation = contract.rotation;
+  std::ostringstream svg;
+  render_solution(svg, run, in, read[0], check_solution(target, read[0], rules),
+                  {.id = id, .standalone = false});
+  return svg.str();
 }
 
 }  // namespace
@@ -128,8 +154,7 @@ std::string results_page_html(const suite_results& r, const results_options& o,
       std::error_code ec;
       out << "<figure>\n";
       if (first && fs::is_regular_file(certificate, ec)) {
-        out << solution_svg(in_suite, *first, certificate, o,
-                            "picture" + std::to_string(++index))
+        out << solution_svg(in_suite, *first, certificate, o, "picture" + std::to_string(++index))
             << "<figcaption>" << html(solver) << ": <code>" << html(where)
             << "</code></figcaption>\n";
       } else {

@@ -59,7 +59,10 @@ void export_set_files(const fs::path& dir, const suite_export_options& o, const 
     });
   };
   if (o.to == "packingsolver") {
-    export_packingsolver(run, pass, into);
+    packingsolver_rules rules;
+    rules.copies = o.copies == "unlimited" ? -1 : parse_positive(o.copies).value_or(1);
+    rules.rotation = o.rotation;
+    export_packingsolver(run, pass, into, rules);
   } else if (o.to == "json") {
     export_json(run, pass, into / "run.json");
   } else {

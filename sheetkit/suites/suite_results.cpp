@@ -13,6 +13,7 @@
 #include "files/files.h"
 #include "files/source.h"
 #include "files/text.h"
+#include "solutions/export_contract.h"
 #include "solutions/solution_reader.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_export.h"
@@ -176,6 +177,16 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       foreign(folder, "missing from the exported set; run sheetkit suite export again");
     }
     const solution_instance target{run.object, in.items, in.defects};
+    // The rules are those the export gave the solver, and its files must
+    // still be our instance: a stale or edited export is no test of it.
+    const export_contract contract = read_export_contract(folder, target);
+    if (!contract.differences.empty()) {
+      throw sheetgen::error(contract.differences.front() +
+                            "; export the suite again into a new folder");
+    }
+    solution_rules instance_rules = rules;
+    instance_rules.type_copies = contract.copies;
+    instance_rules.type_rotation = contract.rotation;
     for (const auto& [solver, files] : solver_files_in(folder)) {
       set_figures& f = figures_of(solver);
       if (!files.certificate) continue;  // the solver ran, and found nothing
@@ -188,7 +199,7 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       }
       // The violations name the file within its instance's folder, which the listing names.
       read[0].file = solver + ".csv";
-      const solution_report report = check_solution(target, read[0], rules);
+      const solution_report report = check_solution(target, read[0], instance_rules);
       f.found[static_cast<std::size_t>(in.number - 1)] = true;
       ++f.row.found;
       if (!report.feasible()) {

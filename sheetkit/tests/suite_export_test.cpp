@@ -64,6 +64,14 @@ TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
   for (const auto& [name, bytes] : tree(folder_ / "single"))
     EXPECT_EQ(files.at("worked/s19/" + name), bytes) << name;
 
+  // The contract the solver is given, in every set.
+  ASSERT_EQ(export_to(folder_ / "free", {"--copies", "unlimited", "--rotation"}).status, 0);
+  const auto free = tree(folder_ / "free");
+  EXPECT_EQ(free.at("sheet/s0/.exported"),
+            "sheetkit suite export --to packingsolver --copies unlimited --rotation\n");
+  EXPECT_NE(free.at("sheet/s0/instance_5/items.csv").find(",0\n"), std::string::npos);
+  EXPECT_EQ(free.at("sheet/s0/instance_5/items.csv").find(",1\n"), std::string::npos);
+
   // json writes one document per set.
   ASSERT_EQ(sheetkit({"suite", "export", dir().string(), "--to", "jsonl", "-o",
                       (folder_ / "lines").string()})

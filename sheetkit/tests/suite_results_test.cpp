@@ -125,6 +125,12 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   refused((out() / "plain" / "s2").string() + ": the set plain/s2 is missing from the export");
   fs::rename(folder_ / "s2", out() / "plain" / "s2");
 
+  // An export edited since: the solver read another instance.
+  const std::string items = read(one / "items.csv");
+  std::ofstream(one / "items.csv") << "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,9,1\n";
+  refused((one / "items.csv").string() + ": 1 item types where the instance has 4");
+  std::ofstream(one / "items.csv") << items;
+
   std::ofstream(out() / "suite.sha256") << std::string(64, '0') << "\n";
   refused((out() / "suite.sha256").string() + ": names the suite " + std::string(64, '0'));
 }
