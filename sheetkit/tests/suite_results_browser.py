@@ -2,8 +2,9 @@
 Chromium (its rendered DOM: a row per class and solver, the checksum, the
 pictures of the first solutions, the infeasible and missing ones listed)
 and the LaTeX table compiled with booktabs where pdflatex is at hand. The
-suite is sheetkit/tests/data/results/suite.json with the stored
-certificates beside it. Screenshots, wide and narrow, go to OUT.
+suite is examples/results/suite.json with the stored
+certificates beside it. Screenshots, wide and narrow, go to OUT; with
+SHEETGEN_UPDATE_DOCS=1 the wide one replaces docs/suite_results.png.
 
 Exits 77 (skipped) when Chromium is not installed.
 
@@ -87,7 +88,7 @@ def main():
         print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
         return SKIPPED
     os.makedirs(out, exist_ok=True)
-    data = os.path.join(source, "sheetkit", "tests", "data", "results")
+    data = os.path.join(source, "examples", "results")
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
         suite, export = os.path.join(scratch, "suite"), os.path.join(scratch, "out")
@@ -119,6 +120,10 @@ def main():
         for name, size in (("results.png", "1280,1800"), ("results_narrow.png", "420,2600")):
             browse(browser, page, f"--screenshot={os.path.join(out, name)}", f"--window-size={size}")
         print(f"screenshots in {out}")
+        if os.environ.get("SHEETGEN_UPDATE_DOCS") == "1":
+            shutil.copyfile(os.path.join(out, "results.png"),
+                            os.path.join(source, "docs", "suite_results.png"))
+            print("docs/suite_results.png replaced")
 
         latex = subprocess.run([sheetkit, "suite", "results", suite, export, "--format", "latex"],
                                stdout=subprocess.PIPE, text=True).stdout

@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 using testing::sheetkit;
 
 const fs::path data = fs::path(SHEETGEN_SOURCE_DIR) / "sheetkit" / "tests" / "data" / "results";
+// The suite and the certificates that docs/suites.md shows.
+const fs::path example = fs::path(SHEETGEN_SOURCE_DIR) / "examples" / "results";
 
 std::string read(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -32,14 +34,14 @@ std::string read(const fs::path& file) {
 class SuiteResults : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(sheetkit({"suite", "make", (data / "suite.json").string(), "-o", dir().string()})
+    ASSERT_EQ(sheetkit({"suite", "make", (example / "suite.json").string(), "-o", dir().string()})
                   .status,
               0);
     ASSERT_EQ(sheetkit({"suite", "export", dir().string(), "--to", "packingsolver", "-o",
                         out().string()})
                   .status,
               0);
-    fs::copy(data / "certificates", out(), fs::copy_options::recursive);
+    fs::copy(example / "certificates", out(), fs::copy_options::recursive);
   }
   fs::path dir() const { return folder_ / "suite"; }
   fs::path out() const { return folder_ / "out"; }
