@@ -32,7 +32,11 @@ const char* const suite_footer =
     "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
     "in the manifest and SHA256SUMS; shard 1 also looks for what belongs to no set.\n"
     "report reads a made suite; its page gives the manifest's SHA-256 to cite, the\n"
-    "commands that verify the suite, the table of stats --suite and each class's pictures.";
+    "commands that verify the suite, the table of stats --suite and each class's pictures.\n"
+    "export writes every completed set for a solver into OUT/CLASS/sSEED/, beside the suite;\n"
+    "solvers write NAME.csv (their certificate) and NAME.json (their output) into each\n"
+    "instance folder; results checks every certificate against the suite and gives the\n"
+    "table per class and solver (status 1 when any solution is infeasible or missing).";
 
 namespace {
 
