@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace sheetkit {
@@ -53,34 +54,63 @@ overlap_counts find_overlaps(
     return static_cast<std::size_t>(std::lower_bound(ys.begin(), ys.end(), y) - ys.begin());
   };
 
-  // An end sorts before a start at the same x: rectangles that only touch
-  // are never active together.
-  struct event {
-    int64_t x;
-    uint64_t code;  // rectangle << 1 | start
-  };
-  std::vector<event> events;
-  events.reserve(2 * total);
+  // Events in sweep order: by x, an end before a start at the same x, so
+  // that rectangles that only touch are never active together. Where every
+  // x fits 31 bits and every index too (any real placement), each event is
+  // one integer, x << 32 | start << 31 | index, sorted as such: twice as
+  // fast as sorting pairs.
   std::vector<uint32_t> low(total), high(total);
+  std::vector<uint64_t> order;  // rectangle << 1 | start, in sweep order
+  bool small = total < (std::size_t{1} << 31);
+  for (std::size_t k = 0; k < total && small; ++k) {
+    const sweep_box& b = box(k);
+    small = !solid(b) || (b.x1 >= 0 && b.x2 < (int64_t{1} << 31));
+  }
+  if (small) {
+    order.reserve(2 * total);
+    for (std::size_t k = 0; k < total; ++k) {
+      const sweep_box& b = box(k);
+      if (!solid(b)) continue;
+      order.push_back(static_cast<uint64_t>(b.x1) << 32 | uint64_t{1} << 31 | k);
+      order.push_back(static_cast<uint64_t>(b.x2) << 32 | k);
+    }
+    std::sort(order.begin(), order.end());
+    for (uint64_t& key : order) key = (key & 0x7fffffff) << 1 | (key >> 31 & 1);
+  } else {
+    order.reserve(2 * total);
+    struct event {
+      int64_t x;
+      uint64_t code;
+    };
+    std::vector<event> events;
+    events.reserve(2 * total);
+    for (std::size_t k = 0; k < total; ++k) {
+      const sweep_box& b = box(k);
+      if (!solid(b)) continue;
+      events.push_back({b.x1, uint64_t{k} << 1 | 1});
+      events.push_back({b.x2, uint64_t{k} << 1});
+    }
+    std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
+      return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
+    });
+    for (const event& e : events) order.push_back(e.code);
+  }
   for (std::size_t k = 0; k < total; ++k) {
     const sweep_box& b = box(k);
     if (!solid(b)) continue;
     low[k] = static_cast<uint32_t>(y_index(b.y1));
     high[k] = static_cast<uint32_t>(y_index(b.y2));
-    events.push_back({b.x1, uint64_t{k} << 1 | 1});
-    events.push_back({b.x2, uint64_t{k} << 1});
   }
-  std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
-    return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
-  });
 
   // Per kind (0 items, 1 defects): active rectangles by their y2's index
-  // and by their y1's, how many, and which (for naming pairs).
+  // and by their y1's, and how many.
   std::array<fenwick, 2> by_top{fenwick(ys.size()), fenwick(ys.size())};
   std::array<fenwick, 2> by_bottom{fenwick(ys.size()), fenwick(ys.size())};
   std::array<int64_t, 2> active_count{0, 0};
-  std::array<std::vector<uint32_t>, 2> active;
-  std::vector<uint32_t> slot(total);
+  // Each rectangle's place among the starts: the active rectangles whose
+  // interiors meet k's are those that meet it and started before it.
+  constexpr uint32_t not_started = UINT32_MAX;
+  std::vector<uint32_t> started(total, not_started);
 
   // Active rectangles of `kind` whose interiors meet k's: all of them but
   // those wholly below it (y2 <= its y1) and wholly above (y1 >= its y2),
@@ -91,13 +121,16 @@ overlap_counts find_overlaps(
         active_count[kind] - (high[k] == 0 ? 0 : by_bottom[kind].upto(high[k] - 1));
     return active_count[kind] - below - above;
   };
+  // Naming scans every rectangle of `kind`: only for the first few pairs,
+  // so a pass each costs no more than the sweep.
   const auto name = [&](std::size_t kind, std::size_t k) {
-    for (const uint32_t j : active[kind]) {
+    const std::size_t from = kind == 0 ? 0 : n, to = kind == 0 ? n : total;
+    for (std::size_t j = from; j < to; ++j) {
       if (!want()) return;
-      if (!interiors_meet(box(k), box(j))) continue;
+      if (started[j] >= started[k] || !interiors_meet(box(k), box(j))) continue;
       if (k < n) {
         if (kind == 0) {
-          found(std::min<std::size_t>(j, k), std::max<std::size_t>(j, k), false);
+          found(std::min(j, k), std::max(j, k), false);
         } else {
           found(k, j - n, true);
         }
@@ -108,20 +141,17 @@ overlap_counts find_overlaps(
   };
 
   overlap_counts counts;
-  for (const event& e : events) {
-    const std::size_t k = static_cast<std::size_t>(e.code >> 1);
+  uint32_t starts = 0;
+  for (const uint64_t code : order) {
+    const std::size_t k = static_cast<std::size_t>(code >> 1);
     const std::size_t kind = k < n ? 0 : 1;
-    if ((e.code & 1) == 0) {
+    if ((code & 1) == 0) {
       by_top[kind].add(high[k], -1);
       by_bottom[kind].add(low[k], -1);
       --active_count[kind];
-      std::vector<uint32_t>& list = active[kind];
-      const uint32_t moved = list.back();
-      list[slot[k]] = moved;
-      slot[moved] = slot[k];
-      list.pop_back();
       continue;
     }
+    started[k] = starts++;
     if (kind == 0) {
       const int64_t items_met = meeting(0, k);
       const int64_t defects_met = meeting(1, k);
@@ -137,8 +167,6 @@ overlap_counts find_overlaps(
     by_top[kind].add(high[k], 1);
     by_bottom[kind].add(low[k], 1);
     ++active_count[kind];
-    slot[k] = static_cast<uint32_t>(active[kind].size());
-    active[kind].push_back(static_cast<uint32_t>(k));
   }
   return counts;
 }

@@ -1,6 +1,7 @@
-// Which placed items overlap each other or a defect, found by one sweep
-// along x in O((n + k) log n) for n rectangles, never by comparing all
-// pairs: a million items are checked in a fraction of a second.
+// Which placed items overlap each other or a defect, counted by one sweep
+// along x in O(n log n) for n rectangles however many pairs overlap, never
+// by comparing all pairs: a million items are checked in a fraction of a
+// second.
 #ifndef SHEETKIT_OVERLAP_SWEEP_H_
 #define SHEETKIT_OVERLAP_SWEEP_H_
 
@@ -31,9 +32,10 @@ struct overlap_counts {
 
 /// Counts every overlapping pair exactly; while `want()` says so, also
 /// names them to `found(item, other, other_is_defect)` (indices into
-/// `items`, and into `items` or `defects`), each pair once. Naming the
-/// first few pairs costs a pass over the rectangles crossing the sweep
-/// line for each of them; counting the rest costs O(log n) per rectangle.
+/// `items`, and into `items` or `defects`), each pair once, in sweep order.
+/// Naming costs a pass over the rectangles for each rectangle that meets
+/// others while `want()` holds (meant for the first few); counting costs
+/// O(log n) per rectangle.
 /// The coordinates may be any 64-bit integers.
 overlap_counts find_overlaps(
     std::span<const sweep_box> items, std::span<const sweep_box> defects,

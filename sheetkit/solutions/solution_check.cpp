@@ -131,9 +131,10 @@ solution_report check_solution(const solution_instance& instance, const solution
   std::vector<int64_t> first_line(instance.items.size(), 0);
   for (const placement& p : s.items) {
     placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
-    const std::string at = located(s.file, p.line) + ": ";
+    // Only a violation needs the line's name: a million feasible items make none.
+    const auto at = [&] { return located(s.file, p.line) + ": "; };
     if (p.item_type < 0 || p.item_type >= types) {
-      add_text(at + "item type " + n(p.item_type) + " is none of the instance's " +
+      add_text(at() + "item type " + n(p.item_type) + " is none of the instance's " +
                n(types) + " item types" + (types > 0 ? " (0 to " + n(types - 1) + ")" : "") +
                ": a solution for another instance?");
     } else {
@@ -147,11 +148,11 @@ solution_report check_solution(const solution_instance& instance, const solution
       const bool as_is = q.length == t.length && q.width == t.width;
       const bool turned = q.length == t.width && q.width == t.length;
       if ((!as_is || p.rotated) && turned && !turn_ok) {
-        add(at_area(at + item_text(q) + ": item type " + n(p.item_type) + " is " +
+        add(at_area(at() + item_text(q) + ": item type " + n(p.item_type) + " is " +
                         sides(t.length, t.width) + ", turned here, and rotation is not allowed",
                     p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
       } else if (!as_is && !turned) {
-        add(at_area(at + item_text(q) + ": item type " + n(p.item_type) + " is " +
+        add(at_area(at() + item_text(q) + ": item type " + n(p.item_type) + " is " +
                         sides(t.length, t.width) + (turn_ok ? " (or turned)" : ""),
                     p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
       }
@@ -160,13 +161,13 @@ solution_report check_solution(const solution_instance& instance, const solution
       u = sum_capped(u, p.copies);
     }
     if (p.bin != 0) {
-      add_text(at + item_text(q) + " lies in bin " + n(p.bin) + ": the object is one bin, bin 0");
+      add_text(at() + item_text(q) + " lies in bin " + n(p.bin) + ": the object is one bin, bin 0");
       continue;
     }
     if (q.known && !(p.x >= 0 && p.y >= 0 && q.length <= object_length &&
                      q.width <= object_width && p.x <= object_length - q.length &&
                      p.y <= object_width - q.width)) {
-      add(at_area(at + item_text(q) + " is not inside the object (x 0 to " + n(object_length) +
+      add(at_area(at() + item_text(q) + " is not inside the object (x 0 to " + n(object_length) +
                       ", y 0 to " + n(object_width) + ")",
                   p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
     }

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "files/source.h"
-#include "pictures/svg.h"
+#include "files/markup.h"
 #include "suites/results_table.h"
 #include "files/files.h"
 #include "solutions/export_contract.h"
@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string html(std::string_view text) { return svg::escape(text); }
+std::string html(std::string_view text) { return xml_escape(text); }
 
 // The page's own rules, after the suite page's style sheet.
 constexpr const char* extra_style = R"(

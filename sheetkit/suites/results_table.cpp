@@ -10,8 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "figures/paper_table.h"
-#include "pictures/svg.h"
+#include "files/markup.h"
 
 namespace sheetkit {
 
@@ -260,7 +259,7 @@ std::string results_table_html(const suite_results& r) {
   for (const solver_row& row : r.rows) {
     const bool bad = row.infeasible > 0 || row.missing() > 0;
     out << "<tr" << (bad ? " class=\"short\"" : "") << "><th scope=\"row\" class=\"name\">"
-        << svg::escape(row.cls) << "</th><td class=\"name\">" << svg::escape(row.solver) << "</td>";
+        << xml_escape(row.cls) << "</th><td class=\"name\">" << xml_escape(row.solver) << "</td>";
     for (const std::string& cell : cells_of(row, "*"))
       out << "<td class=\"num\">" << (cell.empty() ? "\xE2\x80\x93" : cell) << "</td>";
     out << "</tr>\n";
