@@ -519,6 +519,10 @@ const command suite_commands[] = {
      setup_suite_verify},
     {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
      setup_suite_report},
+    {"export", "Export every set for a solver, into a folder beside the suite", "",
+     setup_suite_export},
+    {"results", "Check every solver's certificates in an export; the table per class and solver",
+     "", setup_suite_results},
 };
 
 const command solution_commands[] = {

@@ -4,15 +4,22 @@
 #include <memory>
 #include <system_error>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include "files/output_path.h"
-#include "suites/suite_make.h"
+#include "suites/suite_export.h"
 #include "suites/suite_files.h"
+#include "suites/suite_make.h"
+#include "suites/results_page.h"
+#include "suites/results_table.h"
 #include "suites/suite_report.h"
+#include "suites/suite_results.h"
 #include "suites/suite_verify.h"
 #include "cli/usage_error.h"
+#include "files/files.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -28,7 +35,11 @@ const char* const suite_footer =
     "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
     "in the manifest and SHA256SUMS; shard 1 also looks for what belongs to no set.\n"
     "report reads a made suite; its page gives the manifest's SHA-256 to cite, the\n"
-    "commands that verify the suite, the table of stats --suite and each class's pictures.";
+    "commands that verify the suite, the table of stats --suite and each class's pictures.\n"
+    "export writes every completed set for a solver into OUT/CLASS/sSEED/, beside the suite;\n"
+    "solvers write NAME.csv (their certificate) and NAME.json (their output) into each\n"
+    "instance folder; results checks every certificate against the suite and gives the\n"
+    "table per class and solver (status 1 when any solution is infeasible or missing).";
 
 namespace {
 
@@ -76,6 +87,129 @@ std::function<prepared()> setup_suite_verify(CLI::App& verify) {
     const suite_shard shard = suite_shard::parse(o->shard);
     return prepared{{}, [o, shard](const run_info&, session& s) {
                       return verify_suite(o->dir, o->jobs, shard, s.out, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_export(CLI::App& command) {
+  auto o = std::make_shared<suite_options>();
+  auto e = std::make_shared<suite_export_options>();
+  command.add_option("DIR", o->dir, "The made suite")->required()->type_name("");
+  command.add_option("--to", e->to, "What to write per set: packingsolver, json or jsonl")
+      ->type_name("FORMAT")
+      ->required()
+      ->check(CLI::IsMember({"packingsolver", "json", "jsonl"}).description(""));
+  command.add_option("-o,--output", e->out, "The export's folder, beside the suite (made if missing)")
+      ->type_name("OUT")
+      ->required();
+  command.add_option("--copies", e->copies, "packingsolver: COPIES of every item type (default 1)")
+      ->type_name("N|unlimited");
+  command.add_flag("--rotation", e->rotation, "packingsolver: items may be turned (ORIENTED 0)");
+  add_common(command, *o);
+  return [o, e] {
+    if (e->out.empty()) throw usage_error("-o \"\": give the export's folder");
+    if (e->copies != "unlimited" && !parse_positive(e->copies)) {
+      throw usage_error("--copies takes a positive count or unlimited, not \"" + e->copies + "\"");
+    }
+    if (e->to != "packingsolver" && (e->copies != "1" || e->rotation))
+      throw usage_error("--copies and --rotation are for --to packingsolver");
+    e->dir = o->dir;
+    e->jobs = o->jobs;
+    e->shard = suite_shard::parse(o->shard);
+    return prepared{{}, [e](const run_info&, session& s) {
+                      return export_suite(*e, s.out, s.err, s.shown.callback());
+                    }};
+  };
+}
+
+std::function<prepared()> setup_suite_results(CLI::App& command) {
+  struct options {
+    results_options r;
+    std::string dir, out, format = "text", file, cut_type = "non-exact", orientation = "any";
+    CLI::Option* file_given = nullptr;
+  };
+  auto o = std::make_shared<options>();
+  o->r.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  command.add_option("DIR", o->dir, "The made suite")->required()->type_name("");
+  command.add_option("OUT", o->out, "Its export, with the solvers' certificates")
+      ->required()
+      ->type_name("");
+  command.add_option("-j,--jobs", o->r.jobs, "Sets checked at once (default: the hardware threads)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256).description(""));
+  command.add_option("--format", o->format, "text, csv, latex, json, or html: the results page")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"text", "csv", "latex", "json", "html"}).description(""));
+  o->file_given =
+      command
+          .add_option("-o,--output", o->file,
+                      "The table's file (default: standard output; for html OUT/results.html)")
+          ->type_name("FILE");
+  guillotine_rules& g = o->r.guillotine;
+  command.add_option("--number-of-stages", g.number_of_stages, "Guillotine: levels of cuts (3)")
+      ->type_name("N")
+      ->check(CLI::Range(int64_t{1}, int64_t{1000}).description(""));
+  command.add_option("--cut-type", o->cut_type, "Guillotine: exact or non-exact (non-exact)")
+      ->type_name("TYPE")
+      ->check(CLI::IsMember({"exact", "non-exact"}).description(""));
+  command
+      .add_option("--first-stage-orientation", o->orientation,
+                  "Guillotine: vertical, horizontal or any (any)")
+      ->type_name("O")
+      ->check(CLI::IsMember({"vertical", "horizontal", "any"}).description(""));
+  command.add_option("--cut-thickness", g.cut_thickness, "Guillotine: the blade's width (0)")
+      ->type_name("L")
+      ->check(CLI::Range(int64_t{0}, int64_t{1} << 31).description(""));
+  command
+      .add_option("--minimum-waste-length", g.minimum_waste_length,
+                  "Guillotine: a waste piece's least extent (1)")
+      ->type_name("L")
+      ->check(CLI::Range(int64_t{0}, int64_t{1} << 31).description(""));
+  command.add_flag("--cut-through-defects", g.cut_through_defects,
+                   "Guillotine: cuts may cross defects");
+  return [o] {
+    namespace fs = std::filesystem;
+    if (o->file_given->count() > 0 && o->file.empty())
+      throw usage_error("-o \"\": give the file's name, or leave -o out");
+    std::error_code ec;
+    if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
+      throw usage_error(o->file + " is a folder; give a file's name with -o");
+    o->r.guillotine.non_exact = o->cut_type == "non-exact";
+    o->r.guillotine.first_stage_orientation =
+        o->orientation == "vertical"     ? stage_orientation::vertical
+        : o->orientation == "horizontal" ? stage_orientation::horizontal
+                                         : stage_orientation::any;
+    o->r.dir = o->dir;
+    o->r.out = o->out;
+    return prepared{{}, [o](const run_info&, session& s) {
+                      const suite_results r = gather_results(o->r, s.shown.callback());
+                      std::string file = o->file;
+                      if (file.empty() && o->format == "html")
+                        file = (fs::path(o->out) / "results.html").string();
+                      std::ostringstream text;
+                      if (o->format == "text") write_results_text(text, r);
+                      if (o->format == "csv") write_results_csv(text, r);
+                      if (o->format == "latex") write_results_latex(text, r);
+                      if (o->format == "json") write_results_json(text, r);
+                      if (o->format == "html")
+                        text << results_page_html(r, o->r, s.shown.callback());
+                      s.shown.clear();
+                      if (file.empty() || file == "-") {
+                        s.out << text.str();
+                      } else {
+                        write_file(file, text.str());
+                        s.out << file << '\n';
+                      }
+                      if (!r.complete()) {
+                        s.err << "sheetkit suite results: "
+                              << (r.solvers.empty()
+                                      ? "no certificate in " + o->out
+                                      : std::to_string(r.infeasible.size()) + " infeasible, " +
+                                            std::to_string(r.missing.size()) + " missing")
+                              << '\n';
+                        return status_problems;
+                      }
+                      return status_ok;
                     }};
   };
 }

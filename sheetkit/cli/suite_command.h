@@ -14,6 +14,10 @@ namespace sheetkit {
 // command::setup.
 std::function<prepared()> setup_suite_make(CLI::App& make);
 std::function<prepared()> setup_suite_verify(CLI::App& verify);
+// `suite export DIR --to FORMAT -o OUT`, with -j and --shard.
+std::function<prepared()> setup_suite_export(CLI::App& command);
+// `suite results DIR OUT [--format F] [-o FILE]`, with -j and the guillotine rules.
+std::function<prepared()> setup_suite_results(CLI::App& command);
 // `suite report DIR [-o FILE]`.
 std::function<prepared()> setup_suite_report(CLI::App& report);
 

@@ -302,6 +302,9 @@ void write_seeds(std::ostream& out, const suite_contents& suite) {
 
 }  // namespace
 
+const char* suite_page_style() { return style; }
+const char* suite_page_script() { return script; }
+
 std::string suite_report_html(const suite_contents& suite,
                               const sheetgen::progress_callback& progress, unsigned jobs) {
   std::vector<class_view> views;

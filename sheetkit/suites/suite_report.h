@@ -35,6 +35,13 @@ std::filesystem::path write_suite_report(const std::filesystem::path& dir,
                                          const sheetgen::progress_callback& progress = {},
                                          unsigned jobs = 1);
 
+/// The style sheet of the suite's page, which pages beside it share.
+const char* suite_page_style();
+
+/// The page's script: shows the button that copies the element with id
+/// "manifest-sha256" (id "copy", hidden without the script).
+const char* suite_page_script();
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_SUITE_REPORT_H_

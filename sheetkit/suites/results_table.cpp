@@ -1,0 +1,271 @@
+#include "suites/results_table.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "files/markup.h"
+
+namespace sheetkit {
+
+namespace {
+
+// Listed in full only in JSON: a suite where every solution is missing
+// would otherwise bury the table.
+constexpr std::size_t listed = 20;
+
+// The columns after class and solver, for people.
+struct heading {
+  const char* group;  // over several columns; "" for none
+  const char* name;
+};
+constexpr std::array<heading, 11> headings{{{"", "instances"},
+                                            {"", "found"},
+                                            {"", "feasible"},
+                                            {"", "infeasible"},
+                                            {"", "missing"},
+                                            {"utilisation (%)", "mean"},
+                                            {"utilisation (%)", "min"},
+                                            {"utilisation (%)", "max"},
+                                            {"gap (%)", "mean"},
+                                            {"items", "mean"},
+                                            {"time (s)", "mean"}}};
+
+std::string fixed(double v, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, v);
+  return text;
+}
+
+// The shortest decimal that reads back to the same double.
+std::string shortest(double v) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+std::optional<double> mean(double sum, int64_t n) {
+  if (n == 0) return std::nullopt;
+  return sum / static_cast<double>(n);
+}
+
+// The figures of a row, as fractions and seconds: nothing where no
+// feasible solution (or no time) is there to average.
+struct row_values {
+  std::optional<double> utilisation, utilisation_min, utilisation_max, gap, items, time;
+};
+
+row_values values_of(const solver_row& r) {
+  row_values v;
+  v.utilisation = mean(r.utilisation_sum, r.feasible);
+  v.gap = mean(r.gap_sum, r.feasible);
+  v.items = mean(static_cast<double>(r.items_sum), r.feasible);
+  v.time = mean(r.time_sum, r.timed);
+  if (r.feasible > 0) {
+    v.utilisation_min = r.utilisation_min;
+    v.utilisation_max = r.utilisation_max;
+  }
+  return v;
+}
+
+// A row's cells for people; a mean over fewer solutions than instances
+// carries `mark`.
+std::vector<std::string> cells_of(const solver_row& r, const std::string& mark) {
+  const row_values v = values_of(r);
+  const std::string m = r.partial() ? mark : "";
+  const auto cell = [](const std::optional<double>& x, double scale, int decimals,
+                       const std::string& suffix) {
+    return x ? fixed(*x * scale, decimals) + suffix : std::string();
+  };
+  return {std::to_string(r.instances),
+          std::to_string(r.found),
+          std::to_string(r.feasible),
+          std::to_string(r.infeasible),
+          std::to_string(r.missing()),
+          cell(v.utilisation, 100, 2, m),
+          cell(v.utilisation_min, 100, 2, ""),
+          cell(v.utilisation_max, 100, 2, ""),
+          cell(v.gap, 100, 2, m),
+          cell(v.items, 1, 2, m),
+          cell(v.time, 1, 3, m)};
+}
+
+bool any_partial(const suite_results& r) {
+  return std::any_of(r.rows.begin(), r.rows.end(), [](const solver_row& x) { return x.partial(); });
+}
+
+std::string pad(const std::string& s, std::size_t width, bool left) {
+  const std::string fill(width > s.size() ? width - s.size() : 0, ' ');
+  return left ? s + fill : fill + s;
+}
+
+constexpr const char* partial_note =
+    "means over the feasible solutions; * marks a mean over fewer solutions than instances "
+    "(the missing and infeasible ones left out)";
+
+void write_list(std::ostream& out, const char* what, const std::vector<unsolved>& list) {
+  if (list.empty()) return;
+  out << '\n' << what << " (" << list.size() << "):\n";
+  for (std::size_t i = 0; i < list.size() && i < listed; ++i) {
+    out << "  " << list[i].instance << "  " << list[i].solver;
+    if (!list[i].violation.empty()) out << "  " << list[i].violation;
+    out << '\n';
+  }
+  if (list.size() > listed) out << "  ... and " << list.size() - listed << " more\n";
+}
+
+}  // namespace
+
+void write_results_text(std::ostream& out, const suite_results& r) {
+  out << "suite " << r.suite << ", manifest sha256 " << r.manifest_sha256 << '\n';
+  if (!r.exported.empty()) out << "exported: " << r.exported << '\n';
+  out << "solvers: ";
+  if (r.solvers.empty()) out << "none: no certificate in the export";
+  for (std::size_t i = 0; i < r.solvers.size(); ++i) out << (i > 0 ? ", " : "") << r.solvers[i];
+  out << "\n\n";
+
+  std::vector<std::vector<std::string>> rows;
+  for (const solver_row& row : r.rows) {
+    std::vector<std::string> line{row.cls, row.solver};
+    for (std::string& cell : cells_of(row, "*")) line.push_back(cell.empty() ? "-" : cell);
+    rows.push_back(std::move(line));
+  }
+  std::vector<std::size_t> width(headings.size() + 2);
+  width[0] = 5;  // "class"
+  width[1] = 6;  // "solver"
+  for (std::size_t k = 0; k < headings.size(); ++k) width[k + 2] = std::string(headings[k].name).size();
+  for (const auto& line : rows)
+    for (std::size_t k = 0; k < line.size(); ++k) width[k] = std::max(width[k], line[k].size());
+  // Group headings over their columns, right-aligned like the numbers.
+  std::string top = pad("", width[0] + 2 + width[1], true);
+  for (std::size_t k = 0; k < headings.size();) {
+    std::size_t end = k + 1;
+    while (end < headings.size() && std::string(headings[end].group) == headings[k].group &&
+           headings[k].group[0] != '\0') {
+      ++end;
+    }
+    std::size_t spanned = 2 * (end - k - 1);
+    for (std::size_t j = k; j < end; ++j) spanned += width[j + 2];
+    const std::string group = headings[k].group;
+    if (group.size() > spanned) width[end + 1] += group.size() - spanned;
+    top += "  " + pad(group, std::max(spanned, group.size()), false);
+    k = end;
+  }
+  while (!top.empty() && top.back() == ' ') top.pop_back();
+  out << top << '\n';
+  std::string line = pad("class", width[0], true) + "  " + pad("solver", width[1], true);
+  for (std::size_t k = 0; k < headings.size(); ++k) line += "  " + pad(headings[k].name, width[k + 2], false);
+  out << line << '\n';
+  for (const auto& cells : rows) {
+    line = pad(cells[0], width[0], true) + "  " + pad(cells[1], width[1], true);
+    for (std::size_t k = 2; k < cells.size(); ++k) line += "  " + pad(cells[k], width[k], false);
+    out << line << '\n';
+  }
+  if (any_partial(r)) out << '\n' << partial_note << '\n';
+  write_list(out, "infeasible", r.infeasible);
+  write_list(out, "missing", r.missing);
+}
+
+void write_results_csv(std::ostream& out, const suite_results& r) {
+  out << "class,solver,instances,found,feasible,infeasible,missing,utilisation_mean,"
+         "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean\n";
+  for (const solver_row& row : r.rows) {
+    const row_values v = values_of(row);
+    out << row.cls << ',' << row.solver << ',' << row.instances << ',' << row.found << ','
+        << row.feasible << ',' << row.infeasible << ',' << row.missing();
+    for (const std::optional<double>& x :
+         {v.utilisation, v.utilisation_min, v.utilisation_max, v.gap, v.items, v.time}) {
+      out << ',' << (x ? shortest(*x) : "");
+    }
+    out << '\n';
+  }
+}
+
+void write_results_latex(std::ostream& out, const suite_results& r) {
+  out << "% Results on the suite " << r.suite << ", manifest sha256 " << r.manifest_sha256
+      << ".\n% Every solution checked by sheetkit suite results; " << partial_note
+      << ".\n% Needs \\usepackage{booktabs}.\n";
+  out << "\\begin{tabular}{ll" << std::string(headings.size(), 'r') << "}\n\\toprule\n";
+  out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
+         "\\\\\n\\cmidrule(lr){8-10}\n";
+  out << "class & solver";
+  for (const heading& h : headings) out << " & " << h.name;
+  out << " \\\\\n\\midrule\n";
+  for (const solver_row& row : r.rows) {
+    out << latex_escape(row.cls) << " & " << latex_escape(row.solver);
+    for (const std::string& cell : cells_of(row, "$^*$")) out << " & " << (cell.empty() ? "--" : cell);
+    out << " \\\\\n";
+  }
+  out << "\\bottomrule\n\\end{tabular}\n";
+}
+
+void write_results_json(std::ostream& out, const suite_results& r) {
+  using json = nlohmann::ordered_json;
+  const auto number = [](const std::optional<double>& x) { return x ? json(*x) : json(nullptr); };
+  json rows = json::array();
+  for (const solver_row& row : r.rows) {
+    const row_values v = values_of(row);
+    rows.push_back({{"class", row.cls},
+                    {"solver", row.solver},
+                    {"instances", row.instances},
+                    {"found", row.found},
+                    {"feasible", row.feasible},
+                    {"infeasible", row.infeasible},
+                    {"missing", row.missing()},
+                    {"utilisation_mean", number(v.utilisation)},
+                    {"utilisation_min", number(v.utilisation_min)},
+                    {"utilisation_max", number(v.utilisation_max)},
+                    {"gap_mean", number(v.gap)},
+                    {"items_mean", number(v.items)},
+                    {"time_mean", number(v.time)}});
+  }
+  const auto list = [](const std::vector<unsolved>& l, bool with_violation) {
+    json a = json::array();
+    for (const unsolved& u : l) {
+      json item = {{"instance", u.instance}, {"solver", u.solver}};
+      if (with_violation) item["violation"] = u.violation;
+      a.push_back(std::move(item));
+    }
+    return a;
+  };
+  const json doc = {{"suite", r.suite},
+                    {"manifest_sha256", r.manifest_sha256},
+                    {"exported", r.exported},
+                    {"solvers", r.solvers},
+                    {"means", "over the feasible solutions"},
+                    {"rows", std::move(rows)},
+                    {"infeasible", list(r.infeasible, true)},
+                    {"missing", list(r.missing, false)}};
+  out << doc.dump(1) << '\n';
+}
+
+std::string results_table_html(const suite_results& r) {
+  std::ostringstream out;
+  out << "<table class=\"figures results\">\n<thead>\n<tr><th rowspan=\"2\" scope=\"col\" "
+         "class=\"name\">class</th><th rowspan=\"2\" scope=\"col\" class=\"name\">solver</th>";
+  for (std::size_t k = 0; k < 5; ++k)
+    out << "<th rowspan=\"2\" scope=\"col\">" << headings[k].name << "</th>";
+  out << "<th colspan=\"3\" scope=\"colgroup\" class=\"group\">utilisation (%)</th>"
+         "<th scope=\"col\" class=\"group\">gap (%)</th><th scope=\"col\" "
+         "class=\"group\">items</th><th scope=\"col\" class=\"group\">time (s)</th></tr>\n<tr>";
+  for (std::size_t k = 5; k < headings.size(); ++k)
+    out << "<th scope=\"col\">" << headings[k].name << "</th>";
+  out << "</tr>\n</thead>\n<tbody>\n";
+  for (const solver_row& row : r.rows) {
+    const bool bad = row.infeasible > 0 || row.missing() > 0;
+    out << "<tr" << (bad ? " class=\"short\"" : "") << "><th scope=\"row\" class=\"name\">"
+        << xml_escape(row.cls) << "</th><td class=\"name\">" << xml_escape(row.solver) << "</td>";
+    for (const std::string& cell : cells_of(row, "*"))
+      out << "<td class=\"num\">" << (cell.empty() ? "\xE2\x80\x93" : cell) << "</td>";
+    out << "</tr>\n";
+  }
+  out << "</tbody>\n</table>\n";
+  return out.str();
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,227 @@
+#include "suites/suite_export.h"
+
+#include <sheetgen/types.h>
+
+#include <cstdint>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "figures/export.h"
+#include "files/files.h"
+#include "files/source.h"
+#include "files/text.h"
+#include "suites/suite_contents.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_work.h"
+
+namespace sheetkit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One set to export, and whether an earlier export already holds it.
+struct export_set {
+  const suite_class* cls;
+  int32_t seed;
+  bool kept = false;
+};
+
+// Whether `inner` is `outer` or lies below it, both as they resolve.
+bool within(const fs::path& inner, const fs::path& outer) {
+  std::error_code ec;
+  const fs::path a = fs::weakly_canonical(fs::absolute(inner, ec), ec);
+  const fs::path b = fs::weakly_canonical(fs::absolute(outer, ec), ec);
+  auto i = a.begin();
+  for (auto o = b.begin(); o != b.end(); ++o, ++i) {
+    if (o->empty()) continue;  // a trailing separator
+    if (i == a.end() || *i != *o) return false;
+  }
+  return true;
+}
+
+// Writes the set's run into `into` as `export` writes one run.
+void export_set_files(const fs::path& dir, const suite_export_options& o, const suite_class& c,
+                      int32_t seed, const fs::path& into,
+                      const sheetgen::progress_callback& progress) {
+  const run_info in_suite = set_run(c, seed);
+  run_info run = in_suite;
+  run.instance_file = (dir / in_suite.instance_file).string();
+  if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
+  const int64_t total = c.instances;
+  int64_t done = 0;
+  const instance_pass pass = [&, files = file_pass(run)](const auto& visit) {
+    files([&](const instance& in) {
+      visit(in);
+      ++done;
+      if (progress) progress({"items", done, total, done, "instances"});
+    });
+  };
+  if (o.to == "packingsolver") {
+    packingsolver_rules rules;
+    rules.copies = o.copies == "unlimited" ? -1 : parse_positive(o.copies).value_or(1);
+    rules.rotation = o.rotation;
+    export_packingsolver(run, pass, into, rules);
+  } else if (o.to == "json") {
+    export_json(run, pass, into / "run.json");
+  } else {
+    export_jsonl(run, pass, into / "run.jsonl");
+  }
+}
+
+// Exports one set into a fresh folder beside its place, then renames it there.
+void write_set(const suite_export_options& o, const suite_class& c, int32_t seed,
+               const sheetgen::progress_callback& progress) {
+  const fs::path place = o.out / set_name(c, seed);
+  std::error_code ec;
+  fs::create_directories(place.parent_path(), ec);
+  if (ec) {
+    throw sheetgen::error("Cannot create folder " + place.parent_path().string() + ": " +
+                          ec.message());
+  }
+  fs::path temporary;
+  for (int attempt = 0; attempt < 16 && temporary.empty(); ++attempt) {
+    std::string name = ".";
+    name += place.filename().string();
+    name += unique_suffix();
+    const fs::path candidate = place.parent_path() / name;
+    if (fs::create_directory(candidate, ec)) temporary = candidate;
+    if (ec) throw sheetgen::error("Cannot create folder " + candidate.string() + ": " + ec.message());
+  }
+  if (temporary.empty()) throw sheetgen::error("Cannot create a folder beside " + place.string());
+  try {
+    export_set_files(o.dir, o, c, seed, temporary, progress);
+    write_file(temporary / exported_file, exported_text(o));
+    fs::rename(temporary, place, ec);
+    if (ec) throw sheetgen::error("Cannot rename folder to " + place.string() + ": " + ec.message());
+  } catch (const sheetgen::error& e) {
+    fs::remove_all(temporary, ec);
+    throw sheetgen::error(place.string() + ": " + e.what());
+  } catch (...) {
+    fs::remove_all(temporary, ec);
+    throw;
+  }
+}
+
+// Removes the temporary folders that an export killed on its way left in
+// the folders of `suite`'s classes.
+void clear_temporaries(const fs::path& out, const suite_contents& suite) {
+  std::error_code ec;
+  for (const class_seeds& c : suite.classes) {
+    const fs::path folder = out / c.cls->name;
+    if (!fs::is_directory(fs::symlink_status(folder, ec))) continue;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with(".s") && name.find(".tmp-") != std::string::npos) {
+        fs::remove_all(entry.path(), ec);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string exported_text(const suite_export_options& o) {
+  std::string text = "sheetkit suite export --to " + o.to;
+  if (o.to == "packingsolver") {
+    text += " --copies " + o.copies;
+    if (o.rotation) text += " --rotation";
+  }
+  return text + "\n";
+}
+
+int export_suite(const suite_export_options& o, std::ostream& out, std::ostream& err,
+                 const sheetgen::progress_callback& progress) {
+  const suite_contents suite = read_suite_contents(o.dir);
+  const std::string out_name = o.out.string();
+  const auto refuse = [&](const std::string& why) {
+    err << "sheetkit suite export: " << why << '\n';
+    return 2;
+  };
+  if (within(o.out, o.dir)) {
+    return refuse(out_name + " lies inside the suite " + o.dir.string() +
+                  "; an export lives beside its suite: give a folder outside it");
+  }
+  if (within(o.dir, o.out)) {
+    return refuse(out_name + " holds the suite " + o.dir.string() + "; give another folder");
+  }
+
+  std::error_code ec;
+  const fs::file_status status = fs::status(o.out, ec);
+  const fs::path sha_path = o.out / export_sha256_file;
+  const std::string sha_line = suite.manifest_sha256 + "\n";
+  if (fs::exists(status)) {
+    if (!fs::is_directory(status)) return refuse(out_name + " is a file; give a folder's name");
+    if (fs::exists(fs::symlink_status(sha_path, ec))) {
+      const std::string found = read_whole_file(sha_path.string());
+      if (found != sha_line) {
+        return refuse(out_name + " holds the export of another suite (its " +
+                      export_sha256_file + " is not " + suite.manifest_sha256 +
+                      ", the manifest sha256 of " + o.dir.string() + "); give a new folder");
+      }
+    } else if (!fs::is_empty(o.out, ec)) {
+      return refuse(out_name + " holds files but no export (no " + export_sha256_file +
+                    "); give a new or empty folder");
+    }
+  }
+
+  // The sets to export, and which an earlier export holds already.
+  const std::string record = exported_text(o);
+  std::vector<export_set> sets;
+  for (const suite_unit& u : suite_units(suite.definition, o.shard)) {
+    for (const class_seeds& c : suite.classes) {
+      if (c.cls != u.cls) continue;
+      for (const int32_t seed : c.with(status_completed)) {
+        if (c.cls->complete || seed == u.seed) sets.push_back({c.cls, seed});
+      }
+    }
+  }
+  int64_t instances = 0;
+  for (export_set& s : sets) {
+    const fs::path place = o.out / set_name(*s.cls, s.seed);
+    if (!fs::exists(fs::symlink_status(place, ec))) {
+      instances += s.cls->instances;
+      continue;
+    }
+    const fs::path record_path = place / exported_file;
+    if (!fs::is_regular_file(fs::symlink_status(record_path, ec))) {
+      return refuse(place.string() + " is no exported set (no " + exported_file +
+                    "); remove it, or give a new folder");
+    }
+    const std::string found = read_whole_file(record_path.string());
+    if (found != record) {
+      return refuse(place.string() + " was exported as \"" +
+                    found.substr(0, found.find('\n')) + "\", not \"" +
+                    record.substr(0, record.size() - 1) +
+                    "\"; give a new folder for an export of other options");
+    }
+    s.kept = true;
+  }
+
+  // From here on OUT changes.
+  fs::create_directories(o.out, ec);
+  if (ec) throw sheetgen::error("Cannot create folder " + out_name + ": " + ec.message());
+  if (!fs::exists(fs::symlink_status(sha_path, ec))) write_file(sha_path, sha_line);
+  clear_temporaries(o.out, suite);
+  std::vector<std::size_t> to_write;
+  for (std::size_t i = 0; i < sets.size(); ++i)
+    if (!sets[i].kept) to_write.push_back(i);
+  suite_progress exporting(progress, instances);
+  parallel_for(to_write.size(), o.jobs, [&](std::size_t k) {
+    const export_set& s = sets[to_write[k]];
+    write_set(o, *s.cls, s.seed, exporting.for_run());
+  });
+  exporting.end();
+
+  std::string summary = count_of(static_cast<int64_t>(to_write.size()), "set") + " exported to " +
+                        o.to + ", " + std::to_string(sets.size() - to_write.size()) +
+                        " kept from before";
+  if (!o.shard.whole()) summary = "shard " + std::to_string(o.shard.k) + "/" +
+                                  std::to_string(o.shard.n) + ": " + summary;
+  out << suite.definition.name << ": " << summary << "\nmanifest sha256: " << suite.manifest_sha256
+      << " (" << sha_path.string() << ")\n";
+  return 0;
+}
+
+}  // namespace sheetkit

@@ -1,0 +1,395 @@
+#include "suites/suite_results.h"
+
+#include <sheetgen/types.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <system_error>
+#include <utility>
+
+#include "files/files.h"
+#include "files/source.h"
+#include "files/text.h"
+#include "solutions/export_contract.h"
+#include "solutions/solution_reader.h"
+#include "suites/suite_contents.h"
+#include "suites/suite_export.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_plan.h"
+#include "suites/suite_work.h"
+
+namespace sheetkit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The files the export writes into an instance folder.
+bool export_file(const std::string& name) {
+  return name == "items.csv" || name == "bins.csv" || name == "defects.csv";
+}
+
+// A solver's name as a file's stem: what a class name may be.
+bool solver_name(std::string_view name) {
+  return !name.empty() && name[0] != '.' &&
+         name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
+             std::string_view::npos;
+}
+
+// The names in `folder`, sorted, so that the first stray one is the same
+// on every run.
+std::vector<std::string> names_in(const fs::path& folder) {
+  std::error_code ec;
+  std::vector<std::string> names;
+  fs::directory_iterator it(folder, ec);
+  if (ec) throw sheetgen::error("Cannot read folder " + folder.string() + ": " + ec.message());
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    names.push_back(it->path().filename().string());
+  }
+  if (ec) throw sheetgen::error("Cannot read folder " + folder.string() + ": " + ec.message());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool is_folder(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_directory(fs::symlink_status(p, ec));
+}
+
+bool is_file(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(p, ec));
+}
+
+[[noreturn]] void foreign(const fs::path& p, std::string_view what) {
+  throw sheetgen::error(p.string() + ": " + std::string(what));
+}
+
+}  // namespace
+
+solution_rules export_rules(const std::string& record, const guillotine_rules& guillotine) {
+  solution_rules rules;
+  rules.guillotine = guillotine;
+  rules.max_violations = 1;
+  const std::size_t copies = record.find(" --copies ");
+  if (copies != std::string::npos) {
+    const std::string n = record.substr(copies + 10, record.find_first_of(" \n", copies + 10) -
+                                                         copies - 10);
+    rules.copies = n == "unlimited" ? unlimited_copies : parse_positive(n).value_or(1);
+  }
+  rules.rotation = record.find(" --rotation") != std::string::npos;
+  return rules;
+}
+
+namespace {
+
+// One solver's figures on one set.
+struct set_figures {
+  solver_row row;
+  std::vector<bool> found;  // per instance
+};
+
+// What one set gives.
+struct set_outcome {
+  std::map<std::string, set_figures> solvers;
+  std::vector<unsolved> infeasible;
+};
+
+// A solver's files in an instance folder.
+struct solver_files {
+  bool certificate = false;
+  bool output = false;
+};
+
+// The solvers' files in one instance folder; throws on anything else.
+std::map<std::string, solver_files> solver_files_in(const fs::path& folder) {
+  std::map<std::string, solver_files> solvers;
+  for (const std::string& name : names_in(folder)) {
+    const fs::path p = folder / name;
+    if (export_file(name)) {
+      if (!is_file(p)) foreign(p, "not a file, where the export wrote one");
+      continue;
+    }
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string kind = dot == std::string::npos ? "" : name.substr(dot);
+    if (!is_file(p) || !solver_name(stem) || (kind != ".csv" && kind != ".json" && kind != ".log")) {
+      foreign(p, "neither the export's nor a solver's file (SOLVER.csv, SOLVER.json, "
+                 "SOLVER.log); remove it");
+    }
+    if (kind == ".csv") solvers[stem].certificate = true;
+    if (kind == ".json") solvers[stem].output = true;
+  }
+  for (const char* name : {"items.csv", "bins.csv", "defects.csv"}) {
+    if (!is_file(folder / name)) foreign(folder / name, "missing; run sheetkit suite export again");
+  }
+  return solvers;
+}
+
+set_outcome check_set(const results_options& o, const suite_class& c, int32_t seed,
+                      const std::string& record, const solution_rules& rules,
+                      const sheetgen::progress_callback& progress) {
+  const std::string set = set_name(c, seed);
+  const fs::path place = o.out / set;
+  if (!is_folder(place)) {
+    throw sheetgen::error(place.string() + ": the set " + set +
+                          " is missing from the export; run sheetkit suite export again");
+  }
+  const fs::path record_path = place / exported_file;
+  if (!is_file(record_path) || read_whole_file(record_path.string()) != record) {
+    foreign(record_path, "not the record of an export like the other sets' (\"" +
+                             record.substr(0, record.size() - 1) + "\")");
+  }
+  // The set folder: its record and one folder per instance, nothing else.
+  std::set<std::string> instance_folders;
+  for (int64_t k = 1; k <= c.instances; ++k) instance_folders.insert("instance_" + std::to_string(k));
+  for (const std::string& name : names_in(place)) {
+    if (name == exported_file) continue;
+    if (instance_folders.count(name) == 0 || !is_folder(place / name)) {
+      foreign(place / name, "not part of the exported set; remove it");
+    }
+  }
+
+  set_outcome outcome;
+  const auto figures_of = [&](const std::string& solver) -> set_figures& {
+    set_figures& f = outcome.solvers[solver];
+    if (f.found.empty()) {
+      f.found.assign(static_cast<std::size_t>(c.instances), false);
+      f.row.cls = c.name;
+      f.row.solver = solver;
+    }
+    return f;
+  };
+
+  const run_info in_suite = set_run(c, seed);
+  run_info run = in_suite;
+  run.instance_file = (o.dir / in_suite.instance_file).string();
+  if (!run.defect_file.empty()) run.defect_file = (o.dir / in_suite.defect_file).string();
+  int64_t seen = 0;
+  file_pass(run)([&](const instance& in) {
+    ++seen;
+    const std::string folder_name = "instance_" + std::to_string(in.number);
+    const fs::path folder = place / folder_name;
+    if (!is_folder(folder)) {
+      foreign(folder, "missing from the exported set; run sheetkit suite export again");
+    }
+    const solution_instance target{run.object, in.items, in.defects};
+    // The rules are those the export gave the solver, and its files must
+    // still be our instance: a stale or edited export is no test of it.
+    const export_contract contract = read_export_contract(folder, target);
+    if (!contract.differences.empty()) {
+      throw sheetgen::error(contract.differences.front() +
+                            "; export the suite again into a new folder");
+    }
+    solution_rules instance_rules = rules;
+    instance_rules.type_copies = contract.copies;
+    instance_rules.type_rotation = contract.rotation;
+    for (const auto& [solver, files] : solver_files_in(folder)) {
+      set_figures& f = figures_of(solver);
+      if (!files.certificate) continue;  // the solver ran, and found nothing
+      const fs::path certificate = folder / (solver + ".csv");
+      std::vector<solution> read = read_solution(certificate);
+      // A placement file with no rows places nothing: a solution all the same.
+      if (read.empty()) read.emplace_back().file = certificate.string();
+      if (read.size() != 1 || (read[0].instance != 0 && read[0].instance != in.number)) {
+        foreign(certificate, "not a solution of " + folder_name + " alone");
+      }
+      // The violations name the file within its instance's folder, which the listing names.
+      read[0].file = solver + ".csv";
+      const solution_report report = check_solution(target, read[0], instance_rules);
+      f.found[static_cast<std::size_t>(in.number - 1)] = true;
+      ++f.row.found;
+      if (!report.feasible()) {
+        ++f.row.infeasible;
+        const std::vector<std::string> lines = report.lines();
+        outcome.infeasible.push_back(
+            {set + "/" + folder_name, solver, lines.empty() ? std::string() : lines.front()});
+        continue;
+      }
+      const double u = report.figures.utilisation();
+      if (f.row.feasible == 0 || u < f.row.utilisation_min) f.row.utilisation_min = u;
+      if (f.row.feasible == 0 || u > f.row.utilisation_max) f.row.utilisation_max = u;
+      ++f.row.feasible;
+      f.row.utilisation_sum += u;
+      f.row.gap_sum += report.figures.gap();
+      f.row.items_sum += report.figures.items_placed;
+      if (files.output) {
+        const fs::path output = folder / (solver + ".json");
+        const double t = solver_time(read_whole_file(output.string()), output.string());
+        if (t >= 0) {
+          ++f.row.timed;
+          f.row.time_sum += t;
+        }
+      }
+    }
+    if (progress) progress({"items", seen, c.instances, seen, "instances"});
+  });
+  if (seen != c.instances) {
+    throw sheetgen::error(run.instance_file + ": " + std::to_string(seen) + " instances where the "
+                          "suite gives " + std::to_string(c.instances) +
+                          "; sheetkit suite verify " + o.dir.string() + " tells what differs");
+  }
+  return outcome;
+}
+
+// The sets of the suite in its order: class, seed.
+struct suite_set {
+  const class_seeds* cls;
+  int32_t seed;
+};
+
+}  // namespace
+
+double solver_time(std::string_view text, const std::string& name) {
+  nlohmann::json j;
+  try {
+    j = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::exception& e) {
+    throw sheetgen::error(name + ": not a solver's JSON output: " + e.what());
+  }
+  if (!j.is_object()) throw sheetgen::error(name + ": not a solver's JSON output: not an object");
+  const auto output = j.find("Output");
+  if (output == j.end() || !output->is_object()) return -1;
+  const auto time = output->find("Time");
+  if (time == output->end() || !time->is_number() || time->get<double>() < 0) return -1;
+  return time->get<double>();
+}
+
+suite_results gather_results(const results_options& o,
+                             const sheetgen::progress_callback& progress) {
+  const suite_contents suite = read_suite_contents(o.dir);
+  suite_results results;
+  results.suite = suite.definition.name;
+  results.manifest_sha256 = suite.manifest_sha256;
+
+  // OUT: the export of this very suite.
+  if (!is_folder(o.out)) {
+    throw sheetgen::error(o.out.string() + ": no export here; make one with sheetkit suite export " +
+                          o.dir.string() + " --to packingsolver -o " + o.out.string());
+  }
+  const fs::path sha_path = o.out / export_sha256_file;
+  if (!is_file(sha_path)) {
+    foreign(sha_path, "missing: " + o.out.string() + " is no export of a suite");
+  }
+  const std::string sha = read_whole_file(sha_path.string());
+  if (sha != suite.manifest_sha256 + "\n") {
+    foreign(sha_path, "names the suite " + sha.substr(0, sha.find('\n')) + ", not " +
+                          o.dir.string() + " (manifest sha256 " + suite.manifest_sha256 +
+                          "); give the export of this suite");
+  }
+  std::set<std::string> classes;
+  std::vector<suite_set> sets;
+  int64_t instances = 0;
+  for (const class_seeds& c : suite.classes) {
+    classes.insert(c.cls->name);
+    for (const int32_t seed : c.with(status_completed)) {
+      sets.push_back({&c, seed});
+      instances += c.cls->instances;
+    }
+  }
+  for (const std::string& name : names_in(o.out)) {
+    const fs::path p = o.out / name;
+    if (!is_folder(p)) continue;  // the suite's SHA-256, and the user's own tables
+    if (classes.count(name) == 0) foreign(p, "not a class of the suite; remove it");
+    const class_seeds* c = nullptr;
+    for (const class_seeds& k : suite.classes)
+      if (k.cls->name == name) c = &k;
+    std::set<std::string> wanted;
+    for (const int32_t seed : c->with(status_completed)) {
+      const std::string set = set_name(*c->cls, seed);
+      wanted.insert(set.substr(set.rfind('/') + 1));
+    }
+    for (const std::string& set : names_in(p)) {
+      if (wanted.count(set) == 0) {
+        foreign(p / set, set.find(".tmp-") != std::string::npos
+                             ? "an export under way or killed; run sheetkit suite export again"
+                             : "not an exported set of the suite; remove it");
+      }
+    }
+  }
+
+  // The record of the first set says how every set must have been exported.
+  std::string record;
+  if (!sets.empty()) {
+    const fs::path first = o.out / set_name(*sets[0].cls->cls, sets[0].seed) / exported_file;
+    if (!is_file(first)) {
+      throw sheetgen::error(first.parent_path().string() +
+                            ": the set is missing from the export; run sheetkit suite export "
+                            "again");
+    }
+    record = read_whole_file(first.string());
+    if (record.find("--to packingsolver") == std::string::npos) {
+      foreign(first, "an export --to json or jsonl; suite results reads the certificates of an "
+                     "export --to packingsolver");
+    }
+    results.exported = record.substr(0, record.find('\n'));
+  }
+  const solution_rules rules = export_rules(record, o.guillotine);
+
+  std::vector<set_outcome> outcomes(sets.size());
+  suite_progress checking(progress, instances);
+  parallel_for(sets.size(), o.jobs, [&](std::size_t i) {
+    outcomes[i] = check_set(o, *sets[i].cls->cls, sets[i].seed, record, rules, checking.for_run());
+  });
+  checking.end();
+
+  // Added up in the sets' order: the same sums for every -j.
+  std::set<std::string> solvers;
+  for (const set_outcome& s : outcomes)
+    for (const auto& [name, figures] : s.solvers) solvers.insert(name);
+  results.solvers.assign(solvers.begin(), solvers.end());
+  std::size_t at = 0;
+  for (const class_seeds& c : suite.classes) {
+    const std::vector<int32_t> seeds = c.with(status_completed);
+    const std::size_t begin = at;
+    at += seeds.size();
+    for (const std::string& solver : results.solvers) {
+      solver_row row;
+      row.cls = c.cls->name;
+      row.solver = solver;
+      row.instances = static_cast<int64_t>(seeds.size()) * c.cls->instances;
+      for (std::size_t i = begin; i < at; ++i) {
+        const auto f = outcomes[i].solvers.find(solver);
+        if (f == outcomes[i].solvers.end()) {
+          for (int64_t k = 1; k <= c.cls->instances; ++k) {
+            results.missing.push_back(
+                {set_name(*c.cls, sets[i].seed) + "/instance_" + std::to_string(k), solver, {}});
+          }
+          continue;
+        }
+        const solver_row& r = f->second.row;
+        if (r.feasible > 0) {
+          if (row.feasible == 0 || r.utilisation_min < row.utilisation_min)
+            row.utilisation_min = r.utilisation_min;
+          if (row.feasible == 0 || r.utilisation_max > row.utilisation_max)
+            row.utilisation_max = r.utilisation_max;
+        }
+        row.found += r.found;
+        row.feasible += r.feasible;
+        row.infeasible += r.infeasible;
+        row.utilisation_sum += r.utilisation_sum;
+        row.gap_sum += r.gap_sum;
+        row.items_sum += r.items_sum;
+        row.timed += r.timed;
+        row.time_sum += r.time_sum;
+        for (std::size_t k = 0; k < f->second.found.size(); ++k) {
+          if (!f->second.found[k]) {
+            results.missing.push_back({set_name(*c.cls, sets[i].seed) + "/instance_" +
+                                           std::to_string(k + 1),
+                                       solver,
+                                       {}});
+          }
+        }
+      }
+      results.rows.push_back(std::move(row));
+    }
+  }
+  for (const set_outcome& s : outcomes)
+    results.infeasible.insert(results.infeasible.end(), s.infeasible.begin(), s.infeasible.end());
+  return results;
+}
+
+}  // namespace sheetkit

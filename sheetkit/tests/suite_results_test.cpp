@@ -1,0 +1,149 @@
+#include "suites/suite_results.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "suite_example.h"
+#include "test_util.h"
+
+namespace sheetkit {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::sheetkit;
+
+const fs::path data = fs::path(SHEETGEN_SOURCE_DIR) / "sheetkit" / "tests" / "data" / "results";
+// The suite and the certificates that docs/suites.md shows.
+const fs::path example = fs::path(SHEETGEN_SOURCE_DIR) / "examples" / "results";
+
+std::string read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The suite of data/results/suite.json, exported, with the stored
+// certificates of two solvers: rectangle (PackingSolver's, with its JSON
+// output) feasible, infeasible and missing; greedy (placement files) on
+// one class only, one of them rotated where the export allows no rotation.
+class SuiteResults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(sheetkit({"suite", "make", (example / "suite.json").string(), "-o", dir().string()})
+                  .status,
+              0);
+    ASSERT_EQ(sheetkit({"suite", "export", dir().string(), "--to", "packingsolver", "-o",
+                        out().string()})
+                  .status,
+              0);
+    fs::copy(example / "certificates", out(), fs::copy_options::recursive);
+  }
+  fs::path dir() const { return folder_ / "suite"; }
+  fs::path out() const { return folder_ / "out"; }
+  testing::cli_result results(std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"suite", "results", dir().string(), out().string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return sheetkit(args);
+  }
+
+  sheetgen::testing::scratch_folder folder_;
+};
+
+TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
+  const std::string sha = read(out() / "suite.sha256").substr(0, 64);
+  for (const char* format : {"text", "csv", "latex", "json"}) {
+    const testing::cli_result one = results({"--format", format, "-j", "1"});
+    EXPECT_EQ(one.status, 1) << format;  // infeasible and missing solutions
+    EXPECT_EQ(one.err, "sheetkit suite results: 2 infeasible, 5 missing\n");
+    const std::string golden = std::string("results.") +
+                               (std::string(format) == "latex"  ? "tex"
+                                : std::string(format) == "text" ? "txt"
+                                                                : format);
+    std::string want = read(data / golden);
+    for (std::size_t at = want.find("SHA256"); at != std::string::npos; at = want.find("SHA256"))
+      want.replace(at, 6, sha);
+    EXPECT_EQ(one.out, want) << format;
+    EXPECT_EQ(results({"--format", format, "-j", "2"}).out, one.out) << format;
+  }
+  // The page: written whole into the export, the same for every -j.
+  const testing::cli_result page = results({"--format", "html", "-j", "2"});
+  EXPECT_EQ(page.out, (out() / "results.html").string() + "\n");
+  const std::string html = read(out() / "results.html");
+  EXPECT_NE(html.find("<code id=\"manifest-sha256\">" + sha + "</code>"), std::string::npos);
+  ASSERT_EQ(results({"--format", "html", "-j", "1", "-o", (folder_ / "one.html").string()}).status,
+            1);
+  EXPECT_EQ(read(folder_ / "one.html"), html);
+}
+
+TEST_F(SuiteResults, EveryInstanceSolvedAndFeasibleIsStatusZero) {
+  for (const char* set : {"s19", "s2"}) fs::remove(out() / "plain" / set / "instance_1" / "greedy.csv");
+  // Nothing placed is a solution too; the defects as the solver read them.
+  std::ofstream(out() / "worked" / "s19" / "instance_2" / "rectangle.csv")
+      << "TYPE,ID,COPIES,BIN,X,Y,LX,LY,GROUP_ID\nBIN,0,1,0,0,0,10,10,\n"
+         "DEFECT,0,1,0,1,0,3,2,\nDEFECT,1,1,0,0,4,10,1,\n";
+  std::ofstream(out() / "worked" / "s2" / "instance_2" / "rectangle.csv")
+      << "TYPE,ID,COPIES,BIN,X,Y,LX,LY,GROUP_ID\nBIN,0,1,0,0,0,10,10,\n"
+         "DEFECT,0,1,0,6,6,3,2,\nDEFECT,1,1,0,0,2,10,1,\n";
+  const testing::cli_result r = results({"--format", "csv"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\nworked,rectangle,4,4,4,0,0,"), std::string::npos) << r.out;
+}
+
+TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
+  const fs::path table = folder_ / "table.txt";
+  std::ofstream(table) << "earlier\n";
+  const auto refused = [&](const std::string& what) {
+    const testing::cli_result r = results({"-o", table.string()});
+    EXPECT_EQ(r.status, 1) << what;
+    EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+    EXPECT_EQ(read(table), "earlier\n");
+  };
+  const fs::path one = out() / "worked" / "s19" / "instance_1";
+
+  std::ofstream(one / "notes.txt") << "mine\n";
+  refused((one / "notes.txt").string() + ": neither the export's nor a solver's file");
+  fs::remove(one / "notes.txt");
+
+  std::ofstream(one / "rectangle.json") << "{\"Output\": ";
+  refused((one / "rectangle.json").string() + ": not a solver's JSON output");
+  std::ofstream(one / "rectangle.json") << "{}";
+
+  const std::string certificate = read(one / "rectangle.csv");
+  std::ofstream(one / "rectangle.csv") << "TYPE,ID,COPIES\nITEM,0,1\n";
+  refused((one / "rectangle.csv").string() + ":1:");
+  std::ofstream(one / "rectangle.csv") << certificate;
+
+  fs::create_directories(out() / "worked" / "s3");
+  refused((out() / "worked" / "s3").string() + ": not an exported set of the suite");
+  fs::remove(out() / "worked" / "s3");
+
+  fs::rename(out() / "plain" / "s2", folder_ / "s2");
+  refused((out() / "plain" / "s2").string() + ": the set plain/s2 is missing from the export");
+  fs::rename(folder_ / "s2", out() / "plain" / "s2");
+
+  // An export edited since: the solver read another instance.
+  const std::string items = read(one / "items.csv");
+  std::ofstream(one / "items.csv") << "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,9,1\n";
+  refused((one / "items.csv").string() + ": 1 item types where the instance has 4");
+  std::ofstream(one / "items.csv") << items;
+
+  std::ofstream(out() / "suite.sha256") << std::string(64, '0') << "\n";
+  refused((out() / "suite.sha256").string() + ": names the suite " + std::string(64, '0'));
+}
+
+TEST(SolverTime, ReadsPackingSolversOutputAndRefusesWhatIsNoJson) {
+  EXPECT_EQ(solver_time(R"({"Output": {"Solution": {}, "Time": 1.5}})", "a.json"), 1.5);
+  EXPECT_LT(solver_time(R"({"Output": {"Solution": {}}})", "a.json"), 0);
+  EXPECT_LT(solver_time(R"({"Output": {"Time": "fast"}})", "a.json"), 0);
+  EXPECT_THROW(solver_time("[1, 2]", "a.json"), sheetgen::error);
+  EXPECT_THROW(solver_time("", "a.json"), sheetgen::error);
+}
+
+}  // namespace
+}  // namespace sheetkit
