@@ -10,6 +10,7 @@
 
 #include "files/files.h"
 #include "suites/sha256.h"
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
