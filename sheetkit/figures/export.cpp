@@ -59,7 +59,7 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
     std::error_code failed;
     std::filesystem::create_directories(folder, failed);
-    if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
+    if (failed) throw file_error("Cannot create folder", folder, failed);
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
     for (const rectangle& item : in.items)
