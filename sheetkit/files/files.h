@@ -48,8 +48,8 @@ std::string read_whole_file(const std::string& name);
 // whatever fails. A file that may not be written is refused, as writing
 // in place would refuse it; the new file keeps the old one's permissions.
 // A symbolic link at `path` is replaced, never written through; a device or
-// a named pipe is written in place. Every failure throws sheetgen::error
-// "Cannot write file PATH!" and removes the temporary file.
+// a named pipe is written in place. Every failure throws file_error
+// "Cannot write file PATH: REASON" and removes the temporary file.
 class file_writer {
  public:
   explicit file_writer(std::filesystem::path path);
