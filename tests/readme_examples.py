@@ -1,4 +1,9 @@
-"""Runs README's examples and compares what they print with what README shows.
+"""Runs the manual's examples and compares what they print with what the pages show.
+
+The pages are README.md, every docs/*.md and CONTRIBUTING.md of the source
+tree, found when the test runs, so that a new page is replayed too. Every
+relative link of a page must lead to a file of the tree and, with #anchor,
+to one of its headings.
 
 An example is a fenced block whose first line begins with "$ ". Every other
 block (install and build commands, file formats, Python) is not run, and the
@@ -9,7 +14,7 @@ folder it runs in, so that nothing is guessed:
                                     writes them from examples/worked_example.txt
   <!-- example: folder=empty -->    no files of a run yet
   input=FILE                        (with either) the commands read FILE on
-                                    standard input; README shows each answer
+                                    standard input; the page shows each answer
                                     after its prompt, as a terminal would, so
                                     the answers are taken out before comparing
 
@@ -20,7 +25,7 @@ must print exactly the lines below them. A line that ends in " ..." stands
 for any text that begins with what comes before it, up to the next line
 shown (README shortens sheetgen's banner so).
 
-usage: readme_examples.py README SOURCE_DIR SHEETGEN SHEETKIT
+usage: readme_examples.py SOURCE_DIR SHEETGEN SHEETKIT
 """
 
 import difflib
@@ -35,7 +40,7 @@ FENCE = re.compile(r"^```")
 
 
 class Wrong(Exception):
-    """An example that cannot be run as README writes it."""
+    """An example that cannot be run as its page writes it."""
 
 SETUP = re.compile(r"^<!-- example:(.*)-->\s*$")
 
@@ -92,7 +97,7 @@ def without_answers(shown, answers, where):
         else:
             text += line + "\n"
     if left:
-        raise Wrong(f"{where}: README's session shows {len(answers) - len(left)} of the "
+        raise Wrong(f"{where}: the session shows {len(answers) - len(left)} of the "
                     f"{len(answers)} answers in order; {left[0]!r} is missing after them")
     return text
 
@@ -151,19 +156,50 @@ def run_block(where, setup_text, block, scratch, env, source, sheetgen):
             print(f"{where}: $ {command}: as shown")
             continue
         failures += 1
-        print(f"{where}: $ {command}: prints otherwise than README shows "
+        print(f"{where}: $ {command}: prints otherwise than the page shows "
               f"(status {result.returncode}):")
         sys.stdout.writelines(difflib.unified_diff(
-            expected.splitlines(True), printed.splitlines(True), "README", "printed"))
+            expected.splitlines(True), printed.splitlines(True), "the page", "printed"))
         print()
     return failures
 
 
+def pages(source):
+    docs = os.path.join(source, "docs")
+    found = sorted(os.path.join("docs", name) for name in os.listdir(docs) if name.endswith(".md"))
+    return ["README.md"] + found + ["CONTRIBUTING.md"]
+
+
+LINK = re.compile(r"\]\(([^)\s]+)\)")
+
+
+def anchor(heading):
+    """The anchor a heading gets on GitHub: lower case, punctuation out, spaces to hyphens."""
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def broken_links(page, lines, source):
+    """Relative links that lead to no file, or to no heading of it."""
+    wrong = []
+    for number, line in enumerate(lines, 1):
+        for target in LINK.findall(line):
+            if re.match(r"[a-z]+:", target):
+                continue
+            path, _, fragment = target.partition("#")
+            file = os.path.normpath(os.path.join(source, os.path.dirname(page), path or os.path.basename(page)))
+            if not os.path.exists(file):
+                wrong.append(f"{page}:{number}: the link {target} leads to no file")
+            elif fragment and file.endswith(".md"):
+                with open(file, encoding="utf-8") as f:
+                    headings = {anchor(h) for h in re.findall(r"^#+ (.*)$", f.read(), re.M)}
+                if fragment not in headings:
+                    wrong.append(f"{page}:{number}: the link {target} leads to no heading")
+    return wrong
+
+
 def main():
-    readme, source, sheetgen, sheetkit = sys.argv[1:5]
-    with open(readme, encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    name = os.path.basename(readme)
+    source, sheetgen, sheetkit = sys.argv[1:4]
     scratch = tempfile.mkdtemp(prefix="readme_examples_")
     failures = 0
     try:
@@ -171,17 +207,23 @@ def main():
         os.makedirs(tools)
         os.symlink(sheetkit, os.path.join(tools, "sheetkit"))
         env = dict(os.environ, PATH=tools + os.pathsep + os.environ.get("PATH", ""), LC_ALL="C")
-        for number, setup_text, block in blocks(lines):
-            try:
-                failures += run_block(f"{name}:{number}", setup_text, block, scratch, env,
-                                      source, sheetgen)
-            except Wrong as e:
+        for page in pages(source):
+            with open(os.path.join(source, page), encoding="utf-8") as f:
+                lines = f.read().split("\n")
+            for wrong in broken_links(page, lines, source):
                 failures += 1
-                print(e)
+                print(wrong)
+            for number, setup_text, block in blocks(lines):
+                try:
+                    failures += run_block(f"{page}:{number}", setup_text, block, scratch, env,
+                                          source, sheetgen)
+                except Wrong as e:
+                    failures += 1
+                    print(e)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     if failures:
-        print(f"{failures} example(s) differ from README")
+        print(f"{failures} example(s) or link(s) differ from the pages")
         return 1
     return 0
 

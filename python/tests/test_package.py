@@ -1,5 +1,5 @@
-"""The package as users get it: README's example, which must not drift from
-what the package does, and the installed package."""
+"""The package as users get it: the manual's example, which must not drift
+from what the package does, and the installed package."""
 
 import doctest
 import os
@@ -13,13 +13,12 @@ import pytest
 from conftest import BUILD_DIR, SOURCE_DIR
 
 
-def test_readme_python_example_runs(in_tmp):
-    readme = (SOURCE_DIR / "README.md").read_text()
-    section = readme.split("\n## Python\n", 1)[1].split("\n## ", 1)[0]
-    session = "\n".join(re.findall(r"```python\n(.*?)```", section, re.S))
+def test_manual_python_example_runs(in_tmp):
+    page = (SOURCE_DIR / "docs/python.md").read_text()
+    session = "\n".join(s for s in re.findall(r"```python\n(.*?)```", page, re.S) if ">>>" in s)
     (in_tmp / "examples").mkdir()
     shutil.copy(SOURCE_DIR / "examples/worked_example.txt", in_tmp / "examples")
-    test = doctest.DocTestParser().get_doctest(session, {}, "README.md", "README.md", 0)
+    test = doctest.DocTestParser().get_doctest(session, {}, "docs/python.md", "docs/python.md", 0)
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     runner.run(test)
     assert runner.failures == 0 and runner.tries >= 8
