@@ -22,6 +22,7 @@
 #include "files/files.h"
 #include "files/held_to_answers.h"
 #include "files/output_folder.h"
+#include "files/output_path.h"
 #include "figures/paper_table.h"
 #include "files/instance_reader.h"
 #include "files/read_ahead.h"
@@ -495,6 +496,10 @@ void check_export(export_options& o, const run_info& run) {
     if (fs::is_directory(path, ec)) {
       throw usage_error(o.where + " is a folder; give a new file's name ending in ." + o.to +
                         ", or a folder's name without that ending");
+    }
+    if (const std::string input = input_at(path, files_read(o.source, run)); !input.empty()) {
+      throw usage_error("-o " + o.where + " would write over " + input +
+                        ", which this command reads; give another file's name");
     }
     return;  // one file, replaced only when complete
   }

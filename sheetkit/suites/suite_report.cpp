@@ -19,6 +19,7 @@
 #include "files/markup.h"
 #include "pictures/instance_picture.h"
 #include "pictures/picture.h"
+#include "suites/suite_files.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "pictures/svg.h"
@@ -376,7 +377,7 @@ fs::path write_suite_report(const fs::path& dir, const fs::path& file, std::ostr
     out << page;
     return file;
   }
-  const fs::path target = file.empty() ? dir / "index.html" : file;
+  const fs::path target = file.empty() ? dir / suite_files::page : file;
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
   write_file(target, page);
