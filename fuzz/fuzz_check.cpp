@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "files/check.h"
+#include "files/source.h"
 #include "worked_example_data.h"
 
 namespace {

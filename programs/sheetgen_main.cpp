@@ -1,10 +1,14 @@
 #include <sheetgen/run.h>
 
 #include <iostream>
+#include <optional>
 
+#include "arguments.h"
 #include "progress_line.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const std::optional<int> answered = sheetgen::answer_arguments(argc, argv, std::cout, std::cerr);
+  if (answered) return *answered;
   // The prompts on standard output end without a line break; when they
   // share the terminal, the progress line goes below the last one.
   sheetgen::progress_line line(std::cerr, sheetgen::stderr_is_terminal(),

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 
 #include "cli/cli_errors.h"
 #include "cli/usage_error.h"
+#include "files/output_folder.h"
 
 namespace sheetkit {
 
@@ -58,6 +60,90 @@ void add_commands(CLI::App& parent, std::span<const command> table,
   }
 }
 
+// sheetkit's options, help and commands on `app`.
+void describe(CLI::App& app, std::span<const command> table, std::vector<runnable>& runnables) {
+  app.description(
+      "Reads the instance and defect files that sheetgen writes: checks them, describes\n"
+      "them, draws them, exports them for other programs, or verifies them against the\n"
+      "run's answers.");
+  auto formatter = std::make_shared<plain_formatter>();
+  formatter->column_width(20);
+  formatter->label("SUBCOMMAND", "COMMAND");
+  app.formatter(formatter);
+  app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("sheetkit ") + sheetgen::version,
+                       "Print the version and exit (the same as sheetkit version)");
+  app.footer(
+      "Give a run by its answers file wherever you have it: it names the files and tells\n"
+      "the object, the counts, the bounds and the defect sizes to check against.\n\n" +
+      std::string(exit_statuses));
+  add_commands(app, table, runnables);
+}
+
+// Parses the command line into `chosen`; the exit status instead when the
+// parse itself answers (--help, --version) or the command line is wrong.
+std::optional<int> parse(CLI::App& app, std::vector<runnable>& runnables, int argc,
+                         const char* const* argv, std::ostream& out, std::ostream& err,
+                         const runnable*& chosen) {
+  const auto parsed = [&] {
+    return &*std::find_if(runnables.begin(), runnables.end(),
+                          [](const runnable& r) { return r.app->parsed(); });
+  };
+  try {
+    app.parse(argc, argv);
+    chosen = parsed();
+    check_values(*chosen->app);
+    return std::nullopt;
+  } catch (const CLI::Success& e) {  // --help, --version
+    app.exit(e, out, err);
+    if (out.flush()) return status_ok;
+    err << "sheetkit: cannot write to standard output\n";
+    return status_problems;
+  } catch (const CLI::ParseError& e) {
+    err << usage_message(e, app, argc, argv) << '\n';
+    return status_usage;
+  } catch (const usage_error& e) {
+    err << message_prefix(*chosen->app) << e.what() << '\n';
+    return status_usage;
+  }
+}
+
+// Prepares the command (what it needs, checked before anything is read:
+// usage errors) and does its work.
+int run(const runnable& command, std::ostream& out, std::ostream& err, bool terminal) {
+  const std::string prefix = message_prefix(*command.app);
+  prepared job;
+  try {
+    job = command.prepare();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    err << prefix << e.what() << '\n';
+    return status_usage;
+  }
+  const std::string name = command_path(*command.app);
+  command_progress shown(name, err, terminal, job.run);
+  session s{out, err, shown, prefix, job.run};
+  try {
+    const int status = job.work(job.run, s);
+    // A report that never arrived (a full disk, a closed pipe) is no success.
+    if (out.flush()) return status;
+    s.say("cannot write to standard output");
+    return status_problems;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const usage_error& e) {
+    s.error(e);
+    return status_usage;
+  } catch (const folder_refused& e) {
+    s.error(e);
+    return status_usage;
+  } catch (const std::exception& e) {
+    s.error(e);
+    return status_problems;
+  }
+}
+
 }  // namespace
 
 int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -68,83 +154,12 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
 int sheetkit_main(std::span<const command> table, int argc, const char* const* argv,
                   std::ostream& out, std::ostream& err, bool terminal) {
   try {
-    CLI::App app(
-        "Reads the instance and defect files that sheetgen writes: checks them, describes\n"
-        "them, draws them, exports them for other programs, or verifies them against the\n"
-        "run's answers.",
-        "sheetkit");
-    auto formatter = std::make_shared<plain_formatter>();
-    formatter->column_width(20);
-    formatter->label("SUBCOMMAND", "COMMAND");
-    app.formatter(formatter);
-    app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("sheetkit ") + sheetgen::version,
-                         "Print the version and exit (the same as sheetkit version)");
-    app.footer(
-        "Give a run by its answers file wherever you have it: it names the files and tells\n"
-        "the object, the counts, the bounds and the defect sizes to check against.\n\n" +
-        std::string(exit_statuses));
+    CLI::App app("", "sheetkit");
     std::vector<runnable> runnables;
-    add_commands(app, table, runnables);
-
-    const auto chosen = [&] {
-      return std::find_if(runnables.begin(), runnables.end(),
-                          [](const runnable& r) { return r.app->parsed(); });
-    };
-    try {
-      app.parse(argc, argv);
-      check_values(*chosen()->app);
-    } catch (const CLI::Success& e) {  // --help, --version
-      app.exit(e, out, err);
-      if (!out.flush()) {
-        err << "sheetkit: cannot write to standard output\n";
-        return status_problems;
-      }
-      return status_ok;
-    } catch (const CLI::ParseError& e) {
-      err << usage_message(e, app, argc, argv) << '\n';
-      return status_usage;
-    } catch (const usage_error& e) {
-      err << message_prefix(*chosen()->app) << e.what() << '\n';
-      return status_usage;
-    }
-
-    // What the command needs, before anything is read: usage errors.
-    const runnable& command = *chosen();
-    const std::string prefix = message_prefix(*command.app);
-    const std::string name = command_path(*command.app);
-    prepared job;
-    try {
-      job = command.prepare();
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception& e) {
-      err << prefix << e.what() << '\n';
-      return status_usage;
-    }
-
-    command_progress shown(name, err, terminal, job.run);
-    try {
-      session s{out, err, shown};
-      const int status = job.work(job.run, s);
-      // A report that never arrived (a full disk, a closed pipe) is no success.
-      if (!out.flush()) {
-        shown.clear();
-        err << prefix << "cannot write to standard output\n";
-        return status_problems;
-      }
-      return status;
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const usage_error& e) {
-      shown.clear();
-      err << prefix << e.what() << '\n';
-      return status_usage;
-    } catch (const std::exception& e) {
-      shown.clear();
-      err << prefix << e.what() << '\n';
-      return status_problems;
-    }
+    describe(app, table, runnables);
+    const runnable* chosen = nullptr;
+    const std::optional<int> answered = parse(app, runnables, argc, argv, out, err, chosen);
+    return answered ? *answered : run(*chosen, out, err, terminal);
   } catch (const std::bad_alloc&) {
     err << "sheetkit: not enough memory\n";
     return status_problems;

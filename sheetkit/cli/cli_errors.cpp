@@ -26,6 +26,31 @@ std::string message_prefix(const CLI::App& app) {
 
 namespace {
 
+// The validator that holds an option's choices, in its name: a
+// validator's description would show in the option's type name.
+constexpr std::string_view choices_name = "choices:";
+constexpr char choices_separator = '|';
+
+std::vector<std::string> choices_of(CLI::Option& option) {
+  std::vector<std::string> choices;
+  for (int index = 0;; ++index) {
+    std::string listed;
+    try {
+      listed = option.get_validator(index)->get_name();
+    } catch (const CLI::OptionNotFound&) {
+      return choices;
+    }
+    if (!listed.starts_with(choices_name)) continue;
+    listed.erase(0, choices_name.size());
+    for (std::size_t start = 0; start <= listed.size();) {
+      const std::size_t end = std::min(listed.find(choices_separator, start), listed.size());
+      choices.push_back(listed.substr(start, end - start));
+      start = end + 1;
+    }
+    return choices;
+  }
+}
+
 // The command the parse went deepest into.
 CLI::App& entered(CLI::App& root) {
   CLI::App* at = &root;
@@ -102,6 +127,15 @@ std::string stray_message(CLI::App& app, const std::string& word) {
   const std::string prefix = message_prefix(app);
   if (word.size() > 1 && word[0] == '-') {
     const std::string name = word.substr(0, word.find('='));
+    // "--csv" for "--format csv".
+    const std::string bare = name.substr(name.find_first_not_of('-'));
+    for (CLI::Option* o : app.get_options()) {
+      const std::vector<std::string> choices = choices_of(*o);
+      if (std::find(choices.begin(), choices.end(), bare) != choices.end()) {
+        return prefix + "unknown option " + name + "; did you mean " + label(*o) + " " + bare +
+               "?";
+      }
+    }
     const std::optional<std::string> guess = nearest(name, option_names(app));
     return prefix + "unknown option " + name +
            (guess ? "; did you mean " + *guess + "?"
@@ -119,8 +153,8 @@ std::string stray_message(CLI::App& app, const std::string& word) {
 
 // An option that got too many or too few values; when CLI11 ran out of
 // words before the minimum, the last option named on the command line.
-const CLI::Option* miscounted(const CLI::App& app, int argc, const char* const* argv) {
-  for (const CLI::Option* o : app.get_options()) {
+CLI::Option* miscounted(CLI::App& app, int argc, const char* const* argv) {
+  for (CLI::Option* o : app.get_options()) {
     const auto n = static_cast<int>(o->results().size());
     if (o->get_items_expected_max() > 0 && n > 0 &&
         (n < o->get_items_expected_min() || n > o->get_items_expected_max())) {
@@ -128,14 +162,18 @@ const CLI::Option* miscounted(const CLI::App& app, int argc, const char* const* 
     }
   }
   for (int i = argc - 1; i > 0; --i) {
-    if (const CLI::Option* o = named(app, argv[i])) return o;
+    if (const CLI::Option* o = named(app, argv[i])) return const_cast<CLI::Option*>(o);
   }
   return nullptr;
 }
 
-std::string count_message(const CLI::Option& o) {
+std::string count_message(CLI::Option& o) {
   const auto n = static_cast<int64_t>(o.results().size());
-  if (n == 0) return label(o) + " needs " + o.get_type_name();
+  if (n == 0) {
+    const std::vector<std::string> choices = choices_of(o);
+    return label(o) + " needs " + o.get_type_name() +
+           (choices.empty() ? "" : ": " + one_of(choices));
+  }
   if (o.get_items_expected_max() == 1) {
     return label(o) + " is given " + std::to_string(n) + " times; give it once";
   }
@@ -158,14 +196,15 @@ std::optional<std::string> missing_message(CLI::App& app) {
   if (!commands.empty()) {
     return "give a command: " + one_of(commands) + " (" + help_hint(app) + " says what each does)";
   }
-  for (const CLI::Option* o : app.get_options()) {
+  for (CLI::Option* o : app.get_options()) {
     if (o->get_required() && o->count() == 0) {
       // A positional says what it is: "give DIR (the suite's folder)".
       const std::string type = o->get_type_name();
       std::string what = o->get_description();
       if (!what.empty()) what[0] = static_cast<char>(std::tolower(what[0]));
       if (type.empty()) return "give " + label(*o) + (what.empty() ? "" : " (" + what + ")");
-      return "give " + label(*o) + " " + type;
+      const std::vector<std::string> choices = choices_of(*o);
+      return "give " + label(*o) + " " + type + (choices.empty() ? "" : ": " + one_of(choices));
     }
   }
   return std::nullopt;
@@ -196,7 +235,7 @@ std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
   }
   std::optional<std::string> said;
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
-    if (const CLI::Option* o = miscounted(app, argc, argv)) said = count_message(*o);
+    if (CLI::Option* o = miscounted(app, argc, argv)) said = count_message(*o);
   } else if (dynamic_cast<const CLI::ExcludesError*>(&e) != nullptr) {
     said = excluded_message(app);
   } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
@@ -206,6 +245,25 @@ std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
   // to look.
   if (!said) said = std::string(e.what()) + " (" + help_hint(app) + " lists the options)";
   return message_prefix(app) + *said;
+}
+
+CLI::Option* with_choices(CLI::Option* option, const std::vector<std::string>& choices) {
+  std::string listed(choices_name);
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    if (k > 0) listed += choices_separator;
+    listed += choices[k];
+  }
+  // Checked after the parse, with a suggestion: the validator only holds them.
+  return option->check(CLI::Validator([](const std::string&) { return std::string(); }, "",
+                                      listed));
+}
+
+void check_choice(CLI::Option& option, const std::string& value) {
+  const std::vector<std::string> choices = choices_of(option);
+  if (std::find(choices.begin(), choices.end(), value) != choices.end()) return;
+  const std::optional<std::string> guess = nearest(value, choices);
+  throw usage_error(label(option) + " takes " + one_of(choices) + ", not \"" + value + "\"" +
+                    (guess ? "; did you mean " + *guess + "?" : ""));
 }
 
 void check_values(const CLI::App& command) {

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 namespace sheetkit {
 
@@ -22,6 +23,15 @@ std::string message_prefix(const CLI::App& app);
 /// what is missing: it is most often the cause.
 std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
                           const char* const* argv);
+
+/// Gives `option` the values it may take: check_choice holds a value to
+/// them, and a command line that leaves the value out, or gives one of them
+/// as an option of its own ("--csv"), is told them. Returns `option`.
+CLI::Option* with_choices(CLI::Option* option, const std::vector<std::string>& choices);
+
+/// Throws usage_error "--to takes packingsolver, json or jsonl, not "x"; did
+/// you mean json?" unless `value` is one of `option`'s choices.
+void check_choice(CLI::Option& option, const std::string& value);
 
 /// Throws usage_error when an option of `command` took another of its
 /// options as a value ("--object 10x10 --answers a" gives --object three

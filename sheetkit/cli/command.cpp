@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "files/files.h"
+#include "files/source.h"
+
 namespace sheetkit {
 
 command_progress::command_progress(std::string_view command, std::ostream& err, bool terminal,
@@ -29,6 +32,19 @@ instance_pass command_progress::shown(instance_pass pass) {
       line_.show({command_, in.number, total_, lines, "lines"});
     });
   };
+}
+
+std::string error_message(const std::exception& e, const run_info& run) {
+  const auto* file = dynamic_cast<const file_error*>(&e);
+  if (file == nullptr || !run.answers) return e.what();
+  const std::string name = file->path().string();
+  if (name != run.instance_file && name != run.defect_file) return e.what();
+  return e.what() + answers_name_note(name);
+}
+
+void session::say(std::string_view message) {
+  shown.clear();
+  err << prefix << message << '\n';
 }
 
 }  // namespace sheetkit

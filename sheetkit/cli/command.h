@@ -8,9 +8,11 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <ostream>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "files/instance.h"
@@ -43,11 +45,23 @@ class command_progress {
   int64_t total_;
 };
 
+// The message of an error met while a command works on `run`: for a file
+// that the run's answers file names and that cannot be opened, also how
+// such names are taken.
+std::string error_message(const std::exception& e, const run_info& run);
+
 // What a command works with once it runs.
 struct session {
   std::ostream& out;
   std::ostream& err;
   command_progress& shown;
+  std::string_view prefix;  // "sheetkit: check: ", before every message on `err`
+  const run_info& run;
+
+  // A message on `err` after the prefix, the progress line cleared first.
+  void say(std::string_view message);
+  // An error that the command goes on after, said as error_message says it.
+  void error(const std::exception& e) { say(error_message(e, run)); }
 };
 
 // A command whose options are parsed and checked: the run it reads, and

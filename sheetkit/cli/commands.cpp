@@ -16,18 +16,23 @@
 #include <utility>
 #include <vector>
 
+#include "cli/cli_errors.h"
 #include "files/check.h"
 #include "pictures/draw.h"
 #include "figures/export.h"
 #include "files/files.h"
+#include "files/held_to_answers.h"
 #include "files/output_folder.h"
 #include "files/output_path.h"
 #include "figures/paper_table.h"
+#include "files/instance_reader.h"
+#include "files/read_ahead.h"
+#include "files/run_files.h"
 #include "files/source.h"
+#include "files/suggest.h"
 #include "figures/stats.h"
 #include "figures/stats_writer.h"
 #include "figures/table_figures.h"
-#include "files/suggest.h"
 #include "suites/suite_contents.h"
 #include "cli/run_options.h"
 #include "cli/solution_command.h"
@@ -58,7 +63,8 @@ int check_work(const run_info& run, session& s) {
   // Held back until the progress line is gone: both may share a terminal.
   // At most 21 lines.
   std::ostringstream report;
-  const int64_t problems = check_files(run, report, s.shown.callback());
+  const auto unreadable = [&](const file_error& e) { s.error(e); };
+  const int64_t problems = check_files(run, report, unreadable, s.shown.callback());
   s.shown.clear();
   s.out << report.str();
   return problems == 0 ? status_ok : status_problems;
@@ -82,7 +88,7 @@ struct stats_options {
   std::vector<std::string> columns;  // the paper table's, for people; empty: the format's own
 };
 
-constexpr const char* stats_formats[] = {"text", "json", "csv", "latex"};
+const std::vector<std::string> stats_formats = {"text", "json", "csv", "latex"};
 
 // The paper table in `format` (not "text" for a single run: stats' own
 // table); `columns` for people, or empty for the format's own.
@@ -162,7 +168,7 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
     return status_ok;
   }
   if (o.format == "csv" || o.format == "latex") {
-    const paper_table table = run_table(run, s.shown.shown(file_pass(run)));
+    const paper_table table = run_table(run, s.shown.shown(held_to_answers(file_pass(run), run)));
     s.shown.clear();
     write_paper_table(s.out, o.format, table, o.columns);
     return status_ok;
@@ -179,11 +185,13 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
   source.first = [&](bool in_order) -> std::vector<instance_pass> {
     // The instances' lines show how far the first pass is; a progress line
     // would cut into them on a terminal.
-    if (o.per_instance) return {read_ahead(files.pass())};
-    if (in_order) return {s.shown.shown(read_ahead(files.pass()))};
-    std::vector<instance_pass> parts = files.first_parts(cores);
+    const instance_pass in_files_order = held_to_answers(files.pass(), run);
+    if (o.per_instance) return {read_ahead(in_files_order)};
     // Reading takes a core of its own, and the work on what is read another.
-    if (parts.size() == 1) return {s.shown.shown(read_ahead(parts[0]))};
+    if (in_order) return {s.shown.shown(read_ahead(in_files_order))};
+    std::vector<instance_pass> parts = files.first_parts(cores);
+    if (parts.size() == 1) return {s.shown.shown(read_ahead(in_files_order))};
+    for (instance_pass& part : parts) part = part_held_to_answers(std::move(part), run);
     return shown_together(std::move(parts), s, total);
   };
   source.again = [&] { return shown_together(files.item_parts(cores), s, total); };
@@ -194,8 +202,8 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
   writer->summary(stats);
   if (files.beyond().empty()) return status_ok;
   s.out.flush();
-  s.err << "sheetkit: stats: the figures are of the " << count_of(stats.instances, "instance")
-        << " the answers ask for, and the files go on after them: " << files.beyond() << '\n';
+  s.say("the figures are of the " + count_of(stats.instances, "instance") +
+        " the answers ask for, and the files go on after them: " + files.beyond());
   return status_problems;
 }
 
@@ -236,13 +244,7 @@ std::vector<std::string> paper_columns_named(const std::string& given) {
 
 // --format against --json, --per-instance and the run's source.
 void check_stats(stats_options& o) {
-  if (std::find(std::begin(stats_formats), std::end(stats_formats), o.format) ==
-      std::end(stats_formats)) {
-    const std::vector<std::string> formats(std::begin(stats_formats), std::end(stats_formats));
-    const std::optional<std::string> guess = nearest(o.format, formats);
-    throw usage_error("--format takes " + one_of(formats) + ", not \"" + o.format + "\"" +
-                      (guess ? "; did you mean " + *guess + "?" : ""));
-  }
+  check_choice(*o.format_given, o.format);
   if (o.json) {
     if (o.format_given->count() > 0 && o.format != "json")
       throw usage_error("--json is --format json; give one of them, not --format " + o.format);
@@ -269,10 +271,11 @@ std::function<prepared()> setup_stats(CLI::App& app) {
   o->source.add_to(app);
   app.add_option("--suite", o->suite, "A made suite: one row per class, over its completed sets")
       ->type_name("DIR");
-  o->format_given =
+  o->format_given = with_choices(
       app.add_option("--format", o->format,
                      "text (default), json, csv or latex (csv and latex: the paper table)")
-          ->type_name("FORMAT");
+          ->type_name("FORMAT"),
+      stats_formats);
   app.add_flag("--per-instance", o->per_instance,
                "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "The same as --format json");
@@ -298,6 +301,9 @@ struct draw_options {
   std::optional<output_folder> folder;
 };
 
+// What draw writes into its folder, as output_folder's patterns.
+const std::vector<std::string> draw_names = {"instance_#.svg", "defects.svg", "items.svg"};
+
 int draw_work(const run_info& run, draw_options& o, session& s) {
   run_files files(run);
   const int64_t count = run.answers ? run.answers->no_instances : count_instances(files.pass());
@@ -315,12 +321,12 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
                       (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
   }
   const std::vector<fs::path> written =
-      draw(run, s.shown.shown(files.pass()), chosen, o.folder->begin(), o.bare);
+      draw(run, s.shown.shown(held_to_answers(files.pass(), run)), chosen, o.folder->begin(),
+           o.bare);
   o.folder->commit();
   s.shown.clear();
   if (clipped && asked) {
-    s.err << "sheetkit: draw: the run has " << count_of(count, "instance")
-          << "; the others are left out\n";
+    s.say("the run has " + count_of(count, "instance") + "; the others are left out");
   }
   for (const fs::path& file : written)
     s.out << (o.folder->path() / file.filename()).string() << '\n';
@@ -347,7 +353,7 @@ std::function<prepared()> setup_draw(CLI::App& app) {
   return [o] {
     o->ranges = parse_instance_list(o->instances);
     run_info run = o->source.run();
-    o->folder.emplace(o->dir, o->force, files_read(o->source, run));
+    o->folder.emplace(o->dir, o->force, files_read(o->source, run), draw_names);
     return prepared{std::move(run),
                     [o](const run_info& run, session& s) { return draw_work(run, *o, s); }};
   };
@@ -359,12 +365,17 @@ struct export_options {
   bool rotation = false;
   packingsolver_rules rules;
   std::string to;
+  CLI::Option* to_given = nullptr;
   std::string where;
   bool force = false;
   std::optional<output_folder> folder;  // unless one file is written
 };
 
-constexpr const char* export_formats[] = {"packingsolver", "json", "jsonl"};
+const std::vector<std::string> export_formats = {"packingsolver", "json", "jsonl"};
+
+// What export --to packingsolver writes into its folder.
+const std::vector<std::string> packingsolver_names = {
+    "instance_#/items.csv", "instance_#/bins.csv", "instance_#/defects.csv"};
 
 int export_work(const run_info& run, export_options& o, session& s) {
   const bool lines = o.to == "jsonl";
@@ -377,13 +388,14 @@ int export_work(const run_info& run, export_options& o, session& s) {
   };
   // A document on standard output would mix with the progress line on a terminal.
   if (o.where == "-") {
-    write_document(file_pass(run), s.out);
+    write_document(held_to_answers(file_pass(run), run), s.out);
     return status_ok;
   }
   int64_t instances = 0;
-  const instance_pass counted = [&, pass = s.shown.shown(file_pass(run))](const auto& visit) {
+  const instance_pass read = s.shown.shown(held_to_answers(file_pass(run), run));
+  const instance_pass counted = [&](const auto& visit) {
     instances = 0;
-    pass([&](const instance& in) {
+    read([&](const instance& in) {
       ++instances;
       visit(in);
     });
@@ -425,13 +437,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
 
 // Checks --to, --copies, --rotation and -o before anything is read.
 void check_export(export_options& o, const run_info& run) {
-  if (std::find(std::begin(export_formats), std::end(export_formats), o.to) ==
-      std::end(export_formats)) {
-    const std::vector<std::string> formats(std::begin(export_formats), std::end(export_formats));
-    const std::optional<std::string> guess = nearest(o.to, formats);
-    throw usage_error("--to takes " + one_of(formats) + ", not \"" + o.to + "\"" +
-                      (guess ? "; did you mean " + *guess + "?" : ""));
-  }
+  check_choice(*o.to_given, o.to);
   if (o.to != "packingsolver" && (!o.copies.empty() || o.rotation))
     throw usage_error("--copies and --rotation are for --to packingsolver");
   if (o.copies == "unlimited") {
@@ -463,15 +469,19 @@ void check_export(export_options& o, const run_info& run) {
   }
   // "-" is standard output only where a single document is written.
   if (o.to != "packingsolver" && o.where == "-") return;
-  o.folder.emplace(o.where, o.force, files_read(o.source, run));
+  o.folder.emplace(o.where, o.force, files_read(o.source, run),
+                   o.to == "packingsolver" ? packingsolver_names
+                                           : std::vector<std::string>{"run." + o.to});
 }
 
 std::function<prepared()> setup_export(CLI::App& app) {
   auto o = std::make_shared<export_options>();
   o->source.add_to(app);
-  app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
-      ->type_name("FORMAT")
-      ->required();
+  o->to_given = with_choices(
+      app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
+          ->type_name("FORMAT")
+          ->required(),
+      export_formats);
   add_output_options(app, o->where, o->force, "PATH",
                      "A new folder; for json and jsonl also FILE.json or FILE.jsonl, or - for\n"
                      "standard output");
@@ -488,6 +498,14 @@ std::function<prepared()> setup_export(CLI::App& app) {
 }
 
 int verify_work(const run_info& run, session& s) {
+  // Without its instance file there is nothing to compare: an error, as
+  // the other commands have it, rather than a verdict. Not opened here: a
+  // named pipe would have to be read now.
+  std::error_code ec;
+  if (!fs::exists(run.instance_file, ec)) {
+    throw file_error("Cannot read file", run.instance_file,
+                     ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
+  }
   // Held back like check's.
   std::ostringstream report;
   const bool same = verify_run(*run.answers, report, s.shown.callback());

@@ -16,6 +16,7 @@
 #include "cli/run_options.h"
 #include "cli/usage_error.h"
 #include "files/output_folder.h"
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "files/suggest.h"
 #include "files/text.h"

@@ -64,12 +64,12 @@ void add_common(CLI::App& command, suite_options& o) {
 
 std::function<prepared()> setup_suite_make(CLI::App& make) {
   auto o = std::make_shared<suite_options>();
-  make.add_option("SPEC", o->json, "The suite's JSON file")->required()->type_name("");
+  make.add_option("SUITE_FILE", o->json, "The suite's JSON file")->required()->type_name("");
   make.add_option("-o,--output", o->dir, "The suite's folder (made if missing)")
       ->type_name("DIR")
       ->required();
   add_common(make, *o);
-  make.add_flag("--force", o->force, "DIR may hold the suite of another SPEC: make this one");
+  make.add_flag("--force", o->force, "DIR may hold the suite of another suite file: make this one");
   return [o] {
     auto maker = std::make_shared<suite_maker>(suite_make_options{
         o->json, o->dir, o->jobs, suite_shard::parse(o->shard), o->force});

@@ -10,7 +10,7 @@
 
 namespace sheetkit {
 
-// `suite make SPEC -o DIR` and `suite verify DIR`, with -j and --shard; see
+// `suite make SUITE_FILE -o DIR` and `suite verify DIR`, with -j and --shard; see
 // command::setup.
 std::function<prepared()> setup_suite_make(CLI::App& make);
 std::function<prepared()> setup_suite_verify(CLI::App& verify);

@@ -1,6 +1,7 @@
 #include "figures/export.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -64,7 +65,7 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
     std::error_code failed;
     std::filesystem::create_directories(folder, failed);
-    if (failed) throw sheetgen::error("Cannot create folder " + folder.string() + "!");
+    if (failed) throw file_error("Cannot create folder", folder, failed);
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
     for (const rectangle& item : in.items) {
@@ -179,11 +180,19 @@ void write_jsonl(const run_info& run, const instance_pass& pass, const flush_fn&
 using writer_fn = void (*)(const run_info&, const instance_pass&, const flush_fn&);
 
 void write_to(std::ostream& out, writer_fn write, const run_info& run, const instance_pass& pass) {
-  const auto fail = [] { throw sheetgen::error("Cannot write the JSON document!"); };
+  // A stream says only that it failed; the system's reason is in errno
+  // when a write of its own failed.
+  const auto fail = [] {
+    const std::string why = errno != 0 ? std::generic_category().message(errno)
+                                       : std::string("the output stream failed");
+    throw sheetgen::error("Cannot write the JSON document: " + why);
+  };
   write(run, pass, [&](std::string& text) {
+    errno = 0;
     if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) fail();
     text.clear();
   });
+  errno = 0;
   if (!out.flush()) fail();
 }
 

@@ -33,8 +33,8 @@ struct packingsolver_rules {
 //                always written, only the header when there are no defects.
 // Header line first, commas, integers, LF line ends. Each file is written
 // whole or not at all, and replaces one of the same name only then (see
-// file_writer). Throws sheetgen::error "Cannot create folder PATH!" or
-// "Cannot write file PATH!" on failure.
+// file_writer). Throws file_error "Cannot create folder PATH: REASON" or
+// "Cannot write file PATH: REASON" on failure.
 void export_packingsolver(const run_info& run, const instance_pass& pass,
                           const std::filesystem::path& dir, const packingsolver_rules& rules = {});
 
@@ -49,13 +49,13 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
 // with one instance per line, named as in the suite file (json_format.h).
 // The bounds are text: the shortest decimal that the dialogue reads back to
 // the same single-precision value ("0.1", not 0.10000000149011612).
-// Throws sheetgen::error "Cannot write the JSON document!" when the stream
-// fails.
+// Throws sheetgen::error "Cannot write the JSON document: REASON" when the
+// stream fails.
 void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
 
 // The same into a file, which replaces one of the same name only when the
-// document is complete (see file_writer); "Cannot write file PATH!" on
-// failure, the earlier file left as it was.
+// document is complete (see file_writer); "Cannot write file PATH: REASON"
+// on failure, the earlier file left as it was.
 void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
 
 // Writes JSON lines, each line one JSON document:

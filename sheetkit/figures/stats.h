@@ -89,9 +89,9 @@ using stats_rows = std::function<void(const instance_stats&)>;
 
 // Reads the run as often as exact medians need; with `rows`, each
 // instance's line goes there during the first pass, which then reads in
-// order. A first pass in parts that fails, or that finds more instances than
-// the answers ask for, is made again in order, for the error where it comes
-// first, or to stop at the answers' number. A defect's part outside the
+// order. A first pass in parts that fails, or that finds another number of
+// instances than the answers ask for, is made again in order, for the error
+// where it comes first, or to stop at the answers' number. A defect's part outside the
 // object does not count towards the covered area. Throws sheetgen::error
 // "The files changed while they were being read!" when a later pass does
 // not see what the first one saw.

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "files/files.h"
+#include "files/held_to_answers.h"
+#include "files/instance_reader.h"
 #include "files/text.h"
 
 namespace sheetkit {
@@ -116,7 +119,7 @@ class run_checker {
   }
 
   // What only the end of both files tells: how many blocks there were.
-  void check_block_count(const run_reader& reader) {
+  void check_block_count(const instance_reader& reader) {
     if (answers_ == nullptr) return;
     const int64_t asked = answers_->no_instances;
     const int64_t found = reader.instances();
@@ -144,17 +147,10 @@ class run_checker {
 
  private:
   void check_counts(const instance& in) {
-    const std::string block = "block " + std::to_string(in.number) + " has ";
-    if (in.items.size() != static_cast<std::size_t>(answers_->no_items)) {
-      problems_.add(run_.instance_file, in.item_line,
-                    block + count_of(static_cast<int64_t>(in.items.size()), "item type") +
-                        ", but the answers ask for " + std::to_string(answers_->no_items));
-    }
-    if (with_defects_ && in.defects.size() != static_cast<std::size_t>(answers_->no_defects)) {
-      problems_.add(run_.defect_file, in.defect_line,
-                    block + count_of(static_cast<int64_t>(in.defects.size()), "defect") +
-                        ", but the answers ask for " + std::to_string(answers_->no_defects));
-    }
+    count_mismatches(in, *answers_, with_defects_,
+                     [&](bool defect_file, int64_t line, const std::string& what) {
+                       problems_.add(defect_file ? run_.defect_file : run_.instance_file, line, what);
+                     });
   }
 
   // Whether an item has something to say: a wrong area, one outside the
@@ -233,12 +229,8 @@ class run_checker {
     const int64_t length = int64_t{d.x2} - d.x1;
     const int64_t width = int64_t{d.y2} - d.y1;
     if (answers_ != nullptr && asked_for && k < static_cast<std::size_t>(answers_->no_defects)) {
-      const rectangle& size = answers_->defects[k];
-      if (length != size.length || width != size.width) {
-        problems_.add(run_.defect_file, line,
-                      name + " measures " + dimensions(length, width) + ", but the answers give " +
-                          dimensions(size.length, size.width));
-      }
+      const std::optional<std::string> size = defect_size_mismatch(d, k, *answers_);
+      if (size) problems_.add(run_.defect_file, line, *size);
     }
     const rectangle& object = run_.object;
     std::string what;
@@ -280,7 +272,8 @@ std::string cut_short(std::string message, int64_t complete, const run_info& run
   if (message.find("cut short") == std::string::npos) return message;
   for (const std::string_view ending : {" (cut short?)", ": cut short?"}) {
     if (message.ends_with(ending)) {
-      message.resize(message.size() - ending.size());
+      // Erased, not resized: g++ 12 warns falsely on resize(size() - n) here.
+      message.erase(message.end() - static_cast<std::ptrdiff_t>(ending.size()), message.end());
       break;
     }
   }
@@ -299,7 +292,7 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
   const auto report = [&](int64_t done) {
     if (progress) progress({"check", done, total, checker.items() + checker.defects(), "lines"});
   };
-  std::optional<run_reader> reader;
+  std::optional<instance_reader> reader;
   try {
     reader.emplace(instances, run.instance_file, defects, run.defect_file);
     instance in;
@@ -334,29 +327,27 @@ int64_t check_streams(const run_info& run, std::istream& instances, std::istream
 }
 
 int64_t check_files(const run_info& run, std::ostream& out,
+                    const std::function<void(const file_error&)>& unreadable,
                     const sheetgen::progress_callback& progress) {
-  problem_list problems(out);
-  std::ifstream instances;
-  try {
-    instances = open_input(run.instance_file);
-  } catch (const sheetgen::error& e) {
-    problems.add(e.what());
-    problems.finish();
-    return problems.count();
-  }
+  std::ifstream instances = open_input(run.instance_file);
   // Without its defect file, a run's instances can still be checked: a run
-  // stopped before the defects leaves them alone.
+  // stopped before the defects leaves them alone. The file is still a
+  // problem.
   std::ifstream defects;
   bool with_defects = !run.defect_file.empty();
   if (with_defects) {
     try {
       defects = open_input(run.defect_file);
-    } catch (const sheetgen::error& e) {
-      problems.add(e.what());
+    } catch (const file_error& e) {
+      unreadable(e);
       with_defects = false;
     }
   }
-  return check_run(run, instances, with_defects ? &defects : nullptr, problems, out, progress);
+  problem_list problems(out);
+  const int64_t found =
+      check_run(run, instances, with_defects ? &defects : nullptr, problems, out, progress);
+  const bool unread = !run.defect_file.empty() && !with_defects;
+  return found + (unread ? 1 : 0);
 }
 
 }  // namespace sheetkit

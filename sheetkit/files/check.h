@@ -15,11 +15,12 @@
 #include <sheetgen/progress.h>
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <ostream>
 
+#include "files/files.h"
 #include "files/instance.h"
-#include "files/source.h"
 
 namespace sheetkit {
 
@@ -27,12 +28,17 @@ namespace sheetkit {
 constexpr int64_t max_problems_shown = 20;
 
 // Checks the files that `run` names (relative to the current folder),
-// reporting its pass as "check" (unit "lines", of both files). Writes each problem as "FILE:LINE:
-// message" (files that cannot be opened as "Cannot read file NAME!") and then "... and N more
-// problems" past the first 20; or, when there are none, one summary line. Then the notes: the
-// first item types longer or wider than the object as "FILE:LINE: note: ...", and a line "note:
-// N item types ..." with their number. Returns the number of problems found (notes are none).
+// reporting its pass as "check" (unit "lines", of both files). Writes each
+// problem as "FILE:LINE: message" and then "... and N more problems" past
+// the first 20; or, when there are none, one summary line. Then the notes:
+// the first item types longer or wider than the object as "FILE:LINE:
+// note: ...", and a line "note: N item types ..." with their number.
+// Returns the number of problems found (notes are none). Throws file_error
+// when the instance file cannot be opened; a defect file that cannot be is
+// given to `unreadable`, counted as a problem, and the instances are
+// checked alone.
 int64_t check_files(const run_info& run, std::ostream& out,
+                    const std::function<void(const file_error&)>& unreadable,
                     const sheetgen::progress_callback& progress = {});
 
 // The same on open streams; `defects` may be null (no defect file to read,

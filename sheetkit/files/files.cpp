@@ -15,20 +15,45 @@ namespace sheetkit {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string sentence(std::string_view what, const fs::path& path, const std::error_code& reason) {
+  std::string text(what);
+  text += ' ';
+  text += path.string();
+  text += ": ";
+  text += reason.message();
+  return text;
+}
+
+}  // namespace
+
+file_error::file_error(std::string_view what, fs::path path, std::error_code reason)
+    : sheetgen::error(sentence(what, path, reason)), path_(std::move(path)) {}
+
+std::error_code last_os_error(std::errc otherwise) {
+  return errno != 0 ? std::error_code(errno, std::generic_category())
+                    : std::make_error_code(otherwise);
+}
+
 std::ifstream open_input(const std::string& name) {
+  errno = 0;
   std::ifstream in(name, std::ios::binary);
+  const std::error_code failed = last_os_error(std::errc::no_such_file_or_directory);
+  if (!in) throw file_error("Cannot read file", name, failed);
   // A folder opens on some systems and reads as nothing.
   std::error_code ec;
-  if (!in || fs::is_directory(name, ec)) {
-    throw sheetgen::error("Cannot read file " + name + "!");
+  if (fs::is_directory(name, ec)) {
+    throw file_error("Cannot read file", name, std::make_error_code(std::errc::is_a_directory));
   }
   return in;
 }
 
 std::string read_whole_file(const std::string& name) {
   std::ifstream in = open_input(name);
+  errno = 0;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw sheetgen::error("Cannot read file " + name + "!");
+  if (in.bad()) throw file_error("Cannot read file", name, last_os_error());
   return text;
 }
 
@@ -57,15 +82,17 @@ file_writer::file_writer(fs::path path) : path_(std::move(path)) {
   const fs::file_type type = fs::symlink_status(path_, ec).type();
   if (type == fs::file_type::character || type == fs::file_type::block ||
       type == fs::file_type::fifo || type == fs::file_type::socket) {
+    errno = 0;
     file_ = std::fopen(path_.string().c_str(), "wb");
-    if (file_ == nullptr) fail();
+    if (file_ == nullptr) fail(last_os_error());
     return;
   }
   if (type == fs::file_type::regular) {
     // A file that may not be written is not replaced either; opening it to
     // append changes nothing in it.
+    errno = 0;
     std::FILE* probe = std::fopen(path_.string().c_str(), "ab");
-    if (probe == nullptr) fail();
+    if (probe == nullptr) fail(last_os_error());
     std::fclose(probe);
     permissions_ = fs::status(path_, ec).permissions();
   }
@@ -78,35 +105,39 @@ file_writer::file_writer(fs::path path) : path_(std::move(path)) {
     if (file_ != nullptr || errno != EEXIST) break;
   }
   if (file_ == nullptr) {
+    const std::error_code reason = last_os_error();
     temporary_.clear();  // nothing of ours to remove
-    fail();
+    fail(reason);
   }
 }
 
 file_writer::~file_writer() { discard(); }
 
 void file_writer::write(std::string_view bytes) {
-  if (file_ == nullptr) fail();  // after a failure or the commit
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
+  // After a failure or the commit.
+  if (file_ == nullptr) fail(std::make_error_code(std::errc::bad_file_descriptor));
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail(last_os_error());
 }
 
 void file_writer::commit() {
-  if (file_ == nullptr) fail();
+  if (file_ == nullptr) fail(std::make_error_code(std::errc::bad_file_descriptor));
   std::FILE* f = std::exchange(file_, nullptr);
   // fclose flushes: a full disk shows here at the latest.
-  if (std::fclose(f) != 0) fail();
+  errno = 0;
+  if (std::fclose(f) != 0) fail(last_os_error());
   if (temporary_.empty()) return;  // written in place
   std::error_code ec;
   // The new file keeps who may read the old one.
   if (permissions_ != fs::perms::unknown) fs::permissions(temporary_, permissions_, ec);
   fs::rename(temporary_, path_, ec);
-  if (ec) fail();
+  if (ec) fail(ec);
   temporary_.clear();
 }
 
-void file_writer::fail() {
+void file_writer::fail(std::error_code reason) {
   discard();
-  throw sheetgen::error("Cannot write file " + path_.string() + "!");
+  throw file_error("Cannot write file", path_, reason);
 }
 
 void file_writer::discard() noexcept {

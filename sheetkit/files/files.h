@@ -3,20 +3,42 @@
 #ifndef SHEETKIT_FILES_H_
 #define SHEETKIT_FILES_H_
 
+#include <sheetgen/types.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace sheetkit {
 
-// Opens a file to read in binary; throws sheetgen::error "Cannot read file
-// NAME!" when it cannot be opened or is a folder.
+/// What the system refused to do with a file or folder, and why: "Cannot
+/// read file runs/a.txt: No such file or directory".
+class file_error : public sheetgen::error {
+ public:
+  /// `what`: "Cannot read file", "Cannot remove folder"; `reason`: the
+  /// system's error, whose message ends the sentence.
+  file_error(std::string_view what, std::filesystem::path path, std::error_code reason);
+
+  /// The file or folder as it was named.
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// The system's reason for the failure that just happened: errno, or
+/// `otherwise` where the call that failed did not set it.
+std::error_code last_os_error(std::errc otherwise = std::errc::io_error);
+
+// Opens a file to read in binary; throws file_error "Cannot read file
+// NAME: REASON" when it cannot be opened or is a folder.
 std::ifstream open_input(const std::string& name);
 
 // The whole of a file, read in binary; throws as open_input does, and
-// "Cannot read file NAME!" when reading fails.
+// when reading fails.
 std::string read_whole_file(const std::string& name);
 
 // An output file that appears under its name only when it is complete.
@@ -26,8 +48,8 @@ std::string read_whole_file(const std::string& name);
 // whatever fails. A file that may not be written is refused, as writing
 // in place would refuse it; the new file keeps the old one's permissions.
 // A symbolic link at `path` is replaced, never written through; a device or
-// a named pipe is written in place. Every failure throws sheetgen::error
-// "Cannot write file PATH!" and removes the temporary file.
+// a named pipe is written in place. Every failure throws file_error
+// "Cannot write file PATH: REASON" and removes the temporary file.
 class file_writer {
  public:
   explicit file_writer(std::filesystem::path path);
@@ -41,7 +63,7 @@ class file_writer {
   void commit();
 
  private:
-  [[noreturn]] void fail();
+  [[noreturn]] void fail(std::error_code reason);
   void discard() noexcept;
 
   std::filesystem::path path_;

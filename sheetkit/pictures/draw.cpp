@@ -32,8 +32,10 @@ std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
                             count_of(sum.instances, "instance") + "!");
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec || !fs::is_directory(dir))
-    throw sheetgen::error("Cannot create folder " + dir.string() + "!");
+  if (ec || !fs::is_directory(dir)) {
+    throw file_error("Cannot create folder", dir,
+                     ec ? ec : std::make_error_code(std::errc::not_a_directory));
+  }
 
   std::vector<fs::path> written;
   defect_overlay overlay(run, sum);

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "files/markup.h"
 #include "suites/results_table.h"

@@ -3,9 +3,12 @@
 #include <openssl/evp.h>
 #include <sheetgen/types.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
+
+#include "files/files.h"
 
 namespace sheetkit {
 
@@ -49,7 +52,8 @@ std::string sha256_of(std::string_view bytes) {
 }
 
 file_digest digest_file(const std::filesystem::path& path) {
-  const auto fail = [&] { return sheetgen::error("Cannot read file " + path.string() + "!"); };
+  const auto fail = [&] { return file_error("Cannot read file", path, last_os_error()); };
+  errno = 0;
   std::FILE* f = std::fopen(path.string().c_str(), "rb");
   if (f == nullptr) throw fail();
   // Below malloc's mapping threshold, unset: a suite digests many small files.
@@ -58,13 +62,15 @@ file_digest digest_file(const std::filesystem::path& path) {
   sha256 digest;
   file_digest result;
   std::size_t got = 0;
+  errno = 0;
   while ((got = std::fread(buffer.get(), 1, buffer_size, f)) > 0) {
     digest.add({buffer.get(), got});
     result.bytes += got;
   }
   const bool failed = std::ferror(f) != 0;
+  const file_error error = fail();  // before fclose, which may set errno
   std::fclose(f);
-  if (failed) throw fail();
+  if (failed) throw error;
   result.sha256 = digest.hex();
   return result;
 }

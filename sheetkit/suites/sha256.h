@@ -38,8 +38,8 @@ struct file_digest {
   std::string sha256;
 };
 
-// Reads `path` once, in chunks; throws sheetgen::error "Cannot read file
-// PATH!" when it cannot be opened or read.
+// Reads `path` once, in chunks; throws file_error "Cannot read file PATH:
+// REASON" when it cannot be opened or read.
 file_digest digest_file(const std::filesystem::path& path);
 
 }  // namespace sheetkit

@@ -11,6 +11,7 @@
 #include "files/files.h"
 #include "files/regular_file.h"
 #include "suites/sha256.h"
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_files.h"

@@ -17,6 +17,7 @@
 #include "suites/json_places.h"
 #include "suites/suite_files.h"
 #include "files/source.h"
+#include "files/suggest.h"
 
 namespace sheetkit {
 
@@ -262,8 +263,12 @@ class definition_reader {
       if (std::find(fields.begin(), fields.end(), key) != fields.end()) continue;
       std::string known;
       for (const std::string_view f : fields) known += (known.empty() ? "" : ", ") + std::string(f);
+      const std::optional<std::string> guess =
+          nearest(key, std::vector<std::string>(fields.begin(), fields.end()));
       const std::string inner = json_places::child(pointer, key);
-      fail(places_->key(inner), context(inner), "unknown field (known: " + known + ")");
+      fail(places_->key(inner), context(inner),
+           "unknown field" + (guess ? "; did you mean " + *guess + "?" : "") + " (known: " +
+               known + ")");
     }
   }
 

@@ -9,6 +9,7 @@
 
 #include "figures/export.h"
 #include "files/files.h"
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "files/text.h"
 #include "suites/suite_contents.h"

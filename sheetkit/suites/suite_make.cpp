@@ -4,6 +4,7 @@
 #include <sheetgen/types.h>
 #include <sheetgen/version.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -39,10 +40,11 @@ bool is_set_folder(const std::string& name) {
 
 // `bytes` as the new file `path`; the message names the file as the set does.
 void put_file(const fs::path& path, std::string_view bytes) {
+  errno = 0;
   std::FILE* f = std::fopen(path.string().c_str(), "wbx");
   bool written = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (f != nullptr && std::fclose(f) != 0) written = false;
-  if (!written) throw sheetgen::error("Cannot write file " + path.filename().string() + "!");
+  if (!written) throw file_error("Cannot write file", path.filename(), last_os_error());
 }
 
 // ".NAME.tmp-..." beside `place`: the name a set has until it is complete,
@@ -55,13 +57,14 @@ fs::path temporary_beside(const fs::path& place) {
 }
 
 fs::path new_temporary_folder(const fs::path& place) {
+  std::error_code failed;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const fs::path folder = temporary_beside(place);
-    std::error_code failed;
     if (fs::create_directory(folder, failed)) return folder;
     if (failed) break;
   }
-  throw sheetgen::error("Cannot create folder " + temporary_beside(place).string() + "!");
+  throw file_error("Cannot create folder", temporary_beside(place),
+                   failed ? failed : std::make_error_code(std::errc::file_exists));
 }
 
 sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs::path& folder) {
@@ -100,8 +103,7 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
     put_file(temporary / suite_files::done, done_text(set));
     std::error_code failed;
     fs::rename(temporary, place, failed);
-    if (failed)
-      throw sheetgen::error("Cannot rename folder " + temporary.filename().string() + "!");
+    if (failed) throw file_error("Cannot rename folder", temporary.filename(), failed);
     return set;
   } catch (const sheetgen::error& e) {
     std::error_code ignored;
@@ -122,7 +124,7 @@ void discard(const fs::path& set) {
   std::error_code ec;
   fs::rename(set, temporary, ec);
   if (!ec) fs::remove_all(temporary, ec);
-  if (ec) throw sheetgen::error("Cannot remove folder " + set.string() + "!");
+  if (ec) throw file_error("Cannot remove folder", set, ec);
 }
 
 // A set folder found in DIR: none, one made from the same answers (its
@@ -180,7 +182,7 @@ make_plan plan_sets(const fs::path& dir, const std::vector<suite_unit>& units,
     const bool foreign = found.exists && !found.record;
     if (foreign && !o.force && plan.refusal.empty()) {
       plan.refusal = (dir / set_name(c, seed)).string() +
-                     ": not a set made from this SPEC's answers; remove it, or give --force to "
+                     ": not a set made from this suite file's answers; remove it, or give --force to "
                      "make it again";
     }
     plan.sets.push_back({&c, seed, std::move(found.record), foreign});
@@ -392,7 +394,7 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
     const std::string there =
         read_small_file(o_.dir / suite_files::definition, max_definition_bytes);
     if (there != definition_text_ && !o_.force) {
-      throw sheetgen::error(dir + " holds the suite of another SPEC (its suite.json differs from " +
+      throw sheetgen::error(dir + " holds the suite of another suite file (its suite.json differs from " +
                             o_.definition_file +
                             "); give --force to make this one there, keeping the sets whose "
                             "answers stay the same");
@@ -451,7 +453,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
       o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
   if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
     plan.refusal = obsolete.front().string() +
-                   ": a set that the SPEC does not give; remove it, or give --force to have it "
+                   ": a set that the suite file does not give; remove it, or give --force to have it "
                    "removed";
   }
   if (!plan.refusal.empty()) {
@@ -479,7 +481,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   if (!to_make.empty() || !obsolete.empty()) {
     for (const char* file : {suite_files::manifest, suite_files::sums, suite_files::page}) {
       fs::remove(dir / file, ec);
-      if (ec) throw sheetgen::error("Cannot remove file " + (dir / file).string() + "!");
+      if (ec) throw file_error("Cannot remove file", dir / file, ec);
     }
   }
   for (const fs::path& set : obsolete) {
@@ -490,7 +492,7 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
     const fs::path place = dir / set_name(*sets[i].cls, sets[i].seed);
     if (sets[i].replace) discard(place);
     fs::create_directories(place.parent_path(), ec);
-    if (ec) throw sheetgen::error("Cannot create folder " + place.parent_path().string() + "!");
+    if (ec) throw file_error("Cannot create folder", place.parent_path(), ec);
   }
   suite_progress making(progress, instances);
   parallel_for(to_make.size(), o_.jobs, [&](std::size_t k) {

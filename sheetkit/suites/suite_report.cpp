@@ -350,12 +350,16 @@ std::string suite_report_html(const suite_contents& suite,
       << "</code><button type=\"button\" id=\"copy\" hidden=\"hidden\">Copy</button></div>\n"
       << "</div>\n</header>\n";
 
+  // Every command runs from the folder that holds the suite's: a suite is
+  // never made inside another.
   out << "<section id=\"reproduce\">\n<h2>Reproduce and verify</h2>\n<p>The commands call "
          "the suite's folder <code>"
-      << folder << "</code>.</p>\n<ol class=\"steps\">\n"
-      << "<li>Make the suite again from its definition, <code>suite.json</code> (in this "
-         "folder), with sheetkit; the manifest's SHA-256, printed last, is the one above:"
-      << "<pre><code>sheetkit suite make suite.json -o " << folder << "</code></pre></li>\n"
+      << folder << "</code> and run from the folder that holds it.</p>\n<ol class=\"steps\">\n"
+      << "<li>Make the suite again from its definition, <code>suite.json</code> in its folder, "
+         "with sheetkit, into a new folder beside it; the manifest's SHA-256, printed last, is "
+         "the one above:"
+      << "<pre><code>sheetkit suite make " << folder << "/suite.json -o " << folder
+      << "-again</code></pre></li>\n"
       << "<li>Or verify this copy: every set is generated again from its answers and compared "
          "byte for byte, and the manifest with it:"
       << "<pre><code>sheetkit suite verify " << folder << "</code></pre></li>\n"

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "files/files.h"
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "files/text.h"
 #include "solutions/export_contract.h"

@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <sstream>
 
+#include "files/source.h"
 #include "test_util.h"
 
 namespace sheetkit {
 namespace {
 
 using sheetgen::testing::line;
+using sheetgen::testing::message_of;
 
 // The worked example's files, as README shows them.
 const std::string items_1 = sheetgen::testing::worked::item_lines(0);
@@ -201,16 +203,21 @@ TEST(Check, MissingFiles) {
   const std::string i = (folder / "i.txt").string();
   const std::string d = (folder / "d.txt").string();
   std::ostringstream out;
-  // The instances are still checked without their defects.
-  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out), 1);
-  EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
+  std::string unreadable;
+  const auto said = [&](const file_error& e) { unreadable += e.what(); };
+  // The instances are still checked without their defects; the file that
+  // cannot be read is no problem found in the files, but counts as one.
+  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out, said), 1);
+  EXPECT_EQ(unreadable, "Cannot read file " + d + ": No such file or directory");
+  EXPECT_EQ(out.str().find("Cannot"), std::string::npos);
   out.str("");
   folder.write("i.txt", instances + line({1, 1, 2}));
-  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out), 2);
-  EXPECT_EQ(out.str().substr(0, 17), "Cannot read file ");
-  out.str("");
-  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), d, i), out), 1);
-  EXPECT_EQ(out.str(), "Cannot read file " + d + "!\n");
+  EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out, said), 2);
+  EXPECT_EQ(out.str().substr(0, i.size()), i);
+  // Without the instance file nothing can be checked.
+  const run_info none = run_from_object(rectangle::of(10, 10), d, i);
+  EXPECT_EQ(message_of([&] { check_files(none, out, said); }),
+            "Cannot read file " + d + ": No such file or directory");
 }
 
 }  // namespace

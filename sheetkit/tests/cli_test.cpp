@@ -161,7 +161,12 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
       {{"check", "--object", "10by10", "instances.txt"},
        "sheetkit: check: --object: expected LENGTHxWIDTH, two positive integers such as "
        "20000x20000, not \"10by10\"\n"},
-      {{"export", "--answers", a, "-o", "x"}, "sheetkit: export: give --to FORMAT\n"},
+      {{"export", "--answers", a, "-o", "x"},
+       "sheetkit: export: give --to FORMAT: packingsolver, json or jsonl\n"},
+      {{"export", "--answers", a, "-o", "x", "--to"},
+       "sheetkit: export: --to needs FORMAT: packingsolver, json or jsonl\n"},
+      {{"stats", "--answers", a, "--csv"},
+       "sheetkit: stats: unknown option --csv; did you mean --format csv?\n"},
       {{"export", "--answers", a, "--to", "jsnol", "-o", "x"},
        "sheetkit: export: --to takes packingsolver, json or jsonl, not \"jsnol\"; did you mean "
        "jsonl?\n"},
@@ -202,7 +207,7 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: export: .. is the current folder or one above it, which is never replaced" +
            new_folder},
       {{"stats", "--answers", "nowhere.answers"},
-       "sheetkit: stats: Cannot read file nowhere.answers!\n"},
+       "sheetkit: stats: Cannot read file nowhere.answers: No such file or directory\n"},
       {{"verify", "--answers", "bad.answers"},
        "sheetkit: verify: bad.answers:3: the object's width: The large object's length and "
        "width must be positive and their product must not exceed 2147483647!\n"},
@@ -288,7 +293,8 @@ TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   const char* a = worked_example.c_str();
   const result missing = sheetkit({"stats", "--object", "10x10", "nowhere.txt"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "sheetkit: stats: Cannot read file nowhere.txt!\n");
+  EXPECT_EQ(missing.err,
+            "sheetkit: stats: Cannot read file nowhere.txt: No such file or directory\n");
   const result wrong = sheetkit({"draw", "--object", "10x10", "defects.txt", "-o", "p"});
   EXPECT_EQ(wrong.status, 1);
   EXPECT_EQ(wrong.err,
@@ -317,6 +323,116 @@ TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   EXPECT_EQ(sheetkit({"verify", "--answers", a}).status, 1);
 }
 
+// With --answers, what reads the files holds them to the answers and
+// stops at the first difference, as check reports it, writing nothing.
+TEST_F(Cli, WithTheAnswersTheFilesAreHeldToThem) {
+  const char* a = worked_example.c_str();
+  const std::string instances = folder_.read("instances.txt");
+  const std::string defects = folder_.read("defects.txt");
+  const std::vector<std::vector<const char*>> readers = {
+      {"stats", "--answers", a},
+      {"stats", "--answers", a, "--per-instance"},
+      {"stats", "--answers", a, "--format", "csv"},
+      {"draw", "--answers", a, "-o", "p"},
+      {"export", "--answers", a, "--to", "json", "-o", "p"},
+      {"export", "--answers", a, "--to", "packingsolver", "-o", "p"}};
+  const auto held = [&](const std::string& what) {
+    for (const std::vector<const char*>& args : readers) {
+      const result r = sheetkit(args);
+      EXPECT_EQ(r.status, 1) << args[0] << " " << args.back();
+      EXPECT_EQ(r.err, "sheetkit: " + std::string(args[0]) + ": " + what + "\n") << args.back();
+      EXPECT_FALSE(fs::exists("p"));
+    }
+    const result check = sheetkit({"check", "--answers", a});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find(what), std::string::npos) << check.out;
+  };
+  // Block 2 loses an item type (README's sed -i '8d').
+  std::string fewer_items = instances;
+  const std::size_t line_8 = [&] {
+    std::size_t at = 0;
+    for (int k = 1; k < 8; ++k) at = fewer_items.find('\n', at) + 1;
+    return at;
+  }();
+  fewer_items.erase(line_8, fewer_items.find('\n', line_8) + 1 - line_8);
+  folder_.write("instances.txt", fewer_items);
+  held("instances.txt:6: block 2 has 3 item types, but the answers ask for 4");
+  // One instance of the two.
+  folder_.write("instances.txt", instances.substr(0, instances.find("\n\n") + 2));
+  folder_.write("defects.txt", defects.substr(0, defects.find("\n\n") + 2));
+  held("instances.txt:6: file ends after 1 block, but the answers ask for 2 instances: cut short?");
+  // A defect of another size than the answers give, in place.
+  folder_.write("instances.txt", instances);
+  std::string wider = defects;
+  wider.replace(0, wider.find('\n'), "7.000000\t0.000000\t10.000000\t3.000000");
+  folder_.write("defects.txt", wider);
+  held("defects.txt:1: defect 1 measures 3 x 3, but the answers give 3 x 2");
+}
+
+// Errors go to standard error, named by the command, with the system's
+// reason; a file that the answers file names says how such names are read.
+TEST_F(Cli, ErrorsSayWhyAndWhereNamesAreTaken) {
+  const std::string a = worked_example;
+  const std::string relative =
+      " (the answers file's names are taken relative to the current folder, not to the answers "
+      "file)";
+  fs::create_directories("elsewhere");
+  fs::current_path("elsewhere");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"check", "--answers", a},
+           {"verify", "--answers", a},
+           {"stats", "--answers", a},
+           {"draw", "--answers", a, "-o", "p"},
+           {"export", "--answers", a, "--to", "json", "-o", "-"}}) {
+    const result r = sheetkit(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+    EXPECT_EQ(r.err, "sheetkit: " + args[0] +
+                         ": Cannot read file instances.txt: No such file or directory" + relative +
+                         "\n");
+  }
+  fs::current_path("..");
+  // Named on the command line, a name needs no note.
+  EXPECT_EQ(sheetkit({"check", "--object", "10x10", "nowhere.txt"}).err,
+            "sheetkit: check: Cannot read file nowhere.txt: No such file or directory\n");
+  // Without its defect file, the instances are still checked.
+  fs::remove("defects.txt");
+  const result check = sheetkit({"check", "--answers", a});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.err, "sheetkit: check: Cannot read file defects.txt: No such file or directory" +
+                           relative + "\n");
+  EXPECT_EQ(check.out, "instances.txt: 2 instances, 8 item types; no problems found\n");
+}
+
+// --force replaces a folder only when every file in it is one that
+// sheetkit writes there, as its .sheetkit file lists them.
+TEST_F(Cli, ForceReplacesOnlyWhatSheetkitWrote) {
+  const char* a = worked_example.c_str();
+  fs::create_directories("docs");
+  folder_.write("docs/worked_example_instance_1.svg", "mine");
+  folder_.write("docs/suite_report.png", "mine");
+  const result docs = sheetkit({"draw", "--answers", a, "-o", "docs", "--force"});
+  EXPECT_EQ(docs.status, 2);
+  EXPECT_EQ(docs.err,
+            "sheetkit: draw: --force replaces only a folder of the files sheetkit writes, and "
+            "docs/suite_report.png is not one of them; give a new folder's name with -o\n");
+  EXPECT_EQ(folder_.read("docs/suite_report.png"), "mine");
+
+  // What sheetkit wrote, by any command, it replaces; not once a file is added.
+  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "p"}).status, 0);
+  ASSERT_EQ(sheetkit({"draw", "--answers", a, "-o", "p", "--force"}).status, 0);
+  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "jsonl", "-o", "p", "--force"}).status,
+            0);
+  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "p", "--force"})
+                .status,
+            0);
+  folder_.write("p/instance_2/notes.txt", "mine");
+  const result added = sheetkit({"draw", "--answers", a, "-o", "p", "--force"});
+  EXPECT_EQ(added.status, 2);
+  EXPECT_NE(added.err.find("p/instance_2/notes.txt is not one of them"), std::string::npos);
+  EXPECT_EQ(folder_.read("p/instance_2/notes.txt"), "mine");
+}
+
 // Each run's output replaces the last whole: nothing stale stays beside
 // it, nothing is written through a link in it, and a run that fails
 // leaves the earlier one as it was.
@@ -332,7 +448,7 @@ TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
   EXPECT_EQ(folder_.read("secret"), "keep");
   EXPECT_FALSE(fs::is_symlink("p/instance_1.svg"));
   EXPECT_FALSE(fs::exists("p/instance_2.svg"));  // the earlier run's
-  EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 3);
+  EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 4);  // and its .sheetkit
 
   // A run that fails on the way (the defect file cut short) changes nothing.
   const std::string pictures = folder_.read("p/instance_1.svg");
@@ -344,7 +460,7 @@ TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
            {"export", "--answers", a, "--to", "jsonl", "-o", "p", "--force"}}) {
     EXPECT_EQ(sheetkit(args).status, 1) << args[0];
     EXPECT_EQ(folder_.read("p/instance_1.svg"), pictures);
-    EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 3);
+    EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 4);
   }
   // Nothing left beside it either.
   EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 4);
@@ -355,7 +471,7 @@ TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
   EXPECT_EQ(
       sheetkit({"export", "--answers", "none.answers", "--to", "packingsolver", "-o", "n"}).out,
       "n (0 instances)\n");
-  EXPECT_TRUE(fs::is_empty("n"));
+  EXPECT_EQ(std::distance(fs::directory_iterator("n"), {}), 1);  // its .sheetkit alone
 
   // An empty folder is written into without --force; a link to one stands for it.
   folder_.write("defects.txt", defects);

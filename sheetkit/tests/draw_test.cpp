@@ -215,7 +215,8 @@ TEST_F(DrawTest, ReportsWhatItCannotWrite) {
         try {
           draw(worked_run(), replay(all), {}, dir / "file" / "pictures");
         } catch (const sheetgen::error& e) {
-          EXPECT_EQ(e.what(), "Cannot create folder " + (dir / "file" / "pictures").string() + "!");
+          EXPECT_EQ(e.what(), "Cannot create folder " + (dir / "file" / "pictures").string() +
+                                  ": Not a directory");
           throw;
         }
       },
@@ -225,7 +226,7 @@ TEST_F(DrawTest, ReportsWhatItCannotWrite) {
     draw(worked_run(), replay(all), {2}, dir);
     ADD_FAILURE();
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(e.what(), "Cannot write file " + (dir / "items.svg").string() + "!");
+    EXPECT_EQ(e.what(), "Cannot write file " + (dir / "items.svg").string() + ": Is a directory");
   }
 }
 

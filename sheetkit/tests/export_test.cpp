@@ -163,7 +163,8 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
     export_json(worked_run(), replay({}), missing);
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot write file " + missing.string() + "!");
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot write file " + missing.string() + ": No such file or directory");
   }
   const auto instances = worked_instances();
   export_json(worked_run(), replay(instances), dir_ / "run.json");
@@ -213,7 +214,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot create folder " + (dir_ / "taken" / "instance_12").string() + "!");
+              "Cannot create folder " + (dir_ / "taken" / "instance_12").string() +
+                  ": Not a directory");
   }
   // A file that cannot be opened for writing.
   fs::create_directories(dir_ / "blocked" / "instance_12" / "bins.csv");
@@ -223,7 +225,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
   } catch (const sheetgen::error& e) {
     EXPECT_EQ(
         std::string(e.what()),
-        "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() + "!");
+        "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() +
+            ": Is a directory");
   }
 }
 

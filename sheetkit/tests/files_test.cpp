@@ -65,7 +65,7 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read);
   } else {
     EXPECT_EQ(message_of([&] { write_file(file, "x"); }),
-              "Cannot write file " + file.string() + "!");
+              "Cannot write file " + file.string() + ": Permission denied");
     EXPECT_EQ(read(file), "new, complete");
   }
   EXPECT_EQ(entries(), 1u);
@@ -74,16 +74,17 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
 TEST_F(Files, FailuresSayWhichFileAndLeaveNothingBehind) {
   const fs::path missing = dir_ / "no folder" / "out.txt";
   EXPECT_EQ(message_of([&] { write_file(missing, "x"); }),
-            "Cannot write file " + missing.string() + "!");
+            "Cannot write file " + missing.string() + ": No such file or directory");
   // The rename fails: a folder stands at the name.
   fs::create_directory(dir_ / "taken");
   EXPECT_EQ(message_of([&] { write_file(dir_ / "taken", "x"); }),
-            "Cannot write file " + (dir_ / "taken").string() + "!");
+            "Cannot write file " + (dir_ / "taken").string() + ": Is a directory");
   EXPECT_EQ(entries(), 1u);
   // A device is written in place (a rename would replace it): the full
   // disk's error comes at the latest with the commit.
   if (fs::is_character_file("/dev/full")) {
-    EXPECT_EQ(message_of([] { write_file("/dev/full", "x"); }), "Cannot write file /dev/full!");
+    EXPECT_EQ(message_of([] { write_file("/dev/full", "x"); }),
+              "Cannot write file /dev/full: No space left on device");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
   }
 }

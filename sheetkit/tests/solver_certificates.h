@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/instance_reader.h"
 #include "files/source.h"
 #include "solutions/solution_check.h"
 #include "solutions/solution_reader.h"
@@ -34,7 +35,7 @@ struct solver_instance {
   solver_instance() {
     std::ifstream i(solver_data("instances.txt"), std::ios::binary);
     std::ifstream d(solver_data("defects.txt"), std::ios::binary);
-    run_reader reader(i, "instances.txt", &d, "defects.txt");
+    instance_reader reader(i, "instances.txt", &d, "defects.txt");
     instance in;
     reader.next(in);
     items = in.items;

@@ -83,7 +83,8 @@ TEST(SuiteDefinition, EveryFaultIsRefusedWhereItStands) {
        "6:12: class \"worked\", name: a second class of "
        "this name"},
       {R"("length": 6000)", R"("lenght": 6000)",
-       "6:21: class \"sheet\", lenght: unknown field (known: name, length, width, instances, "
+       "6:21: class \"sheet\", lenght: unknown field; did you mean length? (known: name, length, "
+       "width, instances, "
        "item_types, lower, upper, defects, seeds, complete)"},
       {R"("length": 6000)", R"("length": 6000.5)",
        "6:31: class \"sheet\", length: expected an "

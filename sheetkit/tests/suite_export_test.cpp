@@ -61,8 +61,9 @@ TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
                       "--to", "packingsolver", "-o", (folder_ / "single").string()})
                 .status,
             0);
+  // (but for the marker of a folder that export owns: the set has .exported)
   for (const auto& [name, bytes] : tree(folder_ / "single"))
-    EXPECT_EQ(files.at("worked/s19/" + name), bytes) << name;
+    if (name != ".sheetkit") EXPECT_EQ(files.at("worked/s19/" + name), bytes) << name;
 
   // The contract the solver is given, in every set.
   ASSERT_EQ(export_to(folder_ / "free", {"--copies", "unlimited", "--rotation"}).status, 0);

@@ -126,7 +126,7 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   folder_.write("suite.json", other);
   const testing::cli_result refused = make("one");
   EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.err.find("one holds the suite of another SPEC (its suite.json differs from "),
+  EXPECT_NE(refused.err.find("one holds the suite of another suite file (its suite.json differs from "),
             std::string::npos);
   const testing::cli_result forced = make("one", {"--force"});
   EXPECT_EQ(forced.out.substr(0, 44), "worked-demo: 1 set made, 6 kept from before;");
@@ -152,7 +152,7 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   const testing::cli_result foreign = make("one");
   EXPECT_EQ(foreign.status, 2);
   EXPECT_EQ(foreign.err, "sheetkit: suite make: " + dir +
-                             "/one/worked/s3: not a set made from this SPEC's answers; remove it, "
+                             "/one/worked/s3: not a set made from this suite file's answers; remove it, "
                              "or give --force to make it again\n");
 }
 

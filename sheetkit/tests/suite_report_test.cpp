@@ -55,8 +55,6 @@ TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
   EXPECT_EQ(sheetkit({"suite", "report", dir().string(), "-o", "-"}).out, page);
 
   EXPECT_NE(page.find("<code id=\"manifest-sha256\">" + sha256_ + "</code>"), std::string::npos);
-  EXPECT_NE(page.find("<pre><code>sheetkit suite make suite.json -o worked-demo</code></pre>"),
-            std::string::npos);
   // Three classes, each a row and a section; pictures with ids of their
   // own: every class's item types, and the first instance and the overlay
   // only where the class has defects.
@@ -82,6 +80,35 @@ TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
                       "122 (62 seeds)</td>"),
             std::string::npos);
   EXPECT_NE(page.find("seeds -1 to 1 (3 completed)"), std::string::npos);
+}
+
+// The page's sheetkit commands, run from where it tells the reader to
+// stand: the folder that holds the suite's.
+TEST_F(SuiteReport, ItsCommandsRunWhereThePageSaysToRunThem) {
+  fs::rename(dir(), folder_ / "worked-demo");
+  const std::string page = read(folder_ / "worked-demo" / "index.html");
+  ASSERT_NE(page.find("run from the folder that holds it"), std::string::npos);
+  struct back_home {
+    fs::path home = fs::current_path();
+    ~back_home() { fs::current_path(home); }
+  } restore;
+  fs::current_path(folder_.path());
+  int run = 0;
+  const std::string start = "<code>sheetkit ";
+  for (std::size_t at = page.find(start); at != std::string::npos; at = page.find(start, at + 1)) {
+    const std::size_t from = at + start.size();
+    std::istringstream words(page.substr(from, page.find("</code>", from) - from));
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) args.push_back(word);
+    const testing::cli_result r = sheetkit(args);
+    EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
+    // Made again, the suite has the manifest the page gives.
+    if (args[1] == "make") {
+      EXPECT_NE(r.out.find(sha256_), std::string::npos) << r.out;
+    }
+    ++run;
+  }
+  EXPECT_EQ(run, 3);  // make, verify, stats
 }
 
 TEST_F(SuiteReport, NamesAreEscapedAndNothingBreaksThePage) {
@@ -114,7 +141,7 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
       {{"-o", d}, 2,
        "sheetkit: suite report: " + d + " is a folder; give the page's file name with -o, such "
        "as " + d + "/index.html\n"},
-      {{"-o", "/dev/full"}, 1, "sheetkit: suite report: Cannot write file /dev/full!\n"},
+      {{"-o", "/dev/full"}, 1, "sheetkit: suite report: Cannot write file /dev/full: No space left on device\n"},
   };
   for (const auto& r : refusals) {
     std::vector<std::string> args{"suite", "report", d};
