@@ -131,20 +131,25 @@ struct stats_options {
   std::string format = "text";
   CLI::Option* format_given = nullptr;
   std::string suite;
+  std::string columns_given;  // as typed: names separated by commas
+  CLI::Option* columns_option = nullptr;
+  std::vector<std::string> columns;  // the paper table's, for people; empty: the format's own
 };
 
 constexpr const char* stats_formats[] = {"text", "json", "csv", "latex"};
 
-// The paper table in `format` (not "text" for a single run: stats' own table).
-void write_paper_table(std::ostream& out, const std::string& format, const paper_table& table) {
+// The paper table in `format` (not "text" for a single run: stats' own
+// table); `columns` for people, or empty for the format's own.
+void write_paper_table(std::ostream& out, const std::string& format, const paper_table& table,
+                       const std::vector<std::string>& columns) {
   if (format == "text") {
-    write_table_text(out, table);
+    write_table_text(out, table, columns.empty() ? all_table_columns() : columns);
   } else if (format == "json") {
     out << table_json(table).dump(2) << '\n';
   } else if (format == "csv") {
     write_table_csv(out, table);
   } else {
-    write_table_latex(out, table);
+    write_table_latex(out, table, columns.empty() ? paper_table_columns() : columns);
   }
 }
 
@@ -195,11 +200,9 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
     const paper_table table = suite_table(suite, s.shown.callback(), jobs);
     s.shown.clear();
     if (o.format == "json") {
-      nlohmann::ordered_json j = {{"suite", suite.definition.name},
-                                  {"manifest_sha256", suite.manifest_sha256}};
-      const nlohmann::ordered_json rows = table_json(table);
-      for (const auto& [key, value] : rows.items()) j[key] = value;
-      s.out << j.dump(2) << '\n';
+      const nlohmann::ordered_json about = {{"suite", suite.definition.name},
+                                            {"manifest_sha256", suite.manifest_sha256}};
+      s.out << table_json(table, about).dump(2) << '\n';
       return status_ok;
     }
     if (o.format == "text") {
@@ -209,13 +212,13 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
       s.out << "% Suite " << suite.definition.name << ", manifest sha256 "
             << suite.manifest_sha256 << ".\n";
     }
-    write_paper_table(s.out, o.format, table);
+    write_paper_table(s.out, o.format, table, o.columns);
     return status_ok;
   }
   if (o.format == "csv" || o.format == "latex") {
     const paper_table table = run_table(run, s.shown.shown(file_pass(run)));
     s.shown.clear();
-    write_paper_table(s.out, o.format, table);
+    write_paper_table(s.out, o.format, table, o.columns);
     return status_ok;
   }
   const int64_t instances = run.answers ? run.answers->no_instances : -1;
@@ -250,6 +253,41 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
   return status_problems;
 }
 
+// --columns' names as the paper table's columns: the CSV's, "object" and
+// "all"; the first CSV name (class or run) may be given, and stays first.
+std::vector<std::string> paper_columns_named(const std::string& given) {
+  const std::vector<std::string> known = table_column_names();
+  std::vector<std::string> names;
+  std::string_view rest = given;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string name(rest.substr(0, comma));
+    if (name.empty())
+      throw usage_error("--columns takes names separated by commas, not \"" + given + "\"");
+    if (name == "all") {
+      const std::vector<std::string> all = all_table_columns();
+      names.insert(names.end(), all.begin(), all.end());
+    } else if (std::find(known.begin(), known.end(), name) != known.end()) {
+      names.push_back(name);
+    } else if (name != "class" && name != "run") {
+      std::vector<std::string> candidates = known;
+      candidates.push_back("all");
+      const std::optional<std::string> guess = nearest(name, candidates);
+      throw usage_error("--columns: no column is named \"" + name + "\"" +
+                        (guess ? "; did you mean " + *guess + "?"
+                               : " (the CSV's header names them; object and all too)"));
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  for (std::size_t k = 0; k < names.size(); ++k)
+    if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(k), names[k]) !=
+        names.begin() + static_cast<std::ptrdiff_t>(k))
+      throw usage_error("--columns names " + names[k] + " twice");
+  if (names.empty()) throw usage_error("--columns: give a column besides the name");
+  return names;
+}
+
 // --format against --json, --per-instance and the run's source.
 void check_stats(stats_options& o) {
   if (std::find(std::begin(stats_formats), std::end(stats_formats), o.format) ==
@@ -271,6 +309,13 @@ void check_stats(stats_options& o) {
   }
   if (!o.suite.empty() && (!o.source.answers.empty() || !o.source.object.empty()))
     throw usage_error("--suite DIR takes the runs of the suite; leave out --answers and --object");
+  if (o.columns_option->count() == 0) return;
+  if (o.format == "csv" || o.format == "json")
+    throw usage_error("--columns chooses what people see (text and latex); csv and json keep every "
+                      "column");
+  if (o.suite.empty() && o.format == "text")
+    throw usage_error("--columns is for the paper table: --suite DIR, or --format latex for a run");
+  o.columns = paper_columns_named(o.columns_given);
 }
 
 std::function<prepared()> setup_stats(CLI::App& app) {
@@ -285,6 +330,9 @@ std::function<prepared()> setup_stats(CLI::App& app) {
   app.add_flag("--per-instance", o->per_instance,
                "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "The same as --format json");
+  o->columns_option = app.add_option("--columns", o->columns_given,
+                 "The paper table's columns in text and latex: the CSV's names, object, all")
+      ->type_name("NAME,...");
   return [o] {
     check_stats(*o);
     run_info run = o->suite.empty() ? o->source.run() : run_info{};

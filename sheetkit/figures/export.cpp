@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "figures/json_format.h"
 #include "files/files.h"
 #include "files/text.h"
 
@@ -21,9 +22,11 @@ void put(std::string& out, int64_t v) {
 }
 void put(std::string& out, int32_t v) { put(out, int64_t{v}); }
 
-// The shortest decimal that reads back to the same float; null for what
-// JSON cannot hold (the dialogue lets no such bound through).
-void put(std::string& out, float v) { out += std::isfinite(v) ? shortest_text(v) : "null"; }
+// A bound as the text the dialogue reads back to the same float: a JSON
+// number would not keep it. null for what the dialogue lets no bound be.
+void put(std::string& out, float v) {
+  out += std::isfinite(v) ? '"' + shortest_text(v) + '"' : "null";
+}
 
 // Integers separated by commas.
 template <typename... Values>
@@ -82,8 +85,12 @@ namespace {
 using flush_fn = std::function<void(std::string&)>;
 constexpr std::size_t flush_at = std::size_t{1} << 20;
 
-// "object":{...},"answers":{...} or null, `between` them.
+// "format_version":N,"object":{...},"answers":{...} or null, `between`
+// the members.
 void put_run(std::string& out, const run_info& run, std::string_view between) {
+  out += "\"format_version\":";
+  put(out, json_format_version);
+  out += between;
   out += "\"object\":{\"length\":";
   put(out, run.object.length);
   out += ",\"width\":";
@@ -101,11 +108,11 @@ void put_run(std::string& out, const run_info& run, std::string_view between) {
     put(out, value);
   };
   field("{\"instances\":", a.no_instances);
-  field(",\"items\":", a.no_items);
-  field(",\"minrelsize\":", a.minrelsize);
-  field(",\"maxrelsize\":", a.maxrelsize);
-  field(",\"minarea\":", a.minarea);
-  field(",\"maxarea\":", a.maxarea);
+  field(",\"item_types\":", a.no_items);
+  field(",\"lower\":", a.minrelsize);
+  field(",\"upper\":", a.maxrelsize);
+  field(",\"min_area\":", a.minarea);
+  field(",\"max_area\":", a.maxarea);
   out += ",\"defects\":[";
   const int32_t defects = std::clamp(a.no_defects, 0, sheetgen::MAXDEF);
   bool first_size = true;

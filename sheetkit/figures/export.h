@@ -27,16 +27,18 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
                           const std::filesystem::path& dir);
 
 // Writes one JSON document:
-//   {"object":{"length":L,"width":W},
-//    "answers":{"instances":..,"items":..,"minrelsize":..,"maxrelsize":..,
-//               "minarea":..,"maxarea":..,"defects":[[length,width],...],"seed":..} or null,
+//   {"format_version":2,
+//    "object":{"length":L,"width":W},
+//    "answers":{"instances":..,"item_types":..,"lower":"..","upper":"..",
+//               "min_area":..,"max_area":..,"defects":[[length,width],...],"seed":..} or null,
 //    "instances":[
 //     {"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]},
 //     ...]}
-// with one instance per line. The relative sizes appear as their shortest
-// decimal that reads back to the same single-precision value (0.1, not
-// 0.10000000149011612). Throws sheetgen::error "Cannot write the JSON
-// document!" when the stream fails.
+// with one instance per line, named as in the suite file (json_format.h).
+// The bounds are text: the shortest decimal that the dialogue reads back to
+// the same single-precision value ("0.1", not 0.10000000149011612).
+// Throws sheetgen::error "Cannot write the JSON document!" when the stream
+// fails.
 void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
 
 // The same into a file, which replaces one of the same name only when the
@@ -45,7 +47,7 @@ void export_json(const run_info& run, const instance_pass& pass, std::ostream& o
 void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
 
 // Writes JSON lines, each line one JSON document:
-//   {"object":{"length":L,"width":W}, "answers":{...} or null}
+//   {"format_version":2,"object":{"length":L,"width":W},"answers":{...} or null}
 //   {"instance":N,"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]}
 //   ...
 // the first for the run (the answers as in export_json), then one per

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <sstream>
 #include <string_view>
 
-#include "pictures/svg.h"
-#include "pictures/svg_text.h"
+#include "figures/json_format.h"
+#include "files/markup.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -52,9 +54,10 @@ value text(std::string v) {
 struct column {
   std::string_view group;    // a heading over a run of columns, or empty
   std::string_view heading;  // the column's own, for people
-  std::string_view key;      // for scripts; empty: for people only
+  std::string_view name;     // for scripts and --columns
   shown how;
-  bool for_people = true;
+  bool for_scripts = true;  // in the CSV and JSON; "object" is for people only
+  bool in_all = true;       // among the columns people see by default
   std::function<value(const table_row&)> get;
 };
 
@@ -72,66 +75,71 @@ constexpr std::string_view area_group = "item area (%)";
 constexpr std::string_view total_group = "total item area (%)";
 constexpr std::string_view defect_group = "defect area (%)";
 
+// Named as json_format.h has it: the suite file's names, and what is per
+// instance or a total said in the name.
 const std::vector<column>& columns() {
   static const std::vector<column> all = {
-      {"", "sets", "sets", shown::integer, true, [](const table_row& r) { return integer(r.sets); }},
-      {"", "instances", "instances", shown::integer, true,
+      {"", "sets", "sets", shown::integer, true, true,
+       [](const table_row& r) { return integer(r.sets); }},
+      {"", "instances", "instances_total", shown::integer, true, true,
        [](const table_row& r) { return integer(r.instances); }},
-      {"", "item types", "item_types", shown::mean, true,
+      {"", "item types", "item_types_per_instance_mean", shown::mean, true, true,
        [](const table_row& r) { return of_instances(r, real(r.item_types)); }},
-      {"", "object", "", shown::object, true, [](const table_row&) { return value{}; }},
-      {"", "", "length", shown::integer, false,
+      {"", "object", "object", shown::object, false, true,
+       [](const table_row&) { return value{}; }},
+      {"", "length", "length", shown::integer, true, false,
        [](const table_row& r) { return integer(r.length); }},
-      {"", "", "width", shown::integer, false, [](const table_row& r) { return integer(r.width); }},
-      {"bounds", "lower", "lower", shown::text, true,
+      {"", "width", "width", shown::integer, true, false,
+       [](const table_row& r) { return integer(r.width); }},
+      {"bounds", "lower", "lower", shown::text, true, true,
        [](const table_row& r) { return text(r.lower); }},
-      {"bounds", "upper", "upper", shown::text, true,
+      {"bounds", "upper", "upper", shown::text, true, true,
        [](const table_row& r) { return text(r.upper); }},
-      {"item length", "min", "item_length_min", shown::integer, true,
+      {"item length", "min", "item_length_min", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_length.min); }},
-      {"item length", "median", "item_length_median", shown::integer, true,
+      {"item length", "median", "item_length_median", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_length.median); }},
-      {"item length", "max", "item_length_max", shown::integer, true,
+      {"item length", "max", "item_length_max", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_length.max); }},
-      {"item width", "min", "item_width_min", shown::integer, true,
+      {"item width", "min", "item_width_min", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_width.min); }},
-      {"item width", "median", "item_width_median", shown::integer, true,
+      {"item width", "median", "item_width_median", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_width.median); }},
-      {"item width", "max", "item_width_max", shown::integer, true,
+      {"item width", "max", "item_width_max", shown::integer, true, true,
        [](const table_row& r) { return of_items(r, r.item_width.max); }},
-      {area_group, "min", "item_area_relative_min", shown::percent, true,
+      {area_group, "min", "item_area_relative_min", shown::percent, true, true,
        [](const table_row& r) { return relative_area(r, r.item_area.min); }},
-      {area_group, "q1", "item_area_relative_q1", shown::percent, true,
+      {area_group, "q1", "item_area_relative_q1", shown::percent, true, true,
        [](const table_row& r) { return relative_area(r, r.item_area.q1); }},
-      {area_group, "median", "item_area_relative_median", shown::percent, true,
+      {area_group, "median", "item_area_relative_median", shown::percent, true, true,
        [](const table_row& r) { return relative_area(r, r.item_area.median); }},
-      {area_group, "q3", "item_area_relative_q3", shown::percent, true,
+      {area_group, "q3", "item_area_relative_q3", shown::percent, true, true,
        [](const table_row& r) { return relative_area(r, r.item_area.q3); }},
-      {area_group, "max", "item_area_relative_max", shown::percent, true,
+      {area_group, "max", "item_area_relative_max", shown::percent, true, true,
        [](const table_row& r) { return relative_area(r, r.item_area.max); }},
-      {total_group, "mean", "total_item_area_relative_mean", shown::percent, true,
-       [](const table_row& r) { return of_instances(r, real(r.total_area_mean)); }},
-      {total_group, "sd", "total_item_area_relative_sd", shown::percent, true,
+      {total_group, "mean", "total_item_area_relative_per_instance_mean", shown::percent, true,
+       true, [](const table_row& r) { return of_instances(r, real(r.total_area_mean)); }},
+      {total_group, "sd", "total_item_area_relative_per_instance_sd", shown::percent, true, true,
        [](const table_row& r) { return of_instances(r, real(r.total_area_sd)); }},
-      {"", "distinct types", "distinct_item_types_mean", shown::mean, true,
+      {"", "distinct types", "distinct_item_types_per_instance_mean", shown::mean, true, true,
        [](const table_row& r) { return of_instances(r, real(r.distinct_mean)); }},
-      {"", "defects", "defects", shown::mean, true,
+      {"", "defects", "defects_per_instance_mean", shown::mean, true, true,
        [](const table_row& r) { return of_instances(r, real(r.defects)); }},
-      {defect_group, "total", "defect_area_relative_mean", shown::percent, true,
-       [](const table_row& r) { return of_instances(r, real(r.defect_area_mean)); }},
-      {defect_group, "union", "defect_union_relative_mean", shown::percent, true,
-       [](const table_row& r) { return of_instances(r, real(r.covered_mean)); }},
+      {defect_group, "total", "defect_area_relative_per_instance_mean", shown::percent, true,
+       true, [](const table_row& r) { return of_instances(r, real(r.defect_area_mean)); }},
+      {defect_group, "union", "defect_union_relative_per_instance_mean", shown::percent, true,
+       true, [](const table_row& r) { return of_instances(r, real(r.covered_mean)); }},
   };
   return all;
 }
 
-std::string_view name_key(const paper_table& t) { return t.classes ? "class" : "run"; }
-
-// The shortest decimal that reads back as `v`.
-std::string shortest(double v) {
-  std::array<char, 32> buffer{};
-  return {buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), v).ptr};
+const column& column_named(std::string_view name) {
+  for (const column& c : columns())
+    if (c.name == name) return c;
+  throw std::invalid_argument("no column of the paper table is named " + std::string(name));
 }
+
+std::string_view name_key(const paper_table& t) { return t.classes ? "class" : "run"; }
 
 std::string fixed(double v, int decimals) {
   std::array<char, 64> buffer{};
@@ -182,10 +190,9 @@ std::vector<span> spans(const std::vector<const column*>& cs) {
   return out;
 }
 
-people_view for_people(const paper_table& t) {
+people_view for_people(const paper_table& t, const std::vector<std::string>& names) {
   people_view v;
-  for (const column& c : columns())
-    if (c.for_people) v.shown_columns.push_back(&c);
+  for (const std::string& name : names) v.shown_columns.push_back(&column_named(name));
   v.rows.assign(t.rows.size(), std::vector<people_cell>(v.shown_columns.size()));
   // Columns under one heading share their decimals, so that they line up.
   for (const span& g : spans(v.shown_columns)) {
@@ -224,23 +231,44 @@ people_view for_people(const paper_table& t) {
   return v;
 }
 
-// What the columns mean, for the notes under a table (each line prefixed).
-std::string notes(std::string_view prefix) {
-  std::string text;
-  for (const char* line :
-       {"item types, distinct types, defects: per instance, mean over the instances",
-        "(%): of the object's area; total: the defects' areas summed, union: overlaps once;",
-        "sd: standard deviation over the instances (of n, not n - 1)",
-        "quantiles (min, q1, median, q3, max) are values of the item types: the one at",
-        "0-based rank floor(p (n - 1)) in sorted order; the median is the lower middle value"}) {
-    text += std::string(prefix) + line + "\n";
+// What the columns shown mean, for the notes under a table (each line
+// prefixed).
+std::string notes(std::string_view prefix, const std::vector<const column*>& shown_columns) {
+  const auto any = [&](auto is) {
+    return std::any_of(shown_columns.begin(), shown_columns.end(), is);
+  };
+  const auto headed = [&](std::string_view heading) {
+    return any([&](const column* c) { return c->group.empty() && c->heading == heading; });
+  };
+  std::vector<std::string> lines;
+  std::string means;
+  for (const std::string_view heading : {"item types", "distinct types", "defects"})
+    if (headed(heading)) means += (means.empty() ? "" : ", ") + std::string(heading);
+  if (!means.empty()) lines.push_back(means + ": per instance, mean over the instances");
+  const bool sd = any([](const column* c) { return c->heading == "sd"; });
+  if (any([](const column* c) { return c->how == shown::percent; })) {
+    std::string line = "(%): of the object's area";
+    if (any([](const column* c) { return c->group == defect_group; }))
+      line += "; total: the defects' areas summed, union: overlaps once";
+    lines.push_back(line + (sd ? ";" : ""));
   }
+  if (sd) lines.emplace_back("sd: standard deviation over the instances (of n, not n - 1)");
+  if (any([](const column* c) {
+        return c->name.starts_with("item_length_") || c->name.starts_with("item_width_") ||
+               c->name.starts_with("item_area_");
+      })) {
+    lines.emplace_back(
+        "quantiles (min, q1, median, q3, max) are values of the item types: the one at");
+    lines.emplace_back(
+        "0-based rank floor(p (n - 1)) in sorted order; the median is the lower middle value");
+  }
+  std::string text;
+  for (const std::string& line : lines) text += std::string(prefix) + line + "\n";
   return text;
 }
 
-
 std::string pad(const std::string& s, std::size_t width, bool left) {
-  const std::size_t n = svg::code_points(s);
+  const std::size_t n = code_points(s);
   const std::string fill(width > n ? width - n : 0, ' ');
   return left ? s + fill : fill + s;
 }
@@ -268,7 +296,7 @@ std::string script_text(const value& v) {
     case value::integer:
       return std::to_string(v.i);
     case value::real:
-      return std::isfinite(v.r) ? shortest(v.r) : "";
+      return std::isfinite(v.r) ? shortest_text(v.r) : "";
     case value::text:
       return v.s;
     default:
@@ -292,20 +320,63 @@ json script_json(const value& v) {
   }
 }
 
-std::string html_escape(std::string_view s) { return svg::escape(s); }
+// A heading of several words on two lines, broken where the longer line
+// is shortest, in a cell aligned as `align` ('r' or 'c'): headings, not
+// the figures, make such a table wide.
+std::string latex_heading(std::string_view heading, char align) {
+  std::size_t best = std::string_view::npos, longest = heading.size();
+  for (std::size_t at = heading.find(' '); at != std::string_view::npos;
+       at = heading.find(' ', at + 1)) {
+    const std::size_t line = std::max(at, heading.size() - at - 1);
+    if (line < longest) {
+      longest = line;
+      best = at;
+    }
+  }
+  if (best == std::string_view::npos) return latex_escape(heading);
+  return std::string("\\begin{tabular}[b]{@{}") + align + "@{}}" +
+         latex_escape(heading.substr(0, best)) + "\\\\" + latex_escape(heading.substr(best + 1)) +
+         "\\end{tabular}";
+}
 
 }  // namespace
 
-void write_table_text(std::ostream& out, const paper_table& t) {
-  const people_view v = for_people(t);
+std::vector<std::string> table_column_names() {
+  std::vector<std::string> names;
+  for (const column& c : columns()) names.emplace_back(c.name);
+  return names;
+}
+
+std::vector<std::string> all_table_columns() {
+  std::vector<std::string> names;
+  for (const column& c : columns())
+    if (c.in_all) names.emplace_back(c.name);
+  return names;
+}
+
+std::vector<std::string> paper_table_columns() {
+  return {"sets",
+          "instances_total",
+          "item_types_per_instance_mean",
+          "object",
+          "lower",
+          "upper",
+          "defects_per_instance_mean",
+          "total_item_area_relative_per_instance_mean",
+          "defect_union_relative_per_instance_mean"};
+}
+
+void write_table_text(std::ostream& out, const paper_table& t,
+                      const std::vector<std::string>& names) {
+  const people_view v = for_people(t, names);
   const std::size_t n = v.shown_columns.size();
   // Column 0 is the name; the others follow the list.
   std::vector<std::size_t> width(n + 1, 0);
   width[0] = name_key(t).size();
   for (std::size_t i = 0; i < t.rows.size(); ++i) {
-    width[0] = std::max(width[0], svg::code_points(t.rows[i].name));
+    width[0] = std::max(width[0], code_points(t.rows[i].name));
     for (std::size_t k = 0; k < n; ++k)
-      width[k + 1] = std::max(width[k + 1], svg::code_points(v.rows[i][k].text));
+      width[k + 1] = std::max(width[k + 1], code_points(v.rows[i][k].text));
   }
   for (std::size_t k = 0; k < n; ++k)
     width[k + 1] = std::max({width[k + 1], v.shown_columns[k]->heading.size(), std::size_t{1}});
@@ -342,73 +413,50 @@ void write_table_text(std::ostream& out, const paper_table& t) {
     }
     out << line << '\n';
   }
-  out << '\n' << notes("");
+  out << '\n' << notes("", v.shown_columns);
 }
 
 void write_table_csv(std::ostream& out, const paper_table& t) {
   out << name_key(t);
   for (const column& c : columns())
-    if (!c.key.empty()) out << ',' << c.key;
+    if (c.for_scripts) out << ',' << c.name;
   out << '\n';
   for (const table_row& r : t.rows) {
     out << csv_field(r.name);
     for (const column& c : columns())
-      if (!c.key.empty()) out << ',' << csv_field(script_text(c.get(r)));
+      if (c.for_scripts) out << ',' << csv_field(script_text(c.get(r)));
     out << '\n';
   }
 }
 
-json table_json(const paper_table& t) {
+json table_json(const paper_table& t, const json& about) {
   json rows = json::array();
   for (const table_row& r : t.rows) {
     json row = json::object();
     row[std::string(name_key(t))] = r.name;
     for (const column& c : columns())
-      if (!c.key.empty()) row[std::string(c.key)] = script_json(c.get(r));
+      if (c.for_scripts) row[std::string(c.name)] = script_json(c.get(r));
     rows.push_back(std::move(row));
   }
-  return {{"quantiles", "the value at 0-based rank floor(p (n - 1)) in sorted order"},
-          {"rows", std::move(rows)}};
+  json j = {{"format_version", json_format_version}};
+  if (about.is_object())
+    for (const auto& [key, value] : about.items()) j[key] = value;
+  j["quantiles"] = "the value at 0-based rank floor(p (n - 1)) in sorted order";
+  j["rows"] = std::move(rows);
+  return j;
 }
 
-std::string latex_escape(const std::string& s) {
-  std::string out;
-  for (const char c : s) {
-    switch (c) {
-      case '_':
-      case '&':
-      case '%':
-      case '$':
-      case '#':
-      case '{':
-      case '}':
-        out += '\\';
-        out += c;
-        break;
-      case '~':
-        out += "\\textasciitilde{}";
-        break;
-      case '^':
-        out += "\\textasciicircum{}";
-        break;
-      case '\\':
-        out += "\\textbackslash{}";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-void write_table_latex(std::ostream& out, const paper_table& t) {
-  const people_view v = for_people(t);
+void write_table_latex(std::ostream& out, const paper_table& t,
+                       const std::vector<std::string>& names) {
+  const people_view v = for_people(t, names);
   const std::size_t n = v.shown_columns.size();
   const std::vector<span> groups = spans(v.shown_columns);
   out << "% The instances, " << (t.classes ? "one row per class" : "one row per run")
-      << ". Needs \\usepackage{booktabs}.\n"
-      << notes("% ");
-  out << "\\begin{tabular}{l" << std::string(n, 'r') << "}\n\\toprule\n";
+      << ". Needs \\usepackage{booktabs}. Set in \\footnotesize, with\n"
+      << "% narrow gaps and headings on two lines, to fit an article's text width.\n"
+      << notes("% ", v.shown_columns);
+  out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
+      << "\\begin{tabular}{@{}l" << std::string(n, 'r') << "@{}}\n\\toprule\n";
   std::string heads;
   std::string rules;
   for (const span& g : groups) {
@@ -419,11 +467,12 @@ void write_table_latex(std::ostream& out, const paper_table& t) {
     // One cell spans the group's columns.
     const std::string first = std::to_string(g.first + 2), last = std::to_string(g.last + 1);
     heads += " & \\multicolumn{" + std::to_string(g.last - g.first) + "}{c}{" +
-             latex_escape(std::string(g.group)) + "}";
+             latex_heading(g.group, 'c') + "}";
     rules += "\\cmidrule(lr){" + first + "-" + last + "}";
   }
-  out << heads << " \\\\\n" << rules << "\n" << name_key(t);
-  for (const column* c : v.shown_columns) out << " & " << latex_escape(std::string(c->heading));
+  if (!rules.empty()) out << heads << " \\\\\n" << rules << "\n";
+  out << name_key(t);
+  for (const column* c : v.shown_columns) out << " & " << latex_heading(c->heading, 'r');
   out << " \\\\\n\\midrule\n";
   for (std::size_t i = 0; i < t.rows.size(); ++i) {
     out << latex_escape(t.rows[i].name);
@@ -438,11 +487,11 @@ void write_table_latex(std::ostream& out, const paper_table& t) {
     }
     out << " \\\\\n";
   }
-  out << "\\bottomrule\n\\end{tabular}\n";
+  out << "\\bottomrule\n\\end{tabular}}\n";
 }
 
 std::string table_html(const paper_table& t) {
-  const people_view v = for_people(t);
+  const people_view v = for_people(t, all_table_columns());
   const std::vector<span> groups = spans(v.shown_columns);
   std::ostringstream out;
   out << "<table class=\"figures\">\n<thead>\n<tr><th rowspan=\"2\" scope=\"col\" class=\"name\">"
@@ -450,11 +499,11 @@ std::string table_html(const paper_table& t) {
   for (const span& g : groups) {
     if (g.group.empty()) {
       for (std::size_t k = g.first; k < g.last; ++k)
-        out << "<th rowspan=\"2\" scope=\"col\">" << html_escape(v.shown_columns[k]->heading)
+        out << "<th rowspan=\"2\" scope=\"col\">" << xml_escape(v.shown_columns[k]->heading)
             << "</th>";
     } else {
       out << "<th colspan=\"" << g.last - g.first << "\" scope=\"colgroup\" class=\"group\">"
-          << html_escape(g.group) << "</th>";
+          << xml_escape(g.group) << "</th>";
     }
   }
   out << "</tr>\n<tr>";
@@ -462,11 +511,11 @@ std::string table_html(const paper_table& t) {
     if (g.group.empty()) continue;
     for (std::size_t k = g.first; k < g.last; ++k)
       out << "<th scope=\"col\"" << (k == g.first ? " class=\"first\"" : "") << ">"
-          << html_escape(v.shown_columns[k]->heading) << "</th>";
+          << xml_escape(v.shown_columns[k]->heading) << "</th>";
   }
   out << "</tr>\n</thead>\n<tbody>\n";
   for (std::size_t i = 0; i < t.rows.size(); ++i) {
-    out << "<tr><th scope=\"row\" class=\"name\">" << html_escape(t.rows[i].name) << "</th>";
+    out << "<tr><th scope=\"row\" class=\"name\">" << xml_escape(t.rows[i].name) << "</th>";
     for (std::size_t k = 0; k < v.shown_columns.size(); ++k) {
       const people_cell& cell = v.rows[i][k];
       const column& c = *v.shown_columns[k];
@@ -476,7 +525,7 @@ std::string table_html(const paper_table& t) {
       if (c.how == shown::object) {
         out << cell.length << "&#160;\xC3\x97&#160;" << cell.width;
       } else {
-        out << (cell.text.empty() ? "\xE2\x80\x93" : html_escape(cell.text));
+        out << (cell.text.empty() ? "\xE2\x80\x93" : xml_escape(cell.text));
       }
       out << "</td>";
     }

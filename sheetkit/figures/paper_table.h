@@ -52,34 +52,53 @@ struct paper_table {
   std::vector<table_row> rows;
 };
 
-/// An aligned table for a terminal: a line of group headings, a line of
-/// column headings, a line per row, then what the columns mean.
-void write_table_text(std::ostream& out, const paper_table& table);
+/// The names of the columns, as `--columns` takes them: the CSV's (after
+/// the first, the name of the class or run), and "object", length x width
+/// in one column, for people only.
+std::vector<std::string> table_column_names();
 
-/// CSV for scripts: a header line of column names, then a line per row.
-/// Relative values are fractions (0.15, not 15), written as the shortest
-/// decimal that reads back as the same double; a missing value is empty.
-/// Fields are quoted as RFC 4180 has it; lines end in LF.
+/// The columns people see unless they choose: every one, the object's
+/// sides in one ("object").
+std::vector<std::string> all_table_columns();
+
+/// The columns of a paper's table of instances: sets, instances, item
+/// types, object, bounds, defects, the items' total area and the defects'
+/// union; as LaTeX, they fit an article's text width.
+std::vector<std::string> paper_table_columns();
+
+/// An aligned table for a terminal: a line of group headings, a line of
+/// column headings, a line per row, then what the columns shown mean.
+/// `columns` are names from table_column_names(), in the order shown; the
+/// name of the class or run always comes first. Throws
+/// std::invalid_argument for any other name.
+void write_table_text(std::ostream& out, const paper_table& table,
+                      const std::vector<std::string>& columns = all_table_columns());
+
+/// CSV for scripts: a header line of column names, then a line per row,
+/// every column. Relative values are fractions (0.15, not 15), written as
+/// the shortest decimal that reads back as the same double; a missing
+/// value is empty. Fields are quoted as RFC 4180 has it; lines end in LF.
 void write_table_csv(std::ostream& out, const paper_table& table);
 
 /// A LaTeX tabular with booktabs rules (\toprule, \cmidrule, \midrule,
-/// \bottomrule): grouped headings, numbers right-aligned, relative values in
-/// percent, names with LaTeX's special characters escaped.
-void write_table_latex(std::ostream& out, const paper_table& table);
+/// \bottomrule) set in \footnotesize with narrow gaps: grouped headings,
+/// those of several words on two lines, numbers right-aligned, relative
+/// values in percent, names with LaTeX's special characters escaped.
+/// `columns` as for write_table_text.
+void write_table_latex(std::ostream& out, const paper_table& table,
+                       const std::vector<std::string>& columns = paper_table_columns());
 
-/// The table for scripts: {"quantiles": how they are taken, "rows": [...]},
-/// each row an object with the CSV's names and values, in its order (null
-/// where the CSV leaves a field empty).
-nlohmann::ordered_json table_json(const paper_table& table);
+/// The table for scripts: {"format_version": json_format_version, then
+/// the members of `about` (what the table is of), "quantiles": how they are
+/// taken, "rows": [...]}, each row an object with the CSV's names and
+/// values, in its order (null where the CSV leaves a field empty).
+nlohmann::ordered_json table_json(const paper_table& table,
+                                  const nlohmann::ordered_json& about = nullptr);
 
 /// The table as an HTML <table> element (escaped, well-formed as XML too),
 /// with the classes of the report page's style: "figures", and "num" on
 /// the cells of numbers.
 std::string table_html(const paper_table& table);
-
-/// LaTeX's special characters in `text` escaped: \_ \& \% \$ \# \{ \}
-/// \textasciitilde{} \textasciicircum{} \textbackslash{}.
-std::string latex_escape(const std::string& text);
 
 }  // namespace sheetkit
 

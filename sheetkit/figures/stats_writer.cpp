@@ -1,13 +1,13 @@
 #include "figures/stats_writer.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
 #include <type_traits>
 
+#include "figures/json_format.h"
 #include "files/text.h"
 
 namespace sheetkit {
@@ -123,15 +123,6 @@ class text_writer : public stats_writer {
 
 json number(double v) { return std::isnan(v) ? json(nullptr) : json(v); }
 
-// The float's shortest decimal as the double JSON holds: 0.1f shows as
-// 0.1, not 0.10000000149011612.
-double shortest(float f) {
-  const std::string text = shortest_text(f);
-  double d = 0;
-  std::from_chars(text.data(), text.data() + text.size(), d);
-  return d;
-}
-
 template <typename T, typename M, typename F>
 json spread_json(const spread<T, M>& s, const char* middle, F value) {
   json j;
@@ -144,12 +135,14 @@ json spread_json(const spread<T, M>& s, const char* middle, F value) {
 // What is known before the run is read.
 json head_json(const run_stats& s) {
   json j;
+  j["format_version"] = json_format_version;
   j["object"] = {{"length", s.object.length}, {"width", s.object.width}, {"area", s.object_area}};
   if (s.area_bounds) {
-    j["bounds"] = {{"minrelsize", shortest(s.area_bounds->minrelsize)},
-                   {"maxrelsize", shortest(s.area_bounds->maxrelsize)},
-                   {"minarea", s.area_bounds->minarea},
-                   {"maxarea", s.area_bounds->maxarea}};
+    // As the dialogue reads them: a JSON number would not keep the text.
+    j["bounds"] = {{"lower", shortest_text(s.area_bounds->minrelsize)},
+                   {"upper", shortest_text(s.area_bounds->maxrelsize)},
+                   {"min_area", s.area_bounds->minarea},
+                   {"max_area", s.area_bounds->maxarea}};
   } else {
     j["bounds"] = nullptr;
   }
@@ -164,18 +157,18 @@ json figures_json(const run_stats& s) {
   const auto rel = [&](auto v) { return number(relative(static_cast<double>(v), area)); };
   json j;
   j["instances"] = s.instances;
-  j["item_types"] = s.items;
+  j["item_types_total"] = s.items;
   j["item_area"] = spread_json(s.item_area, "median", same);
   j["item_area_relative"] = spread_json(s.item_area, "median", rel);
   j["length_width_ratio"] = spread_json(s.ratio, "median", [](double v) { return number(v); });
   j["item_types_not_fitting"] = s.items_not_fitting;
   j["item_types_outside_bounds"] = s.area_bounds ? json(s.items_outside_bounds) : json(nullptr);
   j["item_types_per_instance"] = spread_json(s.items_per_instance, "mean", same);
-  j["total_item_area"] = spread_json(s.total_area, "mean", same);
-  j["total_item_area_relative"] = spread_json(s.total_area, "mean", rel);
+  j["total_item_area_per_instance"] = spread_json(s.total_area, "mean", same);
+  j["total_item_area_relative_per_instance"] = spread_json(s.total_area, "mean", rel);
   j["defects_per_instance"] = spread_json(s.defects_per_instance, "mean", same);
-  j["covered_area"] = spread_json(s.covered_area, "mean", same);
-  j["defect_coverage"] = spread_json(s.covered_area, "mean", rel);
+  j["defect_union_area_per_instance"] = spread_json(s.covered_area, "mean", same);
+  j["defect_union_relative_per_instance"] = spread_json(s.covered_area, "mean", rel);
   return j;
 }
 
@@ -251,14 +244,14 @@ json to_json(const instance_stats& r, int64_t object_area) {
   area["median"] = any ? json(r.area_median) : json(nullptr);
   area["max"] = any ? json(r.area_max) : json(nullptr);
   json j;
-  j["number"] = r.number;
+  j["instance"] = r.number;
   j["item_types"] = r.items;
   j["item_area"] = std::move(area);
   j["total_item_area"] = r.total_area;
   j["total_item_area_relative"] = rel(r.total_area);
   j["defects"] = r.defects;
-  j["covered_area"] = r.covered_area;
-  j["defect_coverage"] = rel(r.covered_area);
+  j["defect_union_area"] = r.covered_area;
+  j["defect_union_relative"] = rel(r.covered_area);
   return j;
 }
 

@@ -26,9 +26,10 @@ class stats_writer {
 // empty line and the run's table (alone when there are no lines).
 std::unique_ptr<stats_writer> text_stats_writer(std::ostream& out, const run_info& run);
 
-// One JSON document for scripts, written as it goes: the object and the
-// bounds, "per_instance" (one line each) when there are instance lines,
-// then the run's figures. Values are integers where they are counts or
+// One JSON document for scripts, written as it goes: "format_version", the
+// object and the bounds ("lower" and "upper" as text, "min_area",
+// "max_area"), "per_instance" (one line each) when there are instance
+// lines, then the run's figures, named as json_format.h says. Values are integers where they are counts or
 // areas, relative values are fractions (0.15, not 15%); a value that does
 // not exist (the median area of no items) is null. Nothing is written
 // before the first line or the summary.

@@ -22,9 +22,30 @@ std::optional<int64_t> parse_positive(std::string_view digits) {
   return value;
 }
 
+namespace {
+
+// FLT_MAX has 39 digits, FLT_TRUE_MIN 45 decimals below 1; a double's
+// shortest text at most 24 characters.
+using buffer = std::array<char, 64>;
+
+}  // namespace
+
+// Without a format, to_chars picks fixed or exponent form, whichever is
+// shorter; chars_format::general would follow printf's %g instead.
 std::string shortest_text(float f) {
-  std::array<char, 32> text{};
+  buffer text{};
   return {text.data(), std::to_chars(text.data(), text.data() + text.size(), f).ptr};
+}
+
+std::string shortest_text(double d) {
+  buffer text{};
+  return {text.data(), std::to_chars(text.data(), text.data() + text.size(), d).ptr};
+}
+
+std::string shortest_fixed(float f) {
+  buffer text{};
+  return {text.data(),
+          std::to_chars(text.data(), text.data() + text.size(), f, std::chars_format::fixed).ptr};
 }
 
 }  // namespace sheetkit

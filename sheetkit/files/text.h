@@ -17,9 +17,15 @@ std::string count_of(int64_t n, std::string_view noun);
 // bits); nothing for anything else.
 std::optional<int64_t> parse_positive(std::string_view digits);
 
-// The shortest decimal that reads back to the same float: 0.1f as "0.1",
-// not "0.10000000149011612".
+// The shortest decimal that reads back as the same number: 0.1f as "0.1",
+// not "0.10000000149011612"; in exponent form where that is shorter
+// ("1e-06"). Every writer of a bound or a figure for scripts uses these, so
+// that one value never reads two ways.
 std::string shortest_text(float f);
+std::string shortest_text(double d);
+
+// The same without exponent form, for people: 0.000001f as "0.000001".
+std::string shortest_fixed(float f);
 
 }  // namespace sheetkit
 

@@ -205,7 +205,7 @@ double item_charts::histogram(svg::canvas& c, double top, double h) const {
                false);
     notes.push_back("Dashed lines: the admissible areas minarea " + std::to_string(p.minarea) +
                     " and maxarea " + std::to_string(p.maxarea) + " from the bounds " +
-                    svg::shortest(p.minrelsize) + " and " + svg::shortest(p.maxrelsize) + ".");
+                    shortest_fixed(p.minrelsize) + " and " + shortest_fixed(p.maxrelsize) + ".");
   } else {
     notes.push_back("The area bounds are not marked: only the answers file tells them.");
   }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "files/markup.h"
+
 namespace sheetkit::svg {
 
 namespace {
@@ -46,71 +48,6 @@ std::string coordinate(double v) {
   return s == "-0" ? "0" : s;
 }
 
-std::string clean_utf8(std::string_view s) {
-  static const std::string replacement = "\xEF\xBF\xBD";
-  std::string out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      if (c < 0x20 || c == 0x7F)
-        out += replacement;
-      else
-        out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                          : c >= 0xE0 && c <= 0xEF ? 3
-                          : c >= 0xF0 && c <= 0xF4 ? 4
-                                                   : 0;
-    bool ok = n != 0 && i + n <= s.size();
-    for (std::size_t k = 1; ok && k < n; ++k)
-      ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-    if (ok) {
-      const auto d = static_cast<unsigned char>(s[i + 1]);
-      // overlong forms, surrogates, beyond U+10FFFF, and U+FFFE / U+FFFF
-      ok = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d > 0x9F) && !(c == 0xF0 && d < 0x90) &&
-           !(c == 0xF4 && d > 0x8F) &&
-           !(c == 0xEF && d == 0xBF && static_cast<unsigned char>(s[i + 2]) >= 0xBE);
-    }
-    if (ok) {
-      out.append(s.substr(i, n));
-      i += n;
-    } else {
-      out += replacement;
-      ++i;
-    }
-  }
-  return out;
-}
-
-std::string escape(std::string_view s) {
-  std::string out;
-  for (const char c : clean_utf8(s)) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 void canvas::rect(const box& b, std::string_view cls, std::string_view tooltip) {
   body_ += "<rect class=\"";
   body_ += cls;
@@ -119,7 +56,7 @@ void canvas::rect(const box& b, std::string_view cls, std::string_view tooltip) 
   if (tooltip.empty()) {
     body_ += "/>\n";
   } else {
-    body_ += "><title>" + escape(tooltip) + "</title></rect>\n";
+    body_ += "><title>" + xml_escape(tooltip) + "</title></rect>\n";
   }
 }
 
@@ -156,7 +93,7 @@ void canvas::text(point at, std::string_view s, std::string_view cls, const text
   if (options.font_size > 0) body_ += " font-size=\"" + coordinate(options.font_size) + "\"";
   if (options.upward) body_ += " transform=\"rotate(-90 " + x + " " + y + ")\"";
   body_ += '>';
-  body_ += escape(s);
+  body_ += xml_escape(s);
   body_ += "</text>\n";
 }
 
@@ -175,7 +112,7 @@ void canvas::render(std::ostream& out, double width, double height, std::string_
   if (how.standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"" << how.id << "\" width=\"" << w
       << "\" height=\"" << h << "\" viewBox=\"0 0 " << w << " " << h
-      << "\" font-family=\"sans-serif\">\n<title>" << escape(title) << "</title>\n<style>";
+      << "\" font-family=\"sans-serif\">\n<title>" << xml_escape(title) << "</title>\n<style>";
   // "#id .class": a rule reaches only this picture's elements.
   for (const auto& [cls, declarations] : base_style)
     out << '#' << how.id << " ." << cls << '{' << declarations << '}';

@@ -32,14 +32,6 @@ struct box {
 /// trailing zeros, "0" rather than "-0". Short numbers keep big pictures small.
 std::string coordinate(double v);
 
-/// Text made safe for SVG: invalid UTF-8, control characters and the
-/// non-characters U+FFFE / U+FFFF become U+FFFD. File names are arbitrary
-/// bytes, but an XML file with them would not load.
-std::string clean_utf8(std::string_view s);
-
-/// clean_utf8, then the five XML special characters as entities.
-std::string escape(std::string_view s);
-
 /// How a picture is written out.
 struct form {
   /// The root element's id: unique within an HTML page. Every style rule of

@@ -1,9 +1,10 @@
 #include "pictures/svg_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "files/markup.h"
 
 namespace sheetkit::svg {
 
@@ -26,12 +27,6 @@ std::string fixed(double v, int decimals) {
   return buf;
 }
 
-std::string shortest(float v) {
-  char buf[64];  // FLT_MAX has 39 digits, FLT_TRUE_MIN 45 decimals below 1: < 64 either way
-  const auto result = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-  return std::string(buf, result.ptr);
-}
-
 std::string count_label(int64_t n) {
   // One decimal at most, and only when it is the whole truth.
   auto scaled = [](int64_t n, int64_t unit, char suffix) {
@@ -47,11 +42,6 @@ std::string count_label(int64_t n) {
   if (n >= 1000000 && n % 100000 == 0) return scaled(n, 1000000, 'M');
   if (n >= 10000 && n < 1000000 && n % 100 == 0) return scaled(n, 1000, 'k');
   return std::to_string(n);
-}
-
-std::size_t code_points(std::string_view s) {
-  return static_cast<std::size_t>(std::count_if(
-      s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 double text_width(std::string_view s, double size) {

@@ -25,16 +25,9 @@ std::string percent(double share);
 /// `v` with exactly `decimals` decimals.
 std::string fixed(double v, int decimals);
 
-/// The shortest text that reads back as `v`, without exponent: a bound
-/// such as 0.15 shows as entered, not as 0.150000006.
-std::string shortest(float v);
-
 /// A count for a scale: "20k" and "1.5M" read faster than "20000" and
 /// "1500000" and stay narrow, but only where they are exact; otherwise all digits.
 std::string count_label(int64_t n);
-
-/// Code points in UTF-8 text.
-std::size_t code_points(std::string_view s);
 
 /// Estimated width in pixels of text at font size `size` (generous).
 double text_width(std::string_view s, double size);

@@ -16,6 +16,7 @@
 
 #include "pictures/defect_overlay.h"
 #include "files/files.h"
+#include "files/markup.h"
 #include "pictures/instance_picture.h"
 #include "pictures/picture.h"
 #include "suites/suite_manifest.h"
@@ -30,7 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string html(std::string_view text) { return svg::escape(text); }
+std::string html(std::string_view text) { return xml_escape(text); }
 
 // Polyglot markup: the page parses the same as HTML and as XML, so an XML
 // parser can check it is well-formed. Hence no '<' or '&' in style and

@@ -234,6 +234,11 @@ TEST_F(Cli, StatsFormats) {
   EXPECT_NE(sheetkit({"stats", "--object", "10x10", "instances.txt", "--format", "latex"})
                 .out.find("\nrun & sets & instances"),
             std::string::npos);
+  // Columns by the CSV's names, the name column first whatever the order.
+  EXPECT_NE(sheetkit({"stats", "--answers", a, "--format", "latex", "--columns",
+                      "object,run,item_area_relative_q1"})
+                .out.find("\nrun & object & q1 \\\\\n\\midrule\ninstances.txt & $10 \\times 10$ & 14.0 "),
+            std::string::npos);
 
   const std::string prefix = "sheetkit: stats: ";
   for (const auto& [args, err] : std::vector<std::pair<std::vector<const char*>, std::string>>{
@@ -245,7 +250,17 @@ TEST_F(Cli, StatsFormats) {
             "--per-instance is for a single run in --format text or json; a table has a row per "
             "class or run"},
            {{"--suite", "."},
-            "--suite DIR takes the runs of the suite; leave out --answers and --object"}}) {
+            "--suite DIR takes the runs of the suite; leave out --answers and --object"},
+           {{"--format", "latex", "--columns", "sets,item_type"},
+            "--columns: no column is named \"item_type\"; did you mean "
+            "item_types_per_instance_mean?"},
+           {{"--format", "latex", "--columns", "sets,,lower"},
+            "--columns takes names separated by commas, not \"sets,,lower\""},
+           {{"--format", "latex", "--columns", "all,sets"}, "--columns names sets twice"},
+           {{"--format", "csv", "--columns", "sets"},
+            "--columns chooses what people see (text and latex); csv and json keep every column"},
+           {{"--columns", "sets"},
+            "--columns is for the paper table: --suite DIR, or --format latex for a run"}}) {
     std::vector<const char*> full{"stats", "--answers", a};
     full.insert(full.end(), args.begin(), args.end());
     const result r = sheetkit(full);

@@ -1,6 +1,7 @@
 """Reads what sheetkit export writes as a Python user would: the JSON
 document with json.load, JSON lines one at a time with json.loads, and
-requires both to hold the same run.
+requires both to hold the same run; and holds the answers to the suite
+file's names by making the run again from them as a suite's class.
 
 usage: export_read_back.py SHEETGEN SHEETKIT WORKED_EXAMPLE_ANSWERS
 """
@@ -46,7 +47,8 @@ def main():
             with open(os.path.join(folder, base + ".json")) as f:
                 document = json.load(f)
             run, instances = read_lines(os.path.join(folder, base + ".jsonl"))
-            assert run == {"object": document["object"], "answers": document["answers"]}, name
+            assert run == {"format_version": 2, "object": document["object"],
+                           "answers": document["answers"]}, name
             assert [i.pop("instance") for i in instances] == \
                 list(range(1, len(document["instances"]) + 1)), name
             assert instances == document["instances"], name
@@ -60,10 +62,30 @@ def main():
 
         run, instances = read_lines(os.path.join(folder, "worked.jsonl"))
         assert run["object"] == {"length": 10, "width": 10}
-        assert run["answers"]["minrelsize"] == 0.1 and run["answers"]["seed"] == 19
+        assert run["answers"]["lower"] == "0.1" and run["answers"]["seed"] == 19
         assert run["answers"]["defects"] == [[3, 2], [10, 1]]
         assert instances[1]["items"] == [[3, 6, 18], [7, 2, 14], [2, 9, 18], [2, 5, 10]]
         assert instances[1]["defects"] == [[1, 0, 4, 2], [0, 4, 10, 5]]
+
+        # One vocabulary: the answers, but for the area bounds they imply,
+        # are a suite file's class, which makes the same run again.
+        for name in runs:
+            base = name.split(".")[0]
+            run, _ = read_lines(os.path.join(folder, base + ".jsonl"))
+            answers = dict(run["answers"])
+            del answers["min_area"], answers["max_area"]
+            seed = answers.pop("seed")
+            suite = {"suite": "again", "seeds": [seed],
+                     "classes": [dict(name=base, **run["object"], **answers)]}
+            with open(os.path.join(folder, base + ".suite.json"), "w") as f:
+                json.dump(suite, f)
+            subprocess.run([sheetkit, "suite", "make", base + ".suite.json", "-o", base + "-again"],
+                           cwd=folder, check=True, stdout=subprocess.DEVNULL)
+            made = os.path.join(folder, base + "-again", base, f"s{seed}")
+            first = {"worked": "instances.txt", "larger": "larger_i.txt"}[base]
+            with open(os.path.join(made, "instances.txt"), "rb") as again, \
+                    open(os.path.join(folder, first), "rb") as f:
+                assert again.read() == f.read(), name
     print("json and jsonl read back the same")
 
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,9 +43,9 @@ class ExportFolder : public ::testing::Test {
 };
 
 constexpr const char* worked_json =
-    "{\"object\":{\"length\":10,\"width\":10},\n"
-    "\"answers\":{\"instances\":2,\"items\":4,\"minrelsize\":0.1,\"maxrelsize\":0.2,"
-    "\"minarea\":10,\"maxarea\":20,\"defects\":[[3,2],[10,1]],\"seed\":19},\n"
+    "{\"format_version\":2,\n\"object\":{\"length\":10,\"width\":10},\n"
+    "\"answers\":{\"instances\":2,\"item_types\":4,\"lower\":\"0.1\",\"upper\":\"0.2\","
+    "\"min_area\":10,\"max_area\":20,\"defects\":[[3,2],[10,1]],\"seed\":19},\n"
     "\"instances\":[\n"
     "{\"items\":[[3,5,15],[2,8,16],[7,2,14],[8,2,16]],\"defects\":[[7,0,10,2],[0,6,10,7]]},\n"
     "{\"items\":[[3,6,18],[7,2,14],[2,9,18],[2,5,10]],\"defects\":[[1,0,4,2],[0,4,10,5]]}\n"
@@ -57,8 +58,6 @@ TEST(ExportJson, WorkedExampleReadsBack) {
   EXPECT_EQ(out.str(), worked_json);
 
   const auto doc = nlohmann::json::parse(out.str());
-  EXPECT_EQ(doc["answers"]["minrelsize"].get<float>(), 0.1f);
-  EXPECT_EQ(doc["answers"]["maxrelsize"].get<float>(), 0.2f);
   ASSERT_EQ(doc["instances"].size(), 2u);
   EXPECT_EQ(doc["instances"][1]["items"][3], nlohmann::json({2, 5, 10}));
   EXPECT_EQ(doc["instances"][1]["defects"][1], nlohmann::json({0, 4, 10, 5}));
@@ -69,8 +68,9 @@ TEST(ExportJson, LinesHoldTheSameRunOneInstanceEach) {
   std::ostringstream out;
   export_jsonl(worked_run(), replay(instances), out);
   EXPECT_EQ(out.str(),
-            "{\"object\":{\"length\":10,\"width\":10},\"answers\":{\"instances\":2,\"items\":4,"
-            "\"minrelsize\":0.1,\"maxrelsize\":0.2,\"minarea\":10,\"maxarea\":20,"
+            "{\"format_version\":2,\"object\":{\"length\":10,\"width\":10},\"answers\":{"
+            "\"instances\":2,\"item_types\":4,\"lower\":\"0.1\",\"upper\":\"0.2\","
+            "\"min_area\":10,\"max_area\":20,"
             "\"defects\":[[3,2],[10,1]],\"seed\":19}}\n"
             "{\"instance\":1,\"items\":[[3,5,15],[2,8,16],[7,2,14],[8,2,16]],"
             "\"defects\":[[7,0,10,2],[0,6,10,7]]}\n"
@@ -95,7 +95,9 @@ TEST(ExportJson, LinesHoldTheSameRunOneInstanceEach) {
       std::string line;
       ASSERT_TRUE(std::getline(in, line));
       EXPECT_EQ(nlohmann::json::parse(line),
-                nlohmann::json({{"object", whole["object"]}, {"answers", whole["answers"]}}));
+                nlohmann::json({{"format_version", whole["format_version"]},
+                                {"object", whole["object"]},
+                                {"answers", whole["answers"]}}));
       std::size_t k = 0;
       for (; std::getline(in, line); ++k) {
         auto one = nlohmann::json::parse(line);
@@ -114,7 +116,8 @@ TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   std::ostringstream none;
   export_json(run, replay({}), none);
   EXPECT_EQ(none.str(),
-            "{\"object\":{\"length\":2,\"width\":3},\n\"answers\":null,\n\"instances\":[\n]}\n");
+            "{\"format_version\":2,\n\"object\":{\"length\":2,\"width\":3},\n\"answers\":null,\n"
+            "\"instances\":[\n]}\n");
   EXPECT_TRUE(nlohmann::json::parse(none.str())["instances"].empty());
 
   std::vector<instance> empty(2);
@@ -123,12 +126,16 @@ TEST(ExportJson, WithoutAnswersAndEmptyBlocks) {
   const auto doc = nlohmann::json::parse(out.str());
   EXPECT_EQ(doc["instances"][1], nlohmann::json::parse(R"({"items":[],"defects":[]})"));
 
-  // A float whose shortest form needs all its digits still reads back.
+  // A bound whose shortest text needs all its digits still reads back, as
+  // the dialogue reads its text, to the same float.
   run.answers.emplace();
   run.answers->minrelsize = 0.123456789f;
   std::ostringstream odd;
   export_json(run, replay({}), odd);
-  EXPECT_EQ(nlohmann::json::parse(odd.str())["answers"]["minrelsize"].get<float>(), 0.123456789f);
+  const std::string lower = nlohmann::json::parse(odd.str())["answers"]["lower"];
+  float back = 0;
+  std::from_chars(lower.data(), lower.data() + lower.size(), back);
+  EXPECT_EQ(back, 0.123456789f);
 }
 
 TEST(ExportJson, LargeRunGoesOutInPieces) {

@@ -1,10 +1,11 @@
 """Reads the paper table of a small suite as a script and a paper would:
 the CSV with Python's csv module and the JSON with json, both held to
 figures computed here another way (from the set files, by sorting); the
-LaTeX table held to its golden file and, where pdflatex is at hand,
-compiled inside a document with booktabs.
+LaTeX table held to its golden file and, where pdflatex and booktabs are
+at hand (CI installs them), compiled in a plain article, as is the table
+of README's example suite: neither may be wider than the text.
 
-usage: paper_table_read_back.py SHEETKIT GOLDEN_TEX
+usage: paper_table_read_back.py SHEETKIT GOLDEN_TEX EXAMPLE_SUITE
 """
 
 import csv
@@ -63,7 +64,7 @@ def expected(folder):
     widths = [w for _, w, _ in items]
     areas = [a / 100 for _, _, a in items]
     return {
-        "class": "worked", "sets": 3, "instances": 6, "item_types": 4,
+        "class": "worked", "sets": 3, "instances_total": 6, "item_types_per_instance_mean": 4,
         "length": 10, "width": 10, "lower": "0.1", "upper": "0.2",
         "item_length_min": min(lengths), "item_length_median": rank(lengths, 0.5),
         "item_length_max": max(lengths),
@@ -72,12 +73,29 @@ def expected(folder):
         "item_area_relative_min": min(areas), "item_area_relative_q1": rank(areas, 0.25),
         "item_area_relative_median": rank(areas, 0.5),
         "item_area_relative_q3": rank(areas, 0.75), "item_area_relative_max": max(areas),
-        "total_item_area_relative_mean": statistics.fmean(totals),
-        "total_item_area_relative_sd": statistics.pstdev(totals),
-        "distinct_item_types_mean": statistics.fmean(distinct), "defects": 2,
-        "defect_area_relative_mean": statistics.fmean(defect_area),
-        "defect_union_relative_mean": statistics.fmean(covered),
+        "total_item_area_relative_per_instance_mean": statistics.fmean(totals),
+        "total_item_area_relative_per_instance_sd": statistics.pstdev(totals),
+        "distinct_item_types_per_instance_mean": statistics.fmean(distinct),
+        "defects_per_instance_mean": 2,
+        "defect_area_relative_per_instance_mean": statistics.fmean(defect_area),
+        "defect_union_relative_per_instance_mean": statistics.fmean(covered),
     }
+
+
+def compile_latex(scratch, name, table):
+    """pdflatex's complaints about `table` in a plain article, as a paper
+    puts it there: none when it compiles and fits the text width."""
+    with open(os.path.join(scratch, name + ".tex"), "w") as f:
+        f.write("\\documentclass{article}\n\\usepackage{booktabs}\n\\begin{document}\n"
+                "\\begin{table}\n\\centering\n"
+                f"{table}\\caption{{The instances.}}\n\\end{{table}}\n\\end{{document}}\n")
+    done = subprocess.run(["pdflatex", "-interaction=nonstopmode", "-halt-on-error",
+                           name + ".tex"], cwd=scratch, stdout=subprocess.PIPE, text=True)
+    if done.returncode != 0:
+        return [f"pdflatex failed on {name}:\n" + done.stdout[-2000:]]
+    with open(os.path.join(scratch, name + ".log"), errors="replace") as f:
+        log = f.read()
+    return [f"{name}: {line}" for line in log.splitlines() if line.startswith("Overfull")]
 
 
 def same(found, want, where):
@@ -94,7 +112,7 @@ def same(found, want, where):
 
 
 def main():
-    sheetkit, golden = sys.argv[1:3]
+    sheetkit, golden, example_suite = sys.argv[1:4]
     with tempfile.TemporaryDirectory() as scratch:
         with open(os.path.join(scratch, "suite.json"), "w") as f:
             f.write(SUITE)
@@ -103,8 +121,8 @@ def main():
         folder = os.path.join(scratch, "worked-3")
         want = expected(folder)
 
-        def stats(fmt):
-            return subprocess.run([sheetkit, "stats", "--suite", folder, "--format", fmt],
+        def stats(fmt, suite=folder):
+            return subprocess.run([sheetkit, "stats", "--suite", suite, "--format", fmt],
                                   check=True, stdout=subprocess.PIPE, text=True).stdout
 
         rows = list(csv.DictReader(io.StringIO(stats("csv"))))
@@ -112,7 +130,11 @@ def main():
         row = {k: (v if k in ("class", "lower", "upper") else
                    int(v) if v.lstrip("-").isdigit() else float(v)) for k, v in rows[0].items()}
         problems += same(row, want, "csv")
+        if list(row) != list(want):
+            problems.append(f"csv: the columns are {list(row)}")
         document = json.loads(stats("json"))
+        if document.get("format_version") != 2:
+            problems.append(f"json: format_version is {document.get('format_version')!r}")
         problems += same(document["rows"][0], want, "json")
         if list(document["rows"][0]) != list(rows[0]):
             problems.append("json: the columns differ from the csv's")
@@ -121,19 +143,19 @@ def main():
         with open(golden) as f:
             if latex != f.read():
                 problems.append(f"latex: differs from {golden}:\n{latex}")
-        if shutil.which("pdflatex"):
-            with open(os.path.join(scratch, "table.tex"), "w") as f:
-                f.write("\\documentclass{article}\n\\usepackage{booktabs}\n"
-                        "\\usepackage[landscape]{geometry}\n\\begin{document}\n"
-                        f"{latex}\\end{{document}}\n")
-            done = subprocess.run(["pdflatex", "-interaction=nonstopmode", "-halt-on-error",
-                                   "table.tex"], cwd=scratch, stdout=subprocess.PIPE, text=True)
-            if done.returncode != 0:
-                problems.append("pdflatex failed:\n" + done.stdout[-2000:])
-            else:
-                print("the LaTeX table compiles with pdflatex")
+        kpsewhich = shutil.which("kpsewhich")
+        booktabs = kpsewhich and subprocess.run([kpsewhich, "booktabs.sty"],
+                                                stdout=subprocess.PIPE).returncode == 0
+        if shutil.which("pdflatex") and booktabs:
+            subprocess.run([sheetkit, "suite", "make", example_suite, "-o", "example"],
+                           cwd=scratch, check=True, stdout=subprocess.DEVNULL)
+            problems += compile_latex(scratch, "worked", latex)
+            problems += compile_latex(scratch, "example",
+                                      stats("latex", os.path.join(scratch, "example")))
+            print("the LaTeX tables compile with pdflatex and fit an article's text width")
         else:
-            print("not compiled: no pdflatex here (the golden text is compared all the same)")
+            print("not compiled: no pdflatex or booktabs here (the golden text is compared "
+                  "all the same)")
     for p in problems:
         print(p)
     print("ok" if not problems else f"{len(problems)} problem(s)")

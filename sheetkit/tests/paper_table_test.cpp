@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "pictures/svg_text.h"
+#include "files/markup.h"
 
 namespace sheetkit {
 namespace {
@@ -54,8 +55,8 @@ TEST(PaperTable, TextLinesUpAndShowsWhatIsMissing) {
   write_table_text(out, sample());
   const std::vector<std::string> lines = lines_of(out.str());
   // Headings and rows end in the same column; numbers are right-aligned.
-  const std::size_t width = svg::code_points(lines[1]);
-  for (std::size_t i = 2; i <= 4; ++i) EXPECT_EQ(svg::code_points(lines[i]), width) << lines[i];
+  const std::size_t width = code_points(lines[1]);
+  for (std::size_t i = 2; i <= 4; ++i) EXPECT_EQ(code_points(lines[i]), width) << lines[i];
   EXPECT_EQ(lines[2].substr(0, 41), "worked           3          6           4");
   // A group's columns share their decimals, enough for two digits of the
   // smallest value: 1% takes one, 0.50% two.
@@ -74,15 +75,18 @@ TEST(PaperTable, CsvAndJsonForScripts) {
   write_table_csv(out, sample());
   const std::vector<std::string> lines = lines_of(out.str());
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0].substr(0, 57), "class,sets,instances,item_types,length,width,lower,upper,");
+  EXPECT_EQ(lines[0].substr(0, 81),
+            "class,sets,instances_total,item_types_per_instance_mean,length,width,lower,upper,");
   EXPECT_EQ(lines[1],
             "worked,3,6,4,10,10,0.1,0.2,2,3,8,2,5,9,0.1,0.14,0.15,0.16,0.18,0.605,0.005,3.5,2,"
             "0.16,0.15");
   EXPECT_EQ(lines[2].substr(0, 19), "\"a_b,\"\"c\"\"&<d>%\",3,");
   EXPECT_EQ(lines[3], "aborted,0,0,,10,10,,,,,,,,,,,,,,,,,,,");
 
-  const nlohmann::ordered_json j = table_json(sample());
-  EXPECT_EQ(j["rows"][0]["item_types"].dump(), "4");  // whole means stay whole
+  const nlohmann::ordered_json j = table_json(sample(), {{"suite", "s"}});
+  EXPECT_EQ(j.begin().key(), "format_version");
+  EXPECT_EQ(j["suite"], "s");
+  EXPECT_EQ(j["rows"][0]["item_types_per_instance_mean"].dump(), "4");  // whole means stay whole
   EXPECT_EQ(j["rows"][0]["item_area_relative_q1"], 0.14);
   EXPECT_TRUE(j["rows"][2]["item_length_median"].is_null());
   EXPECT_TRUE(j["rows"][2]["lower"].is_null());
@@ -95,15 +99,42 @@ TEST(PaperTable, LatexAndHtmlEscapeNames) {
             "\\textbackslash{}k");
   std::ostringstream latex;
   write_table_latex(latex, sample());
-  EXPECT_NE(latex.str().find("\na\\_b,\"c\"\\&<d>\\% & 3 & 6 & 4 & $10 \\times 10$ & 0.1"),
-            std::string::npos);
-  EXPECT_NE(latex.str().find("\naborted & 0 & 0 & -- & $10 \\times 10$ & -- & --"),
+  EXPECT_NE(latex.str().find("\na\\_b,\"c\"\\&<d>\\% & 3 & 6 & 4 & $10 \\times 10$ & 0.1 & 0.2 & "
+                             "2 & 60.5 & 15.0 \\\\\n"),
+            std::string::npos)
+      << latex.str();
+  EXPECT_NE(latex.str().find("\naborted & 0 & 0 & -- & $10 \\times 10$ & -- & -- & -- & -- & --"),
             std::string::npos);
 
   const std::string html = table_html(sample());
   EXPECT_NE(html.find("<th scope=\"row\" class=\"name\">a_b,&quot;c&quot;&amp;&lt;d&gt;%</th>"),
             std::string::npos);
   EXPECT_EQ(html.find("<d>"), std::string::npos);
+}
+
+// People choose columns by the CSV's names, in their order; a group keeps
+// its heading over the columns chosen from it, and the notes explain only
+// what is shown.
+TEST(PaperTable, ChosenColumns) {
+  std::ostringstream text;
+  write_table_text(text, sample(), {"item_area_relative_median", "object", "item_types_per_instance_mean"});
+  const std::vector<std::string> lines = lines_of(text.str());
+  EXPECT_EQ(lines[0], "              item area (%)");
+  EXPECT_EQ(lines[1], "class                median   object  item types");
+  EXPECT_EQ(lines[2], "worked                 15.0  10 x 10           4");
+  EXPECT_EQ(lines[4], "aborted                   -  10 x 10           -");
+  EXPECT_EQ(text.str().find("sd:"), std::string::npos);
+  EXPECT_NE(text.str().find("quantiles"), std::string::npos);
+
+  std::ostringstream latex;
+  write_table_latex(latex, sample(), {"lower", "total_item_area_relative_per_instance_sd"});
+  EXPECT_NE(latex.str().find("\\begin{tabular}{@{}lrr@{}}\n\\toprule\n"
+                             " & \\multicolumn{1}{c}{bounds} & \\multicolumn{1}{c}{"
+                             "\\begin{tabular}[b]{@{}c@{}}total item\\\\area (\\%)\\end{tabular}} \\\\\n"
+                             "\\cmidrule(lr){2-2}\\cmidrule(lr){3-3}\nclass & lower & sd \\\\\n"),
+            std::string::npos)
+      << latex.str();
+  EXPECT_THROW(write_table_text(text, sample(), {"item_types"}), std::invalid_argument);
 }
 
 }  // namespace

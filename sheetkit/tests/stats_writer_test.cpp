@@ -75,31 +75,34 @@ TEST(StatsWriter, Text) {
   EXPECT_EQ(out.str().find("outside the bounds"), std::string::npos);
 }
 
+// The suite file's names (item_types per instance, the bounds as text);
+// per instance or total said where both exist.
 constexpr const char* worked_json = R"({
+  "format_version": 2,
   "object": {"length": 10, "width": 10, "area": 100},
-  "bounds": {"minrelsize": 0.1, "maxrelsize": 0.2, "minarea": 10, "maxarea": 20},
+  "bounds": {"lower": "0.1", "upper": "0.2", "min_area": 10, "max_area": 20},
   "median": "lower",
   "per_instance": [
-    {"number": 1, "item_types": 4, "item_area": {"min": 14, "median": 15, "max": 16},
+    {"instance": 1, "item_types": 4, "item_area": {"min": 14, "median": 15, "max": 16},
      "total_item_area": 61, "total_item_area_relative": 0.61,
-     "defects": 2, "covered_area": 16, "defect_coverage": 0.16},
-    {"number": 2, "item_types": 4, "item_area": {"min": 10, "median": 14, "max": 18},
+     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16},
+    {"instance": 2, "item_types": 4, "item_area": {"min": 10, "median": 14, "max": 18},
      "total_item_area": 60, "total_item_area_relative": 0.6,
-     "defects": 2, "covered_area": 16, "defect_coverage": 0.16}
+     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16}
   ],
   "instances": 2,
-  "item_types": 8,
+  "item_types_total": 8,
   "item_area": {"min": 10, "median": 15, "max": 18},
   "item_area_relative": {"min": 0.1, "median": 0.15, "max": 0.18},
   "length_width_ratio": {"min": 0.2222222222222222, "median": 0.5, "max": 4.0},
   "item_types_not_fitting": 0,
   "item_types_outside_bounds": 0,
   "item_types_per_instance": {"min": 4, "mean": 4.0, "max": 4},
-  "total_item_area": {"min": 60, "mean": 60.5, "max": 61},
-  "total_item_area_relative": {"min": 0.6, "mean": 0.605, "max": 0.61},
+  "total_item_area_per_instance": {"min": 60, "mean": 60.5, "max": 61},
+  "total_item_area_relative_per_instance": {"min": 0.6, "mean": 0.605, "max": 0.61},
   "defects_per_instance": {"min": 2, "mean": 2.0, "max": 2},
-  "covered_area": {"min": 16, "mean": 16.0, "max": 16},
-  "defect_coverage": {"min": 0.16, "mean": 0.16, "max": 0.16}
+  "defect_union_area_per_instance": {"min": 16, "mean": 16.0, "max": 16},
+  "defect_union_relative_per_instance": {"min": 0.16, "mean": 0.16, "max": 0.16}
 })";
 
 TEST(StatsWriter, Json) {
@@ -110,7 +113,7 @@ TEST(StatsWriter, Json) {
   EXPECT_EQ(json::parse(with_rows).dump(), json::parse(worked_json).dump());
   // Each instance on a line of its own, and the document as dump(2) would
   // write it without them.
-  EXPECT_NE(with_rows.find("\n    {\"number\":2,"), std::string::npos) << with_rows;
+  EXPECT_NE(with_rows.find("\n    {\"instance\":2,"), std::string::npos) << with_rows;
   json brief = json::parse(worked_json);
   brief.erase("per_instance");
   EXPECT_EQ(written(true, false), brief.dump(2) + "\n");
@@ -131,7 +134,7 @@ TEST(StatsWriter, Json) {
   EXPECT_TRUE(j["item_types_outside_bounds"].is_null());
   EXPECT_TRUE(j["item_area"]["median"].is_null());
   EXPECT_TRUE(j["per_instance"][0]["item_area"]["median"].is_null());
-  EXPECT_TRUE(j["defect_coverage"]["mean"].is_null());
+  EXPECT_TRUE(j["defect_union_relative_per_instance"]["mean"].is_null());
 }
 
 }  // namespace
