@@ -49,7 +49,7 @@ def main():
                              capture_output=True, text=True).stdout.split()
         cpp = {"generate": (int(out[1]), float(out[2])), "read": (int(out[4]), float(out[5]))}
         items = instances * item_types
-        python = {"generate": (items, best_of_three(lambda: count(run.instances()))),
+        python = {"generate": (items, best_of_three(lambda: count(iter(run)))),
                   "read": (items, best_of_three(lambda: count(sheetgen.read(file))))}
 
     print(f"reference case{' (smoke: tiny run)' if smoke else ''}: "

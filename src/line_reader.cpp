@@ -192,6 +192,15 @@ bool line_source::read_ahead_with(void (*job)(void*), void* self) {
 
 void line_source::stop_reading_ahead() { reader_.reset(); }
 
+void line_source::read_failed(const std::exception_ptr& e) const {
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::system_error& failure) {
+    // libstdc++'s filebuf throws ios_base::failure with the read's errno.
+    throw file_error(name_, failure.code());
+  }
+}
+
 bool line_source::file_end() {
   if (block_lines_ > 0) {
     fail(line_ + 1, "file ends inside the block that starts on line " +

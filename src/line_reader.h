@@ -68,6 +68,8 @@ class line_source {
   // reads take turns with the parsing.
   bool read_ahead_with(void (*job)(void*), void* self);
   void stop_reading_ahead();  // waits for a job in progress
+  // Rethrows what the streambuf threw; an OS error as file_error, naming the file.
+  [[noreturn]] void read_failed(const std::exception_ptr& e) const;
   [[noreturn]] void too_many_lines() const;
   [[noreturn]] void fail_line() const;  // explains why the line at pos_ was refused
   [[noreturn]] void fail(int64_t line, const std::string& what) const;
@@ -244,7 +246,7 @@ void line_reader<Value>::refill() {
   end_ = half(next) + r.got;
   eof_ = r.end;
   current_ = next;
-  if (r.error) std::rethrow_exception(r.error);
+  if (r.error) read_failed(r.error);
   if (eof_) return;
   // More to come: read (and parse) it while this half is parsed. A file
   // within one half never starts the thread.

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace sheetgen {
 
@@ -73,6 +75,26 @@ struct run_parameters {
 class error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+/// An `error` that the operating system gave while a file was read (EIO
+/// from a failing disk, say): `what()` names the file and says why, and
+/// `file()` and `code()` give both apart, for callers that report OS
+/// errors in a form of their own (Python's OSError).
+class file_error : public error {
+ public:
+  /// "FILE: cannot be read: REASON", REASON being `code`'s message.
+  file_error(std::string file, std::error_code code)
+      : error(file + ": cannot be read: " + code.message()), file_(std::move(file)), code_(code) {}
+
+  /// The file's name, as the reader was given it.
+  const std::string& file() const noexcept { return file_; }
+  /// The reason, an errno value in the generic category where the OS gave one.
+  std::error_code code() const noexcept { return code_; }
+
+ private:
+  std::string file_;
+  std::error_code code_;
 };
 
 }  // namespace sheetgen

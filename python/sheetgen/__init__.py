@@ -7,21 +7,50 @@ byte for byte in the files, on any machine::
     import sheetgen
     run = sheetgen.Run(length=10, width=10, instances=2, item_types=4,
                        lower="0.1", upper="0.2", defects=[(3, 2), (10, 1)], seed=19)
-    for items, defects in run.instances():
+    for items, defects in run:     # a sequence of (items, defects): len(run), run[k]
         ...   # items: (item_types, 3) int32 length, width, area
               # defects: (defects, 4) int32 x1, y1, x2, y2
+    items, defects = run.arrays()  # the whole run at once: (instances, ...) arrays
     run.write("instances.txt", "defects.txt")          # sheetgen's files
     for items, defects in sheetgen.read("instances.txt", "defects.txt"):
         ...
 
 Every mistake in the answers or in a file raises sheetgen.Error (a
-ValueError) with the message the programs give.
+ValueError) with the message the programs give; a file the OS cannot open
+or read raises OSError, as Python's own open() does.
 """
 
+import collections.abc
 import numbers
 import os
+import pathlib
+import warnings
 
-from ._sheetgen import Error, FileIterator, InstanceIterator, __version__
+
+
+def _not_built(package, name):
+    # This package without its compiled module is, as a rule, the sources
+    # (python/sheetgen), found first from inside python/: say where the
+    # built package is.
+    sources = package.parent / "pyproject.toml"
+    if not sources.exists():
+        return ModuleNotFoundError(f"No module named {name!r}: {package} lacks sheetgen's "
+                                   f"compiled module; install the package again", name=name)
+    built = sorted(p.parents[1] for p in package.parents[1].glob("*/python/sheetgen/_sheetgen*"))
+    where = (f"the built package is in {built[0]}: PYTHONPATH={built[0]}" if built else
+             "build it (cmake -S . -B build && cmake --build build) and use PYTHONPATH=build/python")
+    return ModuleNotFoundError(
+        f"No module named {name!r}: {package} is the package's sources, which Python finds "
+        f"first from inside {package.parent}; {where}, or install it with "
+        f"pip install {package.parent}, and import it from another folder", name=name)
+
+
+try:
+    from ._sheetgen import Error, FileIterator, InstanceIterator, __version__
+except ModuleNotFoundError as e:
+    if e.name != __name__ + "._sheetgen":
+        raise
+    raise _not_built(pathlib.Path(__file__).resolve().parent, e.name) from None
 from . import _sheetgen
 
 __all__ = ["Run", "read", "Error", "InstanceIterator", "FileIterator", "__version__"]
@@ -65,10 +94,13 @@ def _defect_answers(defects):
 
 
 def _file_name(name, value):
+    # Bytes, as the OS takes names: a str goes through os.fsencode, so that
+    # names that are no UTF-8 (b"\xff.txt", or a str holding its escape)
+    # reach the file they name, as with Python's own open().
     try:
-        return os.fsdecode(os.fspath(value))
+        return os.fsencode(os.fspath(value))
     except TypeError:
-        raise TypeError(f"{name} must be a str or a path-like object, "
+        raise TypeError(f"{name} must be a str, bytes or a path-like object, "
                         f"not {type(value).__name__}") from None
 
 
@@ -85,13 +117,40 @@ def _answer(name, doc):
     return property(lambda self: getattr(self._run, name), doc=doc)
 
 
+class _InstanceCount(int):
+    """The number of instances, as answered. Calling it, as the method
+    instances() of earlier releases was called, still iterates over the
+    run, with a DeprecationWarning."""
+
+    def __call__(self):
+        warnings.warn("Run.instances is now the number of instances; iterate over the run "
+                      "itself instead of run.instances(): for items, defects in run",
+                      DeprecationWarning, stacklevel=2)
+        return iter(self._run)
+
+
+class _DefectSizes(list):
+    """The (length, width) of each defect, as answered. Calling it with an
+    instance's index, as the method defects(k) of earlier releases was
+    called, still gives that instance's defects, with a DeprecationWarning."""
+
+    def __call__(self, k):
+        warnings.warn("Run.defects is now the list of defect sizes; use run[k][1] (or "
+                      "run.arrays()) instead of run.defects(k)",
+                      DeprecationWarning, stacklevel=2)
+        return self._run._placed_defects(k)
+
+
 class Run:
     """One run of the generator: its answers, checked as the dialogue checks
     them, and the instances they give, generated on demand.
 
-    Give the answers by name, or read them from an answers file with
-    Run.from_answers(). Nothing is generated before it is asked for;
-    generation and reading run without the GIL, at the library's speed.
+    A Run is a sequence of instances: len(run) of them, run[k] the pair
+    (items, defects) of instance k, `for items, defects in run` all of them
+    in order; run.arrays() gives the whole run as two arrays. The answers
+    are attributes named as the arguments. Nothing is generated before it
+    is asked for; generation and reading run without the GIL, at the
+    library's speed.
 
     Arguments (all keyword-only):
       length, width   the large object's integer sides (product at most 2147483647)
@@ -128,9 +187,10 @@ class Run:
         standard input, one after the other, read silently with the
         dialogue's checks. The file names in it are kept for write().
 
-        A file that cannot be opened raises OSError; a bad answer raises
-        sheetgen.Error with "FILE:LINE: QUESTION: MESSAGE", such as
-        "answers.txt:6: the upper bound: Input is not a valid number!".
+        A file that cannot be opened raises OSError (a named pipe is waited
+        for without the GIL); a bad answer raises sheetgen.Error with
+        "FILE:LINE: QUESTION: MESSAGE", such as "answers.txt:6: the upper
+        bound: Input is not a valid number!".
         """
         run = cls.__new__(cls)
         run._run = _sheetgen.Run.from_answers(_file_name("path", path))
@@ -144,27 +204,43 @@ class Run:
     upper = _answer("upper", "The upper relative bound, as lower.")
     min_area = _answer("min_area", "The smallest admissible integer item area, from lower.")
     max_area = _answer("max_area", "The largest admissible integer item area, from upper.")
-    defect_sizes = _answer("defect_sizes", "[(length, width), ...] of the defects, in order.")
+    defect_sizes = _answer("defect_sizes", "[(length, width), ...] of the defects, in order; "
+                                           "the same as defects.")
     seed = _answer("seed", "The generator's seed (int).")
+
+    @property
+    def instances(self):
+        """The number of instances (int), as answered: len(run) unless the
+        answer was negative, which the dialogue takes as none."""
+        count = _InstanceCount(self._run.instance_count)
+        count._run = self
+        return count
+
+    @property
+    def defects(self):
+        """[(length, width), ...] of the defects, in order, as answered."""
+        sizes = _DefectSizes(self._run.defect_sizes)
+        sizes._run = self
+        return sizes
 
     @property
     def instance_file(self):
         """The instance file named in the answers file, or None."""
-        return self._run.instance_file or None
+        return os.fsdecode(self._run.instance_file) or None
 
     @property
     def defect_file(self):
         """The defect file named in the answers file, or None."""
-        return self._run.defect_file or None
+        return os.fsdecode(self._run.defect_file) or None
 
     def __len__(self):
         """The number of instances (a negative answer, as the dialogue
         takes it, gives none)."""
         return max(self._run.instance_count, 0)
 
-    def instances(self):
-        """An iterator over the instances, in order: (items, defects) pairs
-        of new int32 numpy arrays that the caller owns.
+    def __iter__(self):
+        """The instances, in order: (items, defects) pairs of new int32
+        numpy arrays that the caller owns.
 
         items has shape (item_types, 3): length, width and area of each item
         type; defects has shape (defects, 4): x1, y1, x2, y2 of each defect,
@@ -181,36 +257,59 @@ class Run:
         """
         return self._run.instances()
 
+    def __getitem__(self, k):
+        """Instance k (0-based, negative from the end) as the pair (items,
+        defects), shaped as iteration gives them; a slice gives a list of
+        pairs. Instances asked for in rising order cost one pass in all;
+        going back generates the run again from its start. IndexError
+        outside the run; sheetgen.Error at or after a repair abort."""
+        if isinstance(k, slice):
+            return [self[i] for i in range(*k.indices(len(self)))]
+        k = _index(k, len(self))
+        return self._run.items(k), self._placed_defects(k)
+
+    def arrays(self):
+        """The whole run at once: (items, defects), new int32 arrays of
+        shape (instances, item_types, 3) and (instances, defects, 4), as
+        iteration gives each instance, from one pass.
+
+        Memory: 12 bytes per item type and 16 per defect, for every
+        instance: 4.8 GB of items (and 320 MB of defects) for the largest
+        run, 20000 instances of 20000 item types and 1000 defects. Where
+        that is too much, iterate: an instance at a time. MemoryError
+        where the arrays cannot be had; sheetgen.Error for a run that ends
+        in the repair abort (no partial arrays).
+        """
+        return self._run.arrays()
+
     def items(self, k):
         """Instance k's item types (0-based, negative from the end), as
-        instances() gives them. The run is generated again up to k, unless
-        k follows the instance asked for last (items(k) for k in a rising
-        range costs one pass in all). IndexError outside the run;
-        sheetgen.Error at or after the instance of a repair abort."""
+        run[k][0] gives them, without the defects. The run is generated
+        again up to k, unless k follows the instance asked for last
+        (items(k) for k in a rising range costs one pass in all).
+        IndexError outside the run; sheetgen.Error at or after the instance
+        of a repair abort."""
         return self._run.items(_index(k, len(self)))
 
-    def defects(self, k):
-        """Instance k's defects (0-based, negative from the end), as
-        instances() gives them. The first call of a run with defects
-        generates every item once to find where the defects start; after it
-        any instance's defects are cheap. IndexError outside the run;
-        sheetgen.Error when the run ends in the repair abort."""
+    def _placed_defects(self, k):
+        # The first call of a run with defects generates every item once to
+        # find where the defects start; after it any instance's are cheap.
         return self._run.defects(_index(k, len(self)))
 
     def write(self, instance_file=None, defect_file=None, *, folder=None):
         """Writes the run's files exactly as sheetgen writes them: the same
         bytes, the same checks and messages, the same failures.
 
-        The names (str or path-like, at most 79 characters, as the dialogue
-        asks) are taken relative to folder, the current folder unless given;
-        without them, the names of the answers file are used. The defect file
-        is written only in a run with defects (and must then be named); a run
-        without defects refuses one with ValueError, as it would leave a file
-        of that name as it was. Raises sheetgen.Error with sheetgen's message:
-        a bad name or "The defect file must differ from the instance file!"
-        writes nothing; the repair abort leaves the instance file with the
-        blocks finished before it and writes no defect file; "Cannot write
-        file NAME!" leaves what was written.
+        The names (str, bytes or path-like, at most 79 characters, as the
+        dialogue asks) are taken relative to folder, the current folder
+        unless given; without them, the names of the answers file are used.
+        The defect file is written only in a run with defects (and must then
+        be named); a run without defects refuses one with ValueError, as it
+        would leave a file of that name as it was. Raises sheetgen.Error
+        with sheetgen's message: a bad name or "The defect file must differ
+        from the instance file!" writes nothing; the repair abort leaves the
+        instance file with the blocks finished before it and writes no
+        defect file; "Cannot write file NAME!" leaves what was written.
         """
         has_defects = bool(self._run.defect_sizes)
         if instance_file is None:
@@ -218,14 +317,14 @@ class Run:
             if not instance_file:
                 raise TypeError("write() needs the instance file's name")
         if defect_file is None:
-            defect_file = self._run.defect_file if has_defects else ""
+            defect_file = self._run.defect_file if has_defects else b""
             if has_defects and not defect_file:
                 raise TypeError("write() needs the defect file's name: the run has defects")
         elif not has_defects:
             raise ValueError("the run has no defects, so it writes no defect file: give none")
         self._run.write(_file_name("instance_file", instance_file),
                         _file_name("defect_file", defect_file),
-                        "" if folder is None else _file_name("folder", folder))
+                        b"" if folder is None else _file_name("folder", folder))
 
     def __repr__(self):
         return (f"sheetgen.Run(length={self.length}, width={self.width}, "
@@ -234,17 +333,23 @@ class Run:
                 f"defects={self.defect_sizes!r}, seed={self.seed})")
 
 
+collections.abc.Sequence.register(Run)
+
+
 def read(instance_file, defect_file=None):
     """An iterator over the instances of a run's files, as sheetgen writes
-    them: (items, defects) pairs of new int32 numpy arrays, shaped as
-    Run.instances() gives them (defects of shape (0, 4) without a defect
-    file). Read one block at a time, in constant memory, without the GIL.
+    them: (items, defects) pairs of new int32 numpy arrays, shaped as a
+    Run's instances are (defects of shape (0, 4) without a defect file).
+    Read one block at a time, in constant memory, without the GIL (opening
+    a named pipe too).
 
     The files are read strictly with the library's readers: anything
     sheetgen would not have written (except CR LF line ends), a file cut
     short, or files with different numbers of instances raises
-    sheetgen.Error with "FILE:LINE: what is wrong". Names are str or
-    path-like; one that cannot be opened raises OSError at once.
+    sheetgen.Error with "FILE:LINE: what is wrong". Names are str, bytes or
+    path-like. One that cannot be opened raises OSError at once, and so
+    does a read that the OS fails (EIO) when it comes, with errno and
+    filename set.
     """
     return _sheetgen.read(_file_name("instance_file", instance_file),
                           None if defect_file is None else _file_name("defect_file", defect_file))

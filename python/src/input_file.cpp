@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -10,19 +11,55 @@ namespace sheetgen::python {
 
 namespace py = pybind11;
 
+void set_os_error(int code, const std::string& name) {
+  py::object file = py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeFSDefaultAndSize(name.data(), static_cast<py::ssize_t>(name.size())));
+  if (!file) throw py::error_already_set();
+  // OSError's constructor picks the subclass (FileNotFoundError, ...).
+  py::object e = py::reinterpret_borrow<py::object>(PyExc_OSError)(code, std::strerror(code), file);
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(e.ptr())), e.ptr());
+}
+
 std::unique_ptr<std::ifstream> open_input(const std::string& name) {
-  errno = 0;
-  auto in = std::make_unique<std::ifstream>(name, std::ios::binary);
-  int code = errno;
-  std::error_code ec;
-  if (*in) {
-    // A folder opens on some systems and then reads as an empty file.
-    if (!std::filesystem::is_directory(name, ec)) return in;
-    code = EISDIR;
+  for (;;) {
+    std::unique_ptr<std::ifstream> in;
+    int code = 0;
+    {
+      // A named pipe's open waits for a writer, for ever if none comes.
+      py::gil_scoped_release release;
+      errno = 0;
+      in = std::make_unique<std::ifstream>(name, std::ios::binary);
+      code = errno;
+      std::error_code ec;
+      if (*in) {
+        // A folder opens on some systems and then reads as an empty file.
+        if (!std::filesystem::is_directory(name, ec)) return in;
+        code = EISDIR;
+      }
+    }
+    // A signal ended the wait: its Python handler runs (Ctrl-C raises
+    // KeyboardInterrupt); otherwise the wait goes on, as open() does.
+    if (code == EINTR) {
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      continue;
+    }
+    set_os_error(code != 0 ? code : EIO, name);  // EIO: the stream failed without saying why
+    throw py::error_already_set();
   }
-  errno = code != 0 ? code : EIO;  // EIO: the stream failed without saying why
-  PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, py::str(name).ptr());
-  throw py::error_already_set();
+}
+
+error_keeping_buffer::int_type error_keeping_buffer::underflow() {
+  std::streamsize got = 0;
+  if (!error_) {
+    try {
+      got = from_.sgetn(buffer_, sizeof buffer_);
+    } catch (const std::system_error& e) {
+      error_ = e.code();
+    }
+  }
+  if (got <= 0) return traits_type::eof();
+  setg(buffer_, buffer_, buffer_ + got);
+  return traits_type::to_int_type(buffer_[0]);
 }
 
 }  // namespace sheetgen::python

@@ -4,9 +4,12 @@
 #include <sheetgen/types.h>
 #include <sheetgen/version.h>
 
+#include <cerrno>
 #include <exception>
 #include <string>
+#include <system_error>
 
+#include "input_file.h"
 #include "read_binding.h"
 #include "run_binding.h"
 
@@ -25,6 +28,14 @@ PYBIND11_MODULE(_sheetgen, m) {
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
+    } catch (const sheetgen::file_error& e) {
+      // What the OS said while a file was read: Python's OSError, as its
+      // own reads give (errno, strerror, filename).
+      // A code of another category (a streambuf's own) is no errno.
+      const std::error_code c = e.code();
+      const bool os = c.category() == std::generic_category() ||
+                      c.category() == std::system_category();
+      sheetgen::python::set_os_error(os && c.value() != 0 ? c.value() : EIO, e.file());
     } catch (const sheetgen::error& e) {
       // Some of the dialogue's messages end in a line break of their own.
       std::string message = e.what();

@@ -30,7 +30,8 @@ namespace {
 
 // One run's answers, and what is worth keeping from call to call: where
 // the defect pass starts (it follows every item, so finding it takes a
-// whole item pass) and an item pass standing where it was asked for last.
+// whole item pass), and an item pass and a defect pass standing where they
+// were asked for last.
 // Everything but `p` and the names needs `busy`, which is only ever waited
 // for without the GIL.
 struct run_state {
@@ -39,6 +40,7 @@ struct run_state {
   std::optional<defect_placer> defect_start;
   std::string failure;  // the repair failure met on the way to defect_start
   std::optional<item_generator> cursor;
+  std::optional<defect_placer> defect_cursor;
 };
 
 int32_t instance_count(const run_parameters& p) { return std::max(p.no_instances, 0); }
@@ -148,11 +150,17 @@ class run_binding {
     auto s = std::make_shared<run_state>();
     py::gil_scoped_release release;  // a named pipe may keep it waiting
     std::ostream no_prompts(nullptr);
+    // The dialogue takes a failed read for the answers' end; the OS's
+    // reason, not "Input is not a valid number!", is what went wrong.
+    error_keeping_buffer kept(*in->rdbuf());
+    std::istream answers(&kept);
     try {
-      s->p = read_answers(*in, no_prompts, std::filesystem::path());
+      s->p = read_answers(answers, no_prompts, std::filesystem::path());
     } catch (const answer_error& e) {
+      if (kept.error()) throw file_error(file, kept.error());
       throw error(e.located(file));
     }
+    if (kept.error()) throw file_error(file, kept.error());
     return run_binding(std::move(s));
   }
 
@@ -186,11 +194,53 @@ class run_binding {
       py::gil_scoped_release release;
       interrupt_check check;
       const std::lock_guard lock(s_->busy);
-      defect_placer placer(defect_start(*s_, check));
-      for (int64_t i = 0; i <= k; ++i) placer.next();
-      block.assign(placer.defects().begin(), placer.defects().end());
+      auto& cursor = s_->defect_cursor;
+      if (!cursor || cursor->instances_done() > k + 1) cursor.emplace(defect_start(*s_, check));
+      while (cursor->instances_done() < k + 1 && cursor->next()) check();
+      block.assign(cursor->defects().begin(), cursor->defects().end());
     }
     return defect_array(block);
+  }
+
+  // The whole run in two arrays, generated in one pass. The item pass
+  // that fills them also gives the defect start, which is kept.
+  py::tuple arrays() {
+    const run_parameters& p = s_->p;
+    const py::ssize_t n = instance_count(p);
+    const py::ssize_t m = std::max(p.no_items, 0);
+    const py::ssize_t d = std::max(p.no_defects, 0);
+    py::array_t<int32_t> items({n, m, py::ssize_t{3}});
+    py::array_t<int32_t> defects({n, d, py::ssize_t{4}});
+    int32_t* to = items.mutable_data();
+    int32_t* defects_to = defects.mutable_data();
+    {
+      py::gil_scoped_release release;
+      interrupt_check check;
+      item_generator pass(p);
+      while (pass.next()) {
+        for (const rectangle& r : pass.items()) {
+          *to++ = r.length;
+          *to++ = r.width;
+          *to++ = r.area;
+        }
+        check();
+      }
+      if (d > 0) {
+        const std::lock_guard lock(s_->busy);
+        if (!s_->defect_start) s_->defect_start.emplace(std::move(pass).defects());
+        defect_placer placer(*s_->defect_start);
+        while (placer.next()) {
+          for (const placed_defect& x : placer.defects()) {
+            *defects_to++ = x.x1;
+            *defects_to++ = x.y1;
+            *defects_to++ = x.x2;
+            *defects_to++ = x.y2;
+          }
+          check();
+        }
+      }
+    }
+    return py::make_tuple(std::move(items), std::move(defects));
   }
 
   std::unique_ptr<instance_iterator> instances() const {
@@ -254,12 +304,15 @@ void define_run(py::module_& m) {
                                return sizes;
                              })
       .def_property_readonly("seed", [](const run_binding& r) { return r.p().seed; })
-      .def_property_readonly("instance_file", [](const run_binding& r) { return r.p().filename; })
+      // Bytes: the names are the OS's, and need not be UTF-8.
+      .def_property_readonly("instance_file",
+                             [](const run_binding& r) { return py::bytes(r.p().filename); })
       .def_property_readonly("defect_file",
-                             [](const run_binding& r) { return r.p().defectfilename; })
+                             [](const run_binding& r) { return py::bytes(r.p().defectfilename); })
       .def("items", &run_binding::items, py::arg("k"))
       .def("defects", &run_binding::defects, py::arg("k"))
       .def("instances", &run_binding::instances)
+      .def("arrays", &run_binding::arrays)
       .def("write", &run_binding::write, py::arg("instance_file"), py::arg("defect_file"),
            py::arg("folder"));
 }

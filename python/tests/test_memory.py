@@ -13,7 +13,7 @@ MEASURE = """
 import resource, sys, sheetgen
 run = sheetgen.Run(length=20000, width=20000, instances=int(sys.argv[1]), item_types=20000,
                    lower=0.001, upper=0.1, seed=1, defects=[(100, 100)] * 1000)
-instances = run.instances()
+instances = iter(run)
 next(instances)
 start = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
 count = 1 + sum(1 for _ in instances)

@@ -39,3 +39,21 @@ def test_installed_package_is_found_where_readme_says(tmp_path):
                          env={**os.environ, "PYTHONPATH": str(packages)}, cwd=tmp_path,
                          check=True, capture_output=True, text=True).stdout
     assert out == f"{packages / 'sheetgen/__init__.py'} 20\n"
+
+
+def test_the_sources_say_where_the_built_package_is(tmp_path):
+    # A checkout's python/ folder, from which Python finds the sources first.
+    (tmp_path / "python/sheetgen").mkdir(parents=True)
+    for name in ("pyproject.toml", "sheetgen/__init__.py"):
+        shutil.copy(SOURCE_DIR / "python" / name, tmp_path / "python" / name)
+
+    def import_error():
+        return subprocess.run([sys.executable, "-c", "import sheetgen"], cwd=tmp_path / "python",
+                              capture_output=True, text=True).stderr.splitlines()[-1]
+
+    assert import_error().startswith("ModuleNotFoundError: No module named 'sheetgen._sheetgen': ")
+    assert "build it (cmake -S . -B build" in import_error()
+    (tmp_path / "build/python/sheetgen").mkdir(parents=True)
+    (tmp_path / "build/python/sheetgen/_sheetgen.so").touch()
+    built = tmp_path / "build/python"
+    assert f"the built package is in {built}: PYTHONPATH={built}, or install" in import_error()

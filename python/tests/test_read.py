@@ -1,11 +1,18 @@
 """sheetgen.read: the library's strict readers, their messages, and files
 that cannot be opened."""
 
+import errno
+import os
+import signal
+import subprocess
+import threading
+import time
+
 import numpy as np
 import pytest
 
 import sheetgen
-from conftest import WORKED, WORKED_DEFECTS, WORKED_ITEMS
+from conftest import SOURCE_DIR, WORKED, WORKED_DEFECTS, WORKED_ITEMS
 
 
 @pytest.fixture
@@ -51,3 +58,69 @@ def test_files_that_cannot_be_opened_are_os_errors(worked_files):
         sheetgen.read(worked_files)
     with pytest.raises(TypeError):
         sheetgen.read(3)
+
+
+def test_names_and_os_errors_as_pythons_open_gives_them(worked_files):
+    # Names that are no UTF-8 reach their file: bytes, path-like, or str
+    # holding the byte's escape.
+    sheetgen.Run(**WORKED).write(b"\xff.txt", worked_files / os.fsdecode(b"\xfe.txt"))
+    assert {b"\xff.txt", b"\xfe.txt"} <= set(os.listdir(b"."))
+    assert [d.tolist() for _, d in sheetgen.read(os.fsdecode(b"\xff.txt"), b"\xfe.txt")] == \
+        WORKED_DEFECTS
+    with pytest.raises(FileNotFoundError) as caught:
+        sheetgen.read(b"\xfd.txt")
+    assert caught.value.filename == os.fsdecode(b"\xfd.txt")
+    # A read that the OS fails: Linux gives EIO for the start of /proc/self/mem.
+    if os.path.exists("/proc/self/mem"):
+        for attempt in (lambda: list(sheetgen.read("/proc/self/mem")),
+                        lambda: sheetgen.Run.from_answers("/proc/self/mem")):
+            with pytest.raises(OSError) as caught:
+                attempt()
+            assert (caught.value.errno, caught.value.filename) == (errno.EIO, "/proc/self/mem")
+
+
+class Stop(Exception):
+    pass
+
+
+def ticks_while(work):
+    """How often another Python thread ran, every 10 ms, while work() ran."""
+    ticks = []
+    done = threading.Event()
+
+    def tick():
+        while not done.wait(0.01):
+            ticks.append(1)
+
+    thread = threading.Thread(target=tick)
+    thread.start()
+    try:
+        work()
+    finally:
+        done.set()
+        thread.join()
+    return len(ticks)
+
+
+def test_a_named_pipe_is_waited_for_without_the_gil(worked_files):
+    os.mkfifo("pipe")
+    for work, source in [(lambda: list(sheetgen.read("pipe")), "instances.txt"),
+                         (lambda: sheetgen.Run.from_answers("pipe"),
+                          SOURCE_DIR / "examples/worked_example.txt")]:
+        writer = subprocess.Popen(["sh", "-c", 'sleep 0.5; cat "$1" > pipe', "sh", source])
+        assert ticks_while(work) >= 20
+        assert writer.wait() == 0
+    # With no writer at all, Ctrl-C (here an alarm) still ends the wait.
+    def stop(*_):
+        raise Stop
+
+    previous = signal.signal(signal.SIGALRM, stop)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.2)
+        start = time.monotonic()
+        with pytest.raises(Stop):
+            sheetgen.read("pipe")
+        assert time.monotonic() - start < 2
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)

@@ -1,6 +1,7 @@
 """sheetgen.Run: the answers and their checks, the instances in memory, and
 the files it writes against the bytes sheetgen is recorded to write."""
 
+import collections.abc
 import hashlib
 import signal
 import time
@@ -42,7 +43,7 @@ def test_stored_answers_write_the_recorded_bytes_and_read_back(answers, in_tmp):
     defect_file = "defects.txt" if "defects.txt" in written else None
     read = list(sheetgen.read("instances.txt", defect_file))
     if status == 0:
-        generated = list(run.instances())
+        generated = list(run)
         assert len(read) == len(generated) == len(run)
         for (items, defects), (items2, defects2) in zip(read, generated):
             np.testing.assert_array_equal(items, items2)
@@ -55,15 +56,17 @@ def test_stored_answers_write_the_recorded_bytes_and_read_back(answers, in_tmp):
         with pytest.raises(sheetgen.Error, match=REPAIR_FAILED):
             run.items(len(read))
         with pytest.raises(sheetgen.Error, match=REPAIR_FAILED):
-            next(run.instances())
+            next(iter(run))
         with pytest.raises(sheetgen.Error, match=REPAIR_FAILED):
-            run.defects(0)
+            run[0]
+        with pytest.raises(sheetgen.Error, match=REPAIR_FAILED):
+            run.arrays()
 
 
 def test_worked_example_in_memory():
     run = sheetgen.Run(**WORKED)
     assert (run.min_area, run.max_area, len(run)) == (10, 20, 2)
-    pairs = list(run.instances())
+    pairs = list(run)
     assert [i.tolist() for i, _ in pairs] == WORKED_ITEMS
     assert [d.tolist() for _, d in pairs] == WORKED_DEFECTS
     for items, defects in pairs:
@@ -72,17 +75,17 @@ def test_worked_example_in_memory():
     # Any instance alone, in any order, and the same again.
     for k in (1, 0, -1, 1):
         assert run.items(k).tolist() == WORKED_ITEMS[k]
-        assert run.defects(k).tolist() == WORKED_DEFECTS[k]
+        assert [a.tolist() for a in run[k]] == [WORKED_ITEMS[k], WORKED_DEFECTS[k]]
     with pytest.raises(IndexError):
         run.items(2)
     with pytest.raises(IndexError):
-        run.defects(-3)
+        run[-3]
     assert sheetgen.Run.from_answers(SOURCE_DIR / "examples/worked_example.txt").items(1).tolist() \
         == WORKED_ITEMS[1]
-    assert eval(repr(run), {"sheetgen": sheetgen}).defects(1).tolist() == WORKED_DEFECTS[1]
+    assert eval(repr(run), {"sheetgen": sheetgen})[1][1].tolist() == WORKED_DEFECTS[1]
 
     no_defects = sheetgen.Run(**{**WORKED, "defects": []})
-    assert [d.shape for _, d in no_defects.instances()] == [(0, 4), (0, 4)]
+    assert [d.shape for _, d in no_defects] == [(0, 4), (0, 4)]
     assert no_defects.items(1).tolist() == WORKED_ITEMS[1]  # the defects' draws come after
 
 
@@ -136,7 +139,7 @@ def test_repair_abort_ends_the_iteration_after_the_complete_instances():
     # few instances pass before one cannot be made.
     run = sheetgen.Run(length=100, width=50, instances=50, item_types=1, lower="0.015",
                        upper="0.015", seed=36)
-    it = run.instances()
+    it = iter(run)
     done = []
     with pytest.raises(sheetgen.Error) as caught:
         for items, _ in it:
@@ -150,13 +153,37 @@ def test_repair_abort_ends_the_iteration_after_the_complete_instances():
 def test_threads_share_a_run():
     run = sheetgen.Run(**with_answer(instances=200, length=100, width=100,
                                      defects=[(3, 2)] * 50))
-    expected = [(i.tolist(), d.tolist()) for i, d in run.instances()]
+    expected = [(i.tolist(), d.tolist()) for i, d in run]
     with ThreadPoolExecutor(4) as pool:
-        results = list(pool.map(lambda _: [(i.tolist(), d.tolist()) for i, d in run.instances()],
-                                range(4)))
+        results = list(pool.map(lambda _: [(i.tolist(), d.tolist()) for i, d in run], range(4)))
         assert all(r == expected for r in results)
-        assert list(pool.map(lambda k: run.defects(k).tolist(), range(200))) == \
+        assert list(pool.map(lambda k: run[k][1].tolist(), range(200))) == \
             [d for _, d in expected]
+    items, defects = run.arrays()
+    assert (items.tolist(), defects.tolist()) == tuple(map(list, zip(*expected)))
+
+
+def test_a_run_is_a_sequence_with_its_answers_as_attributes():
+    run = sheetgen.Run(**WORKED)
+    assert isinstance(run, collections.abc.Sequence)
+    assert (run.instances + 1, run.defects, run.item_types) == (3, [(3, 2), (10, 1)], 4)
+    assert [[a.tolist() for a in pair] for pair in run[::-1]] == \
+        [[WORKED_ITEMS[1], WORKED_DEFECTS[1]], [WORKED_ITEMS[0], WORKED_DEFECTS[0]]]
+    with pytest.raises(TypeError):
+        run["0"]
+    items, defects = run.arrays()
+    assert items.dtype == defects.dtype == np.int32 and items.flags.owndata
+    assert (items.tolist(), defects.tolist()) == (WORKED_ITEMS, WORKED_DEFECTS)
+    # The methods of the last release, with a warning that names the new way.
+    with pytest.warns(DeprecationWarning, match="for items, defects in run"):
+        assert [i.tolist() for i, _ in run.instances()] == WORKED_ITEMS
+    with pytest.warns(DeprecationWarning, match=r"run\[k\]\[1\]"):
+        assert run.defects(-1).tolist() == WORKED_DEFECTS[1]
+    # A negative count is taken as none, as the dialogue takes it.
+    none = sheetgen.Run(**with_answer(instances=-1, defects=[]))
+    assert (none.instances, len(none), list(none)) == (-1, 0, [])
+    assert [a.shape for a in none.arrays()] == [(0, 4, 3), (0, 0, 4)]
+    assert sheetgen.Run(**with_answer(defects=[])).arrays()[1].shape == (2, 0, 4)
 
 
 def test_write_fails_as_sheetgen_does(in_tmp):
@@ -195,8 +222,8 @@ LARGEST = dict(length=20000, width=20000, instances=20000, item_types=20000, low
 @pytest.mark.parametrize("work, defects", [
     (lambda run: run.write("/dev/null"), []),
     (lambda run: run.items(19999), []),
-    (lambda run: run.defects(0), [(1, 1)]),
-    (lambda run: next(run.instances()), [(1, 1)]),
+    (lambda run: run[0], [(1, 1)]),
+    (lambda run: next(iter(run)), [(1, 1)]),
 ], ids=["write", "items", "defects", "instances"])
 def test_a_signal_stops_long_work(work, defects):
     # 400 million items take seconds without the GIL; Ctrl-C must not wait.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "figures/export.h"
 #include "files/files.h"
 #include "files/output_folder.h"
+#include "files/output_path.h"
 #include "figures/paper_table.h"
 #include "files/source.h"
 #include "figures/stats.h"
@@ -69,11 +71,15 @@ struct run_options {
   }
 };
 
-// "1-4,7" as ranges, in the order given.
+// "1-4,7" as ranges, in the order given; "5-" runs to the run's last
+// instance, and so does "all" (from the first).
 std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view text) {
+  constexpr int64_t open_end = std::numeric_limits<int64_t>::max();
+  if (text == "all") return {{1, open_end}};
   const auto bad = [&] {
-    return usage_error("--instances: expected numbers and ranges such as 1-4,7, not \"" +
-                       std::string(text) + "\"");
+    return usage_error(
+        "--instances: expected numbers and ranges such as 1-4,7 or 5-, or all, not \"" +
+        std::string(text) + "\"");
   };
   const auto number = [&](std::string_view digits) {
     const std::optional<int64_t> value = parse_positive(digits);
@@ -87,7 +93,9 @@ std::vector<std::pair<int64_t, int64_t>> parse_instance_list(std::string_view te
     const std::string_view item = text.substr(start, comma - start);
     const std::size_t dash = item.find('-');
     const int64_t first = number(item.substr(0, dash));
-    const int64_t last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
+    const int64_t last = dash == std::string_view::npos ? first
+                         : dash + 1 == item.size()      ? open_end
+                                                        : number(item.substr(dash + 1));
     if (last < first) throw bad();
     ranges.emplace_back(first, last);
     if (comma == std::string_view::npos) break;
@@ -346,6 +354,7 @@ struct draw_options {
   std::string dir;
   bool force = false;
   std::string instances = "1-4";
+  bool bare = false;
   CLI::Option* instances_given = nullptr;
   std::vector<std::pair<int64_t, int64_t>> ranges;  // parsed from `instances`
   std::optional<output_folder> folder;
@@ -358,7 +367,8 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
   bool clipped = false;
   for (const auto& [first, last] : o.ranges) {
     for (int64_t n = first; n <= std::min(last, count); ++n) chosen.push_back(n);
-    clipped = clipped || last > count;
+    // An open range asks for whatever there is.
+    clipped = clipped || (last > count && last != std::numeric_limits<int64_t>::max());
   }
   const bool asked = o.instances_given->count() > 0;
   if (asked && chosen.empty()) {
@@ -367,7 +377,7 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
                       (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
   }
   const std::vector<fs::path> written =
-      draw(run, s.shown.shown(files.pass()), chosen, o.folder->begin());
+      draw(run, s.shown.shown(files.pass()), chosen, o.folder->begin(), o.bare);
   o.folder->commit();
   s.shown.clear();
   if (clipped && asked) {
@@ -391,8 +401,11 @@ std::function<prepared()> setup_draw(CLI::App& app) {
   o->source.add_to(app);
   add_output_options(app, o->dir, o->force, "DIR", "A new folder for the pictures");
   o->instances_given =
-      app.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
+      app.add_option("--instances", o->instances,
+                     "Instances to draw, such as 1-4,7, 5- (to the last) or all (default 1-4)")
           ->type_name("LIST");
+  app.add_flag("--bare", o->bare,
+               "Pictures without title and caption, for a figure that has a caption of its own");
   return [o] {
     o->ranges = parse_instance_list(o->instances);
     run_info run = o->source.run();
@@ -490,6 +503,10 @@ void check_export(export_options& o, const run_info& run) {
     if (fs::is_directory(path, ec)) {
       throw usage_error(o.where + " is a folder; give a new file's name ending in ." + o.to +
                         ", or a folder's name without that ending");
+    }
+    if (const std::string input = input_at(path, files_read(o.source, run)); !input.empty()) {
+      throw usage_error("-o " + o.where + " would write over " + input +
+                        ", which this command reads; give another file's name");
     }
     return;  // one file, replaced only when complete
   }

@@ -7,7 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "files/output_path.h"
 #include "suites/suite_make.h"
+#include "suites/suite_files.h"
 #include "suites/suite_report.h"
 #include "suites/suite_verify.h"
 #include "cli/usage_error.h"
@@ -15,11 +17,12 @@
 namespace sheetkit {
 
 const char* const suite_footer =
-    "make writes each set to DIR/CLASS/sSEED/ (answers.txt, instances.txt, defects.txt),\n"
-    "then DIR/manifest.tsv, DIR/SHA256SUMS and DIR/suite.json, a copy of the JSON file, and last\n"
-    "DIR/index.html, the page that report writes; making again keeps the complete sets\n"
-    "and does the rest. --shard K/N takes the pieces of the suite's order (classes as\n"
-    "the file lists them, seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
+    "make writes DIR/suite.json, a copy of the JSON file, each set to DIR/CLASS/sSEED/\n"
+    "(answers.txt, instances.txt, defects.txt), then DIR/SHA256SUMS, DIR/index.html, the page\n"
+    "that report writes, and last DIR/manifest.tsv: where it stands, the suite is complete.\n"
+    "Making again keeps the complete sets and does the rest; one make at a time in DIR.\n"
+    "--shard K/N takes the pieces of the suite's order (classes as the file lists them,\n"
+    "seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"
     "a piece is one set, or a whole class with \"complete\": true, whose seeds depend on\n"
     "which runs abort. A shard writes no manifest: a last make without --shard does,\n"
     "once every shard is done. verify --shard K/N checks the same sets and their lines\n"
@@ -102,7 +105,14 @@ std::function<prepared()> setup_suite_report(CLI::App& report) {
       throw usage_error("-o \"\": give the page's file name, or leave -o out for DIR/index.html");
     if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
       throw usage_error(o->file + " is a folder; give the page's file name with -o, such as " +
-                        (fs::path(o->file) / "index.html").string());
+                        (fs::path(o->file) / suite_files::page).string());
+    // The page's own place is the one file of the suite it may replace.
+    if (!o->file.empty() && o->file != "-" && same_or_inside(o->file, o->dir) &&
+        !same_or_inside(o->file, fs::path(o->dir) / suite_files::page)) {
+      throw usage_error("-o " + o->file + " lies inside the suite " + o->dir +
+                        ", which this command reads; give a file outside it, or leave -o out for " +
+                        (fs::path(o->dir) / suite_files::page).string());
+    }
     return prepared{{}, [o](const run_info&, session& s) {
                       const fs::path written =
                           write_suite_report(o->dir, o->file, s.out, s.shown.callback(),

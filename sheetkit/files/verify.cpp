@@ -60,7 +60,12 @@ file_comparison::~file_comparison() = default;
 
 void file_comparison::compare(std::string_view expected, int64_t lines) {
   if (done()) return;
-  const std::size_t got = read(buffer_.data(), expected.size());
+  std::size_t got = 0;
+  try {
+    got = read(buffer_.data(), expected.size());
+  } catch (const std::system_error& e) {
+    return read_failed(e);
+  }
   if (got == expected.size() && std::memcmp(buffer_.data(), expected.data(), got) == 0) {
     line_ += lines;
     return;
@@ -87,10 +92,21 @@ void file_comparison::compare(std::string_view expected, int64_t lines) {
 
 void file_comparison::finish() {
   if (done()) return;
-  if (in_.rdbuf()->sgetc() == std::char_traits<char>::eof()) return;
+  try {
+    if (in_.rdbuf()->sgetc() == std::char_traits<char>::eof()) return;
+  } catch (const std::system_error& e) {
+    return read_failed(e);
+  }
   outcome_ = outcome::longer;
   ++line_;
   read_rest_of_line();
+}
+
+void file_comparison::read_failed(const std::system_error& e) {
+  // libstdc++'s filebuf throws the read's errno (EIO from a failing disk):
+  // reported as a file that cannot be opened is, with the reason.
+  outcome_ = outcome::missing;
+  missing_ = sheetgen::file_error(name_, e.code()).what();
 }
 
 void file_comparison::report(std::ostream& out, std::string_view note) const {
@@ -129,10 +145,14 @@ std::size_t file_comparison::read(char* to, std::size_t n) {
 
 void file_comparison::read_rest_of_line() {
   std::streambuf& in = *in_.rdbuf();
-  for (int c = in.sbumpc();
-       c != std::char_traits<char>::eof() && c != '\n' && found_.size() <= shown_line;
-       c = in.sbumpc()) {
-    found_ += static_cast<char>(c);
+  try {
+    for (int c = in.sbumpc();
+         c != std::char_traits<char>::eof() && c != '\n' && found_.size() <= shown_line;
+         c = in.sbumpc()) {
+      found_ += static_cast<char>(c);
+    }
+  } catch (const std::system_error&) {
+    // What was read of the line shows the difference already found.
   }
 }
 

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "files/source.h"
@@ -77,6 +78,8 @@ class file_comparison {
   std::size_t read(char* to, std::size_t n);
   // found_ continues in the file: up to its line's end, for so long as it is shown.
   void read_rest_of_line();
+  // A read that the OS failed: the outcome, naming the file and the reason.
+  void read_failed(const std::system_error& e);
 
   std::string name_;
   std::ifstream in_;

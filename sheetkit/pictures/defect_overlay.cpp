@@ -19,9 +19,7 @@ std::string shade_class(int level) { return "shade-" + std::to_string(level); }
 }  // namespace
 
 defect_overlay::defect_overlay(const run_info& run, const run_summary& sum)
-    : run_(run),
-      sum_(sum),
-      view_((require_drawable(run), place_object(run.object.length, run.object.width))) {
+    : run_(run), sum_(sum), view_(place_object(object_sides(run))) {
   if (sum.defects > max_rectangles)
     density_.emplace(view_.length, view_.width,
                      std::clamp<int64_t>(std::llround(view_.x.length() / cell_px), 1, view_.length),
@@ -50,7 +48,7 @@ void defect_overlay::render(std::ostream& out, const svg::form& how) const {
                               : "object " + size_text(view_.length, view_.width) + "; " +
                                     count_of(sum_.defects, "defect") + " from " +
                                     svg::shorten(run_.defect_file, 60);
-  start_object(c, view_, title, sub);
+  start_object(c, view_, title, sub, how.bare);
   std::vector<std::string> notes;
   double extra = 0;
   double opacity = 0;
@@ -74,8 +72,7 @@ void defect_overlay::render(std::ostream& out, const svg::form& how) const {
   c.style("defect", "fill:#d62728;fill-opacity:" + svg::coordinate(opacity));
   for (int l = 1; l <= levels; ++l)
     c.style(shade_class(l), "fill:#d62728;fill-opacity:" + svg::coordinate(0.92 * l / levels));
-  const double height = finish_object(c, view_, extra, notes);
-  c.render(out, view_.picture_width, height, title, how);
+  c.render(out, finish_object(c, view_, extra, notes, how.bare), title, how);
 }
 
 std::string defect_overlay::render(const svg::form& how) const {
@@ -132,7 +129,7 @@ void defect_overlay::draw_grid(svg::canvas& c, std::vector<std::string>& notes) 
   const std::string top = svg::percent(share);
   c.text({bar + levels * 12 + 5, y + 10}, top, "scale-label");
   c.text({bar + levels * 12 + 5 + svg::text_width(top, 11) + 12, y + 10},
-         "share of a cell covered by defects, averaged over the instances", "caption");
+         "share of a cell covered by defects, averaged over the instances", "scale-label");
 
   const int64_t cell_length = view_.length / columns, cell_width = view_.width / rows;
   const bool even = view_.length % columns == 0 && view_.width % rows == 0;

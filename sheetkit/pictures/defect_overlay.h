@@ -27,7 +27,8 @@ class defect_overlay {
   static constexpr int64_t max_rectangles = 4000;
 
   /// For a run whose first pass gave `sum`; both must outlive the overlay.
-  /// Throws sheetgen::error when the object has no area to draw on.
+  /// Throws sheetgen::error when the object has no area to draw on
+  /// (object_sides).
   defect_overlay(const run_info& run, const run_summary& sum);
 
   /// Takes in the defects of one more instance.

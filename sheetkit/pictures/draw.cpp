@@ -20,8 +20,9 @@ namespace sheetkit {
 namespace fs = std::filesystem;
 
 std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
-                           const std::vector<int64_t>& chosen_instances, const fs::path& dir) {
-  require_drawable(run);
+                           const std::vector<int64_t>& chosen_instances, const fs::path& dir,
+                           bool bare) {
+  const object_sides refused_before_reading(run);
   run_summary sum;
   pass([&](const instance& inst) { sum.add(inst); });
   const std::set<int64_t> wanted(chosen_instances.begin(), chosen_instances.end());
@@ -45,13 +46,13 @@ std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
       written.push_back(dir / (name + ".svg"));
       write_file(written.back(),
                  render_instance(run, inst, sum.instances,
-                                 {.id = "instance-" + std::to_string(inst.number)}));
+                                 {.id = "instance-" + std::to_string(inst.number), .bare = bare}));
     }
   });
   written.push_back(dir / "defects.svg");
-  write_file(written.back(), overlay.render({.id = "defects"}));
+  write_file(written.back(), overlay.render({.id = "defects", .bare = bare}));
   written.push_back(dir / "items.svg");
-  write_file(written.back(), items.render({.id = "items"}));
+  write_file(written.back(), items.render({.id = "items", .bare = bare}));
   return written;
 }
 

@@ -14,12 +14,13 @@ namespace sheetkit {
 namespace {
 
 // Numbers in the middle of their defects, where they fit and meet no number
-// already placed; returns how many are shown.
-int64_t number_defects(svg::canvas& c, const std::vector<defect_mark>& marks) {
+// already placed; returns which defects carry one.
+std::vector<bool> number_defects(svg::canvas& c, const std::vector<defect_mark>& marks) {
   const auto n = static_cast<int64_t>(marks.size());
   // Big numbers suit a few large defects; in a crowd they would shout.
   const double largest = n <= 20 ? 20 : n <= 100 ? 15 : 12;
   std::vector<svg::box> placed;
+  std::vector<bool> numbered(marks.size(), false);
   for (std::size_t i = 0; i < marks.size(); ++i) {
     const svg::box& b = marks[i].drawn;
     const std::string label = std::to_string(i + 1);
@@ -32,33 +33,75 @@ int64_t number_defects(svg::canvas& c, const std::vector<defect_mark>& marks) {
     if (std::any_of(placed.begin(), placed.end(), [&](const svg::box& o) { return l.overlaps(o); }))
       continue;
     placed.push_back(l);
+    numbered[i] = true;
     c.text({b.x + b.w / 2, b.y + b.h / 2 + size * 0.36}, label, "defect-number",
            {.font_size = size});
   }
-  return static_cast<int64_t>(placed.size());
+  return numbered;
+}
+
+constexpr double legend_size = 11, legend_line = 14;
+
+// "12: 30 × 2 at (400, 17)": a defect's number, size and lower left corner.
+std::string legend_entry(std::size_t index, const placed_defect& d) {
+  return std::to_string(index + 1) + ": " + size_text(int64_t{d.x2} - d.x1, int64_t{d.y2} - d.y1) +
+         " at (" + std::to_string(d.x1) + ", " + std::to_string(d.y1) + ")";
+}
+
+// The defects without a number on the object, listed so that a printed
+// picture identifies every defect: in columns beside the object as tall as
+// it is (at least 12 lines), or, where more than three such columns would be
+// needed, below the axes across the picture's width. Widens `v` to hold it;
+// returns how far it reaches below the axes' titles.
+double defect_legend(svg::canvas& c, object_view& v, const std::vector<std::string>& entries) {
+  if (entries.empty()) return 0;
+  double column = 0;
+  for (const auto& e : entries) column = std::max(column, svg::text_width(e, legend_size));
+  column += 18;
+  const auto count = static_cast<int64_t>(entries.size());
+  const auto beside_lines =
+      std::max<int64_t>(12, static_cast<int64_t>((v.y.length() - 18) / legend_line));
+  const bool beside = (count + beside_lines - 1) / beside_lines <= 3;
+  const double x0 = beside ? v.x.p1 + 28 : 16;
+  const double y0 = beside ? v.y.p1 : v.y.p0 + 64;  // the heading's top
+  int64_t lines = beside_lines;
+  if (!beside) {
+    const auto per_row =
+        std::max<int64_t>(1, static_cast<int64_t>((v.picture_width - 32) / column));
+    lines = (count + per_row - 1) / per_row;
+  }
+  const std::string heading = "Defects without a number: size at (x, y)";
+  c.text({x0, y0 + 12}, heading, "legend-title");
+  for (int64_t k = 0; k < count; ++k)
+    c.text({x0 + static_cast<double>(k / lines) * column,
+            y0 + 12 + legend_line * static_cast<double>(k % lines + 1)},
+           entries[static_cast<std::size_t>(k)], "legend");
+  const double columns = static_cast<double>((count + lines - 1) / lines);
+  const double right = x0 + std::max(columns * column, svg::text_width(heading, 12) + 8);
+  v.picture_width = std::max(v.picture_width, right + 16);
+  const double bottom = y0 + 12 + legend_line * static_cast<double>(std::min(lines, count)) + 6;
+  return std::max(0.0, bottom - (v.y.p0 + 44));
 }
 
 // What the caption says about the numbers, true for all, some or none shown.
 std::string numbers_note(int64_t numbered, int64_t defects) {
   if (numbered == defects)
     return "the defects are numbered in file order, and where they overlap the colour is darker.";
-  const std::string why = "too small or too crowded to hold a number";
+  const std::string why =
+      "too small or too crowded to hold a number, are listed with their size and lower left "
+      "corner";
   if (numbered == 0)
-    return "none is numbered: all are " + why +
-           " (every defect names itself and its corners when pointed at); where they overlap the "
-           "colour is darker.";
+    return "none is numbered: all, " + why + "; where they overlap the colour is darker.";
   return std::to_string(numbered) + " of the " + std::to_string(defects) +
-         " defects carry their number in file order; the others are " + why +
-         " (every defect names itself and its corners when pointed at). Where defects overlap "
-         "the colour is darker.";
+         " defects carry their number in file order; the others, " + why +
+         ". Where defects overlap the colour is darker.";
 }
 
 }  // namespace
 
 void render_instance(std::ostream& out, const run_info& run, const instance& inst,
                      int64_t instances, const svg::form& how) {
-  require_drawable(run);
-  const object_view v = place_object(run.object.length, run.object.width);
+  object_view v = place_object(object_sides(run));
   svg::canvas c;
   const std::string title = "Instance " + std::to_string(inst.number) + " of " +
                             std::to_string(instances) + " \xE2\x80\x94 " +
@@ -69,7 +112,7 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
   if (!run.defect_file.empty())
     sub += ", defects from line " + std::to_string(inst.defect_line) + " of " +
            svg::shorten(run.defect_file, 40);
-  start_object(c, v, title, sub);
+  start_object(c, v, title, sub, how.bare);
 
   const auto n = static_cast<int64_t>(inst.defects.size());
   double area = 0;
@@ -90,7 +133,11 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
                     std::to_string(d.y1) + ") to (" + std::to_string(d.x2) + ", " +
                     std::to_string(d.y2) + ")");
   }
-  const int64_t numbered = number_defects(c, marks);
+  const std::vector<bool> numbered = number_defects(c, marks);
+  std::vector<std::string> unnumbered;
+  for (std::size_t i = 0; i < inst.defects.size(); ++i)
+    if (!numbered[i]) unnumbered.push_back(legend_entry(i, inst.defects[i]));
+  const double below = defect_legend(c, v, unnumbered);
 
   std::vector<std::string> notes;
   std::string counts = count_of(static_cast<int64_t>(inst.items.size()), "item type") +
@@ -100,17 +147,21 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
   else if (n == 0)
     counts += ".";
   else
-    counts += "; " + numbers_note(numbered, n);
+    counts += "; " + numbers_note(n - static_cast<int64_t>(unnumbered.size()), n);
   notes.push_back(counts);
   if (enlarged) notes.push_back(enlarged_defects_note());
-  const double height = finish_object(c, v, 0, notes);
+  const svg::box frame = finish_object(c, v, below, notes, how.bare);
   c.style("defect", "fill:#d62728;fill-opacity:" + svg::coordinate(opacity) +
                         ";stroke:#7a0c0c;stroke-width:.75;stroke-opacity:" +
                         svg::coordinate(std::min(0.8, 4 * opacity)));
   c.style("defect-number",
           "font-weight:bold;fill:#111;text-anchor:middle;stroke:#fff;stroke-width:3px;"
           "stroke-opacity:.85;paint-order:stroke");
-  c.render(out, v.picture_width, height, title, how);
+  if (!unnumbered.empty()) {
+    c.style("legend-title", "font-size:12px;font-weight:bold;fill:#222");
+    c.style("legend", "font-size:11px;fill:#222");
+  }
+  c.render(out, frame, title, how);
 }
 
 std::string render_instance(const run_info& run, const instance& inst, int64_t instances,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/instance.h"
+#include "pictures/picture.h"
 #include "pictures/svg.h"
 #include "pictures/svg_axes.h"
 
@@ -27,19 +28,21 @@ struct object_view {
   double stretch = 1;
 };
 
-/// Lays out an object of `length` x `width` units (both positive).
-object_view place_object(int64_t length, int64_t width);
+/// Lays out the object.
+object_view place_object(const object_sides& object);
 
-/// Title, subtitle, the object's face and its axes; the caller then adds
-/// what lies on the object and calls finish_object.
+/// Title and subtitle (unless `bare`), the object's face and its axes; the
+/// caller then adds what lies on the object and calls finish_object.
 void start_object(svg::canvas& c, const object_view& v, std::string_view title,
-                  std::string_view subtitle);
+                  std::string_view subtitle, bool bare);
 
 /// The outline on top of everything drawn on the object, the origin, and
-/// the caption: `notes`, then a word on the scale and the origin, from
-/// `extra_below` pixels further down than usual. Returns the picture's height.
-double finish_object(svg::canvas& c, const object_view& v, double extra_below,
-                     std::vector<std::string> notes);
+/// (unless `bare`) the caption: `notes`, then a word on the scale and the
+/// origin. What the caller drew below the axes takes `extra_below` pixels.
+/// Returns the part of the drawing that makes the picture: all of it, or
+/// of a bare picture neither title nor caption.
+svg::box finish_object(svg::canvas& c, const object_view& v, double extra_below,
+                       std::vector<std::string> notes, bool bare);
 
 /// Defects less than this many pixels across are drawn this wide or high: a smaller
 /// speck would not be seen.

@@ -32,10 +32,10 @@ void run_summary::add(const run_summary& other) {
   defect_area += other.defect_area;
 }
 
-void require_drawable(const run_info& run) {
-  if (run.object.length <= 0 || run.object.width <= 0)
-    throw sheetgen::error("Cannot draw an object of " +
-                          size_text(run.object.length, run.object.width) + "!");
+object_sides::object_sides(const run_info& run)
+    : length(run.object.length), width(run.object.width) {
+  if (length <= 0 || width <= 0)
+    throw sheetgen::error("Cannot draw an object of " + size_text(length, width) + "!");
 }
 
 std::string size_text(int64_t length, int64_t width) {

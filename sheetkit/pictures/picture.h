@@ -28,9 +28,17 @@ struct run_summary {
   void add(const run_summary& other);
 };
 
-/// Throws sheetgen::error "Cannot draw an object of L × W!" unless both
-/// sides of the run's object are positive: every picture is laid out by them.
-void require_drawable(const run_info& run);
+/// The sides of a run's object, both positive: every picture is laid out by
+/// them, so every picture takes them from here, where they are checked.
+struct object_sides {
+  int64_t length = 0, width = 0;  ///< in units
+
+  /// Throws sheetgen::error "Cannot draw an object of L × W!" unless both
+  /// sides of `run`'s object are positive.
+  explicit object_sides(const run_info& run);
+  /// length × width.
+  int64_t area() const { return length * width; }
+};
 
 /// "10 × 3": an object's or item's length and width.
 std::string size_text(int64_t length, int64_t width);

@@ -101,30 +101,32 @@ void canvas::style(std::string_view cls, std::string_view declarations) {
   styles_.emplace_back(cls, declarations);
 }
 
-void canvas::render(std::ostream& out, double width, double height, std::string_view title,
+void canvas::render(std::ostream& out, const box& frame, std::string_view title,
                     const form& how) const {
   if (!valid_id(how.id))
     throw sheetgen::error(
         "A picture's id must be a letter followed by letters, digits, '-' or "
         "'_', not \"" +
         clean_utf8(how.id) + "\"!");
-  const std::string w = coordinate(std::ceil(width)), h = coordinate(std::ceil(height));
+  const std::string w = coordinate(std::ceil(frame.w)), h = coordinate(std::ceil(frame.h));
+  const std::string x = coordinate(frame.x), y = coordinate(frame.y);
   if (how.standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"" << how.id << "\" width=\"" << w
-      << "\" height=\"" << h << "\" viewBox=\"0 0 " << w << " " << h
+      << "\" height=\"" << h << "\" viewBox=\"" << x << ' ' << y << ' ' << w << " " << h
       << "\" font-family=\"sans-serif\">\n<title>" << xml_escape(title) << "</title>\n<style>";
   // "#id .class": a rule reaches only this picture's elements.
   for (const auto& [cls, declarations] : base_style)
     out << '#' << how.id << " ." << cls << '{' << declarations << '}';
   for (const auto& [cls, declarations] : styles_)
     out << '#' << how.id << " ." << cls << '{' << declarations << '}';
-  out << "</style>\n<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n" << body_ << "</svg>\n";
+  out << "</style>\n<rect ";
+  if (frame.x != 0 || frame.y != 0) out << "x=\"" << x << "\" y=\"" << y << "\" ";
+  out << "width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n" << body_ << "</svg>\n";
 }
 
-std::string canvas::render(double width, double height, std::string_view title,
-                           const form& how) const {
+std::string canvas::render(const box& frame, std::string_view title, const form& how) const {
   std::ostringstream out;
-  render(out, width, height, title, how);
+  render(out, frame, title, how);
   return std::move(out).str();
 }
 

@@ -40,6 +40,9 @@ struct form {
   std::string id = "picture";
   /// With the XML declaration, for a file of its own; without, to be inlined.
   bool standalone = true;
+  /// Without title, subtitle and caption: for a figure that a paper captions
+  /// itself. What is needed to read the picture (axes, scales, legends) stays.
+  bool bare = false;
 };
 
 /// Extras for a text element.
@@ -72,12 +75,13 @@ class canvas {
   /// A style rule for class `cls`, such as style("defect", "fill:#d62728").
   void style(std::string_view cls, std::string_view declarations);
 
-  /// Writes the picture, `width` x `height` pixels (rounded up to whole
-  /// pixels) on a white background. Throws sheetgen::error on a bad id.
-  void render(std::ostream& out, double width, double height, std::string_view title,
-              const form& how) const;
+  /// Writes the part of the drawing within `frame` (whose width and height
+  /// are rounded up to whole pixels) as a picture of that size on a white
+  /// background; a frame starting below y = 0 leaves out what lies above it,
+  /// such as the title of a bare picture. Throws sheetgen::error on a bad id.
+  void render(std::ostream& out, const box& frame, std::string_view title, const form& how) const;
   /// The same as a string.
-  std::string render(double width, double height, std::string_view title, const form& how) const;
+  std::string render(const box& frame, std::string_view title, const form& how) const;
 
  private:
   std::string body_;

@@ -9,9 +9,11 @@
 #include <utility>
 
 #include "files/files.h"
+#include "files/regular_file.h"
 #include "suites/sha256.h"
 #include "files/source.h"
 #include "suites/suite_manifest.h"
+#include "suites/suite_files.h"
 #include "suites/suite_plan.h"
 #include "figures/table_figures.h"
 
@@ -49,22 +51,51 @@ std::vector<int32_t> class_seeds::with(std::string_view status) const {
   return out;
 }
 
+namespace {
+
+void read_manifest(suite_contents& s, const std::string& manifest);
+
+suite_definition definition_in(const fs::path& dir) {
+  const fs::path definition = dir / suite_files::definition;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(definition, ec)))
+    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+  return read_suite_definition(definition.string(),
+                               read_small_file(definition, max_definition_bytes), dir);
+}
+
+}  // namespace
+
 suite_contents read_suite_contents(const fs::path& dir) {
   suite_contents s;
   s.dir = dir;
-  const fs::path definition = dir / "suite.json";
+  // suite.json first: its faults are told before a missing manifest.
+  s.definition = definition_in(dir);
+  const fs::path manifest_path = dir / suite_files::manifest;
   std::error_code ec;
-  if (!fs::is_regular_file(definition, ec))
-    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
-  s.definition = read_suite_definition(definition.string(),
-                                       read_whole_file(definition.string()), dir);
-  const fs::path manifest_path = dir / "manifest.tsv";
   if (!fs::exists(fs::symlink_status(manifest_path, ec))) {
     throw sheetgen::error(dir.string() +
                           ": no manifest.tsv: the suite is not made to its end; run sheetkit "
                           "suite make without --shard first");
   }
-  const std::string manifest = read_whole_file(manifest_path.string());
+  read_manifest(s, read_small_file(manifest_path, max_manifest_bytes(s.definition)));
+  return s;
+}
+
+suite_contents read_suite_contents(const fs::path& dir, const std::string& manifest) {
+  suite_contents s;
+  s.dir = dir;
+  s.definition = definition_in(dir);
+  read_manifest(s, manifest);
+  return s;
+}
+
+namespace {
+
+// The seeds of every class of `s.definition` as `manifest` gives them.
+void read_manifest(suite_contents& s, const std::string& manifest) {
+  const fs::path& dir = s.dir;
+  const fs::path manifest_path = dir / suite_files::manifest;
   s.manifest_sha256 = sha256_of(manifest);
   s.version = manifest_version(manifest);
   const std::string where = manifest_path.string() + ":";
@@ -128,13 +159,27 @@ suite_contents read_suite_contents(const fs::path& dir) {
     }
     s.classes.push_back(std::move(cs));
   }
-  return s;
+}
+
+}  // namespace
+
+void require_plain_set(const fs::path& dir, const run_info& in_suite) {
+  // "CLASS/sSEED/FILE": the class folder, the set folder, then the files.
+  const fs::path instances(in_suite.instance_file);
+  std::error_code ec;
+  for (const fs::path& folder : {instances.parent_path().parent_path(), instances.parent_path()}) {
+    if (fs::is_symlink(fs::symlink_status(dir / folder, ec)))
+      throw sheetgen::error((dir / folder).string() + ": a link, not a folder of the suite");
+  }
+  require_plain_file(dir / instances);
+  if (!in_suite.defect_file.empty()) require_plain_file(dir / in_suite.defect_file);
 }
 
 run_info set_run(const suite_class& c, int32_t seed) {
   const std::string set = set_name(c, seed) + "/";
   rectangle object{.area = c.length * c.width, .length = c.length, .width = c.width};
-  return run_from_object(object, set + "instances.txt", c.defects.empty() ? "" : set + "defects.txt");
+  return run_from_object(object, set + suite_files::instances,
+                         c.defects.empty() ? "" : set + suite_files::defects);
 }
 
 instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_view pass,
@@ -146,6 +191,7 @@ instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_
     if (progress) progress({pass, 0, total, 0, "lines"});
     for (const int32_t seed : seeds) {
       const run_info in_suite = set_run(*c.cls, seed);
+      require_plain_set(dir, in_suite);
       run_info run = in_suite;
       run.instance_file = (dir / in_suite.instance_file).string();
       if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
@@ -177,6 +223,7 @@ void class_figures(table_row& row, const fs::path& dir, const class_seeds& c, un
   std::vector<instance_pass> sets;
   for (const int32_t seed : seeds) {
     const run_info in_suite = set_run(*c.cls, seed);
+    require_plain_set(dir, in_suite);
     run_info run = in_suite;
     run.instance_file = (dir / in_suite.instance_file).string();
     if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();

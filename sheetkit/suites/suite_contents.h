@@ -53,7 +53,17 @@ struct suite_contents {
 /// Reads DIR/suite.json and DIR/manifest.tsv. Throws sheetgen::error saying
 /// what is wrong and what to do: no suite there, no manifest (the suite is
 /// not made to its end), or a manifest that does not fit the suite file.
+/// Every file read is a plain file, not a link, and read up to a bound.
 suite_contents read_suite_contents(const std::filesystem::path& dir);
+
+/// The same with the manifest's text given: as make has it, before it is
+/// written.
+suite_contents read_suite_contents(const std::filesystem::path& dir, const std::string& manifest);
+
+/// Throws sheetgen::error when the files of a set under `dir` are not
+/// plain files in plain folders (a link, a FIFO, a device), naming the
+/// first: the readers would follow it out of the suite, or wait on it.
+void require_plain_set(const std::filesystem::path& dir, const run_info& in_suite);
 
 /// The instance and defect files of a set, relative to the suite's folder
 /// ("worked/s2/instances.txt"); the defect file is empty without defects.

@@ -5,6 +5,8 @@
 #include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -13,6 +15,7 @@
 #include <sstream>
 
 #include "suites/json_places.h"
+#include "suites/suite_files.h"
 #include "files/source.h"
 
 namespace sheetkit {
@@ -22,8 +25,8 @@ std::string suite_class::answers(int32_t seed) const {
   for (const int32_t n : {instances, length, width, item_types}) text += std::to_string(n) + "\n";
   text += lower + "\n" + upper + "\n" + std::to_string(defects.size()) + "\n";
   for (const auto& [l, w] : defects) text += std::to_string(l) + " " + std::to_string(w) + "\n";
-  text += "instances.txt\n";
-  if (!defects.empty()) text += "defects.txt\n";
+  text += std::string(suite_files::instances) + "\n";
+  if (!defects.empty()) text += std::string(suite_files::defects) + "\n";
   return text + std::to_string(seed) + "\n0\n";
 }
 
@@ -58,6 +61,52 @@ bool safe_name(std::string_view name) {
          std::all_of(name.begin(), name.end(), safe);
 }
 
+// Whether `text` (UTF-8, as nlohmann-json has checked) holds a C0 or C1
+// control, DEL, or a bidirectional override or isolate (U+202A-U+202E,
+// U+2066-U+2069): each would reach the terminal, the manifest and the page
+// and change how they read.
+bool has_controls(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const auto next = [&](std::size_t k) {
+      return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+    };
+    if (b < 0x20 || b == 0x7f) return true;
+    if (b == 0xc2 && next(1) >= 0x80 && next(1) <= 0x9f) return true;  // U+0080-U+009F
+    if (b == 0xe2 && next(1) == 0x80 && next(2) >= 0xaa && next(2) <= 0xae) return true;
+    if (b == 0xe2 && next(1) == 0x81 && next(2) >= 0xa6 && next(2) <= 0xa9) return true;
+  }
+  return false;
+}
+
+// A literal quoted in a message: its start, so that a megabyte of digits
+// does not become a megabyte of message.
+std::string cut(std::string_view text) {
+  constexpr std::size_t shown = 40;
+  return text.size() <= shown ? std::string(text) : std::string(text.substr(0, shown)) + "...";
+}
+
+// The offset of the first number outside strings that a double cannot
+// hold, which nlohmann-json refuses without saying where; npos when none.
+std::size_t number_beyond_double(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i) i += text[i] == '\\' ? 1 : 0;
+      continue;
+    }
+    if (text[i] != '-' && (text[i] < '0' || text[i] > '9')) continue;
+    std::size_t end = i;
+    while (end < text.size() &&
+           std::string_view("0123456789+-.eE").find(text[end]) != std::string_view::npos) {
+      ++end;
+    }
+    const std::string number(text.substr(i, end - i));
+    if (!std::isfinite(std::strtod(number.c_str(), nullptr))) return i;
+    i = end - 1;
+  }
+  return std::string_view::npos;
+}
+
 // Reads one suite file; every fault throws from fail(), placed by the value's
 // JSON pointer.
 class definition_reader {
@@ -67,20 +116,7 @@ class definition_reader {
       : file_(file), text_(text), dir_(dir) {}
 
   suite_definition read() {
-    try {
-      doc_ = json::parse(text_);
-    } catch (const json::parse_error& e) {
-      // "[json.exception.parse_error.101] parse error at line 1, column 5: WHAT"
-      std::string what = e.what();
-      const std::size_t column = what.find(", column ");
-      const std::size_t detail = column == std::string::npos ? column : what.find(": ", column);
-      what = detail == std::string::npos ? what : what.substr(detail + 2);
-      // e.byte counts the bytes read: the last one is where it failed.
-      const std::size_t at = e.byte == 0 ? 0 : e.byte - 1;
-      // The bytes last read are quoted as they came.
-      throw sheetgen::error(file_ + ":" + json_places::line_column(text_, at) +
-                            ": not JSON: " + sheetgen::visible_bytes(what));
-    }
+    parse();
     try {
       places_.emplace(text_);
     } catch (const sheetgen::error& e) {
@@ -98,9 +134,7 @@ class definition_reader {
 
     suite_definition suite;
     suite.name = string_field(doc_, "", "suite");
-    if (suite.name.empty() || std::any_of(suite.name.begin(), suite.name.end(), [](char c) {
-          return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-        })) {
+    if (suite.name.empty() || has_controls(suite.name)) {
       fail("/suite", "a name without tabs, line breaks or other control characters, not empty");
     }
     const bool complete = flag(doc_, "", "complete");
@@ -129,6 +163,41 @@ class definition_reader {
   }
 
  private:
+  void parse() {
+    // nlohmann-json stops at a NUL byte and takes what stands before it.
+    const std::size_t nul = text_.find('\0');
+    if (nul != std::string_view::npos) fail(nul, "", "not JSON: a NUL byte");
+    try {
+      doc_ = json::parse(text_);
+    } catch (const json::parse_error& e) {
+      // "[json.exception.parse_error.101] parse error at line 1, column 5: WHAT"
+      std::string what = e.what();
+      const std::size_t column = what.find(", column ");
+      const std::size_t detail = column == std::string::npos ? column : what.find(": ", column);
+      what = detail == std::string::npos ? what : what.substr(detail + 2);
+      // "...; last read: 'TOKEN'": a token may be as long as the file.
+      const std::size_t last = what.find("last read: '");
+      if (last != std::string::npos && what.ends_with("'")) {
+        const std::size_t from = last + 12;
+        what = what.substr(0, from) + cut(what.substr(from, what.size() - 1 - from)) + "'";
+      }
+      // e.byte counts the bytes read: the last one is where it failed.
+      const std::size_t at = e.byte == 0 ? 0 : e.byte - 1;
+      // The bytes last read are quoted as they came.
+      fail(at, "", "not JSON: " + sheetgen::visible_bytes(what));
+    } catch (const json::out_of_range&) {
+      // A number too large for a double, such as 1e999.
+      std::size_t at = number_beyond_double(text_);
+      if (at == std::string_view::npos) at = 0;
+      std::size_t end = at;
+      while (end < text_.size() &&
+             std::string_view("0123456789+-.eE").find(text_[end]) != std::string_view::npos) {
+        ++end;
+      }
+      fail(at, "", "number too large: " + cut(text_.substr(at, end - at)));
+    }
+  }
+
   [[noreturn]] void fail(std::size_t offset, const std::string& where,
                          const std::string& message) const {
     throw sheetgen::error(file_ + ":" + json_places::line_column(text_, offset) + ": " +
@@ -184,7 +253,7 @@ class definition_reader {
     if (v.is_string()) return "a string";
     if (v.is_object()) return "an object";
     if (v.is_array()) return "a list";
-    return std::string(places_->raw(pointer));  // a number, true, false or null as written
+    return cut(places_->raw(pointer));  // a number, true, false or null as written
   }
 
   void only_fields(const json& object, const std::string& pointer,
@@ -230,7 +299,7 @@ class definition_reader {
     const json& v = required(object, pointer, key);
     const std::string inner = json_places::child(pointer, key);
     if (v.is_number()) {
-      fail(inner, "use \"" + std::string(places_->raw(inner)) +
+      fail(inner, "use \"" + cut(places_->raw(inner)) +
                       "\", a string: the dialogue reads a bound's decimal text, which a JSON "
                       "number does not keep");
     }
@@ -304,18 +373,26 @@ class definition_reader {
     }
   }
 
-  suite_class read_class(const json& c, const std::string& pointer, bool complete_default) const {
-    if (!c.is_object()) fail(pointer, "expected an object, not " + kind(c, pointer));
-    suite_class out;
-    out.name = string_field(c, pointer, "name");
-    if (!safe_name(out.name)) {
+  // The class's name, checked as the folder it becomes.
+  std::string class_name(const json& c, const std::string& pointer) const {
+    const std::string name = string_field(c, pointer, "name");
+    if (!safe_name(name)) {
       fail(pointer + "/name",
            "a class's name is its folder's: letters, digits, '.', '_' and '-', not starting "
            "with '.'");
     }
-    only_fields(c, pointer,
-                {"name", "length", "width", "instances", "item_types", "lower", "upper", "defects",
-                 "seeds", "complete"});
+    if (suite_files::collides(name)) {
+      fail(pointer + "/name", "\"" + name +
+                                  "\" is the name of a file the suite writes beside "
+                                  "its class folders; give the class another name");
+    }
+    return name;
+  }
+
+  // The class's answers up to the seed, as sheetgen reads them; the bounds
+  // are kept in `out` as written.
+  std::string answers_before_seed(const json& c, const std::string& pointer,
+                                  suite_class& out) const {
     std::string text;
     for (const char* key : {"instances", "length", "width", "item_types"}) {
       text += integer(required(c, pointer, key), pointer + "/" + key) + "\n";
@@ -340,10 +417,15 @@ class definition_reader {
       }
       defect_count = defects.size();
     }
-    text += std::to_string(defect_count) + "\n" + defect_lines + "instances.txt\n" +
-            (defect_count > 0 ? "defects.txt\n" : "");
+    return text + std::to_string(defect_count) + "\n" + defect_lines + suite_files::instances +
+           "\n" + (defect_count > 0 ? std::string(suite_files::defects) + "\n" : "");
+  }
 
-    out.complete = flag(c, pointer, "complete", complete_default);
+  // The class's seeds (its own, or the suite's) into `out`: a list, or
+  // first and count. `answers`: the answers before the seed, for the
+  // dialogue's own message on a seed it refuses.
+  void read_seeds(const json& c, const std::string& pointer, const std::string& answers,
+                  suite_class& out) const {
     const std::string seeds = seeds_pointer(c, pointer);
     if (!c.contains("seeds") && !doc_.contains("seeds")) {
       fail(pointer, "no \"seeds\" given, in the class or for the whole suite");
@@ -355,7 +437,7 @@ class definition_reader {
                                 ? largest_seed + 1
                                 : v.get<int64_t>();
       if (value < std::numeric_limits<int32_t>::min() || value > largest_seed) {
-        check_answers(pointer, text + digits + "\n0\n", at);  // the dialogue's own message
+        check_answers(pointer, answers + digits + "\n0\n", at);  // the dialogue's own message
       }
       return static_cast<int32_t>(value);
     };
@@ -374,34 +456,47 @@ class definition_reader {
         if (!seen.insert(s).second) fail(at, "seed " + std::to_string(s) + " is given twice");
         out.seeds.push_back(s);
       }
-    } else if (given.is_object()) {
-      only_fields(given, seeds, {"first", "count"});
-      out.first = seed(required(given, seeds, "first"), seeds + "/first");
-      const json& count = required(given, seeds, "count");
-      const std::string count_at = seeds + "/count";
-      integer(count, count_at);
-      // Positive JSON integers are unsigned to nlohmann-json.
-      if (count.is_number_unsigned() && count.get<uint64_t>() > uint64_t{max_suite_sets}) {
-        fail(count_at, "more than " + std::to_string(max_suite_sets) + " sets in the suite");
-      }
-      out.count = count.get<int64_t>();
-      if (out.count < 1) fail(count_at, "at least 1");
-      const int64_t last = int64_t{out.first} + out.count - 1;
-      if (!out.complete && last > largest_seed) {
-        fail(count_at, "the last seed would be " + std::to_string(last) + ", beyond the largest, " +
-                           std::to_string(largest_seed));
-      }
-      if (!out.complete) {
-        for (int64_t s = out.first; s <= last; ++s) out.seeds.push_back(static_cast<int32_t>(s));
-      }
-    } else {
+      return;
+    }
+    if (!given.is_object()) {
       fail(seeds, "expected a list of seeds or {\"first\": ..., \"count\": ...}, not " +
                       kind(given, seeds));
     }
+    only_fields(given, seeds, {"first", "count"});
+    out.first = seed(required(given, seeds, "first"), seeds + "/first");
+    const json& count = required(given, seeds, "count");
+    const std::string count_at = seeds + "/count";
+    integer(count, count_at);
+    // Positive JSON integers are unsigned to nlohmann-json.
+    if (count.is_number_unsigned() && count.get<uint64_t>() > uint64_t{max_suite_sets}) {
+      fail(count_at, "more than " + std::to_string(max_suite_sets) + " sets in the suite");
+    }
+    out.count = count.get<int64_t>();
+    if (out.count < 1) fail(count_at, "at least 1");
+    const int64_t last = int64_t{out.first} + out.count - 1;
+    if (!out.complete && last > largest_seed) {
+      fail(count_at, "the last seed would be " + std::to_string(last) + ", beyond the largest, " +
+                         std::to_string(largest_seed));
+    }
+    if (!out.complete) {
+      for (int64_t s = out.first; s <= last; ++s) out.seeds.push_back(static_cast<int32_t>(s));
+    }
+  }
+
+  suite_class read_class(const json& c, const std::string& pointer, bool complete_default) const {
+    if (!c.is_object()) fail(pointer, "expected an object, not " + kind(c, pointer));
+    suite_class out;
+    out.name = class_name(c, pointer);
+    only_fields(c, pointer,
+                {"name", "length", "width", "instances", "item_types", "lower", "upper", "defects",
+                 "seeds", "complete"});
+    const std::string text = answers_before_seed(c, pointer, out);
+    out.complete = flag(c, pointer, "complete", complete_default);
+    read_seeds(c, pointer, text, out);
 
     const int32_t first_seed = out.complete ? out.first : out.seeds.front();
-    const sheetgen::run_parameters p =
-        check_answers(pointer, text + std::to_string(first_seed) + "\n0\n", seeds);
+    const sheetgen::run_parameters p = check_answers(
+        pointer, text + std::to_string(first_seed) + "\n0\n", seeds_pointer(c, pointer));
     // The dialogue takes a negative count as none; in a suite it is a slip.
     if (p.no_instances < 0) fail(pointer + "/instances", "must not be negative");
     if (p.no_items < 0) fail(pointer + "/item_types", "must not be negative");

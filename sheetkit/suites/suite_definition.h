@@ -17,6 +17,10 @@ namespace sheetkit {
 // Most sets in one suite: the suite's order is held in memory.
 constexpr int64_t max_suite_sets = 1000000;
 
+// Most bytes of a suite file that are read: a million seeds, listed one
+// by one with room to spare, and never the endless bytes of a device.
+constexpr uint64_t max_definition_bytes = uint64_t{64} << 20;
+
 // One class of a suite.
 struct suite_class {
   std::string name;  // a safe folder name: [A-Za-z0-9._-], not starting with a dot

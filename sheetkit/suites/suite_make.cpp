@@ -13,9 +13,13 @@
 #include <vector>
 
 #include "files/files.h"
+#include "files/folder_lock.h"
+#include "files/regular_file.h"
 #include "suites/sha256.h"
 #include "files/source.h"
 #include "suites/suite_manifest.h"
+#include "suites/suite_files.h"
+#include "suites/suite_contents.h"
 #include "suites/suite_report.h"
 #include "suites/suite_work.h"
 #include "files/text.h"
@@ -73,10 +77,10 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
   const fs::path temporary = new_temporary_folder(place);
   try {
     const std::string answers = c.answers(seed);
-    put_file(temporary / "answers.txt", answers);
+    put_file(temporary / suite_files::answers, answers);
     const sheetgen::run_parameters p = answers_of(c, seed, temporary);
     set_record set{
-        &c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}};
+        &c, seed, status_completed, {{suite_files::answers, answers.size(), sha256_of(answers)}}};
     try {
       sheetgen::write_run_files(p, temporary, progress);
     } catch (const sheetgen::error&) {
@@ -86,13 +90,14 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
       set.status = status_repair_abort;
     }
     std::vector<std::string> written;
-    if (set.status == status_completed && !c.defects.empty()) written.push_back("defects.txt");
-    written.push_back("instances.txt");
+    if (set.status == status_completed && !c.defects.empty())
+      written.push_back(suite_files::defects);
+    written.push_back(suite_files::instances);
     for (const std::string& name : written) {
       const file_digest d = digest_file(temporary / name);
       set.files.push_back({name, d.bytes, d.sha256});
     }
-    put_file(temporary / done_file, done_text(set));
+    put_file(temporary / suite_files::done, done_text(set));
     std::error_code failed;
     fs::rename(temporary, place, failed);
     if (failed)
@@ -133,7 +138,7 @@ found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
   if (!fs::exists(fs::symlink_status(place, ec))) return {};
   found_set found{true, {}};
   try {
-    found.record = read_done(read_whole_file((place / done_file).string()), c, seed);
+    found.record = read_done(read_small_file(place / suite_files::done, max_done_bytes), c, seed);
   } catch (const sheetgen::error&) {
     return found;  // no record
   }
@@ -215,7 +220,7 @@ std::vector<fs::path> obsolete_sets(const fs::path& dir, const std::vector<plann
     if (!folder.is_directory(ec) || folder.is_symlink(ec)) continue;
     for (const fs::directory_entry& set : fs::directory_iterator(folder.path())) {
       const std::string name = set.path().filename().string();
-      if (is_set_folder(name) && holds(set.path(), done_file) &&
+      if (is_set_folder(name) && holds(set.path(), suite_files::done) &&
           wanted.count(folder.path().filename().string() + "/" + name) == 0) {
         obsolete.push_back(set.path());
       }
@@ -243,9 +248,11 @@ void clear_temporaries(const fs::path& dir, const suite_definition& suite,
   if (whole) {
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
       const std::string name = entry.path().filename().string();
-      for (const char* file : {"suite.json", "manifest.tsv", "SHA256SUMS", "index.html"}) {
+      for (const char* file : suite_files::top) {
         if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
       }
+      // No shard runs while the whole suite's lock is held: theirs are stale.
+      if (suite_files::is_lock(name) && name != suite_files::lock) fs::remove(entry.path(), ec);
       if (entry.is_directory(ec) && !entry.is_symlink(ec)) folders.push_back(entry.path());
     }
   } else {
@@ -268,10 +275,91 @@ void clear_temporaries(const fs::path& dir, const suite_definition& suite,
   }
 }
 
+// What make leaves in DIR beside the sets: its own files, their
+// temporaries and its locks.
+bool own_top_file(const std::string& name) {
+  return suite_files::collides(name) || suite_files::is_lock(name);
+}
+
+// What a make leaves in DIR before the first set: suite.json, a lock, a
+// temporary file. The page, the manifest and SHA256SUMS are no sign of a
+// make: a user's folder may hold files of those names.
+bool first_trace(const std::string& name) {
+  return name == suite_files::definition || suite_files::is_lock(name) ||
+         (suite_files::collides(name) && name.find(".tmp-") != std::string::npos);
+}
+
+// Whether the folder `dir`, which holds suite.json, holds a suite that make
+// began there: only the traces of a make's start (empty class folders
+// among them), or a manifest, or a set (complete or on its way) in a
+// folder of its own.
+bool made_suite(const fs::path& dir) {
+  if (holds(dir, suite_files::manifest)) return true;
+  bool only_own = true;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+    if (first_trace(entry.path().filename().string())) continue;
+    // A class folder made before its first set, as a make stopped early leaves it.
+    const bool folder = entry.is_directory(ec) && !entry.is_symlink(ec);
+    if (folder && fs::is_empty(entry.path(), ec)) continue;
+    only_own = false;
+    if (!folder) continue;
+    for (const fs::directory_entry& set : fs::directory_iterator(entry.path(), ec)) {
+      const std::string name = set.path().filename().string();
+      if ((is_set_folder(name) && holds(set.path(), suite_files::done)) ||
+          (name.rfind(".s", 0) == 0 && name.find(".tmp-") != std::string::npos)) {
+        return true;
+      }
+    }
+  }
+  return only_own;
+}
+
+// Why make must not go on in DIR: a link where it would delete, rename or
+// write (a suite file, a class folder of this suite, a set folder or what
+// it holds), or something other than a plain file where it reads one.
+// Links are refused (status 2, the user's to replace); the rest throws.
+std::string links_and_strangers(const fs::path& dir, const suite_definition& suite) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return {};
+  const auto link = [](const fs::path& path) {
+    return path.string() +
+           ": a link; make never deletes, renames or writes through one in a "
+           "suite: put the folder or file itself there, or remove the link";
+  };
+  std::set<std::string> classes;
+  for (const suite_class& c : suite.classes) classes.insert(c.name);
+  std::vector<fs::path> folders;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    const bool is_link = entry.is_symlink(ec);
+    if (classes.count(name) > 0 && is_link) return link(entry.path());
+    if (own_top_file(name)) {
+      if (is_link) return link(entry.path());
+      require_plain_file(entry.path());
+    } else if (entry.is_directory(ec) && !is_link) {
+      folders.push_back(entry.path());
+    }
+  }
+  for (const fs::path& folder : folders) {
+    for (const fs::directory_entry& set : fs::directory_iterator(folder)) {
+      const std::string name = set.path().filename().string();
+      if (!is_set_folder(name) && name.rfind(".s", 0) != 0) continue;
+      if (set.is_symlink(ec)) return link(set.path());
+      if (!set.is_directory(ec)) continue;
+      for (const fs::directory_entry& file : fs::directory_iterator(set.path())) {
+        if (file.is_symlink(ec)) return link(file.path());
+        require_plain_file(file.path());
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
-  definition_text_ = read_whole_file(o_.definition_file);
+  definition_text_ = read_small_file(o_.definition_file, max_definition_bytes, true);
   suite_ = read_suite_definition(o_.definition_file, definition_text_, o_.dir);
 
   const std::string dir = o_.dir.string();
@@ -286,21 +374,31 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   // A suite inside a set, or inside a suite, would be taken for part of it.
   const fs::path full = fs::weakly_canonical(fs::absolute(o_.dir, ec), ec);
   for (fs::path up = full.parent_path(); !up.empty(); up = up.parent_path()) {
-    if (holds(up, done_file) || (holds(up, "manifest.tsv") && holds(up, "suite.json"))) {
+    if (holds(up, suite_files::done) ||
+        (holds(up, suite_files::manifest) && holds(up, suite_files::definition))) {
       throw sheetgen::error(dir + ": inside the suite or set " + up.string() +
                             "; give a folder outside it");
     }
     if (up == up.parent_path()) break;
   }
   if (!fs::exists(status)) return;
-  if (holds(o_.dir, "suite.json")) {
-    if (read_whole_file((o_.dir / "suite.json").string()) != definition_text_ && !o_.force) {
+  const bool only_own = [&] {
+    for (const fs::directory_entry& entry : fs::directory_iterator(o_.dir, ec)) {
+      if (!first_trace(entry.path().filename().string())) return false;
+    }
+    return true;
+  }();
+  if (holds(o_.dir, suite_files::definition) && made_suite(o_.dir)) {
+    const std::string there =
+        read_small_file(o_.dir / suite_files::definition, max_definition_bytes);
+    if (there != definition_text_ && !o_.force) {
       throw sheetgen::error(dir + " holds the suite of another SPEC (its suite.json differs from " +
                             o_.definition_file +
                             "); give --force to make this one there, keeping the sets whose "
                             "answers stay the same");
     }
-  } else if (!fs::is_empty(o_.dir, ec)) {
+  } else if (!only_own) {
+    // A copy of the suite file among other files is no suite.
     throw sheetgen::error(dir + ": holds files but no suite; give a new or empty folder");
   }
 }
@@ -308,8 +406,45 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
 int suite_maker::run(std::ostream& out, std::ostream& err,
                      const sheetgen::progress_callback& progress) {
   const fs::path& dir = o_.dir;
+  // The locks live in DIR: it is made first, and goes again on a refusal.
+  std::error_code ec;
+  const bool made_dir = fs::create_directories(dir, ec);
+  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + ": " + ec.message());
+  const auto gone = [&] {
+    if (made_dir) fs::remove(dir, ec);
+  };
+  std::vector<folder_lock> locks;
+  {
+    // A shard shares the suite's lock with the other shards and holds its own.
+    std::vector<std::pair<std::string, bool>> wanted{{suite_files::lock, !o_.shard.whole()}};
+    if (!o_.shard.whole())
+      wanted.emplace_back(suite_files::shard_lock(o_.shard.k, o_.shard.n), false);
+    for (const auto& [name, shared] : wanted) {
+      folder_lock::taken by;
+      std::optional<folder_lock> lock = folder_lock::take(dir / name, shared, by);
+      if (!lock) {
+        locks.clear();
+        throw sheetgen::error("another make is running in " + dir.string() +
+                              (by.pid > 0 ? " (pid " + std::to_string(by.pid) + ")" : "") +
+                              "; wait for it to end" +
+                              (o_.shard.whole() ? "" : ", or give another shard"));
+      }
+      locks.push_back(std::move(*lock));
+    }
+  }
+  if (const std::string link = links_and_strangers(dir, suite_); !link.empty()) {
+    err << "sheetkit: suite make: " << link << '\n';
+    return 2;
+  }
   const std::vector<suite_unit> units = suite_units(suite_, o_.shard);
-  make_plan plan = plan_sets(dir, units, o_, progress);
+  make_plan plan;
+  try {
+    plan = plan_sets(dir, units, o_, progress);
+  } catch (...) {
+    locks.clear();
+    gone();
+    throw;
+  }
   std::vector<planned_set>& sets = plan.sets;
   // Sets of another suite file: only the whole suite knows every set it gives.
   const std::vector<fs::path> obsolete =
@@ -320,17 +455,16 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
                    "removed";
   }
   if (!plan.refusal.empty()) {
-    err << "sheetkit suite make: " << plan.refusal << '\n';
+    err << "sheetkit: suite make: " << plan.refusal << '\n';
+    locks.clear();
+    gone();
     return 2;
   }
 
   // From here on DIR changes.
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + "!");
-  if (!holds(dir, "suite.json") ||
-      read_whole_file((dir / "suite.json").string()) != definition_text_) {
-    write_file(dir / "suite.json", definition_text_);
+  if (!holds(dir, suite_files::definition) ||
+      read_small_file(dir / suite_files::definition, max_definition_bytes) != definition_text_) {
+    write_file(dir / suite_files::definition, definition_text_);
   }
   clear_temporaries(dir, suite_, units, o_.shard.whole());
   std::vector<std::size_t> to_make;
@@ -340,9 +474,10 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
     to_make.push_back(i);
     instances += sets[i].cls->instances;
   }
-  // A manifest, and the page made from it, stand only beside the sets it lists.
+  // A manifest, and the page made from it, stand only beside the sets it
+  // lists: the manifest goes first, as it comes last.
   if (!to_make.empty() || !obsolete.empty()) {
-    for (const char* file : {"manifest.tsv", "SHA256SUMS", "index.html"}) {
+    for (const char* file : {suite_files::manifest, suite_files::sums, suite_files::page}) {
       fs::remove(dir / file, ec);
       if (ec) throw sheetgen::error("Cannot remove file " + (dir / file).string() + "!");
     }
@@ -384,9 +519,11 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   std::vector<set_record> records = std::move(plan.skipped);
   for (planned_set& s : sets) records.push_back(std::move(*s.made));
   const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
-  write_file(dir / "SHA256SUMS", sums_text(records));
-  write_file(dir / "manifest.tsv", manifest);
-  write_suite_report(dir, dir / "index.html", out, progress, static_cast<unsigned>(o_.jobs));
+  // The manifest last: where it stands, the suite is complete, page and all.
+  write_file(dir / suite_files::sums, sums_text(records));
+  write_file(dir / suite_files::page, suite_report_html(read_suite_contents(dir, manifest),
+                                                        progress, static_cast<unsigned>(o_.jobs)));
+  write_file(dir / suite_files::manifest, manifest);
   out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
   return 0;
 }

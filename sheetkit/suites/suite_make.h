@@ -1,9 +1,11 @@
 // `sheetkit suite make`: every set of a suite file, each in DIR/CLASS/sSEED/
 // with its answers.txt and the files sheetgen writes from them, then
-// manifest.tsv and SHA256SUMS, and last index.html, the suite's page.
+// SHA256SUMS, index.html, the suite's page, and last manifest.tsv: a
+// manifest stands only in a complete suite.
 // Kill-safe and resumable: a set is written in a temporary folder beside
-// its place and renamed when complete, the manifest after the sets; making
-// again keeps the complete sets and does the rest.
+// its place and renamed when complete, the manifest after the rest; making
+// again keeps the complete sets and does the rest. One make at a time
+// works in DIR (one per shard), under a lock.
 #ifndef SHEETKIT_SUITE_MAKE_H_
 #define SHEETKIT_SUITE_MAKE_H_
 
@@ -29,16 +31,19 @@ struct suite_make_options {
 class suite_maker {
  public:
   // Reads and checks the suite file, and DIR: a folder or nothing, not inside a
-  // set or a made suite, empty or holding the suite of this very file
-  // (another one only with `force`). Writes nothing; throws
+  // set or a made suite, empty or holding a suite that make began there
+  // from this very file (another one only with `force`); a copy of the
+  // suite file among other files is no suite. Writes nothing; throws
   // sheetgen::error saying what is wrong.
   explicit suite_maker(suite_make_options o);
 
-  // Makes the sets (those of the shard), then, for the whole suite, the
-  // manifest and the page; reports on `out`, last "manifest sha256: ...". Returns 0, or
-  // 2 when DIR holds sets that the file does not give (refused before
-  // anything is written). Throws sheetgen::error when making fails: the
-  // sets complete so far stay, no manifest is written.
+  // Takes DIR's lock, makes the sets (those of the shard), then, for the
+  // whole suite, the page and the manifest; reports on `out`, last
+  // "manifest sha256: ...". Returns 0, or 2 when DIR holds sets that the
+  // file does not give or a link where make would write (refused before
+  // anything is written). Throws sheetgen::error when another make holds
+  // the lock, when a file make reads is not a plain file, and when making
+  // fails: the sets complete so far stay, no manifest is written.
   int run(std::ostream& out, std::ostream& err, const sheetgen::progress_callback& progress = {});
 
  private:

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "suites/suite_plan.h"
+#include "suites/suite_work.h"
+#include "suites/suite_files.h"
 
 namespace sheetkit {
 
@@ -71,6 +73,21 @@ std::string sums_text(const std::vector<set_record>& sets) {
   return joined(sorted(std::move(rows)));
 }
 
+uint64_t max_manifest_bytes(const suite_definition& suite) {
+  uint64_t bytes = 4096;  // the header, with the suite's name and the version
+  for (const suite_class& c : suite.classes) {
+    // The longest row: the set twice and a file, the class, numbers at
+    // their widest, the bounds, the defects, the status and the digest.
+    const uint64_t row = 3 * (c.name.size() + 13) + c.name.size() + 20 + 4 * 11 + c.lower.size() +
+                         c.upper.size() + c.defect_sizes().size() + 24 + 20 + 64 + 16;
+    // A seed of "complete" comes after fewer than max_aborts_in_a_row that abort.
+    const uint64_t seeds = c.complete ? static_cast<uint64_t>(c.count * max_aborts_in_a_row)
+                                      : static_cast<uint64_t>(c.seeds.size());
+    bytes += seeds * 3 * row;
+  }
+  return bytes;
+}
+
 std::string done_text(const set_record& set) {
   std::string text = "status\t" + std::string(set.status) + "\n";
   for (const set_file& f : set.files) {
@@ -109,9 +126,9 @@ std::optional<set_record> read_done(std::string_view text, const suite_class& c,
     set.files.push_back(std::move(f));
   }
   // The files the run leaves: no defect file after the repair abort.
-  std::vector<std::string> names{"answers.txt", "instances.txt"};
+  std::vector<std::string> names{suite_files::answers, suite_files::instances};
   if (!c.defects.empty() && set.status == status_completed)
-    names.insert(names.begin() + 1, "defects.txt");
+    names.insert(names.begin() + 1, suite_files::defects);
   const bool named =
       std::equal(names.begin(), names.end(), set.files.begin(), set.files.end(),
                  [](const std::string& n, const set_file& f) {

@@ -20,9 +20,6 @@ inline constexpr std::string_view status_completed = "completed";
 inline constexpr std::string_view status_repair_abort = "repair abort";
 inline constexpr std::string_view status_skipped = "skipped: repair abort";
 
-// The record a set keeps in its folder.
-inline constexpr const char* done_file = ".done";
-
 // One file of a set.
 struct set_file {
   std::string name;  // "answers.txt", "instances.txt", "defects.txt"
@@ -52,6 +49,13 @@ std::string manifest_version(std::string_view manifest);
 
 // SHA256SUMS: "SHA256  SET/FILE" for every set file, sorted by name.
 std::string sums_text(const std::vector<set_record>& sets);
+
+// Most bytes of a .done that are read: three short lines, and room.
+constexpr uint64_t max_done_bytes = 4096;
+
+// Most bytes the manifest of `suite` can have (with every seed a class
+// with "complete" may skip): what is read of one, and of SHA256SUMS.
+uint64_t max_manifest_bytes(const suite_definition& suite);
 
 // .done: the status, then "NAME\tBYTES\tSHA256" per file.
 std::string done_text(const set_record& set);

@@ -17,8 +17,11 @@
 #include "pictures/defect_overlay.h"
 #include "files/files.h"
 #include "files/markup.h"
+#include "files/source.h"
 #include "pictures/instance_picture.h"
+#include "pictures/item_charts.h"
 #include "pictures/picture.h"
+#include "suites/suite_files.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "pictures/svg.h"
@@ -89,18 +92,17 @@ table.seeds { font-size: .9rem; border-top: 2px solid var(--ink); border-bottom:
 table.seeds thead th { text-align: left; border-bottom: 1px solid var(--ink); }
 table.seeds td { white-space: normal; }
 .answers { margin: 0; color: var(--muted); }
-.pictures { display: grid; grid-template-columns: repeat(2, minmax(0, 1fr)); gap: 1.25rem;
-  margin-top: .8rem; align-items: start; }
-figure { margin: 0; }
-figure svg { display: block; width: 100%; height: auto; border: 1px solid var(--rule);
+.pictures { display: flex; flex-wrap: wrap; gap: 1.25rem; margin-top: .8rem;
+  align-items: flex-start; }
+figure { margin: 0; max-width: 100%; }
+figure svg { display: block; max-width: 100%; height: auto; border: 1px solid var(--rule);
   border-radius: 4px; }
 figcaption { margin-top: .35rem; font-size: .85rem; color: var(--muted); }
 .note { font-size: .85rem; color: var(--muted); }
 footer { margin-top: 3rem; padding-top: .75rem; border-top: 1px solid var(--rule);
   font-size: .85rem; color: var(--muted); }
-@media (max-width: 44rem) {
+@media (max-width: 50rem) {
   main { padding: 1.25rem 1rem 2rem; }
-  .pictures { grid-template-columns: minmax(0, 1fr); }
   h1 { font-size: 1.65rem; }
   .sha code { font-size: .85rem; }
 }
@@ -182,12 +184,13 @@ std::string defect_sizes_text(const suite_class& c) {
   return text;
 }
 
-// A class's two pictures and its row, from its completed sets.
+// A class's pictures and its row, from its completed sets.
 struct class_view {
   table_row row;
-  std::string instance_svg;  // empty: no completed set
-  std::string first_set;
-  std::string overlay_svg;   // empty: no defects, or no completed set
+  std::string first_set;     // empty: no completed set
+  std::string instance_svg;  // empty: no defects, or no completed set
+  std::string overlay_svg;   // the same
+  std::string items_svg;     // empty: no completed set
 };
 
 class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t index,
@@ -210,14 +213,26 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
   const std::vector<int32_t> completed = c.with(status_completed);
   v.first_set = set_name(*c.cls, completed.front());
   const run_info run = set_run(*c.cls, completed.front());
-  v.instance_svg = render_instance(run, *first, c.cls->instances,
-                                   {.id = id + "-instance", .standalone = false});
-  if (c.cls->defects.empty()) return v;
   run_info all = run;
-  all.defect_file = c.cls->name + "/s*/defects.txt";
-  defect_overlay overlay(all, sum);
-  class_pass(dir, c, "report", progress)([&](const instance& in) { overlay.add(in); });
-  v.overlay_svg = overlay.render({.id = id + "-defects", .standalone = false});
+  all.instance_file = c.cls->name + "/s*/instances.txt";
+  std::istringstream answers(c.cls->answers(completed.front()));
+  all.answers = read_answers_quietly(answers);  // the area bounds, the same in every set
+  item_charts items(all, sum);
+  // Without defects the instance would be an empty object: its item shapes
+  // tell more.
+  std::optional<defect_overlay> overlay;
+  if (!c.cls->defects.empty()) {
+    v.instance_svg = render_instance(run, *first, c.cls->instances,
+                                     {.id = id + "-instance", .standalone = false});
+    all.defect_file = c.cls->name + "/s*/defects.txt";
+    overlay.emplace(all, sum);
+  }
+  class_pass(dir, c, "report", progress)([&](const instance& in) {
+    items.add(in);
+    if (overlay) overlay->add(in);
+  });
+  if (overlay) v.overlay_svg = overlay->render({.id = id + "-defects", .standalone = false});
+  v.items_svg = items.render({.id = id + "-items", .standalone = false});
   return v;
 }
 
@@ -237,18 +252,20 @@ void write_class(std::ostream& out, const class_seeds& c, const class_view& v) {
            return all;
          }())
       << " (" << v.row.sets << " completed)</p>\n";
-  if (v.instance_svg.empty()) {
+  if (v.first_set.empty()) {
     out << "<p class=\"note\">No run of this class completed: there is nothing to draw.</p>\n";
   } else {
-    out << "<div class=\"pictures\">\n<figure>\n"
-        << v.instance_svg << "<figcaption>The first instance of " << html(v.first_set)
-        << ", to scale.</figcaption>\n</figure>\n";
-    if (!v.overlay_svg.empty()) {
+    out << "<div class=\"pictures\">\n";
+    if (!v.instance_svg.empty()) {
       out << "<figure>\n"
+          << v.instance_svg << "<figcaption>The first instance of " << html(v.first_set)
+          << ", to scale.</figcaption>\n</figure>\n<figure>\n"
           << v.overlay_svg << "<figcaption>The defects of all " << v.row.instances
           << " instances of the class, overlaid.</figcaption>\n</figure>\n";
     }
-    out << "</div>\n";
+    out << "<figure>\n"
+        << v.items_svg << "<figcaption>The item types of all " << v.row.instances
+        << " instances of the class.</figcaption>\n</figure>\n</div>\n";
   }
   out << "</section>\n";
 }
@@ -262,7 +279,8 @@ void write_seeds(std::ostream& out, const suite_contents& suite) {
     if (skipped.empty() && aborted.empty()) continue;
     const auto cell = [](const std::vector<int32_t>& seeds) {
       return seeds.empty() ? std::string("\xE2\x80\x93")
-                           : seed_ranges(seeds) + " (" + std::to_string(seeds.size()) + ")";
+                           : seed_ranges(seeds) + " (" +
+                                 count_of(static_cast<int64_t>(seeds.size()), "seed") + ")";
     };
     rows << "<tr><th scope=\"row\" class=\"name\">" << html(c.cls->name) << "</th><td>"
          << cell(skipped) << "</td><td>" << cell(aborted) << "</td></tr>\n";
@@ -372,7 +390,7 @@ fs::path write_suite_report(const fs::path& dir, const fs::path& file, std::ostr
     out << page;
     return file;
   }
-  const fs::path target = file.empty() ? dir / "index.html" : file;
+  const fs::path target = file.empty() ? dir / suite_files::page : file;
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
   write_file(target, page);

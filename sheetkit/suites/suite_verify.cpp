@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "files/files.h"
+#include "files/regular_file.h"
 #include "suites/sha256.h"
 #include "files/source.h"
 #include "suites/suite_manifest.h"
+#include "suites/suite_files.h"
 #include "suites/suite_work.h"
 #include "files/text.h"
 #include "files/verify.h"
@@ -50,6 +52,74 @@ sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs
   return read_answers_quietly(in, folder);
 }
 
+// What stands in the way of reading a set's files, as lines of its report:
+// a class or set folder that is a link (the readers would leave the suite
+// through it), or a set file that is not a plain file (a link, a FIFO, a
+// device). `refused`: the files not to be opened.
+std::string plain_set(const fs::path& dir, const std::string& name,
+                      std::set<std::string>& refused) {
+  std::error_code ec;
+  const fs::path folder = dir / name;
+  for (const fs::path& f : {folder.parent_path(), folder}) {
+    if (fs::is_symlink(fs::symlink_status(f, ec))) {
+      refused = {suite_files::answers, suite_files::instances, suite_files::defects,
+                 suite_files::done};
+      return f.string() + ": a link, not a folder: a suite is plain folders and files\n";
+    }
+  }
+  std::string lines;
+  for (const char* file :
+       {suite_files::answers, suite_files::instances, suite_files::defects, suite_files::done}) {
+    const std::string kind = not_a_plain_file(folder / file);
+    if (kind.empty()) continue;
+    refused.insert(file);
+    lines += (folder / file).string() + ": " + kind + ", not a plain file\n";
+  }
+  return lines;
+}
+
+// The name a refused file is opened by: with a slash after it, no file
+// opens (ENOTDIR) and a folder is refused, so nothing is read or waited on.
+std::string opened_as(const fs::path& path, const std::set<std::string>& refused) {
+  const std::string name = path.string();
+  return refused.count(path.filename().string()) > 0 ? name + "/" : name;
+}
+
+// The set's .done against the record its regenerated files give: make
+// keeps a set by it and writes the manifest from it, so a .done that
+// differs (or is missing) would pass into the manifest.
+void check_done(const fs::path& folder, const set_record& expected, std::ostream& found) {
+  const fs::path done = folder / suite_files::done;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(done, ec))) {
+    found << done.string() << ": missing: without it make does not take the set for one it made\n";
+    return;
+  }
+  std::string text;
+  try {
+    text = read_small_file(done, max_done_bytes);
+  } catch (const sheetgen::error& e) {
+    found << e.what() << '\n';
+    return;
+  }
+  const std::string want = done_text(expected);
+  if (text == want) return;
+  // The first line that differs, as the other files show it.
+  std::istringstream a(want), b(text);
+  std::string line_a, line_b;
+  for (std::size_t line = 1;; ++line) {
+    const bool more_a = static_cast<bool>(std::getline(a, line_a));
+    const bool more_b = static_cast<bool>(std::getline(b, line_b));
+    if (more_a && more_b && line_a == line_b) continue;
+    found << done.string() << ":" << line
+          << ": differs from the set's files (make would write it into the manifest)\n"
+          << "    expected: " << (more_a ? sheetgen::visible_bytes(line_a) : "(end of file)")
+          << "\n    found:    " << (more_b ? sheetgen::visible_bytes(line_b) : "(end of file)")
+          << '\n';
+    return;
+  }
+}
+
 // Generates the set again and compares its folder with it, file by file.
 set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
                     const sheetgen::progress_callback& progress) {
@@ -57,18 +127,21 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
   const fs::path folder = dir / name;
   const std::string answers = c.answers(seed);
   set_check check{
-      {&c, seed, status_completed, {{"answers.txt", answers.size(), sha256_of(answers)}}},
+      {&c, seed, status_completed, {{suite_files::answers, answers.size(), sha256_of(answers)}}},
       false,
       ""};
+  std::set<std::string> refused;
   std::ostringstream found;
-  file_comparison answers_file((folder / "answers.txt").string(), answers.size());
+  found << plain_set(dir, name, refused);
+  file_comparison answers_file(opened_as(folder / suite_files::answers, refused), answers.size());
   answers_file.compare(answers, std::count(answers.begin(), answers.end(), '\n'));
   answers_file.finish();
-  if (!answers_file.identical()) answers_file.report(found);
+  if (!answers_file.identical() && refused.count(suite_files::answers) == 0)
+    answers_file.report(found);
 
   sheetgen::run_parameters p = answers_of(c, seed, folder);
-  p.filename = (folder / p.filename).string();
-  p.defectfilename = (folder / p.defectfilename).string();
+  p.filename = opened_as(folder / p.filename, refused);
+  p.defectfilename = opened_as(folder / p.defectfilename, refused);
   std::array<sha256, 2> digests;
   std::array<uint64_t, 2> bytes{};
   std::ostringstream run_report;
@@ -77,24 +150,29 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
         digests[defect_file].add(block);
         bytes[defect_file] += block.size();
       });
-  if (!verdict.identical) found << run_report.str();
+  // A refused file is told once, above, not as one that cannot be read.
+  if (!verdict.identical && refused.empty()) found << run_report.str();
   if (verdict.repair_abort) {
     check.expected.status = status_repair_abort;
   } else if (!c.defects.empty()) {
-    check.expected.files.push_back({"defects.txt", bytes[1], digests[1].hex()});
+    check.expected.files.push_back({suite_files::defects, bytes[1], digests[1].hex()});
   }
-  check.expected.files.push_back({"instances.txt", bytes[0], digests[0].hex()});
+  check.expected.files.push_back({suite_files::instances, bytes[0], digests[0].hex()});
 
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     check.report = name + ": missing: no folder " + folder.string() + "\n";
     return check;
   }
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    const std::string file = entry.path().filename().string();
-    if (file != "answers.txt" && file != "instances.txt" && file != "defects.txt" &&
-        file != done_file) {
-      found << entry.path().string() << ": not part of the set\n";
+  if (refused.count(suite_files::done) == 0) check_done(folder, check.expected, found);
+  if (!fs::is_symlink(fs::symlink_status(folder, ec)) &&
+      !fs::is_symlink(fs::symlink_status(folder.parent_path(), ec))) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      const std::string file = entry.path().filename().string();
+      if (file != suite_files::answers && file != suite_files::instances &&
+          file != suite_files::defects && file != suite_files::done) {
+        found << entry.path().string() << ": not part of the set\n";
+      }
     }
   }
   check.same = found.str().empty();
@@ -158,9 +236,14 @@ std::string key_of(bool manifest, const std::string& line, std::size_t number) {
 
 // A listing (manifest.tsv or SHA256SUMS) against the lines the sets give:
 // byte for byte for the whole suite, else the lines of the shard's sets.
+// At most `limit` bytes of it are read.
 bool check_listing(const fs::path& path, const std::string& expected, bool whole, bool manifest,
-                   std::ostream& out) {
+                   uint64_t limit, std::ostream& out) {
   const std::string name = path.string();
+  if (const std::string kind = not_a_plain_file(path); !kind.empty()) {
+    out << name << ": " << kind << ", not a plain file\n";
+    return false;
+  }
   if (whole) {
     file_comparison file(name, expected.size());
     file.compare(expected, std::count(expected.begin(), expected.end(), '\n'));
@@ -170,7 +253,7 @@ bool check_listing(const fs::path& path, const std::string& expected, bool whole
   }
   std::string text;
   try {
-    text = read_whole_file(name);
+    text = read_small_file(path, limit);
   } catch (const sheetgen::error& e) {
     out << e.what() << '\n';
     return false;
@@ -204,30 +287,71 @@ bool check_listing(const fs::path& path, const std::string& expected, bool whole
   return true;
 }
 
-// Files and folders in `folder` that are not among `known`.
+// "s12": a seed's folder in its class's. Appended piece by piece: g++ 12
+// warns falsely on "s" + std::string.
+std::string seed_folder(int32_t seed) {
+  std::string name(1, 's');
+  name += std::to_string(seed);
+  return name;
+}
+
+// Entries of `folder` that are not among `known`, as lines "PATH: not
+// part of the suite"; a folder that is a link is not looked into.
 void find_strangers(const fs::path& folder, const std::set<std::string>& known,
                     std::vector<std::string>& strangers) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return;
+  if (!fs::is_directory(fs::symlink_status(folder, ec))) return;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     if (known.count(entry.path().filename().string()) == 0)
-      strangers.push_back(entry.path().string());
+      strangers.push_back(entry.path().string() + ": not part of the suite");
   }
 }
 
-}  // namespace
-
-int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream& out,
-                 const sheetgen::progress_callback& progress) {
-  const std::string definition_file = (dir / "suite.json").string();
+// What the whole suite (or shard 1) holds beside its sets: entries that
+// belong to no set, and a suite file or class folder that is not plain.
+std::vector<std::string> strangers_of(const fs::path& dir, const suite_definition& suite,
+                                      const std::vector<std::vector<set_check>>& per_unit,
+                                      const std::vector<suite_unit>& units, bool top) {
+  std::vector<std::string> strangers;
   std::error_code ec;
-  if (!fs::is_regular_file(dir / "suite.json", ec)) {
-    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const suite_class& c = *units[i].cls;
+    if (!c.complete) continue;
+    // A folder of a skipped seed is its check's to report.
+    std::set<std::string> seeds;
+    for (const set_check& s : per_unit[i]) seeds.insert(seed_folder(s.expected.seed));
+    find_strangers(dir / c.name, seeds, strangers);
   }
-  const suite_definition suite =
-      read_suite_definition(definition_file, read_whole_file(definition_file), dir);
-  const std::vector<suite_unit> units = suite_units(suite, shard);
+  if (!top) return strangers;
+  // index.html, the page made from the rest, is no set's; a lock is a make's at work.
+  std::set<std::string> known(suite_files::top.begin(), suite_files::top.end());
+  for (const suite_class& c : suite.classes) {
+    known.insert(c.name);
+    if (c.complete) continue;
+    std::set<std::string> seeds;
+    for (const int32_t seed : c.seeds) seeds.insert(seed_folder(seed));
+    find_strangers(dir / c.name, seeds, strangers);
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (known.count(name) == 0) {
+      if (!suite_files::is_lock(name))
+        strangers.push_back(entry.path().string() + ": not part of the suite");
+    } else if (entry.is_symlink(ec)) {
+      strangers.push_back(entry.path().string() + ": a link: a suite is plain folders and files");
+    } else if (name == suite_files::page && !not_a_plain_file(entry.path()).empty()) {
+      strangers.push_back(entry.path().string() + ": " + not_a_plain_file(entry.path()) +
+                          ", not a plain file");
+    }
+  }
+  return strangers;
+}
 
+// Every set of `units` checked, up to `jobs` at a time: per unit, its set,
+// or the seeds of its class with "complete".
+std::vector<std::vector<set_check>> check_units(const fs::path& dir,
+                                                const std::vector<suite_unit>& units, int jobs,
+                                                const sheetgen::progress_callback& progress) {
   int64_t instances = 0;
   std::vector<std::size_t> plain;
   for (std::size_t i = 0; i < units.size(); ++i) {
@@ -241,17 +365,26 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
     const suite_unit& u = units[plain[k]];
     per_unit[plain[k]].push_back(check_set(dir, *u.cls, u.seed, shown.for_run()));
   });
-  std::vector<std::string> strangers;
   for (std::size_t i = 0; i < units.size(); ++i) {
-    const suite_class& c = *units[i].cls;
-    if (!c.complete) continue;
-    per_unit[i] = check_complete_class(dir, c, jobs, shown);
-    // A folder of a skipped seed is its check's to report.
-    std::set<std::string> seeds;
-    for (const set_check& s : per_unit[i]) seeds.insert("s" + std::to_string(s.expected.seed));
-    find_strangers(dir / c.name, seeds, strangers);
+    if (units[i].cls->complete) per_unit[i] = check_complete_class(dir, *units[i].cls, jobs, shown);
   }
   shown.end();
+  return per_unit;
+}
+
+}  // namespace
+
+int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream& out,
+                 const sheetgen::progress_callback& progress) {
+  const fs::path definition_file = dir / suite_files::definition;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(definition_file, ec))) {
+    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+  }
+  const suite_definition suite = read_suite_definition(
+      definition_file.string(), read_small_file(definition_file, max_definition_bytes), dir);
+  const std::vector<suite_unit> units = suite_units(suite, shard);
+  const std::vector<std::vector<set_check>> per_unit = check_units(dir, units, jobs, progress);
 
   std::vector<set_record> records;
   int64_t same = 0;
@@ -267,27 +400,16 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
       (skip ? skipped_with_folder : same) += s.same == !skip ? 1 : 0;
     }
   }
-  // What belongs to no set: the suite's own files and class folders aside,
-  // and the sets of the classes without "complete".
-  if (shard.whole() || shard.k == 1) {
-    // index.html, the page made from the rest, is no set's.
-    std::set<std::string> top{"suite.json", "manifest.tsv", "SHA256SUMS", "index.html"};
-    for (const suite_class& c : suite.classes) {
-      top.insert(c.name);
-      if (c.complete) continue;
-      std::set<std::string> known;
-      for (const int32_t seed : c.seeds) known.insert("s" + std::to_string(seed));
-      find_strangers(dir / c.name, known, strangers);
-    }
-    find_strangers(dir, top, strangers);
-  }
+  std::vector<std::string> strangers =
+      strangers_of(dir, suite, per_unit, units, shard.whole() || shard.k == 1);
   std::sort(strangers.begin(), strangers.end());
-  for (const std::string& s : strangers) out << s << ": not part of the suite\n";
+  for (const std::string& s : strangers) out << s << '\n';
 
-  const fs::path manifest = dir / "manifest.tsv";
+  const fs::path manifest = dir / suite_files::manifest;
+  const uint64_t limit = max_manifest_bytes(suite);
   std::string found_manifest;
   try {
-    found_manifest = read_whole_file(manifest.string());
+    found_manifest = read_small_file(manifest, limit);
   } catch (const sheetgen::error&) {
     // Reported below, as the comparison finds it.
   }
@@ -295,9 +417,9 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   std::string version = manifest_version(found_manifest);
   if (version.empty()) version = sheetgen::version;
   const bool manifest_same = check_listing(manifest, manifest_text(suite.name, version, records),
-                                           shard.whole(), true, out);
+                                           shard.whole(), true, limit, out);
   const bool sums_same =
-      check_listing(dir / "SHA256SUMS", sums_text(records), shard.whole(), false, out);
+      check_listing(dir / suite_files::sums, sums_text(records), shard.whole(), false, limit, out);
 
   out << (shard.whole() ? ""
                         : "shard " + std::to_string(shard.k) + "/" + std::to_string(shard.n) + ": ")

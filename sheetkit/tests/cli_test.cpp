@@ -70,6 +70,20 @@ TEST_F(Cli, EveryCommandIsReached) {
   EXPECT_NE(help.out.find("\n  version "), std::string::npos);
 }
 
+TEST_F(Cli, DrawTakesOpenRangesAndAll) {
+  // Open ranges and "all" take what the run has, without a note; an open
+  // range beyond the run is as empty as a closed one.
+  for (const char* list : {"all", "1-", "2-,1"}) {
+    const result r = sheetkit(
+        {"draw", "--answers", worked_example.c_str(), "-o", "p", "--force", "--instances", list});
+    EXPECT_EQ(r.out, "p/instance_1.svg\np/instance_2.svg\np/defects.svg\np/items.svg\n") << list;
+    EXPECT_EQ(r.err, "") << list;
+  }
+  EXPECT_EQ(
+      sheetkit({"draw", "--answers", worked_example.c_str(), "-o", "q", "--instances", "3-"}).err,
+      "sheetkit: draw: --instances 3-: the run has 2 instances; choose among 1-2\n");
+}
+
 TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   const char* a = worked_example.c_str();
   folder_.write("bad.answers", "2\n10\n0\n");
@@ -129,7 +143,8 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "ending in .jsonl\n"},
       {{"draw", "--answers", a}, "sheetkit: draw: give -o DIR\n"},
       {{"draw", "--answers", a, "-o", "p", "--instances", "0-3"},
-       "sheetkit: draw: --instances: expected numbers and ranges such as 1-4,7, not \"0-3\"\n"},
+       "sheetkit: draw: --instances: expected numbers and ranges such as 1-4,7 or 5-, or all, not "
+       "\"0-3\"\n"},
       {{"draw", "--answers", a, "-o", "p", "--instances", "3-4"},
        "sheetkit: draw: --instances 3-4: the run has 2 instances; choose among 1-2\n"},
       {{"version", "x"},

@@ -62,6 +62,14 @@ std::string read(const fs::path& p) {
   return s.str();
 }
 
+// The part of the drawing that a picture shows.
+svg::box view_box(const std::string& svg) {
+  std::smatch m;
+  EXPECT_TRUE(std::regex_search(
+      svg, m, std::regex("viewBox=\"([-0-9.]+) ([-0-9.]+) ([0-9.]+) ([0-9.]+)\"")));
+  return {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
+}
+
 double attribute(const std::string& element, const std::string& name) {
   std::smatch m;
   EXPECT_TRUE(std::regex_search(element, m, std::regex(" " + name + "=\"([-0-9.]+)\""))) << element;
@@ -153,14 +161,14 @@ class DrawTest : public ::testing::Test {
   fs::path dir;
 };
 
+// README shows the golden picture and replays the command that draws it.
 // Regenerate with SHEETKIT_UPDATE_GOLDEN=1 after a deliberate change, and look at it.
 TEST_F(DrawTest, WorkedExampleMatchesGoldenPicture) {
   const auto all = worked_instances();
   const auto written = draw(worked_run(), replay(all), {1, 1}, dir);
   EXPECT_EQ(written, (std::vector<fs::path>{dir / "instance_1.svg", dir / "defects.svg",
                                             dir / "items.svg"}));
-  const fs::path golden =
-      fs::path(__FILE__).parent_path() / "data" / "draw_worked_example_instance_1.svg";
+  const fs::path golden = fs::path(SHEETGEN_SOURCE_DIR) / "docs" / "worked_example_instance_1.svg";
   if (std::getenv("SHEETKIT_UPDATE_GOLDEN"))
     fs::copy_file(written[0], golden, fs::copy_options::overwrite_existing);
   EXPECT_EQ(read(written[0]), read(golden));
@@ -264,7 +272,22 @@ TEST_F(DrawTest, DefectNumbersStayInsideTheirDefectsAndApart) {
     numbers.push_back(l);
   }
   EXPECT_GT(numbers.size(), 30u);
-  expect_apart(numbers);
+  // The others are listed, each with its size and corner, so that a printed
+  // picture identifies every defect; nothing runs into anything else.
+  std::vector<std::string> listed(300);
+  for (const label& l : labels(svg))
+    if (l.cls == "legend") listed.at(std::stoul(l.text) - 1) = l.text;
+  for (const label& l : numbers) EXPECT_EQ(listed.at(std::stoul(l.text) - 1), "") << l.text;
+  for (std::size_t k = 0; k < 300; ++k) {
+    const placed_defect& d = all[0].defects[k];
+    if (!listed[k].empty()) {
+      EXPECT_EQ(listed[k], std::to_string(k + 1) + ": " + std::to_string(d.x2 - d.x1) +
+                               " \xC3\x97 " + std::to_string(d.y2 - d.y1) + " at (" +
+                               std::to_string(d.x1) + ", " + std::to_string(d.y1) + ")");
+    }
+  }
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), ""), static_cast<long>(numbers.size()));
+  expect_apart(labels(svg));
   EXPECT_NE(
       caption(svg).find(std::to_string(numbers.size()) + " of the 300 defects carry their number"),
       std::string::npos);
@@ -311,6 +334,29 @@ TEST_F(DrawTest, SmallDefectsStayVisibleAndTrue) {
         caption(svg).find("drawn 4 pixels across, centred where they lie, with their true extent"),
         std::string::npos)
         << file;
+  }
+}
+
+// Twenty 1000 x 30 defects on a 6000 x 1500 object are each 4 pixels
+// high: all drawn alike, none outlined as smaller than drawn, wherever it lies.
+TEST_F(DrawTest, DefectsOfOneSizeAreDrawnAlike) {
+  run_info run;
+  run.object = {6000 * 1500, 6000, 1500};
+  run.defect_file = "defects.txt";
+  std::vector<instance> all(1);
+  all[0].number = 1;
+  for (int32_t k = 0; k < 20; ++k)
+    all[0].defects.push_back({(k % 5) * 1000, k * 70, (k % 5) * 1000 + 1000, k * 70 + 30});
+  draw(run, replay(all), {1}, dir);
+  for (const char* file : {"instance_1.svg", "defects.svg"}) {
+    const std::string svg = read(dir / file);
+    const auto marks = elements(svg, "rect", "defect");
+    ASSERT_EQ(marks.size(), 20u) << file;
+    for (const std::string& m : marks) {
+      EXPECT_EQ(attribute(m, "width"), attribute(marks[0], "width")) << m;
+      EXPECT_EQ(attribute(m, "height"), 4) << m;
+    }
+    EXPECT_EQ(elements(svg, "rect", "defect-extent").size(), 0u) << file;
   }
 }
 
@@ -405,6 +451,69 @@ TEST_F(DrawTest, LabelsDoNotOverlap) {
   }
   // the case that ran into a count
   EXPECT_NE(read(dir / "thin" / "items.svg").find(">object width 3</text>"), std::string::npos);
+}
+
+// Bare pictures, for a paper's own caption: no title, subtitle or caption,
+// and nothing cut off, in any picture, bare or not, with a legend or not.
+TEST_F(DrawTest, BarePicturesKeepAllButTheirWords) {
+  run_info crowded;
+  crowded.object = {960000, 1200, 800};
+  crowded.defect_file = "defects.txt";
+  const auto many = big_instances(1200, 800, 1, 40, 300);
+  std::vector<instance> few = many;  // a legend beside the object
+  few[0].defects.resize(30);
+  run_info thin = crowded;
+  thin.object = {20000 * 10, 20000, 10};
+  const auto thin_run = big_instances(20000, 10, 10, 30, 500);
+  const auto worked = worked_instances();
+  for (const bool bare : {false, true}) {
+    const fs::path to = dir / (bare ? "bare" : "full");
+    draw(crowded, replay(many), {1}, to / "many", bare);
+    draw(crowded, replay(few), {1}, to / "few", bare);
+    draw(thin, replay(thin_run), {1}, to / "thin", bare);
+    draw(worked_run(), replay(worked), {1}, to / "worked", bare);
+  }
+  int pictures = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string svg = read(entry.path());
+    SCOPED_TRACE(entry.path().string());
+    const svg::box frame = view_box(svg);
+    const bool bare = entry.path().string().find("/bare/") != std::string::npos;
+    for (const label& l : labels(svg)) {
+      EXPECT_TRUE(l.area.x >= frame.x && l.area.x + l.area.w <= frame.x + frame.w &&
+                  l.area.y >= frame.y && l.area.y + l.area.h <= frame.y + frame.h)
+          << l.text;
+      if (bare) {
+        EXPECT_TRUE(l.cls != "title" && l.cls != "subtitle" && l.cls != "caption") << l.text;
+      }
+    }
+    EXPECT_EQ(bare, frame.y > 0);
+    ++pictures;
+  }
+  EXPECT_EQ(pictures, 24);
+  EXPECT_EQ(elements(read(dir / "bare" / "few" / "instance_1.svg"), "text", "legend").size(),
+            elements(read(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size());
+}
+
+// Items up to 1800 long and 3300 wide: cells of as many lengths as widths,
+// square on the picture.
+TEST_F(DrawTest, LengthByWidthCellsAreSquare) {
+  run_info run;
+  run.object = {2000 * 4000, 2000, 4000};
+  std::vector<instance> all(1);
+  all[0].number = 1;
+  for (int32_t l = 1; l <= 1800; l += 37)
+    for (int32_t w = 3300; w >= 1; w -= 71) all[0].items.push_back({l * w, l, w});
+  draw(run, replay(all), {}, dir);
+  const std::string svg = read(dir / "items.svg");
+  int cells = 0;
+  for (const std::string& r : elements(svg, "rect", "shade-\\d+")) {
+    EXPECT_NEAR(attribute(r, "width"), attribute(r, "height"), 0.011) << r;
+    ++cells;
+  }
+  EXPECT_GT(cells, 100);
+  EXPECT_NE(caption(svg).find("Each cell groups 40 lengths by 40 widths"), std::string::npos);
 }
 
 // Inlined in one HTML page, two pictures keep their own styles.

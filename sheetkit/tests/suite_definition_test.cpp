@@ -135,5 +135,71 @@ TEST(SuiteDefinition, EveryFaultIsRefusedWhereItStands) {
       "suite.json:1:52: nested too deeply (at most 32 levels)");
 }
 
+// What a hostile or careless file holds: bytes after a NUL, numbers no
+// double holds, literals as long as the file, controls in the suite's
+// name, class folders named as the suite's own files.
+TEST(SuiteDefinition, HostileTextIsRefusedWhereItStandsInFewWords) {
+  const std::string suite = testing::suite_json_text;
+  const auto message_of = [](const std::string& text) {
+    return sheetgen::testing::message_of([&] { read_suite_definition("g.json", text, "out"); });
+  };
+  EXPECT_EQ(message_of(suite + std::string(1, '\0') + "garbage {{{"),
+            "g.json:10:1: not JSON: a NUL byte");
+  const std::string huge = "1" + std::string(1000000, '0');
+  const struct {
+    std::string from, to, message;
+  } faults[] = {
+      {"\"count\": 3", "\"count\": " + huge,
+       "g.json:7:71: number too large: 1000000000000000000000000000000000000000..."},
+      {"\"count\": 3", "\"count\": 1e999999", "g.json:7:71: number too large: 1e999999"},
+      {"\"count\": 3", "\"count\": 1." + std::string(100000, '5'),
+       "g.json:7:71: class \"sheet\", seeds.count: expected an integer, not "
+       "1.55555555555555555555555555555555555555..."},
+      {"worked-demo", "worked\\u009bdemo", ""},  // CSI, a C1 control, escaped
+      {"worked-demo",
+       "worked\xc2\x9b"
+       "demo",
+       ""},                                     // the same as UTF-8
+      {"worked-demo", "\\u202edemo", ""},       // right-to-left override, escaped
+      {"worked-demo", "demo\xe2\x81\xa6", ""},  // left-to-right isolate
+  };
+  for (const auto& f : faults) {
+    std::string text = suite;
+    text.replace(text.find(f.from), f.from.size(), f.to);
+    EXPECT_EQ(message_of(text),
+              f.message.empty()
+                  ? "g.json:1:11: suite: a name without tabs, line breaks or other control "
+                    "characters, not empty"
+                  : f.message)
+        << f.to.substr(0, 30);
+  }
+  // The token last read, quoted by the parser, is cut too.
+  std::string long_token = suite;
+  long_token.replace(long_token.find("\"worked-demo\""), 13,
+                     "\"" + std::string(100000, 'a') + "\t\"");
+  const std::string cut = message_of(long_token);
+  EXPECT_EQ(cut.substr(0, 26), "g.json:1:100012: not JSON:");
+  EXPECT_LT(cut.size(), 300u) << cut;
+  EXPECT_NE(cut.find("last read: '\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...'"),
+            std::string::npos)
+      << cut;
+  // Still a name: U+00A0 and U+2014 are no controls.
+  std::string dashed = suite;
+  dashed.replace(dashed.find("worked-demo"), 11,
+                 "worked\xc2\xa0\xe2\x80\x94"
+                 "demo");
+  EXPECT_NO_THROW(read_suite_definition("g.json", dashed, "out"));
+
+  for (const char* name : {"index.html", "manifest.tsv", "SHA256SUMS", "suite.json", "Index.HTML",
+                           "manifest.tsv.tmp-0123"}) {
+    std::string text = suite;
+    text.replace(text.find("\"sheet\""), 7, "\"" + std::string(name) + "\"");
+    EXPECT_EQ(message_of(text), "g.json:6:12: class \"" + std::string(name) + "\", name: \"" +
+                                    std::string(name) +
+                                    "\" is the name of a file the suite writes beside its class "
+                                    "folders; give the class another name");
+  }
+}
+
 }  // namespace
 }  // namespace sheetkit

@@ -1,10 +1,13 @@
 #include "suites/suite_make.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "files/folder_lock.h"
 #include "suite_example.h"
 #include "test_util.h"
 
@@ -148,9 +151,119 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   fs::create_directories(folder_ / "one/worked/s3");
   const testing::cli_result foreign = make("one");
   EXPECT_EQ(foreign.status, 2);
-  EXPECT_EQ(foreign.err, "sheetkit suite make: " + dir +
+  EXPECT_EQ(foreign.err, "sheetkit: suite make: " + dir +
                              "/one/worked/s3: not a set made from this SPEC's answers; remove it, "
                              "or give --force to make it again\n");
+}
+
+// Nothing outside DIR is touched through a link in it, and a folder that
+// merely holds a copy of the suite file among other files is no suite.
+TEST_F(SuiteMake, NeverThroughALinkNorOverFilesItDidNotWrite) {
+  ASSERT_EQ(make("one").status, 0);
+  const auto made = tree(folder_ / "one");
+  fs::create_directories(folder_ / "V/s1");
+  folder_.write("V/s1/thesis.tex", "mine");
+  const std::string dir = (folder_ / "one").string();
+  const struct {
+    const char* link;
+    const char* to;
+  } links[] = {{"worked", "../V"},
+               {"worked/s2", "../../V/s1"},
+               {"worked/s2/.done", "/dev/zero"},
+               {"manifest.tsv", "../V/s1/thesis.tex"}};
+  for (const auto& l : links) {
+    fs::remove_all(folder_ / "one");
+    ASSERT_EQ(make("one").status, 0);
+    fs::remove_all(folder_ / "one" / l.link);
+    fs::create_symlink(l.to, folder_ / "one" / l.link);
+    const testing::cli_result refused = make("one", {"--force"});
+    EXPECT_EQ(refused.status, 2) << l.link;
+    EXPECT_EQ(refused.err, "sheetkit: suite make: " + dir + "/" + l.link +
+                               ": a link; make never deletes, renames or writes through one in a "
+                               "suite: put the folder or file itself there, or remove the link\n");
+    EXPECT_EQ(tree(folder_ / "V").size(), 2u) << l.link;
+    EXPECT_EQ(folder_.read("V/s1/thesis.tex"), "mine");
+  }
+
+  // A copy of the suite file beside files of the user's.
+  for (const char* theirs : {"index.html", "SHA256SUMS"}) {
+    fs::create_directories(folder_ / "P");
+    folder_.write("P/suite.json", testing::suite_json_text);
+    folder_.write(std::string("P/") + theirs, "mine");
+    const testing::cli_result refused = make("P");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "sheetkit: suite make: " + (folder_ / "P").string() +
+                               ": holds files but no suite; give a new or empty folder\n");
+    EXPECT_EQ(folder_.read(std::string("P/") + theirs), "mine");
+    fs::remove_all(folder_ / "P");
+  }
+  // What a make killed early leaves is taken up again.
+  fs::create_directories(folder_ / "early/worked");  // a class folder before its sets
+  folder_.write("early/suite.json", testing::suite_json_text);
+  ASSERT_EQ(make("early").status, 0);
+  EXPECT_EQ(tree(folder_ / "early"), made);
+}
+
+// One make at a time in DIR, one per shard; a lock whose holder is gone
+// is taken over.
+TEST_F(SuiteMake, AnotherMakeInTheFolderIsNamedAndAStaleLockTakenOver) {
+  const fs::path dir = folder_ / "one";
+  fs::create_directories(dir);
+  const std::string pid = std::to_string(::getpid());
+  folder_lock::taken by;
+  {
+    std::optional<folder_lock> whole = folder_lock::take(dir / ".make.lock", false, by);
+    ASSERT_TRUE(whole);
+    const testing::cli_result refused = make("one");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "sheetkit: suite make: another make is running in " + dir.string() +
+                               " (pid " + pid + "); wait for it to end\n");
+    EXPECT_EQ(make("one", {"--shard", "1/2"}).status, 1);
+  }
+  {
+    // Shard 1 of 2 at work: shard 2 runs beside it, the whole suite waits.
+    std::optional<folder_lock> shared = folder_lock::take(dir / ".make.lock", true, by);
+    std::optional<folder_lock> own = folder_lock::take(dir / ".make-1-of-2.lock", false, by);
+    ASSERT_TRUE(shared && own);
+    EXPECT_EQ(make("one", {"--shard", "2/2"}).status, 0);
+    const testing::cli_result same = make("one", {"--shard", "1/2"});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_EQ(same.err, "sheetkit: suite make: another make is running in " + dir.string() +
+                            " (pid " + pid + "); wait for it to end, or give another shard\n");
+    EXPECT_EQ(make("one").status, 1);
+  }
+  // Left by a make killed on its way: no process holds them.
+  folder_.write("one/.make.lock", "    4194999\n");
+  folder_.write("one/.make-1-of-2.lock", "    4194999\n");
+  const testing::cli_result taken_over = make("one");
+  EXPECT_EQ(taken_over.status, 0) << taken_over.err;
+  ASSERT_EQ(make("fresh").status, 0);
+  EXPECT_EQ(tree(dir), tree(folder_ / "fresh"));
+}
+
+// Where manifest.tsv stands the suite is complete, its page included.
+TEST_F(SuiteMake, TheManifestComesLast) {
+  ASSERT_EQ(make("one").status, 0);
+  // The page cannot be made: a set's file that only the page reads is spoilt.
+  folder_.write("one/sheet/s0/instances.txt", "not an instance file\n");
+  fs::remove(folder_ / "one/manifest.tsv");
+  const testing::cli_result failed = make("one");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_FALSE(fs::exists(folder_ / "one/manifest.tsv"));
+}
+
+TEST_F(SuiteMake, AClassNamedAsASuiteFileIsRefusedBeforeAnythingIsWritten) {
+  std::string text = testing::suite_json_text;
+  text.replace(text.find("\"sheet\""), 7, "\"index.html\"");
+  folder_.write("suite.json", text);
+  const testing::cli_result refused = make("one");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err.rfind("sheetkit: suite make: " + suite() +
+                                  ":6:12: class \"index.html\", name: \"index.html\" is the name",
+                              0),
+            0u)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(folder_ / "one"));
 }
 
 }  // namespace

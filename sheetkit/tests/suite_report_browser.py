@@ -12,7 +12,9 @@ usage: suite_report_browser.py SHEETKIT SOURCE_DIR OUT
 """
 
 import hashlib
+import html
 import html.parser
+import json
 import os
 import re
 import shutil
@@ -124,6 +126,50 @@ def validate(page):
     return problems
 
 
+# Measures, once the page is laid out, how the pictures are scaled and
+# whether the narrow layout is on; appended to a copy of the page.
+MEASURE = """<script>
+var main = document.querySelector("main");
+document.documentElement.setAttribute("data-layout", JSON.stringify({
+  narrow: getComputedStyle(main).paddingLeft === "16px",
+  overflow: document.documentElement.scrollWidth > window.innerWidth,
+  pictures: Array.from(document.querySelectorAll("figure svg")).map(function (svg) {
+    return [svg.width.baseVal.value, svg.getBoundingClientRect().width]; })}));
+</script>"""
+
+
+def layout(browser, page, width):
+    """What the page looks like at `width` pixels: the narrow layout or not,
+    whether it scrolls sideways, each picture's own and drawn width."""
+    with open(page, encoding="utf-8") as f:
+        text = f.read()
+    measured = page + f".{width}.html"
+    with open(measured, "w", encoding="utf-8") as f:
+        f.write(text.replace("</body>", MEASURE + "</body>"))
+    dom = browse(browser, measured, "--dump-dom", f"--window-size={width},900").stdout
+    found = re.search(r'data-layout="([^"]*)"', dom)
+    return json.loads(html.unescape(found.group(1))) if found else None
+
+
+def check_widths(browser, page, name):
+    """At 1280 pixels the pictures are drawn at their own size, side by side
+    or one below the other; from 800 down the narrow layout shrinks them to
+    the window, and nothing scrolls sideways."""
+    problems = []
+    wide, narrow = layout(browser, page, 1280), layout(browser, page, 800)
+    if wide is None or narrow is None:
+        return [f"{name}: the layout could not be measured"]
+    if wide["narrow"] or not narrow["narrow"]:
+        problems.append(f"{name}: the narrow layout is {wide['narrow']} at 1280 px and "
+                        f"{narrow['narrow']} at 800 px")
+    shrunk = [own for own, drawn in wide["pictures"] if own <= 1100 and drawn < own - 0.5]
+    if shrunk:
+        problems.append(f"{name}: at 1280 px pictures {shrunk} px wide are drawn smaller")
+    if narrow["overflow"] or any(drawn > 800 for _, drawn in narrow["pictures"]):
+        problems.append(f"{name}: at 800 px the page is wider than the window")
+    return problems
+
+
 def check(sheetkit, browser, scratch, name, spec):
     folder = os.path.join(scratch, name)
     with open(folder + ".json", "w") as f:
@@ -148,10 +194,10 @@ def check(sheetkit, browser, scratch, name, spec):
         with_defects = re.search(r'"name": "' + c + r'"[^}]*"defects": \[\[', spec)
         complete = any(line.startswith(f"{c}/") and "\tcompleted\t" in line
                        for line in open(os.path.join(folder, "manifest.tsv")))
-        want = (2 if with_defects else 1) if complete else 0
+        want = (3 if with_defects else 1) if complete else 0
         if seen.pictures.get(c) != want:
             problems.append(f"{name}: class {c} has {seen.pictures.get(c)} pictures, not {want}")
-    return problems, page
+    return problems + check_widths(browser, page, name), page
 
 
 def main():
@@ -173,7 +219,7 @@ def main():
                 shot = os.path.join(out, "suite_report.png")
                 browse(browser, page, f"--screenshot={shot}", "--window-size=1280,1700")
                 browse(browser, page, f"--screenshot={os.path.join(out, 'suite_report_narrow.png')}",
-                       "--window-size=420,2400")
+                       "--window-size=800,2400")
                 print(f"screenshots in {out}")
                 if os.environ.get("SHEETGEN_UPDATE_DOCS") == "1":
                     shutil.copyfile(shot, os.path.join(source, "docs", "suite_report.png"))

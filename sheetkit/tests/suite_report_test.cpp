@@ -58,24 +58,28 @@ TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
   EXPECT_NE(page.find("<pre><code>sheetkit suite make suite.json -o worked-demo</code></pre>"),
             std::string::npos);
   // Three classes, each a row and a section; pictures with ids of their
-  // own, and no overlay for the class without defects.
+  // own: every class's item types, and the first instance and the overlay
+  // only where the class has defects.
   const std::size_t table = page.find("<table class=\"figures\">");
   const std::string figures = page.substr(table, page.find("</table>", table) - table);
   for (const char* name : {"worked", "sheet", "tight"}) {
-    EXPECT_EQ(count(figures, std::string("<th scope=\"row\" class=\"name\">") + name + "</th>"),
-              1u) << name;
+    EXPECT_EQ(count(figures, std::string("<th scope=\"row\" class=\"name\">") + name + "</th>"), 1u)
+        << name;
     EXPECT_EQ(count(page, std::string("<section class=\"class\" id=\"class-") + name + "\">"), 1u);
   }
-  for (const char* id : {"class1-instance", "class1-defects", "class2-instance", "class3-instance"})
-    EXPECT_EQ(count(page, std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"") + id),
-              1u) << id;
-  EXPECT_EQ(count(page, "<svg "), 4u);
+  for (const char* id :
+       {"class1-instance", "class1-defects", "class1-items", "class2-items", "class3-items"})
+    EXPECT_EQ(count(page, std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"") + id), 1u)
+        << id;
+  EXPECT_EQ(count(page, "<svg "), 5u);
   EXPECT_EQ(count(page, "<?xml"), 0u);  // inlined, not files of their own
   // worked/s1 aborted and kept; tight's seeds up to 123, but 68, skipped.
   EXPECT_NE(page.find("<th scope=\"row\" class=\"name\">worked</th><td>\xE2\x80\x93</td><td>1 "
-                      "(1)</td></tr>"),
+                      "(1 seed)</td></tr>"),
             std::string::npos);
-  EXPECT_NE(page.find("<td>60\xE2\x80\x93" "67, 69\xE2\x80\x93" "122 (62)</td>"),
+  EXPECT_NE(page.find("<td>60\xE2\x80\x93"
+                      "67, 69\xE2\x80\x93"
+                      "122 (62 seeds)</td>"),
             std::string::npos);
   EXPECT_NE(page.find("seeds -1 to 1 (3 completed)"), std::string::npos);
 }

@@ -1,6 +1,7 @@
 #include "suites/suite_verify.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -124,6 +125,102 @@ TEST_F(SuiteVerify, AShardChecksItsSetsAndTheirLines) {
   EXPECT_EQ(other.status, 1);
   EXPECT_TRUE(has(other.out, "SHA256SUMS:"));
   EXPECT_FALSE(has(other.out, "worked/s2"));
+}
+
+// make keeps a set by its .done and writes the manifest from it: verify
+// holds .done to the files too, so both agree on what a complete set is.
+TEST_F(SuiteVerify, DoneIsHeldToTheSetsFiles) {
+  const std::string d = (copy_ / "suite").string();
+  const testing::cli_result flipped = verify_spoiled([](const fs::path& dir) {
+    std::ifstream in(dir / "sheet/s1/.done", std::ios::binary);
+    std::string done((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    char& digit = done[done.size() - 2];  // the last of instances.txt's digest
+    digit = digit == '0' ? '1' : '0';
+    std::ofstream(dir / "sheet/s1/.done", std::ios::binary) << done;
+  });
+  EXPECT_EQ(flipped.status, 1);
+  EXPECT_TRUE(has(flipped.out, "sheet/s1: differs\n  " + d +
+                                   "/sheet/s1/.done:3: differs from the set's files (make would "
+                                   "write it into the manifest)\n"))
+      << flipped.out;
+  const testing::cli_result gone =
+      verify_spoiled([](const fs::path& dir) { fs::remove(dir / "sheet/s1/.done"); });
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_TRUE(has(gone.out, "sheet/s1: differs\n  " + d +
+                                "/sheet/s1/.done: missing: without it make does not take the set "
+                                "for one it made\n"))
+      << gone.out;
+}
+
+// A published suite may carry links, FIFOs and devices: each is named,
+// never read or waited on, by verify, report and stats --suite.
+TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
+  const std::string d = (copy_ / "suite").string();
+  const auto fifo = [](const fs::path& path) {
+    fs::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  };
+  const auto link = [](const fs::path& to, const fs::path& path) {
+    fs::remove(path);
+    fs::create_symlink(to, path);
+  };
+  const struct {
+    const char* what;
+    std::function<void(const fs::path&)> spoil;
+    std::string found;    // in verify's report
+    std::string refused;  // report's and stats' message, when they read the file
+  } spoiled[] = {
+      {"manifest.tsv a link to /dev/zero",
+       [&](const fs::path& dir) { link("/dev/zero", dir / "manifest.tsv"); },
+       d + "/manifest.tsv: a link, not a plain file\n",
+       d + "/manifest.tsv: a link, not a plain file"},
+      {"manifest.tsv a FIFO", [&](const fs::path& dir) { fifo(dir / "manifest.tsv"); },
+       d + "/manifest.tsv: a FIFO, not a plain file\n",
+       d + "/manifest.tsv: a FIFO, not a plain file"},
+      {"a set file a FIFO", [&](const fs::path& dir) { fifo(dir / "worked/s2/instances.txt"); },
+       "worked/s2: differs\n  " + d + "/worked/s2/instances.txt: a FIFO, not a plain file\n",
+       d + "/worked/s2/instances.txt: a FIFO, not a plain file"},
+      {"a set file a link to the same bytes outside",
+       [&](const fs::path& dir) {
+         fs::copy_file(dir / "sheet/s0/instances.txt", dir.parent_path() / "outside.txt",
+                       fs::copy_options::overwrite_existing);
+         link(dir.parent_path() / "outside.txt", dir / "sheet/s0/instances.txt");
+       },
+       "sheet/s0: differs\n  " + d + "/sheet/s0/instances.txt: a link, not a plain file\n",
+       d + "/sheet/s0/instances.txt: a link, not a plain file"},
+      {"an empty set file a link to /dev/null",
+       [&](const fs::path& dir) { link("/dev/null", dir / "worked/s1/instances.txt"); },
+       "worked/s1: differs\n  " + d + "/worked/s1/instances.txt: a link, not a plain file\n", ""},
+      {".done a link to /dev/zero",
+       [&](const fs::path& dir) { link("/dev/zero", dir / "worked/s2/.done"); },
+       "worked/s2: differs\n  " + d + "/worked/s2/.done: a link, not a plain file\n", ""},
+  };
+  for (const auto& s : spoiled) {
+    const testing::cli_result found = verify_spoiled(s.spoil);
+    EXPECT_EQ(found.status, 1) << s.what;
+    EXPECT_TRUE(has(found.out, s.found)) << s.what << ":\n" << found.out;
+    if (s.refused.empty()) continue;
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"suite", "report", d, "-o", "-"},
+          std::vector<std::string>{"stats", "--suite", d}}) {
+      const testing::cli_result refused = sheetkit(command);
+      EXPECT_EQ(refused.status, 1) << s.what << " " << command[0];
+      EXPECT_TRUE(has(refused.err, s.refused))
+          << s.what << " " << command[0] << ": " << refused.err;
+    }
+  }
+  // make reads .done to keep a set: a FIFO there is named, not waited on.
+  verify_spoiled([&](const fs::path& dir) { fifo(dir / "worked/s2/.done"); });
+  const testing::cli_result make =
+      sheetkit({"suite", "make", (copy_ / "suite/suite.json").string(), "-o", d});
+  EXPECT_EQ(make.status, 1);
+  EXPECT_EQ(make.err,
+            "sheetkit: suite make: " + d + "/worked/s2/.done: a FIFO, not a plain file\n");
+  const testing::cli_result definition =
+      verify_spoiled([&](const fs::path& dir) { link("/dev/zero", dir / "suite.json"); });
+  EXPECT_EQ(definition.status, 1);
+  EXPECT_EQ(definition.err,
+            "sheetkit: suite verify: " + d + "/suite.json: a link, not a plain file\n");
 }
 
 }  // namespace

@@ -111,6 +111,13 @@ TEST_F(Verify, WorkedExampleIsIdenticalAndEveryChangeIsFound) {
   with("defects.txt", defects);
   fs::remove("instances.txt");
   EXPECT_EQ(verify().second, "Cannot read file instances.txt!\ndefects.txt: identical\n");
+  // A read the OS fails: Linux gives EIO for the start of /proc/self/mem.
+  if (fs::exists("/proc/self/mem")) {
+    answers_.filename = "/proc/self/mem";
+    EXPECT_EQ(verify(), std::make_pair(false, std::string("/proc/self/mem: cannot be read: "
+                                                          "Input/output error\n"
+                                                          "defects.txt: identical\n")));
+  }
 }
 
 // Blocks of several pieces, compared on two threads: whatever the change,
