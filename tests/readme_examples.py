@@ -18,8 +18,9 @@ folder it runs in, so that nothing is guessed:
                                     after its prompt, as a terminal would, so
                                     the answers are taken out before comparing
 
-The folder also holds copies of the source tree's examples/ and docs/ and
-build/sheetgen; sheetkit is on the PATH. The commands of one block run in
+The folder also holds copies of the source tree's examples/ and docs/, as
+README has the reader make it, and build/sheetgen; sheetgen and sheetkit are
+on the PATH. The commands of one block run in
 turn in one folder, with standard error merged into standard output, and
 must print exactly the lines below them. A line that ends in " ..." stands
 for any text that begins with what comes before it, up to the next line
@@ -206,6 +207,7 @@ def main():
         tools = os.path.join(scratch, "bin")
         os.makedirs(tools)
         os.symlink(sheetkit, os.path.join(tools, "sheetkit"))
+        os.symlink(sheetgen, os.path.join(tools, "sheetgen"))
         env = dict(os.environ, PATH=tools + os.pathsep + os.environ.get("PATH", ""), LC_ALL="C")
         for page in pages(source):
             with open(os.path.join(source, page), encoding="utf-8") as f:

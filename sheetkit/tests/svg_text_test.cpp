@@ -33,7 +33,7 @@ TEST(SvgTextTest, TextBoxesFollowAnchorAndTurn) {
   const box up = text_box({100, 50}, "abcd", 10, anchor::start, true);
   EXPECT_DOUBLE_EQ(up.x + up.w, 102.5);
   EXPECT_DOUBLE_EQ(up.y + up.h, 50);
-  EXPECT_DOUBLE_EQ(up.h, 4 * 0.62 * 10);
+  EXPECT_DOUBLE_EQ(up.h, across.w);  // turned: the text's length runs upwards
 }
 
 }  // namespace

@@ -10,6 +10,12 @@
 
 namespace sheetkit::testing {
 
+// The worked example's total item area, worked out by hand from its items:
+// 60 and 61 of the object's 100 in its two instances. The figures' tests
+// hold their computations to these; the writers' tests only format them.
+inline constexpr double worked_total_area_mean = 60.5;
+inline constexpr double worked_total_area_relative_mean = 0.605;
+
 inline run_info worked_run() {
   namespace worked = sheetgen::testing::worked;
   run_info run;
