@@ -112,10 +112,10 @@ void report(const std::string& what, const measured& m) {
               m.cpu_seconds, static_cast<double>(m.peak_kib) / 1024);
 }
 
-void measure(const fs::path& scratch, const std::string& name, const std::string& spec,
+void measure(const fs::path& scratch, const std::string& name, const std::string& suite_file,
              int64_t length, int64_t width, int repeats) {
   const fs::path file = scratch / (name + ".json");
-  std::ofstream(file) << spec;
+  std::ofstream(file) << suite_file;
   const fs::path suite = scratch / name, out = scratch / (name + "-out");
   sheetkit({"suite", "make", file.string(), "-o", suite.string(), "-j", "2"});
   sheetkit({"suite", "export", suite.string(), "--to", "packingsolver", "-o", out.string(), "-j",

@@ -170,10 +170,10 @@ def check_widths(browser, page, name):
     return problems
 
 
-def check(sheetkit, browser, scratch, name, spec):
+def check(sheetkit, browser, scratch, name, suite_file):
     folder = os.path.join(scratch, name)
     with open(folder + ".json", "w") as f:
-        f.write(spec)
+        f.write(suite_file)
     made = subprocess.run([sheetkit, "suite", "make", folder + ".json", "-o", folder],
                           check=True, stdout=subprocess.PIPE, text=True).stdout
     page = os.path.join(folder, "index.html")
@@ -187,11 +187,11 @@ def check(sheetkit, browser, scratch, name, spec):
         problems.append(f"{name}: the checksum shown is {seen.checksum!r}, not {sha256}")
     if seen.button_hidden is not False:
         problems.append(f"{name}: the copy button is not shown")
-    classes = re.findall(r'"name": "([^"]+)"', spec)
+    classes = re.findall(r'"name": "([^"]+)"', suite_file)
     if seen.rows != classes:
         problems.append(f"{name}: the table's rows are {seen.rows}, not {classes}")
     for c in classes:
-        with_defects = re.search(r'"name": "' + c + r'"[^}]*"defects": \[\[', spec)
+        with_defects = re.search(r'"name": "' + c + r'"[^}]*"defects": \[\[', suite_file)
         complete = any(line.startswith(f"{c}/") and "\tcompleted\t" in line
                        for line in open(os.path.join(folder, "manifest.tsv")))
         want = (3 if with_defects else 1) if complete else 0
@@ -211,8 +211,8 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         with open(os.path.join(source, "examples", "suite.json")) as f:
             suites = dict(SUITES, **{"glass-demo": f.read()})
-        for name, spec in suites.items():
-            found, page = check(sheetkit, browser, scratch, name, spec)
+        for name, suite_file in suites.items():
+            found, page = check(sheetkit, browser, scratch, name, suite_file)
             problems += found
             print(f"{name}: {'ok' if not found else 'problems'}")
             if name == "glass-demo":
