@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <span>
@@ -48,6 +49,15 @@ class instance_reader {
   /// "NAME:LINE: what is wrong". Throws sheetgen::error when `in` has
   /// failed already (a file that did not open).
   instance_reader(std::istream& in, std::string name);
+  /// Reads the file `file`, and opens it itself: a regular file through a
+  /// memory mapping, parsed where the page cache holds it, without a copy;
+  /// anything else (a pipe), and every file on Windows or one too large for
+  /// a 32-bit address space, as a stream, as above. Same lines, same
+  /// messages either way. Throws file_error when `file` cannot be opened or
+  /// is a folder. A mapped file cut short (or grown) while it is read
+  /// throws sheetgen::error "NAME changed while it was being read", never
+  /// a signal.
+  instance_reader(const std::filesystem::path& file, std::string name);
   /// Waits for a read in progress and releases the buffer; `in` stays open.
   ~instance_reader();
   /// Takes over another reader's place in the same stream.
