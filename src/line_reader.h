@@ -6,8 +6,8 @@
 // The file comes in halves of 256 KiB. While the caller's thread parses
 // one, a second thread reads the next and parses its last part too, as much
 // as keeps both threads busy (line_batch.h); the caller's thread takes those
-// lines when it gets there. A regular file opened by name is mapped instead
-// (mapped_file.h): its halves are windows of the mapping, parsed where they
+// lines when it gets there. A regular file opened by name may be mapped
+// instead (mapped_file.h): its halves are windows of the mapping, parsed where they
 // lie, the second thread making the next one resident; only its last few
 // hundred bytes are copied, so that zeros follow them as they follow a read. Only the caller's thread ever reports a line,
 // so every message and line number is what one thread reading alone gives.

@@ -22,8 +22,9 @@ namespace sheetgen {
 class mapped_file {
  public:
   // `file` mapped whole, with readable zeros for a page before its first
-  // byte; null where it is not a regular file, or where mapping is not to
-  // be had here (Windows, an address space too small for the file, the
+  // byte; null where it is not a regular file, where SHEETGEN_READ=map
+  // does not choose mapping, or where mapping is not to be had here
+  // (Windows, an address space too small for the file, an empty file, the
   // system refused): read it as a stream then. Throws file_error, naming
   // `name`, for a regular file that cannot be opened or a folder.
   static std::unique_ptr<mapped_file> open(const std::filesystem::path& file,

@@ -40,6 +40,7 @@ std::string read_run(const std::string& items, const std::string* defects) {
   testing::scratch_folder folder;
   folder.write("i", items);
   if (defects) folder.write("d", *defects);
+  testing::read_by_mapping();
   run_reader files(folder / "i", "i", defects ? folder / "d" : std::filesystem::path(), "d");
   const std::string mapped = read(files);
   return mapped == streamed ? streamed : "stream: " + streamed + "\nmapped: " + mapped;

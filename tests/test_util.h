@@ -62,6 +62,11 @@ struct answers {
 answers make(int instances, int length, int width, int items, const char* minrel,
              const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
 
+// Makes the readers opened by name map regular files (SHEETGEN_READ=map)
+// from now on, whatever this machine's default, so that the tests take the
+// mapped path.
+void read_by_mapping();
+
 // Every block that a reader (instance_reader, defect_reader) finds in
 // `text`, read as the file `name`; throws its error. The text is read twice,
 // through a stream and from a file by name (mapped): the blocks and the
@@ -87,6 +92,7 @@ std::vector<std::vector<Row>> read_blocks(const std::string& text, const char* n
   const outcome streamed = read([&] { return Reader(in, name); });
   scratch_folder folder;
   folder.write("file", text);
+  read_by_mapping();
   const outcome mapped = read([&] { return Reader(folder / "file", name); });
   if (mapped.error != streamed.error) {
     throw std::logic_error("mapped: " + mapped.error + "\nstream: " + streamed.error);

@@ -28,8 +28,8 @@ class run_reader {
   /// the messages. Throws `error` when a stream has failed already.
   run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
              std::string defect_name);
-  /// Reads the files by name, as the readers' path constructors do: a
-  /// regular file mapped, anything else as a stream. An empty `defects`:
+  /// Reads the files by name, as the readers' path constructors do (a
+  /// regular file mapped where SHEETGEN_READ=map chooses it). An empty `defects`:
   /// no defect file. Throws file_error when a file cannot be opened.
   run_reader(const std::filesystem::path& instances, std::string instance_name,
              const std::filesystem::path& defects, std::string defect_name);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# sheetkit check on a file that is cut short while check reads it (mapped),
+# sheetkit check on a file that is cut short while check reads it (mapped,
+# as SHEETGEN_READ=map chooses),
 # as a user may do it from another shell: status 1 and the file named as
 # changed, never a signal. A cut before check maps the file is an ordinary
 # cut file, one after it finished changes nothing: both are allowed, but
 # some cuts must land while it reads.
 # Usage: check_cut_short.sh SHEETKIT
 set -uo pipefail
+export SHEETGEN_READ=map
 sheetkit=$(realpath "$1")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
