@@ -27,6 +27,21 @@ sheetgen::defect_reader open_defects(const std::string& name) {
   return open_reader<sheetgen::defect_reader>(name);
 }
 
+namespace {
+
+sheetgen::run_reader open_run(const std::string& instance_name, const std::string& defect_name) {
+  // The instance file first: its error is the one told when neither opens.
+  sheetgen::instance_reader items = open_items(instance_name);
+  std::optional<sheetgen::defect_reader> defects;
+  if (!defect_name.empty()) defects.emplace(open_defects(defect_name));
+  return sheetgen::run_reader(std::move(items), instance_name, std::move(defects), defect_name);
+}
+
+}  // namespace
+
+instance_reader::instance_reader(const std::string& instance_name, const std::string& defect_name)
+    : reader_(open_run(instance_name, defect_name)) {}
+
 bool instance_reader::next(instance& out) {
   if (!reader_.next(out.items, out.defects)) return false;
   out.number = reader_.instances();

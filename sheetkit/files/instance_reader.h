@@ -33,11 +33,7 @@ class instance_reader {
   // The files by name (the faster way: a regular file is mapped); an empty
   // `defect_name`: no defect file. Throws file_error "Cannot read file
   // NAME: REASON" as open_input does.
-  instance_reader(const std::string& instance_name, const std::string& defect_name)
-      : instance_reader(open_items(instance_name), instance_name,
-                        defect_name.empty() ? std::nullopt
-                                            : std::optional(open_defects(defect_name)),
-                        defect_name) {}
+  instance_reader(const std::string& instance_name, const std::string& defect_name);
   instance_reader(sheetgen::instance_reader items, std::string instance_name,
                   std::optional<sheetgen::defect_reader> defects, std::string defect_name)
       : reader_(std::move(items), std::move(instance_name), std::move(defects),
