@@ -8,18 +8,18 @@
 #include <memory>
 #include <span>
 
+#include "instance_output.h"
 #include "output_file.h"
 
 namespace sheetgen {
 
 namespace {
 
-// One buffer for both files, which are never open at once: large enough
-// for the largest block in each of the halves that output_file fills and
-// writes in turn, small enough to keep any run at a few MiB. Derived from
-// the capacities, so that raising MAXMOD or MAXDEF still builds.
-constexpr std::size_t largest_block =
-    std::max(std::size_t{MAXMOD} * item_line_room, std::size_t{MAXDEF} * defect_line_room) + 1;
+// The defect file's buffer (the instance file has its own batches):
+// large enough for the largest block in each of the halves that
+// output_file fills and writes in turn, small enough to keep any run at a
+// few MiB. Derived from the capacity, so that raising MAXDEF still builds.
+constexpr std::size_t largest_block = std::size_t{MAXDEF} * defect_line_room + 1;
 constexpr std::size_t buffer_size = std::max(std::size_t{5} << 19, 2 * largest_block);
 static_assert(largest_block <= output_file::largest_reservation(buffer_size));
 
@@ -42,13 +42,13 @@ void write_run_files(const run_parameters& answers, const std::filesystem::path&
   run_passes passes(answers, progress);
   const run_parameters& p = passes.parameters();
   check_names(folder, p);
+  // Untouched (and so not resident) until the defect pass.
   const std::unique_ptr<char[]> memory(new char[buffer_size]);
   const std::span<char> buffer(memory.get(), buffer_size);
   {
-    output_file instancefile(folder, p.filename, buffer);
+    instance_output instancefile(folder, p.filename);
     passes.items([&](int32_t, std::span<const rectangle> block) {
-      instancefile.commit(
-          put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
+      instancefile.add_block(block);
       return true;
     });
     instancefile.close();

@@ -1,0 +1,117 @@
+#include "instance_output.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "worker.h"
+
+namespace sheetgen {
+
+void instance_output::batch::format() {
+  char* out = text;
+  std::size_t k = 0;
+  for (std::size_t e = 0; e < ends; ++e) {
+    out = put_item_block({item + k, item + block_end[e]}, out);
+    k = block_end[e];
+  }
+  // The rest of a block that goes on in the next batch: no empty line yet.
+  if (k < items) out = put_item_block({item + k, item + items}, out) - 1;
+  text_size = static_cast<std::size_t>(out - text);
+  formatted = true;
+}
+
+instance_output::instance_output(const std::filesystem::path& folder, const std::string& name)
+    : name_(name), batches_(new batch[2]), filling_(&batches_[0]) {
+  try {
+    writer_ = std::make_unique<worker>();
+  } catch (const std::system_error&) {
+    // No thread to be had: formatting and writing take turns with drawing.
+  }
+  const std::filesystem::path path = folder / name;
+  file_ = std::fopen(path.string().c_str(), "wb");
+  if (file_ == nullptr) fail();
+  // The stream's own buffer would hide write errors until the close.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+instance_output::~instance_output() {
+  if (file_ == nullptr) return;
+  if (writer_ != nullptr) writer_->finish();
+  if (!write_failed_ && !filling_->empty()) {
+    filling_->format();
+    std::fwrite(filling_->text, 1, filling_->text_size, file_);
+  }
+  writer_.reset();
+  std::fclose(file_);
+}
+
+void instance_output::add_block(std::span<const rectangle> items) {
+  std::size_t k = 0;
+  for (;;) {
+    batch& b = *filling_;
+    const std::size_t take = std::min(items.size() - k, batch_items - b.items);
+    if (take > 0) std::memcpy(b.item + b.items, items.data() + k, take * sizeof(rectangle));
+    b.items += take;
+    k += take;
+    if (k == items.size()) {
+      // Never full between calls: there is room for the end.
+      b.block_end[b.ends++] = static_cast<uint32_t>(b.items);
+      if (b.full()) hand_over();
+      return;
+    }
+    hand_over();
+  }
+}
+
+void instance_output::hand_over() {
+  batch& b = *filling_;
+  if (writer_ == nullptr) {
+    b.format();
+    if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail();
+  } else {
+    if (!writer_->idle()) {
+      b.format();
+      writer_->finish();
+    }
+    // The thread is done with the other batch: it may be filled again.
+    if (write_failed_) fail();
+    sent_ = &b;
+    writer_->start(&write_batch, this);
+    filling_ = &b == &batches_[0] ? &batches_[1] : &batches_[0];
+  }
+  batch& next = *filling_;
+  next.items = 0;
+  next.ends = 0;
+  next.formatted = false;
+}
+
+// On the writing thread. After a failure nothing more is written, so that
+// the file keeps exactly what went through before it.
+void instance_output::write_batch(void* self) {
+  auto& out = *static_cast<instance_output*>(self);
+  if (out.write_failed_) return;
+  batch& b = *out.sent_;
+  if (!b.formatted) b.format();
+  out.write_failed_ = std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size;
+}
+
+void instance_output::close() {
+  if (!filling_->empty()) hand_over();
+  if (writer_ != nullptr) {
+    writer_->finish();
+    if (write_failed_) fail();
+    writer_.reset();
+  }
+  std::FILE* f = file_;
+  file_ = nullptr;
+  if (std::fclose(f) != 0) fail();
+}
+
+void instance_output::fail() {
+  // Whatever is buffered could not be written either; do not retry it.
+  write_failed_ = true;
+  throw error("Cannot write file " + name_ + "!");
+}
+
+}  // namespace sheetgen

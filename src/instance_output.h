@@ -1,0 +1,84 @@
+// The instance file, formatted where a core is free. Drawing the items is
+// sequential, turning them into text is not: the caller hands over whole
+// blocks as numbers, a second thread formats a batch of them and writes it
+// while the caller draws the next. When that thread is still busy with the
+// batch before (writing to a disk, say), the caller formats its batch
+// itself rather than wait, so the work settles on whichever core is free.
+// Failures throw error("Cannot write file NAME!") as output_file's do, and
+// the file then keeps what was written before: a beginning of the file.
+#ifndef SHEETGEN_INSTANCE_OUTPUT_H_
+#define SHEETGEN_INSTANCE_OUTPUT_H_
+
+#include <sheetgen/instance_file.h>
+#include <sheetgen/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace sheetgen {
+
+class worker;
+
+class instance_output {
+ public:
+  // Items a batch holds; a block may span batches. About 1.2 MB of memory
+  // per batch, two batches.
+  static constexpr std::size_t batch_items = 16384;
+
+  // Allocates both batches and starts the thread, then creates or
+  // truncates `name`, taken relative to `folder` unless absolute. Where no
+  // thread can be started, the caller's thread formats and writes in turn.
+  instance_output(const std::filesystem::path& folder, const std::string& name);
+  // Reached without close() only when the run aborts: writes the blocks
+  // added so far unless a write has failed, and closes without checking.
+  ~instance_output();
+  instance_output(const instance_output&) = delete;
+  instance_output& operator=(const instance_output&) = delete;
+
+  // Adds one block: its lines, then the empty line, as put_item_block
+  // writes them.
+  void add_block(std::span<const rectangle> items);
+
+  // Writes what is left and closes; any failure throws.
+  void close();
+
+ private:
+  struct batch {
+    std::size_t items = 0;
+    std::size_t ends = 0;  // blocks ending in this batch
+    std::size_t text_size = 0;
+    bool formatted = false;
+    rectangle item[batch_items];
+    uint32_t block_end[batch_items];  // items before each block's empty line
+    // Each line at its widest, each empty line, and the byte that
+    // put_item_block writes past a block cut short by the batch's end.
+    char text[batch_items * item_line_room + batch_items + 1];
+
+    bool empty() const { return items == 0 && ends == 0; }
+    bool full() const { return items == batch_items || ends == batch_items; }
+    void format();
+  };
+
+  // Passes the filled batch on to be written (formatted here first if the
+  // thread is busy) and continues in the other one.
+  void hand_over();
+  static void write_batch(void* self);
+  [[noreturn]] void fail();
+
+  std::string name_;
+  std::unique_ptr<batch[]> batches_;
+  std::unique_ptr<worker> writer_;  // null: this thread formats and writes
+  std::FILE* file_ = nullptr;
+  batch* filling_;
+  batch* sent_ = nullptr;      // being formatted and written by writer_
+  bool write_failed_ = false;  // by writer_; read after it finished
+};
+
+}  // namespace sheetgen
+
+#endif  // SHEETGEN_INSTANCE_OUTPUT_H_
