@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 #include "worker.h"
@@ -21,8 +22,21 @@ void instance_output::batch::format() {
   formatted = true;
 }
 
-instance_output::instance_output(const std::filesystem::path& folder, const std::string& name)
-    : name_(name), batches_(new batch[2]), filling_(&batches_[0]) {
+instance_output::instance_output(const std::filesystem::path& folder, const std::string& name,
+                                 std::span<char> buffer)
+    : name_(name), capacity_(batch_capacity(buffer.size())), filling_(&batches_[0]) {
+  if (capacity_ == 0 || reinterpret_cast<std::uintptr_t>(buffer.data()) % alignof(rectangle) != 0) {
+    throw std::logic_error("instance_output: buffer too small or misaligned");
+  }
+  // Half of the buffer each; rectangles first, on a boundary they need.
+  const std::size_t half = buffer.size() / 2 / alignof(rectangle) * alignof(rectangle);
+  for (int k = 0; k < 2; ++k) {
+    char* start = buffer.data() + k * half;
+    batch& b = batches_[k];
+    b.item = reinterpret_cast<rectangle*>(start);
+    b.block_end = reinterpret_cast<uint32_t*>(start + capacity_ * sizeof(rectangle));
+    b.text = start + capacity_ * (sizeof(rectangle) + sizeof(uint32_t));
+  }
   try {
     writer_ = std::make_unique<worker>();
   } catch (const std::system_error&) {
@@ -50,14 +64,14 @@ void instance_output::add_block(std::span<const rectangle> items) {
   std::size_t k = 0;
   for (;;) {
     batch& b = *filling_;
-    const std::size_t take = std::min(items.size() - k, batch_items - b.items);
+    const std::size_t take = std::min(items.size() - k, capacity_ - b.items);
     if (take > 0) std::memcpy(b.item + b.items, items.data() + k, take * sizeof(rectangle));
     b.items += take;
     k += take;
     if (k == items.size()) {
       // Never full between calls: there is room for the end.
       b.block_end[b.ends++] = static_cast<uint32_t>(b.items);
-      if (b.full()) hand_over();
+      if (b.items == capacity_ || b.ends == capacity_) hand_over();
       return;
     }
     hand_over();

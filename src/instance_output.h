@@ -26,19 +26,30 @@ class worker;
 
 class instance_output {
  public:
-  // Items a batch holds; a block may span batches. About 1.2 MB of memory
-  // per batch, two batches.
-  static constexpr std::size_t batch_items = 16384;
+  // Bytes a batch takes per item: the item as numbers, where its block may
+  // end, and its line at its widest with the empty line that may follow.
+  static constexpr std::size_t bytes_per_item =
+      sizeof(rectangle) + sizeof(uint32_t) + item_line_room + 1;
 
-  // Allocates both batches and starts the thread, then creates or
-  // truncates `name`, taken relative to `folder` unless absolute. Where no
-  // thread can be started, the caller's thread formats and writes in turn.
-  instance_output(const std::filesystem::path& folder, const std::string& name);
+  // Lays two batches into `buffer` (aligned for rectangle; the caller's, as output_file's: the
+  // two files are never open at once), each holding as many items as fit
+  // in half of it, at least one; a block may span batches. Starts the
+  // thread, then creates or truncates `name`, taken relative to `folder`
+  // unless absolute. Where no thread can be started, the caller's thread
+  // formats and writes in turn with drawing.
+  instance_output(const std::filesystem::path& folder, const std::string& name,
+                  std::span<char> buffer);
   // Reached without close() only when the run aborts: writes the blocks
   // added so far unless a write has failed, and closes without checking.
   ~instance_output();
   instance_output(const instance_output&) = delete;
   instance_output& operator=(const instance_output&) = delete;
+
+  // Items a batch holds with a buffer of `size` bytes (0: too small).
+  static constexpr std::size_t batch_capacity(std::size_t size) {
+    const std::size_t half = size / 2 / alignof(rectangle) * alignof(rectangle);
+    return half > 1 ? (half - 1) / bytes_per_item : 0;
+  }
 
   // Adds one block: its lines, then the empty line, as put_item_block
   // writes them.
@@ -49,18 +60,17 @@ class instance_output {
 
  private:
   struct batch {
+    rectangle* item = nullptr;
+    uint32_t* block_end = nullptr;  // items before each block's empty line
+    // Each line at its widest, each empty line, and the byte that
+    // put_item_block writes past a block cut short by the batch's end.
+    char* text = nullptr;
     std::size_t items = 0;
     std::size_t ends = 0;  // blocks ending in this batch
     std::size_t text_size = 0;
     bool formatted = false;
-    rectangle item[batch_items];
-    uint32_t block_end[batch_items];  // items before each block's empty line
-    // Each line at its widest, each empty line, and the byte that
-    // put_item_block writes past a block cut short by the batch's end.
-    char text[batch_items * item_line_room + batch_items + 1];
 
     bool empty() const { return items == 0 && ends == 0; }
-    bool full() const { return items == batch_items || ends == batch_items; }
     void format();
   };
 
@@ -71,7 +81,8 @@ class instance_output {
   [[noreturn]] void fail();
 
   std::string name_;
-  std::unique_ptr<batch[]> batches_;
+  std::size_t capacity_;  // items, and block ends, a batch holds
+  batch batches_[2];
   std::unique_ptr<worker> writer_;  // null: this thread formats and writes
   std::FILE* file_ = nullptr;
   batch* filling_;
