@@ -80,19 +80,25 @@ void instance_output::add_block(std::span<const rectangle> items) {
 
 void instance_output::hand_over() {
   batch& b = *filling_;
-  if (writer_ == nullptr) {
-    b.format();
-    if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail();
-  } else {
-    if (!writer_->idle()) {
-      b.format();
-      writer_->finish();
-    }
+  if (writer_ != nullptr && writer_->idle()) {
     // The thread is done with the other batch: it may be filled again.
     if (write_failed_) fail();
     sent_ = &b;
+    sent_owner_.store(owner::waiting);
     writer_->start(&write_batch, this);
     filling_ = &b == &batches_[0] ? &batches_[1] : &batches_[0];
+  } else {
+    if (writer_ != nullptr) {
+      owner expected = owner::waiting;
+      if (sent_owner_.compare_exchange_strong(expected, owner::caller)) {
+        write_here(*sent_);  // the thread has not started on it
+      } else if (expected == owner::thread) {
+        b.format();  // while the thread finishes the batch before
+        writer_->finish();
+        if (write_failed_) fail();
+      }
+    }
+    write_here(b);
   }
   batch& next = *filling_;
   next.items = 0;
@@ -100,14 +106,21 @@ void instance_output::hand_over() {
   next.formatted = false;
 }
 
-// On the writing thread. After a failure nothing more is written, so that
-// the file keeps exactly what went through before it.
+void instance_output::write_here(batch& b) {
+  if (write_failed_) fail();
+  if (!b.formatted) b.format();
+  if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail();
+}
+
+// On the writing thread, unless the caller took the batch back first.
 void instance_output::write_batch(void* self) {
   auto& out = *static_cast<instance_output*>(self);
+  owner expected = owner::waiting;
+  if (!out.sent_owner_.compare_exchange_strong(expected, owner::thread)) return;
   if (out.write_failed_) return;
   batch& b = *out.sent_;
   if (!b.formatted) b.format();
-  out.write_failed_ = std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size;
+  if (std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size) out.write_failed_ = true;
 }
 
 void instance_output::close() {

@@ -1,9 +1,11 @@
 // The instance file, formatted where a core is free. Drawing the items is
-// sequential, turning them into text is not: the caller hands over whole
-// blocks as numbers, a second thread formats a batch of them and writes it
-// while the caller draws the next. When that thread is still busy with the
-// batch before (writing to a disk, say), the caller formats its batch
-// itself rather than wait, so the work settles on whichever core is free.
+// sequential, turning them into text is not: the caller hands over batches
+// of items as numbers, and a second thread formats and writes each while
+// the caller draws the next. When that thread is still busy (writing to a
+// disk, say, or not yet run by a busy system), the caller formats and
+// writes its batch itself, after taking back the batch before if the
+// thread has not started on it; so the work goes to whichever core is
+// free, and the caller waits only for a batch the thread is working on.
 // Failures throw error("Cannot write file NAME!") as output_file's do, and
 // the file then keeps what was written before: a beginning of the file.
 #ifndef SHEETGEN_INSTANCE_OUTPUT_H_
@@ -12,6 +14,7 @@
 #include <sheetgen/instance_file.h>
 #include <sheetgen/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -74,9 +77,17 @@ class instance_output {
     void format();
   };
 
-  // Passes the filled batch on to be written (formatted here first if the
-  // thread is busy) and continues in the other one.
+  // Who formats and writes the batch handed to the thread: whichever gets
+  // to it first, so that a thread the system has not run yet never holds
+  // the caller up.
+  enum class owner { waiting, thread, caller };
+
+  // Passes the filled batch on to the thread when it is idle; otherwise
+  // formats and writes it here (after the one handed over, taken back
+  // when the thread has not started on it). Continues in a free batch.
   void hand_over();
+  // Formats the batch if needed and writes it on the caller's thread.
+  void write_here(batch& b);
   static void write_batch(void* self);
   [[noreturn]] void fail();
 
@@ -86,8 +97,10 @@ class instance_output {
   std::unique_ptr<worker> writer_;  // null: this thread formats and writes
   std::FILE* file_ = nullptr;
   batch* filling_;
-  batch* sent_ = nullptr;      // being formatted and written by writer_
-  bool write_failed_ = false;  // by writer_; read after it finished
+  batch* sent_ = nullptr;  // handed to writer_ last
+  std::atomic<owner> sent_owner_{owner::caller};
+  // After a failure nothing more is written, by either thread.
+  std::atomic<bool> write_failed_{false};
 };
 
 }  // namespace sheetgen
