@@ -58,6 +58,11 @@ std::string located(const std::string& file, int64_t line) {
   return line > 0 ? file + ":" + std::to_string(line) : file;
 }
 
+std::string located(const solution& s, int64_t line) {
+  if (!s.rows || line <= 0) return located(s.file, line);
+  return s.file + " " + std::to_string(line - 1);
+}
+
 double solution_figures::utilisation() const {
   return usable_area > 0 ? static_cast<double>(placed_area) / static_cast<double>(usable_area)
                          : 0.0;
@@ -110,7 +115,7 @@ solution_report check_solution(const solution_instance& instance, const solution
     if (s.bins.empty() && !s.items.empty())
       add_text(s.file + ": no BIN row; the object is bin type 0, " + sides(object_length, object_width));
     for (const stated_bin& b : s.bins) {
-      const std::string at = located(s.file, b.line) + ": ";
+      const std::string at = located(s, b.line) + ": ";
       if (b.type != 0) {
         add_text(at + "bin type " + n(b.type) + " is not the object's: the export has one bin type, 0");
       } else if (b.length != object_length || b.width != object_width) {
@@ -132,7 +137,7 @@ solution_report check_solution(const solution_instance& instance, const solution
   for (const placement& p : s.items) {
     placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
     // Only a violation needs the line's name: a million feasible items make none.
-    const auto at = [&] { return located(s.file, p.line) + ": "; };
+    const auto at = [&] { return located(s, p.line) + ": "; };
     if (p.item_type < 0 || p.item_type >= types) {
       add_text(at() + "item type " + n(p.item_type) + " is none of the instance's " +
                n(types) + " item types" + (types > 0 ? " (0 to " + n(types - 1) + ")" : "") +
@@ -177,7 +182,7 @@ solution_report check_solution(const solution_instance& instance, const solution
   for (std::size_t t = 0; t < used.size(); ++t) {
     const int64_t allowed = copies_of(static_cast<int64_t>(t));
     if (allowed != unlimited_copies && used[t] > allowed) {
-      add_text(located(s.file, first_line[t]) + ": item type " + std::to_string(t) +
+      add_text(located(s, first_line[t]) + ": item type " + std::to_string(t) +
                " is placed " + n(used[t]) + " times (first here); its copies allow " +
                n(allowed));
     }
@@ -188,7 +193,7 @@ solution_report check_solution(const solution_instance& instance, const solution
     const std::size_t ours = instance.defects.size();
     for (std::size_t k = 0; k < s.defects.size(); ++k) {
       const stated_defect& d = s.defects[k];
-      const std::string at = located(s.file, d.line) + ": ";
+      const std::string at = located(s, d.line) + ": ";
       const std::string stated = "defect " + n(d.index) + " at (" + n(d.x) + ", " + n(d.y) +
                                  "), " + sides(d.length, d.width);
       if (k >= ours) {
@@ -233,7 +238,7 @@ solution_report check_solution(const solution_instance& instance, const solution
           const int64_t x1 = std::max(u.x1, v.x1), y1 = std::max(u.y1, v.y1);
           const int64_t x2 = std::min(u.x2, v.x2), y2 = std::min(u.y2, v.y2);
           if (defect) {
-            add(at_area(located(s.file, items[a].p->line) + ": " + item_text(items[a]) +
+            add(at_area(located(s, items[a].p->line) + ": " + item_text(items[a]) +
                             ", overlaps " + defect_text(b, instance.defects[b]),
                         x1, y1, x2, y2));
             return;
@@ -242,8 +247,9 @@ solution_report check_solution(const solution_instance& instance, const solution
           const placed* second = &items[b];
           if (second->p->line < first->p->line) std::swap(first, second);
           const std::string lines =
-              first->p->line > 0 ? located(s.file, first->p->line) + ", " + n(second->p->line)
-                                 : s.file;
+              first->p->line > 0
+                  ? located(s, first->p->line) + ", " + n(second->p->line - (s.rows ? 1 : 0))
+                  : s.file;
           add(at_area(lines + ": " + item_text(*first) + ", overlaps " + item_text(*second), x1,
                       y1, x2, y2));
         });
