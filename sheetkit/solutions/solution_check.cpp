@@ -42,6 +42,20 @@ struct placed {
   bool known;  // its sides are known (given, or from a known type)
 };
 
+// `p` with its sides: the file's, else its type's (swapped when turned);
+// unknown when neither is given.
+placed placed_item(const placement& p, std::span<const rectangle> types) {
+  placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
+  if ((p.length < 0 || p.width < 0) && p.item_type >= 0 &&
+      p.item_type < static_cast<int64_t>(types.size())) {
+    const rectangle& t = types[static_cast<std::size_t>(p.item_type)];
+    q.length = p.rotated ? t.width : t.length;
+    q.width = p.rotated ? t.length : t.width;
+    q.known = true;
+  }
+  return q;
+}
+
 std::string item_text(const placed& q) {
   std::string s = "item type " + n(q.p->item_type) + " at (" + n(q.p->x) + ", " + n(q.p->y) + ")";
   if (q.known) s += ", " + sides(q.length, q.width);
@@ -130,12 +144,16 @@ solution_report check_solution(const solution_instance& instance, const solution
   }
 
   // Every item: its type, its sides, inside the object, in bin 0.
-  std::vector<placed> items;
-  items.reserve(s.items.size());
+  // The items the sweep takes (those whose sides are known): their boxes,
+  // and which of s.items each is. Compact, as a million of them are.
+  std::vector<sweep_box> boxes;
+  std::vector<const placement*> boxed;
+  boxes.reserve(s.items.size());
+  boxed.reserve(s.items.size());
   std::vector<int64_t> used(instance.items.size(), 0);
   std::vector<int64_t> first_line(instance.items.size(), 0);
   for (const placement& p : s.items) {
-    placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
+    const placed q = placed_item(p, instance.items);
     // Only a violation needs the line's name: a million feasible items make none.
     const auto at = [&] { return located(s, p.line) + ": "; };
     if (p.item_type < 0 || p.item_type >= types) {
@@ -145,11 +163,6 @@ solution_report check_solution(const solution_instance& instance, const solution
     } else {
       const rectangle& t = instance.items[static_cast<std::size_t>(p.item_type)];
       const bool turn_ok = may_turn(p.item_type);
-      if (p.length < 0 || p.width < 0) {
-        q.length = p.rotated ? t.width : t.length;
-        q.width = p.rotated ? t.length : t.width;
-        q.known = true;
-      }
       const bool as_is = q.length == t.length && q.width == t.width;
       const bool turned = q.length == t.width && q.width == t.length;
       if ((!as_is || p.rotated) && turned && !turn_ok) {
@@ -176,7 +189,10 @@ solution_report check_solution(const solution_instance& instance, const solution
                       ", y 0 to " + n(object_width) + ")",
                   p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
     }
-    if (q.known) items.push_back(q);
+    if (q.known) {
+      boxes.push_back({p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)});
+      boxed.push_back(&p);
+    }
   }
 
   for (std::size_t t = 0; t < used.size(); ++t) {
@@ -218,11 +234,6 @@ solution_report check_solution(const solution_instance& instance, const solution
 
   // Overlaps, by one sweep.
   {
-    std::vector<sweep_box> boxes(items.size());
-    for (std::size_t k = 0; k < items.size(); ++k) {
-      const placed& q = items[k];
-      boxes[k] = {q.p->x, q.p->y, sum_capped(q.p->x, q.length), sum_capped(q.p->y, q.width)};
-    }
     std::vector<sweep_box> defects(instance.defects.size());
     for (std::size_t k = 0; k < defects.size(); ++k) {
       const placed_defect& d = instance.defects[k];
@@ -237,14 +248,16 @@ solution_report check_solution(const solution_instance& instance, const solution
           const sweep_box& v = defect ? defects[b] : boxes[b];
           const int64_t x1 = std::max(u.x1, v.x1), y1 = std::max(u.y1, v.y1);
           const int64_t x2 = std::min(u.x2, v.x2), y2 = std::min(u.y2, v.y2);
+          const placed item_a = placed_item(*boxed[a], instance.items);
           if (defect) {
-            add(at_area(located(s, items[a].p->line) + ": " + item_text(items[a]) +
+            add(at_area(located(s, item_a.p->line) + ": " + item_text(item_a) +
                             ", overlaps " + defect_text(b, instance.defects[b]),
                         x1, y1, x2, y2));
             return;
           }
-          const placed* first = &items[a];
-          const placed* second = &items[b];
+          const placed item_b = placed_item(*boxed[b], instance.items);
+          const placed* first = &item_a;
+          const placed* second = &item_b;
           if (second->p->line < first->p->line) std::swap(first, second);
           const std::string lines =
               first->p->line > 0
