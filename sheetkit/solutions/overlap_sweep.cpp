@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "figures/radix_sort.h"
+#include "solutions/large_buffer.h"
 
 namespace sheetkit {
 
@@ -61,6 +62,9 @@ overlap_counts find_overlaps(
   if (small) {
     std::vector<uint64_t> keys, scratch;
     keys.reserve(2 * total);
+    scratch.reserve(2 * total);
+    prefer_huge_pages(keys);
+    prefer_huge_pages(scratch);
     // y << 32 | rectangle << 1 | top edge; the ranks of distinct ys.
     for (std::size_t k = 0; k < total; ++k) {
       const sweep_box& b = box(k);

@@ -6,6 +6,7 @@
 
 #include "figures/coverage.h"
 #include "solutions/guillotine_check.h"
+#include "solutions/large_buffer.h"
 #include "solutions/overlap_sweep.h"
 
 namespace sheetkit {
@@ -150,6 +151,8 @@ solution_report check_solution(const solution_instance& instance, const solution
   std::vector<const placement*> boxed;
   boxes.reserve(s.items.size());
   boxed.reserve(s.items.size());
+  prefer_huge_pages(boxes);
+  prefer_huge_pages(boxed);
   std::vector<int64_t> used(instance.items.size(), 0);
   std::vector<int64_t> first_line(instance.items.size(), 0);
   for (const placement& p : s.items) {

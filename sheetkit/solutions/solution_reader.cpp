@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "solutions/large_buffer.h"
+
 namespace sheetkit {
 
 namespace {
@@ -332,8 +334,10 @@ bool solution_reader::next(solution& out) {
   // million rows are not copied from one growing buffer to the next.
   // What the instance does not use is given back at its end; room for
   // more than 4 M rows (288 MiB unused) is not asked for ahead.
-  if (const int64_t left = s.src.bytes_left(); left > 0 && out.items.capacity() == 0)
+  if (const int64_t left = s.src.bytes_left(); left > 0 && out.items.capacity() == 0) {
     out.items.reserve(static_cast<std::size_t>(std::min<int64_t>(left / 10 + 1, int64_t{1} << 22)));
+    prefer_huge_pages(out.items);
+  }
   const auto fit = [&out] {
     if (out.items.capacity() > 2 * out.items.size() + 1024) out.items.shrink_to_fit();
   };
