@@ -14,6 +14,10 @@ byte for byte in the files, on any machine::
     run.write("instances.txt", "defects.txt")          # sheetgen's files
     for items, defects in sheetgen.read("instances.txt", "defects.txt"):
         ...
+    report = sheetgen.check_placements(items, defects, run.length, run.width,
+                                       placements)  # (n, 4) item type, x, y, rotated
+    for solution in sheetgen.read_solution("solution.csv"):  # a solver's certificate
+        ...
 
 Every mistake in the answers or in a file raises sheetgen.Error (a
 ValueError) with the message the programs give; a file the OS cannot open
