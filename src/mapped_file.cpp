@@ -126,7 +126,12 @@ std::unique_ptr<mapped_file> mapped_file::open(const std::filesystem::path& file
   // Only a regular file is opened here: a pipe opened twice would lose
   // what its writer wrote in between.
   struct stat st {};
-  if (stat(file.c_str(), &st) != 0) throw file_error(name, last_error());
+  // EOVERFLOW: a file too large for this 32-bit build's stat, read as a
+  // stream (which reads any size).
+  if (stat(file.c_str(), &st) != 0) {
+    if (errno == EOVERFLOW) return nullptr;
+    throw file_error(name, last_error());
+  }
   if (S_ISDIR(st.st_mode)) throw file_error(name, std::make_error_code(std::errc::is_a_directory));
   if (!S_ISREG(st.st_mode) || !mapping_chosen()) return nullptr;
   static const bool handled = install_handler();
@@ -134,7 +139,10 @@ std::unique_ptr<mapped_file> mapped_file::open(const std::filesystem::path& file
 
   std::unique_ptr<mapped_file> m(new mapped_file);
   m->fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (m->fd_ < 0) throw file_error(name, last_error());
+  if (m->fd_ < 0) {
+    if (errno == EOVERFLOW) return nullptr;
+    throw file_error(name, last_error());
+  }
   if (fstat(m->fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
   const auto size = static_cast<uint64_t>(st.st_size);
   // A 32-bit address space has no room for a large file: a stream reads it.
