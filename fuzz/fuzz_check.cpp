@@ -6,15 +6,22 @@
 // The input: a first byte of flags (1: check against the worked example's
 // answers, 2: there is a defect file), then the instance file, then, after
 // the first NUL byte, the defect file. The object is always 10 x 10.
+// Each input is checked from streams and again from files by name (mapped
+// where the system maps files), which must print the same.
 #include <sheetgen/parameters.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "files/check.h"
 #include "files/source.h"
@@ -48,9 +55,49 @@ bool is_problem_line(std::string_view line) {
          line.substr(digits).starts_with(": ") && line.size() > digits + 2;
 }
 
+// A folder for the files checked by name, removed at the end.
+const std::string& scratch() {
+  static const struct folder {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("sheetgen_fuzz_check_" + std::to_string(std::random_device()())))
+                           .string();
+    folder() { std::filesystem::create_directories(path); }
+    ~folder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } f;
+  return f.path;
+}
+
+// check_files on the same files written out; its lines with the folder
+// taken out of the names.
+std::string check_by_name(sheetkit::run_info run, std::string_view items,
+                          std::optional<std::string_view> defects) {
+  const std::string folder = scratch() + "/";
+  run.instance_file = folder + "i";
+  run.defect_file = defects ? folder + "d" : "";
+  std::ofstream(run.instance_file, std::ios::binary) << items;
+  if (defects) std::ofstream(run.defect_file, std::ios::binary) << *defects;
+  std::ostringstream out;
+  sheetkit::check_files(run, out, [](const sheetkit::file_error& e) { fail("unreadable", e.what()); });
+  std::string text = out.str();
+  for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
+    text.erase(at, folder.size());
+  }
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  // The files opened by name are mapped, whatever this machine's default.
+#ifdef _WIN32
+  static const int chosen = _putenv_s("SHEETGEN_READ", "map");
+#else
+  static const int chosen = setenv("SHEETGEN_READ", "map", 1);
+#endif
+  (void)chosen;
   if (size == 0) return 0;
   const int flags = data[0];
   const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -70,6 +117,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     fail("check threw", e.what());
   }
   const std::string text = out.str();
+  try {
+    const std::string by_name = check_by_name(
+        (flags & 1) != 0 ? answered : bare, rest.substr(0, split),
+        (flags & 2) != 0 ? std::optional(split == std::string_view::npos ? std::string_view()
+                                                                         : rest.substr(split + 1))
+                         : std::nullopt);
+    if (by_name != text) fail("the files read by name give", by_name + "\nstreams give\n" + text);
+  } catch (const std::exception& e) {
+    fail("check by name threw", e.what());
+  }
   std::istringstream lines(text);
   int64_t count = 0;
   bool notes = false;

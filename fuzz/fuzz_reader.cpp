@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to both file readers. Nothing but sheetgen::error
 // may come out of them, its message must start with "NAME:LINE: ", and what
 // they accept must be exactly what the writer writes, with CR LF allowed.
+// Each input is read from a stream and again from a file by name (mapped
+// where the system maps files): both must give the same blocks and error.
 #include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
 
@@ -8,10 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -43,10 +49,22 @@ bool well_formed(std::string_view message) {
   return message.substr(digits).starts_with(": ") && message.size() > digits + 2;
 }
 
+// The input as a file, for the readers that open it by name.
+const std::filesystem::path& input_file() {
+  static const struct file {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("sheetgen_fuzz_reader_" + std::to_string(std::random_device()()));
+    ~file() {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+    }
+  } f;
+  return f.path;
+}
+
+// What a reader made its way gives: the blocks written again, or the error.
 template <typename Reader, typename Value>
-void read(const std::string& input, std::size_t max_block) {
-  std::istringstream in(input);
-  Reader reader(in, "in");
+std::string blocks_of(Reader reader, std::size_t max_block, bool& failed) {
   std::vector<Value> block;
   std::string written;
   int64_t last_start = 0;
@@ -60,8 +78,23 @@ void read(const std::string& input, std::size_t max_block) {
     }
   } catch (const sheetgen::error& e) {
     if (!well_formed(e.what())) fail("malformed message:", e.what());
-    return;
+    failed = true;
+    return e.what();
   }
+  failed = false;
+  return written;
+}
+
+template <typename Reader, typename Value>
+void read(const std::string& input, std::size_t max_block) {
+  std::istringstream in(input);
+  bool failed = false;
+  const std::string written = blocks_of<Reader, Value>(Reader(in, "in"), max_block, failed);
+  bool mapped_failed = false;
+  const std::string mapped =
+      blocks_of<Reader, Value>(Reader(input_file(), "in"), max_block, mapped_failed);
+  if (mapped != written || mapped_failed != failed) fail("mapped read differs:", mapped);
+  if (failed) return;
   std::string plain;  // the input with LF line ends
   for (std::size_t i = 0; i < input.size(); ++i) {
     if (!(input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n')) plain += input[i];
@@ -72,7 +105,15 @@ void read(const std::string& input, std::size_t max_block) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  // The files opened by name are mapped, whatever this machine's default.
+#ifdef _WIN32
+  static const int chosen = _putenv_s("SHEETGEN_READ", "map");
+#else
+  static const int chosen = setenv("SHEETGEN_READ", "map", 1);
+#endif
+  (void)chosen;
   const std::string input(reinterpret_cast<const char*>(data), size);
+  std::ofstream(input_file(), std::ios::binary | std::ios::trunc) << input;
   read<sheetgen::instance_reader, sheetgen::rectangle>(input, sheetgen::MAXMOD);
   read<sheetgen::defect_reader, sheetgen::placed_defect>(input, sheetgen::MAXDEF);
   return 0;

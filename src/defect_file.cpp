@@ -12,6 +12,9 @@ constexpr line_format defect_lines{4, MAXDEF, "defect"};
 defect_reader::defect_reader(std::istream& in, std::string name)
     : lines_(std::make_unique<line_reader<placed_defect>>(in, std::move(name), defect_lines)) {}
 
+defect_reader::defect_reader(const std::filesystem::path& file, std::string name)
+    : lines_(std::make_unique<line_reader<placed_defect>>(file, std::move(name), defect_lines)) {}
+
 defect_reader::~defect_reader() = default;
 defect_reader::defect_reader(defect_reader&&) noexcept = default;
 defect_reader& defect_reader::operator=(defect_reader&&) noexcept = default;

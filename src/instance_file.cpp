@@ -12,6 +12,9 @@ constexpr line_format item_lines{3, MAXMOD, "item"};
 instance_reader::instance_reader(std::istream& in, std::string name)
     : lines_(std::make_unique<line_reader<rectangle>>(in, std::move(name), item_lines)) {}
 
+instance_reader::instance_reader(const std::filesystem::path& file, std::string name)
+    : lines_(std::make_unique<line_reader<rectangle>>(file, std::move(name), item_lines)) {}
+
 instance_reader::~instance_reader() = default;
 instance_reader::instance_reader(instance_reader&&) noexcept = default;
 instance_reader& instance_reader::operator=(instance_reader&&) noexcept = default;

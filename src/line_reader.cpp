@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -26,6 +28,11 @@ constexpr std::size_t carry_room = 128;
 // runs into it is refused like any other wrong byte.
 constexpr std::size_t padding = std::max(line_batch::reach_ahead, 2 * line_parse::overrun);
 constexpr std::size_t half_stride = carry_room + half_size + padding;
+// Of a mapped file, the last 96 to 103 bytes are copied into the buffer:
+// what the parsers read past the mapped part's end stays in the file, and
+// the last line is followed by zeros as after a read.
+constexpr std::size_t copied_tail = 96;
+static_assert(copied_tail >= line_batch::reach_ahead + line_parse::overrun);
 
 constexpr int32_t largest = 2147483647;
 
@@ -108,21 +115,45 @@ std::string line_problem(std::string_view line, int fields, bool cut, bool longe
 }  // namespace
 
 line_source::line_source(std::istream& in, std::string name, line_format format)
-    : in_(in.rdbuf()),
-      name_(std::move(name)),
-      format_(format),
-      longest_(max_line(format.fields) + 2),
-      // Not zeroed whole: a reader per small file (a suite's sets) would
-      // spend its time clearing half a MiB. The parsers read a few bytes
-      // around the data that they then ignore: before it, the room for the
-      // carried line, zeroed here; after it, the padding that read() zeroes.
-      buffer_(new char[2 * half_stride]),
-      pos_(half(0)),
-      end_(half(0)) {
-  static_assert(max_line(4) + 2 + line_batch::reach_back <= carry_room);
-  for (int which : {0, 1}) std::memset(half(which) - carry_room, 0, carry_room);
+    : in_(in.rdbuf()), name_(std::move(name)), format_(format), longest_(max_line(format.fields) + 2) {
+  open_buffer();
   // A stream that failed to open would otherwise read as an empty file.
   if (in_ == nullptr || !in) throw error(name_ + ": cannot be read");
+}
+
+line_source::line_source(const std::filesystem::path& file, std::string name, line_format format)
+    : map_(mapped_file::open(file, name)),
+      name_(std::move(name)),
+      format_(format),
+      longest_(max_line(format.fields) + 2) {
+  open_buffer();
+  if (map_ != nullptr) {
+    const std::size_t size = map_->size();
+    const std::size_t body = size > copied_tail ? (size - copied_tail) & ~std::size_t{7} : 0;
+    body_end_ = map_->data() + body;
+    if (body > 0) data_[1] = map_->data();
+    return;
+  }
+  errno = 0;
+  own_ = std::make_unique<std::ifstream>(file, std::ios::binary);
+  if (!*own_) {
+    throw file_error(name_, errno != 0 ? std::error_code(errno, std::generic_category())
+                                       : std::make_error_code(std::errc::io_error));
+  }
+  in_ = own_->rdbuf();
+}
+
+void line_source::open_buffer() {
+  // Not zeroed whole: a reader per small file (a suite's sets) would
+  // spend its time clearing half a MiB. The parsers read a few bytes
+  // around the data that they then ignore: before it, the room for the
+  // carried line, zeroed here; after it, the padding that read() zeroes.
+  buffer_.reset(new char[2 * half_stride]);
+  pos_ = end_ = half(0);
+  data_[0] = half(0);
+  data_[1] = half(1);
+  static_assert(max_line(4) + 2 + line_batch::reach_back <= carry_room);
+  for (int which : {0, 1}) std::memset(half(which) - carry_room, 0, carry_room);
 }
 
 line_source::~line_source() = default;
@@ -131,8 +162,28 @@ char* line_source::half(int which) const {
   return buffer_.get() + which * half_stride + carry_room;
 }
 
-line_source::read_result line_source::read(char* to) noexcept {
+const char* line_source::following(int which) const {
+  return map_ != nullptr && end_ < body_end_ ? end_ : half(which);
+}
+
+line_source::read_result line_source::read(int which) noexcept {
   read_result r;
+  char* const to = half(which);
+  if (map_ != nullptr) {
+    const char* const data = data_[which];
+    if (data != to) {
+      // A window of the mapping, made resident here, ahead of its parse.
+      r.got = std::min(half_size, static_cast<std::size_t>(body_end_ - data));
+      map_->prefetch(data, r.got);
+      return r;
+    }
+    // The file's last bytes; a page that was cut off reads as zeros.
+    r.got = static_cast<std::size_t>(map_->data() + map_->size() - body_end_);
+    std::memcpy(to, body_end_, r.got);
+    r.end = true;
+    std::memset(to + r.got, 0, padding);
+    return r;
+  }
   try {
     // A streambuf may return less than asked before its end (a pipe does).
     while (r.got < half_size) {
@@ -163,7 +214,7 @@ const char* line_source::ahead_start(const char* data, const read_result& r) con
 
 bool line_source::next_read(read_result& r) {
   if (!reading_) {
-    r = read(half(1 - current_));
+    r = read(1 - current_);
     return false;
   }
   const bool kept_up = reader_->idle();
@@ -202,6 +253,8 @@ void line_source::read_failed(const std::exception_ptr& e) const {
 }
 
 bool line_source::file_end() {
+  // A mapping ends where the file ended when it was mapped.
+  if (map_ != nullptr && map_->changed()) fail(line_ + 1, "");
   if (block_lines_ > 0) {
     fail(line_ + 1, "file ends inside the block that starts on line " +
                         std::to_string(block_line_) + ": its empty line is missing (cut short?)");
@@ -230,6 +283,9 @@ void line_source::fail_line() const {
 }
 
 void line_source::fail(int64_t line, const std::string& what) const {
+  // Whatever went wrong in a mapped file cut short: the cut, not the zeros
+  // read in place of what was cut off.
+  if (map_ != nullptr && map_->changed()) throw error(name_ + " changed while it was being read");
   throw error(name_ + ":" + std::to_string(line) + ": " + what);
 }
 

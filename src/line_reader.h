@@ -6,7 +6,10 @@
 // The file comes in halves of 256 KiB. While the caller's thread parses
 // one, a second thread reads the next and parses its last part too, as much
 // as keeps both threads busy (line_batch.h); the caller's thread takes those
-// lines when it gets there. Only the caller's thread ever reports a line,
+// lines when it gets there. A regular file opened by name may be mapped
+// instead (mapped_file.h): its halves are windows of the mapping, parsed where they
+// lie, the second thread making the next one resident; only its last few
+// hundred bytes are copied, so that zeros follow them as they follow a read. Only the caller's thread ever reports a line,
 // so every message and line number is what one thread reading alone gives.
 #ifndef SHEETGEN_LINE_READER_H_
 #define SHEETGEN_LINE_READER_H_
@@ -14,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <string>
@@ -21,6 +25,7 @@
 
 #include "line_batch.h"
 #include "line_parse.h"
+#include "mapped_file.h"
 
 namespace sheetgen {
 
@@ -38,6 +43,9 @@ struct line_format {
 class line_source {
  protected:
   line_source(std::istream& in, std::string name, line_format format);
+  // Maps `file` where it can, else reads it as a stream; throws file_error
+  // when it cannot be opened.
+  line_source(const std::filesystem::path& file, std::string name, line_format format);
   ~line_source();
   line_source(const line_source&) = delete;
   line_source& operator=(const line_source&) = delete;
@@ -54,8 +62,13 @@ class line_source {
     return static_cast<std::size_t>(fields) * (10 + 7) + static_cast<std::size_t>(fields) - 1;
   }
 
-  char* half(int which) const;          // where half `which`'s data starts
-  read_result read(char* to) noexcept;  // fills a half, or to the stream's end; zeros after
+  char* half(int which) const;  // where half `which`'s buffer starts
+  // Fills half `which` at data_[which], or to the stream's end; zeros after
+  // a read into the buffer.
+  read_result read(int which) noexcept;
+  // Where the read after the current half puts its data: the mapping
+  // right after it, or the buffer.
+  const char* following(int which) const;
   // Where a half of `got` bytes read ahead starts the lines it parses
   // itself, with `share_` of it, in 64ths, left for them (null: none).
   const char* ahead_start(const char* data, const read_result& r) const;
@@ -75,16 +88,22 @@ class line_source {
   [[noreturn]] void fail(int64_t line, const std::string& what) const;
   bool file_end();  // the file ended where a line would start
 
-  std::streambuf* in_;
+  void open_buffer();  // the constructors' common part
+
+  std::unique_ptr<std::istream> own_;  // a stream opened by name
+  std::unique_ptr<mapped_file> map_;   // or the file mapped
+  std::streambuf* in_ = nullptr;
+  const char* body_end_ = nullptr;  // of the mapping; the rest is copied
   std::string name_;
   line_format format_;
   std::size_t longest_;  // a line and its CR LF
 
   std::unique_ptr<char[]> buffer_;
   const char* pos_;  // the next line
-  char* end_;        // past the data read; zeros follow
+  const char* end_;  // past the data read; zeros (or more of the mapping) follow
   bool eof_ = false;
   int current_ = 0;  // the half pos_ is in
+  const char* data_[2];  // where each half's data starts
 
   read_result ahead_;  // written by the second thread, read once it finished
   bool reading_ = false;
@@ -103,6 +122,11 @@ class line_reader : line_source {
  public:
   line_reader(std::istream& in, std::string name, line_format format)
       : line_source(in, std::move(name), format),
+        parse_(line_batch::fastest_parser<Value>()),
+        mine_(1024),
+        theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {}
+  line_reader(const std::filesystem::path& file, std::string name, line_format format)
+      : line_source(file, std::move(name), format),
         parse_(line_batch::fastest_parser<Value>()),
         mine_(1024),
         theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {}
@@ -223,8 +247,8 @@ template <class Value>
 void line_reader<Value>::read_ahead(void* self) {
   auto& r = *static_cast<line_reader*>(self);
   const int half = 1 - r.current_;
-  char* const data = r.half(half);
-  r.ahead_ = r.read(data);
+  const char* const data = r.data_[half];
+  r.ahead_ = r.read(half);
   line_batch::batch<Value>& b = r.theirs_[half];
   b.clear();
   const char* start = r.ahead_start(data, r.ahead_);
@@ -240,14 +264,22 @@ void line_reader<Value>::refill() {
   const int next = 1 - current_;
   read_result r;
   if (!next_read(r)) their_start_[next] = nullptr;
-  const auto kept = static_cast<std::size_t>(end_ - pos_);
-  std::memmove(half(next) - kept, pos_, kept);
-  pos_ = half(next) - kept;
-  end_ = half(next) + r.got;
+  const char* const data = data_[next];
+  if (data != end_) {
+    // Not right after the data before (a mapping's is): what is left of
+    // it, part of a line, goes before the new data.
+    const auto kept = static_cast<std::size_t>(end_ - pos_);
+    if (kept > 0) std::memmove(half(next) - kept, pos_, kept);
+    pos_ = data - kept;
+  } else {
+    map_->release(pos_ - line_batch::reach_back);
+  }
+  end_ = data + r.got;
   eof_ = r.end;
   current_ = next;
   if (r.error) read_failed(r.error);
   if (eof_) return;
+  data_[1 - next] = following(1 - next);
   // More to come: read (and parse) it while this half is parsed. A file
   // within one half never starts the thread.
   read_ahead_with(&read_ahead, this);

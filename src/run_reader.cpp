@@ -12,6 +12,21 @@ run_reader::run_reader(std::istream& instances, std::string instance_name, std::
   if (defects != nullptr) defects_.emplace(*defects, defect_name_);
 }
 
+run_reader::run_reader(const std::filesystem::path& instances, std::string instance_name,
+                       const std::filesystem::path& defects, std::string defect_name)
+    : items_(instances, instance_name),
+      instance_name_(std::move(instance_name)),
+      defect_name_(std::move(defect_name)) {
+  if (!defects.empty()) defects_.emplace(defects, defect_name_);
+}
+
+run_reader::run_reader(instance_reader instances, std::string instance_name,
+                       std::optional<defect_reader> defects, std::string defect_name)
+    : items_(std::move(instances)),
+      defects_(std::move(defects)),
+      instance_name_(std::move(instance_name)),
+      defect_name_(std::move(defect_name)) {}
+
 bool run_reader::next(std::vector<rectangle>& items, std::vector<placed_defect>& defects) {
   const bool more_items = items_.next(items);
   bool more_defects = false;

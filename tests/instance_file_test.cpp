@@ -216,22 +216,69 @@ TEST(InstanceReader, ReadsAheadInLargeFiles) {
   EXPECT_EQ(blocks, 59);
 }
 
+// Mapped files that end at a page's edge read as streamed ones do, to the
+// last byte and no further: whole, or wrong at the end with the same message.
+TEST(InstanceReader, ReadsFilesEndingAtPageEdges) {
+  const std::string block = "1.000000\t1.000000\t1.000000\n\n";
+  for (const std::size_t size : {std::size_t{4096}, std::size_t{8192}, std::size_t{1} << 20}) {
+    std::string file(size % block.size(), '\n');
+    for (std::size_t i = 0; i < size / block.size(); ++i) file += block;
+    ASSERT_EQ(file.size(), size);
+    EXPECT_EQ(read_all(file).size(), size % block.size() + size / block.size());
+    file.back() = '7';
+    EXPECT_EQ(error_of(file), "f:" + std::to_string(size % block.size() + 2 * (size / block.size())) +
+                                  ": file ends in the middle of a line: cut short?");
+  }
+}
+
+// A file cut short or grown while it is read by name: wherever the cut
+// falls against what was read and what is read ahead, the reader says so
+// (never a SIGBUS), as it does for the end of a file that grew.
+TEST(InstanceReader, ReportsAFileThatChangedWhileItWasRead) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no mapping on Windows";
+#endif
+  testing::read_by_mapping();
+  std::string file;
+  for (int block = 0; block < 40; ++block) {
+    for (int i = 1; i <= 1000; ++i) file += line({i, 7, 7 * i});
+    file += "\n";
+  }
+  const std::size_t size = file.size();
+  ASSERT_GT(size, std::size_t{1} << 20);
+  testing::scratch_folder dir;
+  const std::filesystem::path path = dir / "instances.txt";
+  for (const std::size_t cut : {std::size_t{0}, std::size_t{40000}, size / 10, size / 2, size - 5000,
+                                size - 1, size + 1}) {
+    dir.write("instances.txt", file);
+    instance_reader reader(path, "f");
+    std::vector<rectangle> items;
+    ASSERT_TRUE(reader.next(items));
+    ASSERT_TRUE(reader.next(items));  // about 28 KB in, the next window on its way
+    std::filesystem::resize_file(path, cut);
+    EXPECT_EQ(testing::message_of([&] {
+                while (reader.next(items)) {
+                }
+              }),
+              "f changed while it was being read")
+        << cut;
+  }
+}
+
 TEST(InstanceReader, RefusesAStreamThatDidNotOpen) {
   std::ifstream missing("/nonexistent/instances.txt");
   EXPECT_THROW(instance_reader(missing, "instances.txt"), error);
 }
 
-// Reads `file` and writes its blocks again as the writer would; returns the
+// Reads `file` (both ways) and writes its blocks again as the writer would; returns the
 // text and the number of blocks.
 template <typename Reader, typename Value, typename ToLine>
 std::pair<std::string, int> rewrite(const std::string& file, ToLine to_line) {
-  std::istringstream in(file);
-  Reader reader(in, "file");
-  std::vector<Value> block;
   std::pair<std::string, int> out;
-  for (; reader.next(block); ++out.second) {
+  for (const auto& block : testing::read_blocks<Reader, Value>(file, "file")) {
     for (const Value& v : block) out.first += to_line(v);
     out.first += '\n';
+    ++out.second;
   }
   return out;
 }

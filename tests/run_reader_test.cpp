@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sheetgen/run_reader.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,24 +14,36 @@ namespace {
 using testing::line;
 
 // Each block pair as "ITEMS+DEFECTS@ITEM_LINE,DEFECT_LINE", then where the
-// files ended, or the error.
+// files ended, or the error: read through streams and again from files by
+// name (mapped), which must tell the same.
 std::string read_run(const std::string& items, const std::string* defects) {
+  const auto read = [&](run_reader& reader) {
+    std::vector<rectangle> item_block;
+    std::vector<placed_defect> defect_block{{1, 2, 3, 4}};  // emptied without a defect file
+    std::string seen;
+    const std::string message = testing::message_of([&] {
+      while (reader.next(item_block, defect_block)) {
+        seen += std::to_string(item_block.size()) + "+" + std::to_string(defect_block.size()) +
+                "@" + std::to_string(reader.item_line()) + "," +
+                std::to_string(reader.defect_line()) + " ";
+      }
+      seen += "end " + std::to_string(reader.instances()) + " " +
+              std::to_string(reader.item_end_line()) + "," +
+              std::to_string(reader.defect_end_line());
+    });
+    return message == "(no error)" ? seen : seen + message;
+  };
   std::istringstream item_in(items);
   std::istringstream defect_in(defects ? *defects : "");
-  run_reader reader(item_in, "i", defects ? &defect_in : nullptr, "d");
-  std::vector<rectangle> item_block;
-  std::vector<placed_defect> defect_block{{1, 2, 3, 4}};  // emptied without a defect file
-  std::string seen;
-  const std::string message = testing::message_of([&] {
-    while (reader.next(item_block, defect_block)) {
-      seen += std::to_string(item_block.size()) + "+" + std::to_string(defect_block.size()) +
-              "@" + std::to_string(reader.item_line()) + "," +
-              std::to_string(reader.defect_line()) + " ";
-    }
-    seen += "end " + std::to_string(reader.instances()) + " " +
-            std::to_string(reader.item_end_line()) + "," + std::to_string(reader.defect_end_line());
-  });
-  return message == "(no error)" ? seen : seen + message;
+  run_reader streams(item_in, "i", defects ? &defect_in : nullptr, "d");
+  const std::string streamed = read(streams);
+  testing::scratch_folder folder;
+  folder.write("i", items);
+  if (defects) folder.write("d", *defects);
+  testing::read_by_mapping();
+  run_reader files(folder / "i", "i", defects ? folder / "d" : std::filesystem::path(), "d");
+  const std::string mapped = read(files);
+  return mapped == streamed ? streamed : "stream: " + streamed + "\nmapped: " + mapped;
 }
 
 TEST(RunReader, ReadsBothFilesInStepOrTheItemsAlone) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -27,6 +28,14 @@ std::string scratch_folder::read(const std::string& name) const {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+void read_by_mapping() {
+#ifdef _WIN32
+  _putenv_s("SHEETGEN_READ", "map");
+#else
+  setenv("SHEETGEN_READ", "map", 1);
+#endif
 }
 
 void scratch_folder::write(const std::string& name, const std::string& content) const {

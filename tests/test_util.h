@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -61,16 +62,44 @@ struct answers {
 answers make(int instances, int length, int width, int items, const char* minrel,
              const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
 
+// Makes the readers opened by name map regular files (SHEETGEN_READ=map)
+// from now on, whatever this machine's default, so that the tests take the
+// mapped path.
+void read_by_mapping();
+
 // Every block that a reader (instance_reader, defect_reader) finds in
-// `text`, read as the file `name`.
+// `text`, read as the file `name`; throws its error. The text is read twice,
+// through a stream and from a file by name (mapped): the blocks and the
+// error must be the same, else std::logic_error says how they differ.
 template <typename Reader, typename Row>
 std::vector<std::vector<Row>> read_blocks(const std::string& text, const char* name) {
+  struct outcome {
+    std::vector<std::vector<Row>> blocks;
+    std::string error;
+  };
+  const auto read = [](auto open) {
+    outcome got;
+    try {
+      Reader reader = open();
+      std::vector<Row> rows;
+      while (reader.next(rows)) got.blocks.push_back(rows);
+    } catch (const error& e) {
+      got.error = e.what();
+    }
+    return got;
+  };
   std::istringstream in(text);
-  Reader reader(in, name);
-  std::vector<std::vector<Row>> blocks;
-  std::vector<Row> rows;
-  while (reader.next(rows)) blocks.push_back(rows);
-  return blocks;
+  const outcome streamed = read([&] { return Reader(in, name); });
+  scratch_folder folder;
+  folder.write("file", text);
+  read_by_mapping();
+  const outcome mapped = read([&] { return Reader(folder / "file", name); });
+  if (mapped.error != streamed.error) {
+    throw std::logic_error("mapped: " + mapped.error + "\nstream: " + streamed.error);
+  }
+  if (mapped.blocks != streamed.blocks) throw std::logic_error("mapped and stream blocks differ");
+  if (!streamed.error.empty()) throw error(streamed.error);
+  return streamed.blocks;
 }
 
 // The message of the error that `f` throws, or "(no error)".

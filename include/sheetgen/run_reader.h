@@ -10,6 +10,7 @@
 #include <sheetgen/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <optional>
 #include <string>
@@ -27,6 +28,16 @@ class run_reader {
   /// the messages. Throws `error` when a stream has failed already.
   run_reader(std::istream& instances, std::string instance_name, std::istream* defects,
              std::string defect_name);
+  /// Reads the files by name, as the readers' path constructors do (a
+  /// regular file mapped where SHEETGEN_READ=map chooses it). An empty `defects`:
+  /// no defect file. Throws file_error when a file cannot be opened.
+  run_reader(const std::filesystem::path& instances, std::string instance_name,
+             const std::filesystem::path& defects, std::string defect_name);
+  /// Reads with readers made already (by name or from streams, by a caller
+  /// that reports a file it cannot open its own way); without `defects`,
+  /// no defect file. The names start the messages about both files.
+  run_reader(instance_reader instances, std::string instance_name,
+             std::optional<defect_reader> defects, std::string defect_name);
 
   /// Reads the next instance's item types and defects (both emptied first,
   /// their capacity reused; no defects without a defect file). False after

@@ -3,11 +3,14 @@
 #include <pybind11/stl.h>
 #include <sheetgen/run_reader.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "arrays.h"
@@ -19,16 +22,37 @@ namespace py = pybind11;
 
 namespace {
 
+// A reader of `name`: a regular file by name, mapped, the fastest way;
+// anything else (a named pipe, whose open may wait) through open_input's
+// stream, kept in `stream`. Errors are OSError, as open_input raises them.
+template <class Reader>
+Reader open_reader(const std::string& name, std::unique_ptr<std::ifstream>& stream) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(name, ec)) {
+    stream = open_input(name);
+    return Reader(*stream, name);
+  }
+  int code = 0;
+  try {
+    return Reader(std::filesystem::path(name), name);
+  } catch (const file_error& e) {
+    code = e.code().value();
+  }
+  set_os_error(code, name);
+  throw py::error_already_set();
+}
+
 // The files stay open until the last instance has been read or an error
 // has ended the reading, then close at once.
 class file_iterator {
  public:
   // Opens both files now, so that a name that cannot be read is reported
   // by read() itself.
-  file_iterator(const std::string& instance_file, const std::optional<std::string>& defect_file)
-      : items_in_(open_input(instance_file)) {
-    if (defect_file) defects_in_ = open_input(*defect_file);
-    reader_.emplace(*items_in_, instance_file, defects_in_.get(), defect_file.value_or(""));
+  file_iterator(const std::string& instance_file, const std::optional<std::string>& defect_file) {
+    instance_reader items = open_reader<instance_reader>(instance_file, items_in_);
+    std::optional<defect_reader> defects;
+    if (defect_file) defects.emplace(open_reader<defect_reader>(*defect_file, defects_in_));
+    reader_.emplace(std::move(items), instance_file, std::move(defects), defect_file.value_or(""));
   }
 
   py::tuple next() {

@@ -1,7 +1,7 @@
 #include "files/check.h"
 
 #include <climits>
-#include <fstream>
+#include <istream>
 #include <functional>
 #include <optional>
 #include <span>
@@ -282,10 +282,10 @@ std::string cut_short(std::string message, int64_t complete, const run_info& run
   return message;
 }
 
-int64_t check_run(const run_info& run, std::istream& instances, std::istream* defects,
-                  problem_list& problems, std::ostream& out,
+// `open` makes the reader; what it throws is a problem of the files.
+int64_t check_run(const run_info& run, const std::function<instance_reader()>& open,
+                  bool with_defects, problem_list& problems, std::ostream& out,
                   const sheetgen::progress_callback& progress) {
-  const bool with_defects = defects != nullptr;
   oversize_notes notes;
   run_checker checker(run, with_defects, problems, notes);
   const int64_t total = run.answers ? run.answers->no_instances : 0;
@@ -294,7 +294,7 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
   };
   std::optional<instance_reader> reader;
   try {
-    reader.emplace(instances, run.instance_file, defects, run.defect_file);
+    reader.emplace(open());
     instance in;
     report(0);
     while (reader->next(in)) {
@@ -323,29 +323,36 @@ int64_t check_run(const run_info& run, std::istream& instances, std::istream* de
 int64_t check_streams(const run_info& run, std::istream& instances, std::istream* defects,
                       std::ostream& out, const sheetgen::progress_callback& progress) {
   problem_list problems(out);
-  return check_run(run, instances, defects, problems, out, progress);
+  const auto open = [&] {
+    return instance_reader(instances, run.instance_file, defects, run.defect_file);
+  };
+  return check_run(run, open, defects != nullptr, problems, out, progress);
 }
 
 int64_t check_files(const run_info& run, std::ostream& out,
                     const std::function<void(const file_error&)>& unreadable,
                     const sheetgen::progress_callback& progress) {
-  std::ifstream instances = open_input(run.instance_file);
+  // By name: a regular file is mapped, the fastest way to read it.
+  std::optional<sheetgen::instance_reader> items(open_items(run.instance_file));
   // Without its defect file, a run's instances can still be checked: a run
   // stopped before the defects leaves them alone. The file is still a
   // problem.
-  std::ifstream defects;
+  std::optional<sheetgen::defect_reader> defects;
   bool with_defects = !run.defect_file.empty();
   if (with_defects) {
     try {
-      defects = open_input(run.defect_file);
+      defects.emplace(open_defects(run.defect_file));
     } catch (const file_error& e) {
       unreadable(e);
       with_defects = false;
     }
   }
   problem_list problems(out);
-  const int64_t found =
-      check_run(run, instances, with_defects ? &defects : nullptr, problems, out, progress);
+  const auto open = [&] {
+    return instance_reader(std::move(*items), run.instance_file, std::move(defects),
+                           run.defect_file);
+  };
+  const int64_t found = check_run(run, open, with_defects, problems, out, progress);
   const bool unread = !run.defect_file.empty() && !with_defects;
   return found + (unread ? 1 : 0);
 }

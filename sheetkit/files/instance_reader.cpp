@@ -1,10 +1,46 @@
 #include "files/instance_reader.h"
 
-#include <fstream>
+#include <filesystem>
 
 #include "files/files.h"
 
 namespace sheetkit {
+
+namespace {
+
+template <class Reader>
+Reader open_reader(const std::string& name) {
+  try {
+    return Reader(std::filesystem::path(name), name);
+  } catch (const sheetgen::file_error& e) {
+    throw file_error("Cannot read file", name, e.code());
+  }
+}
+
+}  // namespace
+
+sheetgen::instance_reader open_items(const std::string& name) {
+  return open_reader<sheetgen::instance_reader>(name);
+}
+
+sheetgen::defect_reader open_defects(const std::string& name) {
+  return open_reader<sheetgen::defect_reader>(name);
+}
+
+namespace {
+
+sheetgen::run_reader open_run(const std::string& instance_name, const std::string& defect_name) {
+  // The instance file first: its error is the one told when neither opens.
+  sheetgen::instance_reader items = open_items(instance_name);
+  std::optional<sheetgen::defect_reader> defects;
+  if (!defect_name.empty()) defects.emplace(open_defects(defect_name));
+  return sheetgen::run_reader(std::move(items), instance_name, std::move(defects), defect_name);
+}
+
+}  // namespace
+
+instance_reader::instance_reader(const std::string& instance_name, const std::string& defect_name)
+    : reader_(open_run(instance_name, defect_name)) {}
 
 bool instance_reader::next(instance& out) {
   if (!reader_.next(out.items, out.defects)) return false;
@@ -17,10 +53,7 @@ bool instance_reader::next(instance& out) {
 instance_pass file_pass(const run_info& run) {
   return [instance_file = run.instance_file,
           defect_file = run.defect_file](const std::function<void(const instance&)>& visit) {
-    std::ifstream items = open_input(instance_file);
-    std::ifstream defects;
-    if (!defect_file.empty()) defects = open_input(defect_file);
-    instance_reader reader(items, instance_file, defect_file.empty() ? nullptr : &defects, defect_file);
+    instance_reader reader(instance_file, defect_file);
     instance one;
     while (reader.next(one)) visit(one);
   };

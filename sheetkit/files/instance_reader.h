@@ -8,12 +8,19 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "files/instance.h"
 
 namespace sheetkit {
+
+// The library's reader of a file opened by name (mapped where it is a
+// regular file); a file that cannot be opened throws file_error "Cannot
+// read file NAME: REASON", as open_input says it.
+sheetgen::instance_reader open_items(const std::string& name);
+sheetgen::defect_reader open_defects(const std::string& name);
 
 // The library's run_reader, filling sheetkit's instance: its number and
 // the lines where its blocks start. Throws what that one throws.
@@ -23,6 +30,14 @@ class instance_reader {
   instance_reader(std::istream& instances, std::string instance_name, std::istream* defects,
                   std::string defect_name)
       : reader_(instances, std::move(instance_name), defects, std::move(defect_name)) {}
+  // The files by name (the faster way: a regular file is mapped); an empty
+  // `defect_name`: no defect file. Throws file_error "Cannot read file
+  // NAME: REASON" as open_input does.
+  instance_reader(const std::string& instance_name, const std::string& defect_name);
+  instance_reader(sheetgen::instance_reader items, std::string instance_name,
+                  std::optional<sheetgen::defect_reader> defects, std::string defect_name)
+      : reader_(std::move(items), std::move(instance_name), std::move(defects),
+                std::move(defect_name)) {}
 
   // The next instance into `out` (its vectors' capacity is reused); false
   // after the last one.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <streambuf>
 #include <system_error>
 #include <utility>
@@ -85,8 +86,7 @@ void run_files::hold(input& in) const {
 }
 
 std::unique_ptr<std::istream> run_files::open(const input& in) const {
-  if (in.pipe) return std::make_unique<memory_stream>(in.held);
-  return std::make_unique<std::ifstream>(open_input(in.name));
+  return std::make_unique<memory_stream>(in.held);
 }
 
 void run_files::read(const std::function<void(const instance&)>& visit, bool defects) {
@@ -95,10 +95,26 @@ void run_files::read(const std::function<void(const instance&)>& visit, bool def
     if (defects_.pipe) hold(defects_);
     held_ = true;
   }
-  const std::unique_ptr<std::istream> item_in = open(items_);
+  // A regular file by name (mapped), a pipe's bytes held as a stream.
+  std::unique_ptr<std::istream> item_in;
   std::unique_ptr<std::istream> defect_in;
-  if (defects && !defects_.name.empty()) defect_in = open(defects_);
-  instance_reader reader(*item_in, items_.name, defect_in.get(), defects_.name);
+  std::optional<sheetgen::instance_reader> items;
+  if (items_.pipe) {
+    item_in = open(items_);
+    items.emplace(*item_in, items_.name);
+  } else {
+    items.emplace(open_items(items_.name));
+  }
+  std::optional<sheetgen::defect_reader> defect_reader;
+  if (defects && !defects_.name.empty()) {
+    if (defects_.pipe) {
+      defect_in = open(defects_);
+      defect_reader.emplace(*defect_in, defects_.name);
+    } else {
+      defect_reader.emplace(open_defects(defects_.name));
+    }
+  }
+  instance_reader reader(std::move(*items), items_.name, std::move(defect_reader), defects_.name);
   instance one;
   while (limit_ < 0 || reader.instances() < limit_) {
     if (!reader.next(one)) {

@@ -71,7 +71,7 @@ class run_files {
   // Byte ranges of the instance file that start where blocks start.
   std::vector<byte_range> ranges(unsigned parts) const;
   void hold(input& in) const;
-  std::unique_ptr<std::istream> open(const input& in) const;
+  std::unique_ptr<std::istream> open(const input& in) const;  // a pipe's bytes held
 
   input items_;
   input defects_;

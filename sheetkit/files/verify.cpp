@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "files/files.h"
+#include "mapped_file.h"
 #include "files/text.h"
 
 namespace sheetkit {
@@ -48,8 +49,15 @@ std::string_view trimmed(std::string_view text) {
 file_comparison::file_comparison(std::string name, std::size_t block_room)
     : name_(std::move(name)) {
   try {
-    in_ = open_input(name_);
-    buffer_.resize(block_room);
+    try {
+      map_ = sheetgen::mapped_file::open(name_, name_);
+    } catch (const sheetgen::file_error& e) {
+      throw file_error("Cannot read file", name_, e.code());
+    }
+    if (map_ == nullptr) {
+      in_ = open_input(name_);
+      buffer_.resize(block_room);
+    }
   } catch (const sheetgen::error& e) {
     outcome_ = outcome::missing;
     missing_ = e.what();
@@ -61,16 +69,33 @@ file_comparison::~file_comparison() = default;
 void file_comparison::compare(std::string_view expected, int64_t lines) {
   if (done()) return;
   std::size_t got = 0;
-  try {
-    got = read(buffer_.data(), expected.size());
-  } catch (const std::system_error& e) {
-    return read_failed(e);
+  const char* bytes = buffer_.data();
+  if (map_ != nullptr) {
+    got = std::min(expected.size(), map_->size() - at_);
+    bytes = map_->data() + at_;
+    // Whole MiBs made resident at once, ahead of the comparison, and the
+    // ones compared let go: the page faults of a MiB in one call.
+    constexpr std::size_t step = std::size_t{1} << 20;
+    if (at_ + got > populated_ && populated_ < map_->size()) {
+      const std::size_t upto = std::min(map_->size(), (at_ + got + 2 * step) & ~(step - 1));
+      map_->prefetch(map_->data() + populated_, upto - populated_);
+      populated_ = upto;
+    }
+    at_ += got;
+    map_->release(bytes);
+  } else {
+    try {
+      got = read(buffer_.data(), expected.size());
+    } catch (const std::system_error& e) {
+      return read_failed(e);
+    }
   }
-  if (got == expected.size() && std::memcmp(buffer_.data(), expected.data(), got) == 0) {
+  if (got == expected.size() && std::memcmp(bytes, expected.data(), got) == 0) {
     line_ += lines;
     return;
   }
-  const std::string_view found(buffer_.data(), got);
+  if (changed()) return;
+  const std::string_view found(bytes, got);
   const std::size_t at = static_cast<std::size_t>(
       std::mismatch(found.begin(), found.end(), expected.begin()).first - found.begin());
   // The line that holds the first differing byte, in both versions.
@@ -92,6 +117,13 @@ void file_comparison::compare(std::string_view expected, int64_t lines) {
 
 void file_comparison::finish() {
   if (done()) return;
+  if (map_ != nullptr) {
+    if (changed() || at_ == map_->size()) return;
+    outcome_ = outcome::longer;
+    ++line_;
+    read_rest_of_line();
+    return;
+  }
   try {
     if (in_.rdbuf()->sgetc() == std::char_traits<char>::eof()) return;
   } catch (const std::system_error& e) {
@@ -143,7 +175,21 @@ std::size_t file_comparison::read(char* to, std::size_t n) {
   return got;
 }
 
+bool file_comparison::changed() {
+  // A mapped file cut short (or grown): the zeros read where it was cut are
+  // no difference of the run's.
+  if (map_ == nullptr || !map_->changed()) return false;
+  outcome_ = outcome::missing;
+  missing_ = name_ + " changed while it was being read";
+  return true;
+}
+
 void file_comparison::read_rest_of_line() {
+  if (map_ != nullptr) {
+    const std::string_view rest(map_->data() + at_, map_->size() - at_);
+    found_ += rest.substr(0, std::min(rest.find('\n'), shown_line + 1 - found_.size()));
+    return;
+  }
   std::streambuf& in = *in_.rdbuf();
   try {
     for (int c = in.sbumpc();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@
 #include <vector>
 
 #include "files/source.h"
+
+namespace sheetgen {
+class mapped_file;
+}  // namespace sheetgen
 
 namespace sheetkit {
 
@@ -50,8 +55,9 @@ run_verdict verify_run_files(const sheetgen::run_parameters& answers, std::ostre
                              const written_bytes& written);
 
 // One file compared with the bytes expected of it, a block at a time as
-// they come, reading each block's bytes once into a buffer of its size: no
-// copy of the file, no more memory than the largest block.
+// they come: a regular file where the page cache holds it, through a memory
+// mapping; anything else reading each block's bytes once into a buffer of
+// its size. No copy of the file, no more memory than the largest block.
 class file_comparison {
  public:
   // Opens `name`; one that cannot be read is the outcome (see report).
@@ -76,12 +82,18 @@ class file_comparison {
   // Up to n bytes, fewer only at the file's end (or a read error, which a
   // stream cannot tell from it).
   std::size_t read(char* to, std::size_t n);
+  // Whether a mapped file changed under the comparison: then that is the
+  // outcome.
+  bool changed();
   // found_ continues in the file: up to its line's end, for so long as it is shown.
   void read_rest_of_line();
   // A read that the OS failed: the outcome, naming the file and the reason.
   void read_failed(const std::system_error& e);
 
   std::string name_;
+  std::unique_ptr<sheetgen::mapped_file> map_;  // or, not a regular file, the stream
+  std::size_t at_ = 0;                          // in the mapping, of what is compared
+  std::size_t populated_ = 0;                   // of the mapping, made resident ahead
   std::ifstream in_;
   std::vector<char> buffer_;
   outcome outcome_ = outcome::same;
