@@ -155,8 +155,7 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
                         ";stroke:#7a0c0c;stroke-width:.75;stroke-opacity:" +
                         svg::coordinate(std::min(0.8, 4 * opacity)));
   c.style("defect-number",
-          "font-weight:bold;fill:#111;text-anchor:middle;stroke:#fff;stroke-width:3px;"
-          "stroke-opacity:.85;paint-order:stroke");
+          svg::haloed_text("font-weight:bold;fill:#111;text-anchor:middle", ".85"));
   if (!unnumbered.empty()) {
     c.style("legend-title", "font-size:12px;font-weight:bold;fill:#222");
     c.style("legend", "font-size:11px;fill:#222");
