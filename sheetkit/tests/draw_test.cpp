@@ -495,6 +495,14 @@ TEST_F(DrawTest, BarePicturesKeepAllButTheirWords) {
   EXPECT_EQ(pictures, 24);
   EXPECT_EQ(elements(read(dir / "bare" / "few" / "instance_1.svg"), "text", "legend").size(),
             elements(read(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size());
+  // The long list of the thin object's defects spreads across up to 1100
+  // px, each column as wide as its own entries, not down a tall picture.
+  const std::string thin_svg = read(dir / "full" / "thin" / "instance_1.svg");
+  std::map<double, std::size_t> per_column;
+  for (const label& l : labels(thin_svg)) per_column[l.area.x] += l.cls == "legend" ? 1 : 0;
+  std::erase_if(per_column, [](const auto& column) { return column.second == 0; });
+  EXPECT_LE(view_box(thin_svg).w, 1100);
+  EXPECT_GE(per_column.size(), 5u);
 }
 
 // Items up to 1800 long and 3300 wide: cells of as many lengths as widths,
