@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes_of.h"
 #include "run_sheetkit.h"
 #include "test_util.h"
 
@@ -45,14 +46,6 @@ class made_example : public ::testing::Test {
   sheetgen::testing::scratch_folder folder_;
   std::string sha256_;  // of its manifest, as make tells it
 };
-
-// The bytes of `file`.
-inline std::string bytes_of(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Every file and folder under `dir` by its path from there, with a file's
 // bytes ("/" marks a folder): two equal trees are byte-identical.
