@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import xml.etree.ElementTree as ElementTree
 
@@ -18,13 +19,16 @@ HTML5_AND_SVG = {"main", "section", "header", "footer", "figure", "figcaption", 
                  "style", "rect", "line", "polyline", "circle", "text"}
 
 
-def chromium():
-    """The browser's path; None, with the skip said, where there is none."""
-    for name in ("chromium", "chromium-browser", "google-chrome"):
-        if shutil.which(name):
-            return shutil.which(name)
-    print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
-    return None
+def start():
+    """The command line SHEETKIT SOURCE_DIR OUT, OUT made, and the browser's
+    path; None, with the skip said, where Chromium is not installed."""
+    sheetkit, source, out = sys.argv[1:4]
+    found = [shutil.which(n) for n in ("chromium", "chromium-browser", "google-chrome")]
+    if not any(found):
+        print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
+        return None
+    os.makedirs(out, exist_ok=True)
+    return sheetkit, source, out, next(filter(None, found))
 
 
 def browse(browser, page, *args):

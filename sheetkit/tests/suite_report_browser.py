@@ -22,7 +22,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import reader_tools  # noqa: E402
-from reader_tools import SKIPPED, browse, chromium, validate  # noqa: E402
+from reader_tools import SKIPPED, browse, validate  # noqa: E402
 
 # The worked example's class over three seeds; several classes with
 # skipped and aborted seeds and a thin object.
@@ -129,11 +129,10 @@ def check(sheetkit, browser, scratch, name, suite_file):
 
 
 def main():
-    sheetkit, source, out = sys.argv[1:4]
-    browser = chromium()
-    if not browser:
+    started = reader_tools.start()
+    if not started:
         return SKIPPED
-    os.makedirs(out, exist_ok=True)
+    sheetkit, source, out, browser = started
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
         with open(os.path.join(source, "examples", "suite.json")) as f:

@@ -19,7 +19,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import reader_tools  # noqa: E402
-from reader_tools import SKIPPED, browse, chromium, validate  # noqa: E402
+from reader_tools import SKIPPED, browse, validate  # noqa: E402
 
 ROWS = [("worked", "greedy"), ("worked", "rectangle"), ("plain", "greedy"), ("plain", "rectangle")]
 # Per class, the solvers with a certificate for its first instance.
@@ -59,11 +59,10 @@ class Rendered(reader_tools.Rendered):
 
 
 def main():
-    sheetkit, source, out = sys.argv[1:4]
-    browser = chromium()
-    if not browser:
+    started = reader_tools.start()
+    if not started:
         return SKIPPED
-    os.makedirs(out, exist_ok=True)
+    sheetkit, source, out, browser = started
     data = os.path.join(source, "examples", "results")
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
