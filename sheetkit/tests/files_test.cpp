@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "bytes_of.h"

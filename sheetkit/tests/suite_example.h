@@ -8,11 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "bytes_of.h"
 #include "run_sheetkit.h"
