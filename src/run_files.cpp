@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 
+#include "instance_output.h"
 #include "output_file.h"
 
 namespace sheetgen {
@@ -15,13 +16,14 @@ namespace sheetgen {
 namespace {
 
 // One buffer for both files, which are never open at once: large enough
-// for the largest block in each of the halves that output_file fills and
-// writes in turn, small enough to keep any run at a few MiB. Derived from
-// the capacities, so that raising MAXMOD or MAXDEF still builds.
-constexpr std::size_t largest_block =
-    std::max(std::size_t{MAXMOD} * item_line_room, std::size_t{MAXDEF} * defect_line_room) + 1;
+// for the largest defect block in each of the halves that output_file
+// fills and writes in turn, and for a few thousand items in each of
+// instance_output's two batches; small enough to keep any run at a few
+// MiB. Derived from the capacity, so that raising MAXDEF still builds.
+constexpr std::size_t largest_block = std::size_t{MAXDEF} * defect_line_room + 1;
 constexpr std::size_t buffer_size = std::max(std::size_t{5} << 19, 2 * largest_block);
 static_assert(largest_block <= output_file::largest_reservation(buffer_size));
+static_assert(instance_output::batch_capacity(buffer_size) >= 4096);
 
 void check_names(const std::filesystem::path& folder, const run_parameters& p) {
   check_file_name(p.filename);
@@ -45,10 +47,9 @@ void write_run_files(const run_parameters& answers, const std::filesystem::path&
   const std::unique_ptr<char[]> memory(new char[buffer_size]);
   const std::span<char> buffer(memory.get(), buffer_size);
   {
-    output_file instancefile(folder, p.filename, buffer);
+    instance_output instancefile(folder, p.filename, buffer);
     passes.items([&](int32_t, std::span<const rectangle> block) {
-      instancefile.commit(
-          put_item_block(block, instancefile.reserve(block.size() * item_line_room + 1)));
+      instancefile.add_block(block);
       return true;
     });
     instancefile.close();

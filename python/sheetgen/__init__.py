@@ -14,6 +14,10 @@ byte for byte in the files, on any machine::
     run.write("instances.txt", "defects.txt")          # sheetgen's files
     for items, defects in sheetgen.read("instances.txt", "defects.txt"):
         ...
+    report = sheetgen.check_placements(items, defects, run.length, run.width,
+                                       placements)  # (n, 4) item type, x, y, rotated
+    for solution in sheetgen.read_solution("solution.csv"):  # a solver's certificate
+        ...
 
 Every mistake in the answers or in a file raises sheetgen.Error (a
 ValueError) with the message the programs give; a file the OS cannot open
@@ -25,6 +29,8 @@ import numbers
 import os
 import pathlib
 import warnings
+
+import numpy as np
 
 
 
@@ -53,7 +59,8 @@ except ModuleNotFoundError as e:
     raise _not_built(pathlib.Path(__file__).resolve().parent, e.name) from None
 from . import _sheetgen
 
-__all__ = ["Run", "read", "Error", "InstanceIterator", "FileIterator", "__version__"]
+__all__ = ["Run", "read", "check_placements", "read_solution", "Solution", "Error",
+           "InstanceIterator", "FileIterator", "__version__"]
 
 # The extension's types are sheetgen's, wherever they are shown.
 for _type in (Error, FileIterator, InstanceIterator):
@@ -353,3 +360,122 @@ def read(instance_file, defect_file=None):
     """
     return _sheetgen.read(_file_name("instance_file", instance_file),
                           None if defect_file is None else _file_name("defect_file", defect_file))
+
+
+def _int_array(name, value, columns):
+    # Any integer array or nested sequence of the given widths, as the
+    # C-ordered int64 array the module takes; an empty one may be [].
+    a = np.asarray(value)
+    if a.size == 0 and (a.ndim == 1 or a.ndim == 2 and a.shape[1] in columns):
+        return np.zeros((0, columns[0]), dtype=np.int64)
+    if a.dtype.kind not in "iu":
+        raise TypeError(f"{name} must hold integers, not {a.dtype}")
+    if a.ndim != 2 or a.shape[1] not in columns:
+        wanted = " or ".join(f"(n, {c})" for c in columns)
+        raise ValueError(f"{name} must have shape {wanted}, not {a.shape}")
+    if a.dtype.kind == "u" and a.max() > np.iinfo(np.int64).max:
+        raise ValueError(f"{name} holds {a.max()}, past 64 bits")
+    return np.ascontiguousarray(a, dtype=np.int64)
+
+
+def check_placements(items, defects, length, width, placements, copies=1, rotation=False, *,
+                     sides=None):
+    """Checks placed items on one instance as `sheetkit solution check`
+    does, with the same code: exactly, in 64-bit integers.
+
+    items       the item types: (k, 3) length, width, area as a Run or read()
+                gives them, or (k, 2) length, width; type t is row t
+    defects     the defects: (m, 4) x1, y1, x2, y2 as a Run or read() gives
+                them ((0, 4) or [] without defects); defect d is row d
+    length, width   the object's sides (x runs along the length)
+    placements  (n, 4) integers: item type, x, y, rotated (1 when the item
+                is turned by 90 degrees, so that its length runs along y);
+                (x, y) is its corner nearest the origin
+    copies      how often each item type may be placed: an int >= 1, or
+                None for unlimited (sheetkit's --copies unlimited)
+    rotation    whether items may be turned (sheetkit's --rotation)
+    sides       (keyword) (n, 2) placed sides along x and y, where the
+                solution states them (read_solution's Solution.sides of a
+                certificate): then they are checked against the type's,
+                and a turn is seen by their being swapped
+
+    Arrays may be numpy arrays of any integer type or nested sequences.
+    Returns a dict with the names of `sheetkit solution check --json`:
+    feasible (bool), violations (their count), messages (the first 20
+    violations, as sheetkit words them, then "... and N more violations"),
+    items_placed, distinct_types, placed_area, profit, usable_area,
+    area_bound (ints), utilisation and gap (floats). A message names the
+    placement by its 0-based row where sheetkit names the file's line:
+    "placement 3: item type 1 at (0, 4), 3 x 5, overlaps defect 0 (x 1 to
+    4, y 0 to 2)"; an overlap names both rows, "placement 3, 7: ...".
+    Malformed arguments raise TypeError or ValueError; nothing in the
+    placements does (a type that is none of the items is a violation).
+    """
+    if copies is None:
+        copies = -1
+    else:
+        copies = int(_int_answer("copies", copies))
+    if not isinstance(rotation, (bool, np.bool_)):
+        raise TypeError(f"rotation must be a bool, not {type(rotation).__name__}")
+    return _sheetgen.check_placements(
+        _int_array("items", items, (2, 3)), _int_array("defects", defects, (4,)),
+        int(_int_answer("length", length)), int(_int_answer("width", width)),
+        _int_array("placements", placements, (4,)),
+        None if sides is None else _int_array("sides", sides, (2,)), copies, bool(rotation))
+
+
+class Solution:
+    """One instance's solution as read_solution() reads it from a file.
+
+    file        the file's name, as given
+    format      "rectangle" or "rectangleguillotine" (PackingSolver's
+                certificates) or "placements" (sheetkit's placement CSV)
+    instance    the 1-based instance of a placement CSV's rows; None for a
+                certificate (one instance, the one it was solved for)
+    placements  (n, 4) int64 item type, x, y, rotated: every placed item (a
+                guillotine certificate's item leaves), in file order, as
+                check_placements takes them. A certificate shows a turn only
+                by swapped sides: its rotated column is 0; pass sides too
+    sides       (n, 2) int64 placed sides along x and y; -1 where the file
+                states none (the placement CSV)
+    copies      (n,) int64 copies of each row (a certificate's grouped bins)
+    lines       (n,) int64 each row's line in the file
+    bins        (b, 5) int64 a rectangle certificate's BIN rows: bin type,
+                copies, position, length (x), width (y)
+    defects     (d, 5) int64 a certificate's defect rows: index, x, y,
+                length, width (what the solver read)
+    nodes       (m, 10) int64 a guillotine certificate's tree in file order:
+                plate, copies, node id, x, y, length (WIDTH), width (HEIGHT),
+                type, depth (CUT), parent (-1 for a root)
+    """
+
+    __slots__ = ("file", "format", "instance", "placements", "sides", "copies", "lines",
+                 "bins", "defects", "nodes")
+
+    def __init__(self, **fields):
+        for name in self.__slots__:
+            setattr(self, name, fields[name])
+
+    def __repr__(self):
+        return (f"<sheetgen.Solution {self.format} of {self.file!r}"
+                f"{'' if self.instance is None else f', instance {self.instance}'}: "
+                f"{len(self.placements)} placed items>")
+
+
+def read_solution(path):
+    """The solutions in a file, one Solution per instance: PackingSolver's
+    rectangle and rectangleguillotine certificates (one instance each) and
+    sheetkit's placement CSV (header instance,item_type,x,y,rotated; one
+    Solution per instance that has rows, in increasing order), told apart
+    by the header, read by sheetkit's own strict readers.
+
+    Anything they refuse raises sheetgen.Error with sheetkit's message,
+    "FILE:LINE: what is wrong"; a file that cannot be opened raises
+    OSError, as Python's open() does. The whole file is read into memory.
+    """
+    name = _file_name("path", path)
+    solutions = _sheetgen.read_solution(name)
+    shown = os.fsdecode(name)
+    for s in solutions:
+        s["file"] = shown
+    return [Solution(**s) for s in solutions]

@@ -1,5 +1,5 @@
 import os
-from typing import Iterable, Iterator, Sequence, overload
+from typing import Iterable, Iterator, Literal, Sequence, TypedDict, overload
 
 from typing_extensions import deprecated
 
@@ -90,3 +90,42 @@ class Run(Sequence[_Arrays]):
     ) -> None: ...
 
 def read(instance_file: _Path, defect_file: _Path | None = None) -> FileIterator: ...
+
+class _CheckResult(TypedDict):
+    feasible: bool
+    violations: int
+    messages: list[str]
+    items_placed: int
+    distinct_types: int
+    placed_area: int
+    profit: int
+    usable_area: int
+    area_bound: int
+    utilisation: float
+    gap: float
+
+def check_placements(
+    items: npt.ArrayLike,
+    defects: npt.ArrayLike,
+    length: _Int,
+    width: _Int,
+    placements: npt.ArrayLike,
+    copies: _Int | None = 1,
+    rotation: bool = False,
+    *,
+    sides: npt.ArrayLike | None = None,
+) -> _CheckResult: ...
+
+class Solution:
+    file: str
+    format: Literal["rectangle", "rectangleguillotine", "placements"]
+    instance: int | None
+    placements: npt.NDArray[np.int64]
+    sides: npt.NDArray[np.int64]
+    copies: npt.NDArray[np.int64]
+    lines: npt.NDArray[np.int64]
+    bins: npt.NDArray[np.int64]
+    defects: npt.NDArray[np.int64]
+    nodes: npt.NDArray[np.int64]
+
+def read_solution(path: _Path) -> list[Solution]: ...

@@ -12,6 +12,7 @@
 #include "input_file.h"
 #include "read_binding.h"
 #include "run_binding.h"
+#include "solution_binding.h"
 
 namespace py = pybind11;
 
@@ -50,4 +51,5 @@ PYBIND11_MODULE(_sheetgen, m) {
 
   sheetgen::python::define_run(m);
   sheetgen::python::define_read(m);
+  sheetgen::python::define_solution(m);
 }

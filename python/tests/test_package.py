@@ -18,6 +18,7 @@ def test_manual_python_example_runs(in_tmp):
     session = "\n".join(s for s in re.findall(r"```python\n(.*?)```", page, re.S) if ">>>" in s)
     (in_tmp / "examples").mkdir()
     shutil.copy(SOURCE_DIR / "examples/worked_example.txt", in_tmp / "examples")
+    shutil.copytree(SOURCE_DIR / "examples/glass", in_tmp / "examples/glass")
     test = doctest.DocTestParser().get_doctest(session, {}, "docs/python.md", "docs/python.md", 0)
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     runner.run(test)

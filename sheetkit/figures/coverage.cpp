@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "figures/radix_sort.h"
+
 namespace sheetkit {
 
 namespace {
@@ -11,35 +13,6 @@ uint64_t coordinate_key(int32_t c) { return uint64_t{static_cast<uint32_t>(c) ^ 
 
 int64_t key_coordinate(uint64_t key) {
   return static_cast<int64_t>(key >> 32) - int64_t{0x80000000};
-}
-
-// Sorts by the high 32 bits, a byte at a time, skipping the bytes that all
-// keys share (most do on real objects). A thousand defects make only a
-// couple of thousand keys per call, where a comparison sort would spend
-// most of the sweep's time.
-void sort_by_high_half(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch) {
-  const std::size_t n = keys.size();
-  std::array<std::array<uint32_t, 256>, 4> counts{};
-  for (const uint64_t k : keys) {
-    ++counts[0][(k >> 32) & 0xff];
-    ++counts[1][(k >> 40) & 0xff];
-    ++counts[2][(k >> 48) & 0xff];
-    ++counts[3][k >> 56];
-  }
-  scratch.resize(n);
-  for (int digit = 0; digit < 4; ++digit) {
-    auto& count = counts[digit];
-    const int shift = 32 + 8 * digit;
-    if (count[(keys[0] >> shift) & 0xff] == n) continue;
-    uint32_t sum = 0;
-    for (auto& c : count) {
-      const uint32_t here = c;
-      c = sum;
-      sum += here;
-    }
-    for (const uint64_t k : keys) scratch[count[(k >> shift) & 0xff]++] = k;
-    keys.swap(scratch);
-  }
 }
 
 // All ones when `condition` holds, else 0: the loops below select with

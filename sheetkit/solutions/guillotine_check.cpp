@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +33,57 @@ int64_t minus(int64_t a, int64_t b) {
 }
 
 const char* orientation_name(bool along_x) { return along_x ? "vertical" : "horizontal"; }
+
+// The defects a cut may cross, found without going through them all: along
+// one axis, sorted by their low end, with the largest high end of each
+// range of that order in a tree, so that a cut meets only the branches
+// that hold a defect reaching past it. O(log n) per defect found.
+class crossing_defects {
+ public:
+  crossing_defects(std::span<const placed_defect> defects, bool along_x) {
+    const std::size_t n = defects.size();
+    order_.resize(n);
+    for (std::size_t k = 0; k < n; ++k) order_[k] = k;
+    const auto lo = [&](std::size_t k) { return along_x ? defects[k].x1 : defects[k].y1; };
+    std::sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return lo(a) < lo(b); });
+    low_.resize(n);
+    while (size_ < n) size_ <<= 1;
+    high_.assign(2 * size_, INT64_MIN);
+    for (std::size_t i = 0; i < n; ++i) {
+      low_[i] = lo(order_[i]);
+      high_[size_ + i] = along_x ? defects[order_[i]].x2 : defects[order_[i]].y2;
+    }
+    for (std::size_t i = size_ - 1; i > 0; --i) high_[i] = std::max(high_[2 * i], high_[2 * i + 1]);
+  }
+
+  // The defects that reach below `to` and above `from` along the axis, by
+  // their index.
+  void find(int64_t from, int64_t to, std::vector<std::size_t>& out) const {
+    out.clear();
+    const auto below = static_cast<std::size_t>(
+        std::lower_bound(low_.begin(), low_.end(), to) - low_.begin());
+    collect(1, 0, size_, below, from, out);
+    std::sort(out.begin(), out.end());
+  }
+
+ private:
+  void collect(std::size_t node, std::size_t begin, std::size_t end, std::size_t below,
+               int64_t from, std::vector<std::size_t>& out) const {
+    if (begin >= below || high_[node] <= from) return;
+    if (end - begin == 1) {
+      out.push_back(order_[begin]);
+      return;
+    }
+    const std::size_t middle = begin + (end - begin) / 2;
+    collect(2 * node, begin, middle, below, from, out);
+    collect(2 * node + 1, middle, end, below, from, out);
+  }
+
+  std::vector<std::size_t> order_;  // defect indices by their low end
+  std::vector<int64_t> low_;        // their low ends, in that order
+  std::vector<int64_t> high_;       // a tree of the largest high end over that order
+  std::size_t size_ = 1;            // leaves of the tree
+};
 
 }  // namespace
 
@@ -130,6 +183,8 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
       std::to_string(rules.number_of_stages) + " stages (--number-of-stages " +
       std::to_string(rules.number_of_stages) + ")";
   std::vector<std::size_t> pieces;
+  std::optional<crossing_defects> by_x, by_y;  // built when a cut first needs them
+  std::vector<std::size_t> crossed;
   for (const std::size_t k : order) {
     if (start[k] == start[k + 1]) continue;
     const cut_node& p = nodes[k];
@@ -250,20 +305,22 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
             &w);
       }
     }
-    if (rules.cut_through_defects) continue;
+    if (rules.cut_through_defects || instance.defects.empty()) continue;
+    std::optional<crossing_defects>& by_axis = along_x ? by_x : by_y;
+    if (!by_axis) by_axis.emplace(instance.defects, along_x);
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
       const cut_node& a = nodes[pieces[i]];
       const cut_node& b = nodes[pieces[i + 1]];
       const int64_t from = end_of(a);
       const int64_t to = std::max(from, begin_of(b));
-      for (std::size_t d = 0; d < instance.defects.size(); ++d) {
+      // The cut, or the blade's width from `from` to `to`, crosses what
+      // reaches into it: lo < to and from < hi (lo < from < hi for a line).
+      by_axis->find(from, to, crossed);
+      for (const std::size_t d : crossed) {
         const placed_defect& f = instance.defects[d];
-        const int64_t lo = along_x ? f.x1 : f.y1, hi = along_x ? f.x2 : f.y2;
         const int64_t span_lo = along_x ? f.y1 : f.x1, span_hi = along_x ? f.y2 : f.x2;
         const int64_t p_lo = along_x ? p.y : p.x;
         const int64_t p_hi = along_x ? plus(p.y, p.width) : plus(p.x, p.length);
-        const bool crossed = from == to ? lo < from && from < hi : lo < to && from < hi;
-        if (!crossed) continue;
         if (!(span_lo < p_hi && p_lo < span_hi)) continue;
         cut_node where = p;
         if (along_x) {

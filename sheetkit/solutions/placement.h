@@ -81,6 +81,10 @@ struct solution {
   solution_format format = solution_format::placements;
   std::string file;      ///< the file's name as given, for messages
   int64_t instance = 0;  ///< 1-based instance of a placement CSV; 0 for a certificate
+  /// Whether the items are the rows of an array named `file` (Python's
+  /// placements) rather than a file's lines: violations then name "FILE
+  /// ROW", the 0-based row being an item's line - 1.
+  bool rows = false;
   /// Every placed item, in file order (a guillotine certificate's item
   /// leaves too).
   std::vector<placement> items;

@@ -6,6 +6,7 @@
 
 #include "figures/coverage.h"
 #include "solutions/guillotine_check.h"
+#include "solutions/large_buffer.h"
 #include "solutions/overlap_sweep.h"
 
 namespace sheetkit {
@@ -42,6 +43,20 @@ struct placed {
   bool known;  // its sides are known (given, or from a known type)
 };
 
+// `p` with its sides: the file's, else its type's (swapped when turned);
+// unknown when neither is given.
+placed placed_item(const placement& p, std::span<const rectangle> types) {
+  placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
+  if ((p.length < 0 || p.width < 0) && p.item_type >= 0 &&
+      p.item_type < static_cast<int64_t>(types.size())) {
+    const rectangle& t = types[static_cast<std::size_t>(p.item_type)];
+    q.length = p.rotated ? t.width : t.length;
+    q.width = p.rotated ? t.length : t.width;
+    q.known = true;
+  }
+  return q;
+}
+
 std::string item_text(const placed& q) {
   std::string s = "item type " + n(q.p->item_type) + " at (" + n(q.p->x) + ", " + n(q.p->y) + ")";
   if (q.known) s += ", " + sides(q.length, q.width);
@@ -56,6 +71,11 @@ violation at_area(std::string text, int64_t x1, int64_t y1, int64_t x2, int64_t 
 
 std::string located(const std::string& file, int64_t line) {
   return line > 0 ? file + ":" + std::to_string(line) : file;
+}
+
+std::string located(const solution& s, int64_t line) {
+  if (!s.rows || line <= 0) return located(s.file, line);
+  return s.file + " " + std::to_string(line - 1);
 }
 
 double solution_figures::utilisation() const {
@@ -110,7 +130,7 @@ solution_report check_solution(const solution_instance& instance, const solution
     if (s.bins.empty() && !s.items.empty())
       add_text(s.file + ": no BIN row; the object is bin type 0, " + sides(object_length, object_width));
     for (const stated_bin& b : s.bins) {
-      const std::string at = located(s.file, b.line) + ": ";
+      const std::string at = located(s, b.line) + ": ";
       if (b.type != 0) {
         add_text(at + "bin type " + n(b.type) + " is not the object's: the export has one bin type, 0");
       } else if (b.length != object_length || b.width != object_width) {
@@ -125,14 +145,20 @@ solution_report check_solution(const solution_instance& instance, const solution
   }
 
   // Every item: its type, its sides, inside the object, in bin 0.
-  std::vector<placed> items;
-  items.reserve(s.items.size());
+  // The items the sweep takes (those whose sides are known): their boxes,
+  // and which of s.items each is. Compact, as a million of them are.
+  std::vector<sweep_box> boxes;
+  std::vector<const placement*> boxed;
+  boxes.reserve(s.items.size());
+  boxed.reserve(s.items.size());
+  prefer_huge_pages(boxes);
+  prefer_huge_pages(boxed);
   std::vector<int64_t> used(instance.items.size(), 0);
   std::vector<int64_t> first_line(instance.items.size(), 0);
   for (const placement& p : s.items) {
-    placed q{&p, p.length, p.width, p.length > 0 && p.width > 0};
+    const placed q = placed_item(p, instance.items);
     // Only a violation needs the line's name: a million feasible items make none.
-    const auto at = [&] { return located(s.file, p.line) + ": "; };
+    const auto at = [&] { return located(s, p.line) + ": "; };
     if (p.item_type < 0 || p.item_type >= types) {
       add_text(at() + "item type " + n(p.item_type) + " is none of the instance's " +
                n(types) + " item types" + (types > 0 ? " (0 to " + n(types - 1) + ")" : "") +
@@ -140,11 +166,6 @@ solution_report check_solution(const solution_instance& instance, const solution
     } else {
       const rectangle& t = instance.items[static_cast<std::size_t>(p.item_type)];
       const bool turn_ok = may_turn(p.item_type);
-      if (p.length < 0 || p.width < 0) {
-        q.length = p.rotated ? t.width : t.length;
-        q.width = p.rotated ? t.length : t.width;
-        q.known = true;
-      }
       const bool as_is = q.length == t.length && q.width == t.width;
       const bool turned = q.length == t.width && q.width == t.length;
       if ((!as_is || p.rotated) && turned && !turn_ok) {
@@ -171,13 +192,16 @@ solution_report check_solution(const solution_instance& instance, const solution
                       ", y 0 to " + n(object_width) + ")",
                   p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
     }
-    if (q.known) items.push_back(q);
+    if (q.known) {
+      boxes.push_back({p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)});
+      boxed.push_back(&p);
+    }
   }
 
   for (std::size_t t = 0; t < used.size(); ++t) {
     const int64_t allowed = copies_of(static_cast<int64_t>(t));
     if (allowed != unlimited_copies && used[t] > allowed) {
-      add_text(located(s.file, first_line[t]) + ": item type " + std::to_string(t) +
+      add_text(located(s, first_line[t]) + ": item type " + std::to_string(t) +
                " is placed " + n(used[t]) + " times (first here); its copies allow " +
                n(allowed));
     }
@@ -188,7 +212,7 @@ solution_report check_solution(const solution_instance& instance, const solution
     const std::size_t ours = instance.defects.size();
     for (std::size_t k = 0; k < s.defects.size(); ++k) {
       const stated_defect& d = s.defects[k];
-      const std::string at = located(s.file, d.line) + ": ";
+      const std::string at = located(s, d.line) + ": ";
       const std::string stated = "defect " + n(d.index) + " at (" + n(d.x) + ", " + n(d.y) +
                                  "), " + sides(d.length, d.width);
       if (k >= ours) {
@@ -213,11 +237,6 @@ solution_report check_solution(const solution_instance& instance, const solution
 
   // Overlaps, by one sweep.
   {
-    std::vector<sweep_box> boxes(items.size());
-    for (std::size_t k = 0; k < items.size(); ++k) {
-      const placed& q = items[k];
-      boxes[k] = {q.p->x, q.p->y, sum_capped(q.p->x, q.length), sum_capped(q.p->y, q.width)};
-    }
     std::vector<sweep_box> defects(instance.defects.size());
     for (std::size_t k = 0; k < defects.size(); ++k) {
       const placed_defect& d = instance.defects[k];
@@ -232,18 +251,21 @@ solution_report check_solution(const solution_instance& instance, const solution
           const sweep_box& v = defect ? defects[b] : boxes[b];
           const int64_t x1 = std::max(u.x1, v.x1), y1 = std::max(u.y1, v.y1);
           const int64_t x2 = std::min(u.x2, v.x2), y2 = std::min(u.y2, v.y2);
+          const placed item_a = placed_item(*boxed[a], instance.items);
           if (defect) {
-            add(at_area(located(s.file, items[a].p->line) + ": " + item_text(items[a]) +
+            add(at_area(located(s, item_a.p->line) + ": " + item_text(item_a) +
                             ", overlaps " + defect_text(b, instance.defects[b]),
                         x1, y1, x2, y2));
             return;
           }
-          const placed* first = &items[a];
-          const placed* second = &items[b];
+          const placed item_b = placed_item(*boxed[b], instance.items);
+          const placed* first = &item_a;
+          const placed* second = &item_b;
           if (second->p->line < first->p->line) std::swap(first, second);
           const std::string lines =
-              first->p->line > 0 ? located(s.file, first->p->line) + ", " + n(second->p->line)
-                                 : s.file;
+              first->p->line > 0
+                  ? located(s, first->p->line) + ", " + n(second->p->line - (s.rows ? 1 : 0))
+                  : s.file;
           add(at_area(lines + ": " + item_text(*first) + ", overlaps " + item_text(*second), x1,
                       y1, x2, y2));
         });

@@ -102,6 +102,10 @@ struct solution_report {
 /// "FILE:LINE", or "FILE" alone for line 0: where a violation's message starts.
 std::string located(const std::string& file, int64_t line);
 
+/// Where a violation of `s` at `line` starts: as above, or "FILE ROW" for
+/// an array's rows (see solution::rows).
+std::string located(const solution& s, int64_t line);
+
 /// Checks `s` against `instance` under `rules`: every item inside the
 /// object with its type's sides (swapped only where rotation is allowed);
 /// no two items overlapping (interiors; touching is fine), nor an item and

@@ -3,6 +3,7 @@
 #include <sheetgen/types.h>
 #include <sheetgen/visible_bytes.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+
+#include "solutions/large_buffer.h"
 
 namespace sheetkit {
 
@@ -23,7 +26,20 @@ constexpr std::size_t chunk = std::size_t{1} << 16;
 // most of the time on a million placements.
 class line_source {
  public:
-  line_source(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
+  line_source(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {
+    // The bytes to come, where the stream can tell (a file can, a pipe
+    // cannot), so that a reader can make room for its rows at once.
+    std::streambuf* b = in.rdbuf();
+    const std::streampos here = b->pubseekoff(0, std::ios::cur, std::ios::in);
+    if (here != std::streampos(-1)) {
+      const std::streampos end = b->pubseekoff(0, std::ios::end, std::ios::in);
+      if (end != std::streampos(-1) && end >= here) size_ = static_cast<int64_t>(end - here);
+      b->pubseekpos(here, std::ios::in);
+    }
+  }
+
+  // Bytes left after the lines read so far; -1 when unknown.
+  int64_t bytes_left() const { return size_ < 0 ? -1 : size_ - consumed_; }
 
   const std::string& name() const { return name_; }
   int64_t line() const { return line_; }
@@ -41,6 +57,7 @@ class line_source {
         ++line_;
         if (end - pos_ > max_line) too_long();
         out = std::string_view(buffer_).substr(pos_, end - pos_);
+        consumed_ += static_cast<int64_t>(end + 1 - pos_);
         pos_ = end + 1;
         if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
         if (line_ == 1 && out.substr(0, 3) == "\xEF\xBB\xBF") out.remove_prefix(3);
@@ -81,6 +98,8 @@ class line_source {
   std::size_t pos_ = 0;
   bool eof_ = false;
   int64_t line_ = 0;
+  int64_t size_ = -1;     // the stream's bytes from where reading began; -1 unknown
+  int64_t consumed_ = 0;  // bytes of the lines read
 };
 
 // A line's comma-separated fields, exactly `n` of them.
@@ -115,6 +134,37 @@ int64_t integer(const line_source& src, std::string_view field, const char* colu
   if (ec != std::errc() || ptr != end || field[0] == '+')
     src.fail(std::string(column) + " \"" + sheetgen::visible_bytes(field) + "\" is not an integer");
   return v;
+}
+
+// A field of plain decimal digits, few enough not to overflow, that ends
+// the line or a comma: the common case, read in one pass, `p` left on what
+// ends it. False for anything else (a sign, an empty field, a long number),
+// which the field-by-field reading words.
+bool plain_digits(const char*& p, const char* end, int64_t& v) {
+  const char* start = p;
+  uint64_t r = 0;  // unsigned: too many digits wrap, and are refused below
+  while (p < end && static_cast<unsigned char>(*p - '0') < 10) r = r * 10 + static_cast<uint64_t>(*p++ - '0');
+  if (p == start || p - start > 18 || (p < end && *p != ',')) return false;
+  v = static_cast<int64_t>(r);
+  return true;
+}
+
+// A placement row "instance,item_type,x,y,rotated" of plain digits, an
+// instance above 0 and rotated 0 or 1, read without splitting the line
+// first; false for any other line.
+bool plain_placement(std::string_view line, int64_t& instance, placement& out) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  const auto field = [&](int64_t& v) {
+    if (!plain_digits(p, end, v) || p == end) return false;
+    ++p;  // the comma
+    return true;
+  };
+  if (!field(instance) || instance == 0 || !field(out.item_type) || !field(out.x) || !field(out.y))
+    return false;
+  if (end - p != 1 || (*p != '0' && *p != '1')) return false;
+  out.rotated = *p == '1';
+  return true;
 }
 
 int64_t at_least(const line_source& src, std::string_view field, const char* column, int64_t low,
@@ -279,6 +329,18 @@ bool solution_reader::next(solution& out) {
     }
     return true;
   }
+  // Room for as many rows as the rest of the file can hold (a row takes
+  // at least 10 bytes): pages are only taken as rows fill them, and a
+  // million rows are not copied from one growing buffer to the next.
+  // What the instance does not use is given back at its end; room for
+  // more than 4 M rows (288 MiB unused) is not asked for ahead.
+  if (const int64_t left = s.src.bytes_left(); left > 0 && out.items.capacity() == 0) {
+    out.items.reserve(static_cast<std::size_t>(std::min<int64_t>(left / 10 + 1, int64_t{1} << 22)));
+    prefer_huge_pages(out.items);
+  }
+  const auto fit = [&out] {
+    if (out.items.capacity() > 2 * out.items.size() + 1024) out.items.shrink_to_fit();
+  };
   if (s.pending) {
     out.instance = s.pending_instance;
     out.items.push_back(s.pending_row);
@@ -286,16 +348,19 @@ bool solution_reader::next(solution& out) {
   }
   std::string_view line;
   while (s.src.next(line)) {
-    const auto f = fields<5>(s.src, line, placements_header);
-    const int64_t instance = positive(s.src, f[0], "instance");
+    int64_t instance = 0;
     placement p;
     p.line = s.src.line();
-    p.item_type = index(s.src, f[1], "item_type");
-    p.x = integer(s.src, f[2], "x");
-    p.y = integer(s.src, f[3], "y");
-    if (f[4] != "0" && f[4] != "1")
-      s.src.fail("rotated \"" + sheetgen::visible_bytes(f[4]) + "\" is neither 0 nor 1");
-    p.rotated = f[4] == "1";
+    if (!plain_placement(line, instance, p)) {
+      const auto f = fields<5>(s.src, line, placements_header);
+      instance = positive(s.src, f[0], "instance");
+      p.item_type = index(s.src, f[1], "item_type");
+      p.x = integer(s.src, f[2], "x");
+      p.y = integer(s.src, f[3], "y");
+      if (f[4] != "0" && f[4] != "1")
+        s.src.fail("rotated \"" + sheetgen::visible_bytes(f[4]) + "\" is neither 0 nor 1");
+      p.rotated = f[4] == "1";
+    }
     if (out.instance != 0 && instance < out.instance) {
       s.src.fail("instance " + std::to_string(instance) + " after instance " +
                  std::to_string(out.instance) +
@@ -305,12 +370,14 @@ bool solution_reader::next(solution& out) {
       s.pending = true;
       s.pending_instance = instance;
       s.pending_row = p;
+      fit();
       return true;
     }
     out.instance = instance;
     out.items.push_back(p);
   }
   s.done = true;
+  fit();
   return out.instance != 0;
 }
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "solver_certificates.h"
 
 namespace sheetkit {
@@ -146,6 +151,32 @@ TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
   wide.guillotine.minimum_waste_length = 50;
   EXPECT_TRUE(says(check_solution(glass.view(), read_text(guillotine_text), wide),
                    "waste node 5 is 45 across its cut, less than --minimum-waste-length 50"));
+}
+
+TEST(SolutionCheck, ACutCrossesExactlyTheDefectsThatReachAcrossItsLine) {
+  // Random defects about the first cut, at x 710 across the whole plate:
+  // those from x < 710 to x > 710 are crossed, in their order; touching
+  // ones are not.
+  std::mt19937_64 rng(5);
+  std::uniform_int_distribution<int32_t> x(690, 730), y(0, 3200), side(1, 25);
+  testing::solver_instance many = glass;
+  std::vector<int> expected;
+  for (int k = 0; k < 300; ++k) {
+    const int32_t x1 = x(rng), y1 = y(rng), x2 = x1 + side(rng), y2 = std::min(y1 + side(rng), 3210);
+    if (x1 < 710 && 710 < x2) expected.push_back(static_cast<int>(many.defects.size()));
+    many.defects.push_back({x1, y1, x2, y2});
+  }
+  solution_rules all = solver_settings();
+  all.max_violations = 100000;
+  const solution_report r = check_solution(many.view(), read_text(guillotine_text), all);
+  std::vector<int> crossed;
+  const std::string cut = "the cut at x 710 between nodes 1 and 18 crosses defect ";
+  for (const violation& v : r.violations) {
+    const std::size_t at = v.text.find(cut);
+    if (at != std::string::npos) crossed.push_back(std::stoi(v.text.substr(at + cut.size())));
+  }
+  EXPECT_EQ(crossed, expected);
+  EXPECT_GT(expected.size(), 50u);
 }
 
 }  // namespace

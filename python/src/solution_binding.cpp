@@ -1,0 +1,213 @@
+#include "solution_binding.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+#include <sheetgen/types.h>
+
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input_file.h"
+#include "solutions/solution_check.h"
+#include "solutions/solution_reader.h"
+
+namespace sheetgen::python {
+
+namespace py = pybind11;
+
+namespace {
+
+// What the package's Python side passes: C-ordered int64 arrays of the
+// shape it has checked.
+using int_array = py::array_t<int64_t, py::array::c_style>;
+
+constexpr int64_t int32_max = std::numeric_limits<int32_t>::max();
+
+[[noreturn]] void refuse(const std::string& what) { throw py::value_error(what); }
+
+const int64_t* rows(const int_array& a, py::ssize_t columns, const char* name) {
+  if (a.ndim() != 2 || a.shape(1) != columns)
+    refuse(std::string(name) + " must have " + std::to_string(columns) + " columns");
+  return a.data();
+}
+
+// The item types as the check takes them: positive sides whose product
+// fits 32 bits, as every instance of ours has them; a third column, where
+// given, is the area, as sheetgen's arrays have it.
+std::vector<sheetkit::rectangle> item_types(const int_array& items) {
+  const py::ssize_t columns = items.ndim() == 2 ? items.shape(1) : 0;
+  if (columns != 2 && columns != 3) refuse("items must have 2 columns (length, width) or 3 (and area)");
+  const int64_t* v = items.data();
+  std::vector<sheetkit::rectangle> out;
+  out.reserve(static_cast<std::size_t>(items.shape(0)));
+  for (py::ssize_t k = 0; k < items.shape(0); ++k, v += columns) {
+    const std::string row = "items row " + std::to_string(k) + ": ";
+    if (v[0] < 1 || v[1] < 1 || v[0] > int32_max || v[1] > int32_max || v[0] * v[1] > int32_max) {
+      refuse(row + std::to_string(v[0]) + " x " + std::to_string(v[1]) +
+             " is no item type: sides are positive and their product fits 32 bits");
+    }
+    if (columns == 3 && v[2] != v[0] * v[1])
+      refuse(row + "area " + std::to_string(v[2]) + " is not " + std::to_string(v[0]) + " x " +
+             std::to_string(v[1]));
+    out.push_back(sheetkit::rectangle::of(static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1])));
+  }
+  return out;
+}
+
+std::vector<sheetkit::placed_defect> defect_list(const int_array& defects) {
+  const int64_t* v = rows(defects, 4, "defects");
+  std::vector<sheetkit::placed_defect> out;
+  out.reserve(static_cast<std::size_t>(defects.shape(0)));
+  for (py::ssize_t k = 0; k < defects.shape(0); ++k, v += 4) {
+    for (int c = 0; c < 4; ++c) {
+      if (v[c] < std::numeric_limits<int32_t>::min() || v[c] > int32_max)
+        refuse("defects row " + std::to_string(k) + ": " + std::to_string(v[c]) + " is past 32 bits");
+    }
+    out.push_back({static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
+                   static_cast<int32_t>(v[3])});
+  }
+  return out;
+}
+
+py::dict check(const int_array& items, const int_array& defects, int64_t length, int64_t width,
+               const int_array& placements, const std::optional<int_array>& sides, int64_t copies,
+               bool rotation) {
+  if (length < 1 || width < 1 || length > int32_max || width > int32_max)
+    refuse("the object's sides must be positive and fit 32 bits, not " + std::to_string(length) +
+           " x " + std::to_string(width));
+  if (copies < 1 && copies != sheetkit::unlimited_copies)
+    refuse("copies must be positive, or None for unlimited");
+  const std::vector<sheetkit::rectangle> types = item_types(items);
+  const std::vector<sheetkit::placed_defect> placed_defects = defect_list(defects);
+  const int64_t* p = rows(placements, 4, "placements");
+  const int64_t* s = nullptr;
+  if (sides) {
+    s = rows(*sides, 2, "sides");
+    if (sides->shape(0) != placements.shape(0)) refuse("sides must have a row per placement");
+  }
+  sheetkit::solution given;
+  given.file = "placement";
+  given.rows = true;
+  given.items.resize(static_cast<std::size_t>(placements.shape(0)));
+  for (std::size_t k = 0; k < given.items.size(); ++k, p += 4) {
+    if (p[3] != 0 && p[3] != 1)
+      refuse("placement " + std::to_string(k) + ": rotated " + std::to_string(p[3]) +
+             " is neither 0 nor 1");
+    sheetkit::placement& q = given.items[k];
+    q.item_type = p[0];
+    q.x = p[1];
+    q.y = p[2];
+    q.rotated = p[3] == 1;
+    q.line = static_cast<int64_t>(k) + 1;
+    if (s != nullptr) {
+      if (s[2 * k] < 1 || s[2 * k + 1] < 1)
+        refuse("sides row " + std::to_string(k) + ": sides are positive");
+      q.length = s[2 * k];
+      q.width = s[2 * k + 1];
+    }
+  }
+  sheetkit::solution_rules rules;
+  rules.copies = copies;
+  rules.rotation = rotation;
+  sheetkit::solution_report r;
+  {
+    py::gil_scoped_release release;
+    r = sheetkit::check_solution(
+        {sheetkit::rectangle::of(static_cast<int32_t>(length), static_cast<int32_t>(width)), types,
+         placed_defects},
+        given, rules);
+  }
+  // The names and order of `sheetkit solution check --json`.
+  const sheetkit::solution_figures& f = r.figures;
+  py::dict out;
+  out["feasible"] = r.feasible();
+  out["violations"] = r.violation_count;
+  out["messages"] = r.lines();
+  out["items_placed"] = f.items_placed;
+  out["distinct_types"] = f.distinct_types;
+  out["placed_area"] = f.placed_area;
+  out["profit"] = f.profit;
+  out["usable_area"] = f.usable_area;
+  out["area_bound"] = f.area_bound;
+  out["utilisation"] = f.utilisation();
+  out["gap"] = f.gap();
+  return out;
+}
+
+// An int64 array of `n` rows filled by `row(k, out)`.
+template <typename Fill>
+py::array_t<int64_t> table(std::size_t n, py::ssize_t columns, Fill row) {
+  py::array_t<int64_t> a({static_cast<py::ssize_t>(n), columns});
+  int64_t* out = a.mutable_data();
+  for (std::size_t k = 0; k < n; ++k, out += columns) row(k, out);
+  return a;
+}
+
+const char* format_name(sheetkit::solution_format f) {
+  switch (f) {
+    case sheetkit::solution_format::rectangle: return "rectangle";
+    case sheetkit::solution_format::guillotine: return "rectangleguillotine";
+    case sheetkit::solution_format::placements: break;
+  }
+  return "placements";
+}
+
+py::dict solution_dict(const sheetkit::solution& s) {
+  py::dict d;
+  d["format"] = format_name(s.format);
+  d["instance"] = s.instance > 0 ? py::cast(s.instance) : py::none();
+  const auto& items = s.items;
+  d["placements"] = table(items.size(), 4, [&](std::size_t k, int64_t* o) {
+    o[0] = items[k].item_type, o[1] = items[k].x, o[2] = items[k].y, o[3] = items[k].rotated ? 1 : 0;
+  });
+  d["sides"] = table(items.size(), 2, [&](std::size_t k, int64_t* o) {
+    o[0] = items[k].length, o[1] = items[k].width;
+  });
+  d["copies"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) { o[0] = items[k].copies; })
+                    .attr("reshape")(-1);
+  d["lines"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) { o[0] = items[k].line; })
+                   .attr("reshape")(-1);
+  d["bins"] = table(s.bins.size(), 5, [&](std::size_t k, int64_t* o) {
+    const sheetkit::stated_bin& b = s.bins[k];
+    o[0] = b.type, o[1] = b.copies, o[2] = b.position, o[3] = b.length, o[4] = b.width;
+  });
+  d["defects"] = table(s.defects.size(), 5, [&](std::size_t k, int64_t* o) {
+    const sheetkit::stated_defect& f = s.defects[k];
+    o[0] = f.index, o[1] = f.x, o[2] = f.y, o[3] = f.length, o[4] = f.width;
+  });
+  d["nodes"] = table(s.nodes.size(), 10, [&](std::size_t k, int64_t* o) {
+    const sheetkit::cut_node& n = s.nodes[k];
+    o[0] = n.plate, o[1] = n.copies, o[2] = n.id, o[3] = n.x, o[4] = n.y, o[5] = n.length,
+    o[6] = n.width, o[7] = n.type, o[8] = n.depth, o[9] = n.parent;
+  });
+  return d;
+}
+
+py::list read(const std::string& name) {
+  const std::unique_ptr<std::ifstream> in = open_input(name);
+  std::vector<sheetkit::solution> solutions;
+  {
+    py::gil_scoped_release release;
+    sheetkit::solution_reader reader(*in, name);
+    sheetkit::solution s;
+    while (reader.next(s)) solutions.push_back(std::move(s));
+  }
+  py::list out;
+  for (const sheetkit::solution& s : solutions) out.append(solution_dict(s));
+  return out;
+}
+
+}  // namespace
+
+void define_solution(py::module_& m) {
+  m.def("check_placements", &check, py::arg("items"), py::arg("defects"), py::arg("length"),
+        py::arg("width"), py::arg("placements"), py::arg("sides"), py::arg("copies"),
+        py::arg("rotation"));
+  m.def("read_solution", &read, py::arg("path"));
+}
+
+}  // namespace sheetgen::python

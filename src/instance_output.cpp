@@ -1,0 +1,144 @@
+#include "instance_output.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+#include "worker.h"
+
+namespace sheetgen {
+
+void instance_output::batch::format() {
+  char* out = text;
+  std::size_t k = 0;
+  for (std::size_t e = 0; e < ends; ++e) {
+    out = put_item_block({item + k, item + block_end[e]}, out);
+    k = block_end[e];
+  }
+  // The rest of a block that goes on in the next batch: no empty line yet.
+  if (k < items) out = put_item_block({item + k, item + items}, out) - 1;
+  text_size = static_cast<std::size_t>(out - text);
+  formatted = true;
+}
+
+instance_output::instance_output(const std::filesystem::path& folder, const std::string& name,
+                                 std::span<char> buffer)
+    : name_(name), capacity_(batch_capacity(buffer.size())), filling_(&batches_[0]) {
+  if (capacity_ == 0 || reinterpret_cast<std::uintptr_t>(buffer.data()) % alignof(rectangle) != 0) {
+    throw std::logic_error("instance_output: buffer too small or misaligned");
+  }
+  // Half of the buffer each; rectangles first, on a boundary they need.
+  const std::size_t half = buffer.size() / 2 / alignof(rectangle) * alignof(rectangle);
+  for (int k = 0; k < 2; ++k) {
+    char* start = buffer.data() + k * half;
+    batch& b = batches_[k];
+    b.item = reinterpret_cast<rectangle*>(start);
+    b.block_end = reinterpret_cast<uint32_t*>(start + capacity_ * sizeof(rectangle));
+    b.text = start + capacity_ * (sizeof(rectangle) + sizeof(uint32_t));
+  }
+  try {
+    writer_ = std::make_unique<worker>();
+  } catch (const std::system_error&) {
+    // No thread to be had: formatting and writing take turns with drawing.
+  }
+  const std::filesystem::path path = folder / name;
+  file_ = std::fopen(path.string().c_str(), "wb");
+  if (file_ == nullptr) fail();
+  // The stream's own buffer would hide write errors until the close.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+instance_output::~instance_output() {
+  if (file_ == nullptr) return;
+  if (writer_ != nullptr) writer_->finish();
+  if (!write_failed_ && !filling_->empty()) {
+    filling_->format();
+    std::fwrite(filling_->text, 1, filling_->text_size, file_);
+  }
+  writer_.reset();
+  std::fclose(file_);
+}
+
+void instance_output::add_block(std::span<const rectangle> items) {
+  std::size_t k = 0;
+  for (;;) {
+    batch& b = *filling_;
+    const std::size_t take = std::min(items.size() - k, capacity_ - b.items);
+    if (take > 0) std::memcpy(b.item + b.items, items.data() + k, take * sizeof(rectangle));
+    b.items += take;
+    k += take;
+    if (k == items.size()) {
+      // Never full between calls: there is room for the end.
+      b.block_end[b.ends++] = static_cast<uint32_t>(b.items);
+      if (b.items == capacity_ || b.ends == capacity_) hand_over();
+      return;
+    }
+    hand_over();
+  }
+}
+
+void instance_output::hand_over() {
+  batch& b = *filling_;
+  if (writer_ != nullptr && writer_->idle()) {
+    // The thread is done with the other batch: it may be filled again.
+    if (write_failed_) fail();
+    sent_ = &b;
+    sent_owner_.store(owner::waiting);
+    writer_->start(&write_batch, this);
+    filling_ = &b == &batches_[0] ? &batches_[1] : &batches_[0];
+  } else {
+    if (writer_ != nullptr) {
+      owner expected = owner::waiting;
+      if (sent_owner_.compare_exchange_strong(expected, owner::caller)) {
+        write_here(*sent_);  // the thread has not started on it
+      } else if (expected == owner::thread) {
+        b.format();  // while the thread finishes the batch before
+        writer_->finish();
+        if (write_failed_) fail();
+      }
+    }
+    write_here(b);
+  }
+  batch& next = *filling_;
+  next.items = 0;
+  next.ends = 0;
+  next.formatted = false;
+}
+
+void instance_output::write_here(batch& b) {
+  if (write_failed_) fail();
+  if (!b.formatted) b.format();
+  if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail();
+}
+
+// On the writing thread, unless the caller took the batch back first.
+void instance_output::write_batch(void* self) {
+  auto& out = *static_cast<instance_output*>(self);
+  owner expected = owner::waiting;
+  if (!out.sent_owner_.compare_exchange_strong(expected, owner::thread)) return;
+  if (out.write_failed_) return;
+  batch& b = *out.sent_;
+  if (!b.formatted) b.format();
+  if (std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size) out.write_failed_ = true;
+}
+
+void instance_output::close() {
+  if (!filling_->empty()) hand_over();
+  if (writer_ != nullptr) {
+    writer_->finish();
+    if (write_failed_) fail();
+    writer_.reset();
+  }
+  std::FILE* f = file_;
+  file_ = nullptr;
+  if (std::fclose(f) != 0) fail();
+}
+
+void instance_output::fail() {
+  // Whatever is buffered could not be written either; do not retry it.
+  write_failed_ = true;
+  throw error("Cannot write file " + name_ + "!");
+}
+
+}  // namespace sheetgen
