@@ -21,18 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "sheetkit_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using bench::measured;
-
-measured sheetkit(std::vector<std::string> args) {
-  args.insert(args.begin(), SHEETKIT_BINARY);
-  return bench::run_process(std::move(args));
-}
+using bench::sheetkit;
 
 // One block of a file: its lines' numbers, rounded to integers.
 using block = std::vector<std::vector<int64_t>>;
@@ -107,11 +103,6 @@ void solve(const fs::path& suite, const fs::path& out, int64_t length, int64_t w
   }
 }
 
-void report(const std::string& what, const measured& m) {
-  std::printf("%-34s %7.2f s (CPU %6.2f s), peak %6.1f MiB\n", what.c_str(), m.seconds,
-              m.cpu_seconds, static_cast<double>(m.peak_kib) / 1024);
-}
-
 void measure(const fs::path& scratch, const std::string& name, const std::string& suite_file,
              int64_t length, int64_t width, int repeats) {
   const fs::path file = scratch / (name + ".json");
@@ -141,7 +132,7 @@ void measure(const fs::path& scratch, const std::string& name, const std::string
                                    "-o", (scratch / "table.txt").string()});
       if (r == 0 || m.seconds < best.seconds) best = m;
     }
-    report(name + ": results -j " + jobs, best);
+    bench::report(name + ": results -j " + jobs, best, 34);
   }
   fs::remove_all(suite);
   fs::remove_all(out);
@@ -150,16 +141,10 @@ void measure(const fs::path& scratch, const std::string& name, const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string arg = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (arg.rfind("-", 0) == 0 && arg != "--smoke")) {
-    std::fprintf(stderr, "usage: results_bench [--smoke | DIR]\n");
-    return 2;
-  }
-  const bool smoke = arg == "--smoke";
-  const fs::path where = arg.empty() || smoke ? fs::temp_directory_path() : fs::path(arg);
-  const fs::path scratch = where / ("results_bench_" + std::to_string(getpid()));
-  fs::remove_all(scratch);
-  fs::create_directories(scratch);
+  const auto setup = bench::start("results_bench", argc, argv);
+  if (!setup) return 2;
+  const bool smoke = setup->smoke;
+  const fs::path& scratch = setup->scratch;
   const int repeats = smoke ? 1 : 3;
   measure(scratch, "small",
           R"({"suite": "small", "complete": true, "seeds": {"first": 1, "count": )" +
@@ -167,12 +152,7 @@ int main(int argc, char** argv) {
               R"(}, "classes": [{"name": "worked", "length": 10, "width": 10, "instances": 2,
  "item_types": 4, "lower": "0.1", "upper": "0.2", "defects": [[3, 2], [10, 1]]}]})",
           10, 10, repeats);
-  measure(scratch, "reference",
-          R"({"suite": "reference", "seeds": {"first": 1, "count": 8},
- "classes": [{"name": "reference", "length": 20000, "width": 20000, "instances": )" +
-              std::string(smoke ? "5" : "200") + R"(, "item_types": )" +
-              (smoke ? "2000" : "20000") + R"(, "lower": "0.001", "upper": "0.1"}]})",
-          20000, 20000, repeats);
+  measure(scratch, "reference", bench::reference_suite(smoke), 20000, 20000, repeats);
   fs::remove_all(scratch);
   return 0;
 }

@@ -10,51 +10,25 @@
 // such as /dev/shm shows what the jobs themselves take.
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
-#include <vector>
 
-#include "process.h"
-
-namespace {
+#include "sheetkit_run.h"
 
 namespace fs = std::filesystem;
 
 using bench::measured;
-
-// `sheetkit ARGS...` with its output discarded; stops the benchmark when it fails.
-measured sheetkit(std::vector<std::string> args) {
-  args.insert(args.begin(), SHEETKIT_BINARY);
-  return bench::run_process(std::move(args));
-}
-
-void report(const char* what, const measured& m) {
-  std::printf("%-22s %7.2f s (CPU %6.2f s), peak %6.1f MiB\n", what, m.seconds, m.cpu_seconds,
-              static_cast<double>(m.peak_kib) / 1024);
-}
-
-}  // namespace
+using bench::sheetkit;
 
 int main(int argc, char** argv) {
-  const std::string arg = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (arg.rfind("-", 0) == 0 && arg != "--smoke")) {
-    std::fprintf(stderr, "usage: suite_bench [--smoke | DIR]\n");
-    return 2;
-  }
-  const bool smoke = arg == "--smoke";
-  const fs::path where = arg.empty() || smoke ? fs::temp_directory_path() : fs::path(arg);
-  const fs::path scratch = where / ("suite_bench_" + std::to_string(getpid()));
-  fs::remove_all(scratch);
-  fs::create_directories(scratch);
+  const auto setup = bench::start("suite_bench", argc, argv);
+  if (!setup) return 2;
+  const bool smoke = setup->smoke;
+  const fs::path& scratch = setup->scratch;
   const std::string suite = (scratch / "suite.json").string();
-  std::ofstream(suite) << R"({"suite": "reference", "seeds": {"first": 1, "count": 8},
- "classes": [{"name": "reference", "length": 20000, "width": 20000, "instances": )"
-                       << (smoke ? 5 : 200) << R"(, "item_types": )" << (smoke ? 2000 : 20000)
-                       << R"(, "lower": "0.001", "upper": "0.1"}]}
-)";
+  std::ofstream(suite) << bench::reference_suite(smoke);
   std::printf("8 sets of %s\n",
               smoke ? "5 x 2000 items (smoke)" : "the reference case, 200 x 20000 items");
 
@@ -75,8 +49,8 @@ int main(int argc, char** argv) {
         if (r == 0 || m.seconds < best->seconds) *best = m;
       }
     }
-    report(("make -j " + j).c_str(), runs[0][jobs - 1]);
-    report(("verify -j " + j).c_str(), runs[1][jobs - 1]);
+    bench::report("make -j " + j, runs[0][jobs - 1], 22);
+    bench::report("verify -j " + j, runs[1][jobs - 1], 22);
   }
   for (int task = 0; task < 2; ++task) {
     std::printf("%s: -j 2 takes %.2f of the time of -j 1; a worker's memory %.1f MiB\n",

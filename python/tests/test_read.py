@@ -3,16 +3,14 @@ that cannot be opened."""
 
 import errno
 import os
-import signal
 import subprocess
 import threading
-import time
 
 import numpy as np
 import pytest
 
 import sheetgen
-from conftest import SOURCE_DIR, WORKED, WORKED_DEFECTS, WORKED_ITEMS
+from conftest import SOURCE_DIR, WORKED, WORKED_DEFECTS, WORKED_ITEMS, stopped_by_a_signal
 
 
 @pytest.fixture
@@ -79,10 +77,6 @@ def test_names_and_os_errors_as_pythons_open_gives_them(worked_files):
             assert (caught.value.errno, caught.value.filename) == (errno.EIO, "/proc/self/mem")
 
 
-class Stop(Exception):
-    pass
-
-
 def ticks_while(work):
     """How often another Python thread ran, every 10 ms, while work() ran."""
     ticks = []
@@ -111,16 +105,4 @@ def test_a_named_pipe_is_waited_for_without_the_gil(worked_files):
         assert ticks_while(work) >= 20
         assert writer.wait() == 0
     # With no writer at all, Ctrl-C (here an alarm) still ends the wait.
-    def stop(*_):
-        raise Stop
-
-    previous = signal.signal(signal.SIGALRM, stop)
-    try:
-        signal.setitimer(signal.ITIMER_REAL, 0.2)
-        start = time.monotonic()
-        with pytest.raises(Stop):
-            sheetgen.read("pipe")
-        assert time.monotonic() - start < 2
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
+    stopped_by_a_signal(lambda: sheetgen.read("pipe"))

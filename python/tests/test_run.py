@@ -3,15 +3,14 @@ the files it writes against the bytes sheetgen is recorded to write."""
 
 import collections.abc
 import hashlib
-import signal
-import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
 
 import sheetgen
-from conftest import (REPAIR_FAILED, SOURCE_DIR, WORKED, WORKED_DEFECTS, WORKED_ITEMS)
+from conftest import (REPAIR_FAILED, SOURCE_DIR, WORKED, WORKED_DEFECTS, WORKED_ITEMS,
+                      stopped_by_a_signal)
 
 
 def recorded_outcomes():
@@ -211,10 +210,6 @@ def test_write_fails_as_sheetgen_does(in_tmp):
         sheetgen.Run(**with_answer(defects=[])).write("i.txt", "d.txt")
 
 
-class Stop(Exception):
-    pass
-
-
 LARGEST = dict(length=20000, width=20000, instances=20000, item_types=20000, lower=0.001,
                upper=0.1, seed=1)
 
@@ -228,17 +223,4 @@ LARGEST = dict(length=20000, width=20000, instances=20000, item_types=20000, low
 def test_a_signal_stops_long_work(work, defects):
     # 400 million items take seconds without the GIL; Ctrl-C must not wait.
     run = sheetgen.Run(**LARGEST, defects=defects)
-
-    def stop(*_):
-        raise Stop
-
-    previous = signal.signal(signal.SIGALRM, stop)
-    try:
-        signal.setitimer(signal.ITIMER_REAL, 0.2)
-        start = time.monotonic()
-        with pytest.raises(Stop):
-            work(run)
-        assert time.monotonic() - start < 2
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
+    stopped_by_a_signal(lambda: work(run))

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace sheetkit {
 
@@ -40,6 +41,11 @@ std::ifstream open_input(const std::string& name);
 // The whole of a file, read in binary; throws as open_input does, and
 // when reading fails.
 std::string read_whole_file(const std::string& name);
+
+// The entries of `folder`, sorted by name, so that what is told of them
+// comes in the same order on every system; throws file_error "Cannot read
+// folder PATH: REASON" when the folder cannot be listed.
+std::vector<std::filesystem::directory_entry> folder_entries(const std::filesystem::path& folder);
 
 // An output file that appears under its name only when it is complete.
 // The bytes go to a new temporary file beside `path` (same folder, so that

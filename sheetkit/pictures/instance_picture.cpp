@@ -41,6 +41,9 @@ std::vector<bool> number_defects(svg::canvas& c, const std::vector<defect_mark>&
 }
 
 constexpr double legend_size = 11, legend_line = 14;
+// A long list of defects may widen the picture up to this: the width of the
+// item charts, which pages show at their own size, the text still legible.
+constexpr double wide_picture = 1100;
 
 // "12: 30 × 2 at (400, 17)": a defect's number, size and lower left corner.
 std::string legend_entry(std::size_t index, const placed_defect& d) {
@@ -50,34 +53,52 @@ std::string legend_entry(std::size_t index, const placed_defect& d) {
 
 // The defects without a number on the object, listed so that a printed
 // picture identifies every defect: in columns beside the object as tall as
-// it is (at least 12 lines), or, where more than three such columns would be
-// needed, below the axes across the picture's width. Widens `v` to hold it;
-// returns how far it reaches below the axes' titles.
+// it is (at least 12 lines), where three such columns hold them all or the
+// picture stays within wide_picture; else below the axes across the
+// picture's width, and for more than 12 lines across wide_picture. Widens
+// `v` to hold it; returns how far it reaches below the axes' titles.
 double defect_legend(svg::canvas& c, object_view& v, const std::vector<std::string>& entries) {
   if (entries.empty()) return 0;
-  double column = 0;
-  for (const auto& e : entries) column = std::max(column, svg::text_width(e, legend_size));
-  column += 18;
   const auto count = static_cast<int64_t>(entries.size());
+  std::vector<double> widths;
+  for (const auto& e : entries) widths.push_back(svg::text_width(e, legend_size) + 18);
+  // The columns' left edges, then their right end: each column as wide as
+  // its widest entry, so that short entries make room for more columns.
+  const auto edges = [&](int64_t lines) {
+    std::vector<double> at{0};
+    for (auto k = widths.begin(); k < widths.end(); k += std::min(lines, widths.end() - k))
+      at.push_back(at.back() + *std::max_element(k, k + std::min(lines, widths.end() - k)));
+    return at;
+  };
+  // The fewest lines whose columns fit in `width` (one column where none do).
+  const auto lines_within = [&](double width) {
+    int64_t lo = 1, hi = count;
+    while (lo < hi) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      if (edges(mid).back() <= width) hi = mid; else lo = mid + 1;
+    }
+    return lo;
+  };
   const auto beside_lines =
       std::max<int64_t>(12, static_cast<int64_t>((v.y.length() - 18) / legend_line));
-  const bool beside = (count + beside_lines - 1) / beside_lines <= 3;
+  const std::vector<double> beside_edges = edges(beside_lines);
+  const bool beside = beside_edges.size() <= 4 ||
+                      v.x.p1 + 28 + beside_edges.back() + 16 <= wide_picture;
   const double x0 = beside ? v.x.p1 + 28 : 16;
   const double y0 = beside ? v.y.p1 : v.y.p0 + 64;  // the heading's top
   int64_t lines = beside_lines;
   if (!beside) {
-    const auto per_row =
-        std::max<int64_t>(1, static_cast<int64_t>((v.picture_width - 32) / column));
-    lines = (count + per_row - 1) / per_row;
+    lines = lines_within(v.picture_width - 32);
+    if (lines > 12) lines = lines_within(std::max(v.picture_width, wide_picture) - 32);
   }
+  const std::vector<double> at = edges(lines);
   const std::string heading = "Defects without a number: size at (x, y)";
   c.text({x0, y0 + 12}, heading, "legend-title");
   for (int64_t k = 0; k < count; ++k)
-    c.text({x0 + static_cast<double>(k / lines) * column,
+    c.text({x0 + at[static_cast<std::size_t>(k / lines)],
             y0 + 12 + legend_line * static_cast<double>(k % lines + 1)},
            entries[static_cast<std::size_t>(k)], "legend");
-  const double columns = static_cast<double>((count + lines - 1) / lines);
-  const double right = x0 + std::max(columns * column, svg::text_width(heading, 12) + 8);
+  const double right = x0 + std::max(at.back(), svg::text_width(heading, 12) + 8);
   v.picture_width = std::max(v.picture_width, right + 16);
   const double bottom = y0 + 12 + legend_line * static_cast<double>(std::min(lines, count)) + 6;
   return std::max(0.0, bottom - (v.y.p0 + 44));
@@ -155,8 +176,7 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
                         ";stroke:#7a0c0c;stroke-width:.75;stroke-opacity:" +
                         svg::coordinate(std::min(0.8, 4 * opacity)));
   c.style("defect-number",
-          "font-weight:bold;fill:#111;text-anchor:middle;stroke:#fff;stroke-width:3px;"
-          "stroke-opacity:.85;paint-order:stroke");
+          svg::haloed_text("font-weight:bold;fill:#111;text-anchor:middle", ".85"));
   if (!unnumbered.empty()) {
     c.style("legend-title", "font-size:12px;font-weight:bold;fill:#222");
     c.style("legend", "font-size:11px;fill:#222");

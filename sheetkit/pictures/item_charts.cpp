@@ -187,9 +187,7 @@ void item_charts::render(std::ostream& out, const svg::form& how) const {
   c.style("count-dark", "fill:#111;font-size:11px");
   c.style("bound", "stroke:#1f4e9a;stroke-width:1.5;stroke-dasharray:6 4;fill:none");
   c.style("area-curve", "stroke:#1f4e9a;stroke-width:1.2;stroke-dasharray:2 3;fill:none");
-  c.style("bound-label",
-          "fill:#1f4e9a;font-size:11px;font-weight:bold;stroke:#fff;stroke-width:3px;"
-          "stroke-opacity:.9;paint-order:stroke");
+  c.style("bound-label", svg::haloed_text("fill:#1f4e9a;font-size:11px;font-weight:bold", ".9"));
   // A bare picture starts above the panels' titles.
   const double top = how.bare ? panel_top - 32 : 0;
   c.render(out, {0, top, picture_width, below - top}, title, how);

@@ -97,6 +97,13 @@ void canvas::text(point at, std::string_view s, std::string_view cls, const text
   body_ += "</text>\n";
 }
 
+std::string haloed_text(std::string_view text, std::string_view opacity) {
+  std::string out(text);
+  out += ";stroke:#fff;stroke-width:3px;";
+  if (!opacity.empty()) (out += "stroke-opacity:") += std::string(opacity) + ";";
+  return out + "paint-order:stroke";
+}
+
 void canvas::style(std::string_view cls, std::string_view declarations) {
   styles_.emplace_back(cls, declarations);
 }

@@ -32,6 +32,11 @@ struct box {
 /// trailing zeros, "0" rather than "-0". Short numbers keep big pictures small.
 std::string coordinate(double v);
 
+/// Style declarations for text drawn over other shapes: `text`'s own, then
+/// a white outline of 3 pixels (`opacity`, such as ".9", when not opaque)
+/// painted under the glyphs, which keeps them readable on any fill.
+std::string haloed_text(std::string_view text, std::string_view opacity = {});
+
 /// How a picture is written out.
 struct form {
   /// The root element's id: unique within an HTML page. Every style rule of

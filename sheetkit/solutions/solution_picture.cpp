@@ -200,9 +200,7 @@ void render_solution(std::ostream& out, const run_info& run, const instance& ins
   c.style("cut3", "stroke-width:1;stroke:#4a90d9");
   c.style("cut4", "stroke-width:.7;stroke:#6aaee8;stroke-dasharray:3 2");
   c.style("violation", "fill:#ff0000;fill-opacity:.12;stroke:#e00000;stroke-width:2");
-  c.style("violation-number",
-          "font-size:12px;font-weight:bold;fill:#e00000;stroke:#fff;stroke-width:3px;"
-          "paint-order:stroke");
+  c.style("violation-number", svg::haloed_text("font-size:12px;font-weight:bold;fill:#e00000"));
   c.render(out, frame, title, how);
 }
 

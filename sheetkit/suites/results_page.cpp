@@ -141,9 +141,7 @@ std::string results_page_html(const suite_results& r, const results_options& o,
     }
     // The first instance, read from the suite's files.
     const run_info in_suite = set_run(*c.cls, seeds.front());
-    run_info run = in_suite;
-    run.instance_file = (o.dir / in_suite.instance_file).string();
-    if (!run.defect_file.empty()) run.defect_file = (o.dir / in_suite.defect_file).string();
+    const run_info run = set_run(*c.cls, seeds.front(), o.dir);
     std::optional<instance> first;
     file_pass(run)([&](const instance& in) {
       if (!first) first = in;

@@ -176,12 +176,22 @@ void require_plain_set(const fs::path& dir, const run_info& in_suite) {
   if (!in_suite.defect_file.empty()) require_plain_file(dir / in_suite.defect_file);
 }
 
-run_info set_run(const suite_class& c, int32_t seed) {
-  const std::string set = set_name(c, seed) + "/";
+run_info set_run(const suite_class& c, int32_t seed, const fs::path& dir) {
+  const fs::path set = dir / set_name(c, seed);
   rectangle object{.area = c.length * c.width, .length = c.length, .width = c.width};
-  return run_from_object(object, set + suite_files::instances,
-                         c.defects.empty() ? "" : set + suite_files::defects);
+  return run_from_object(object, (set / suite_files::instances).string(),
+                         c.defects.empty() ? "" : (set / suite_files::defects).string());
 }
+
+namespace {
+
+// The set's run with its files under `dir`, refused where they are not plain.
+run_info plain_set_run(const fs::path& dir, const suite_class& c, int32_t seed) {
+  require_plain_set(dir, set_run(c, seed));
+  return set_run(c, seed, dir);
+}
+
+}  // namespace
 
 instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_view pass,
                          const sheetgen::progress_callback& progress) {
@@ -191,12 +201,7 @@ instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_
     int64_t done = 0, lines = 0;
     if (progress) progress({pass, 0, total, 0, "lines"});
     for (const int32_t seed : seeds) {
-      const run_info in_suite = set_run(*c.cls, seed);
-      require_plain_set(dir, in_suite);
-      run_info run = in_suite;
-      run.instance_file = (dir / in_suite.instance_file).string();
-      if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
-      file_pass(run)([&](const instance& in) {
+      file_pass(plain_set_run(dir, *c.cls, seed))([&](const instance& in) {
         visit(in);
         ++done;
         lines += static_cast<int64_t>(in.items.size() + in.defects.size());
@@ -222,14 +227,7 @@ void class_figures(table_row& row, const fs::path& dir, const class_seeds& c, un
                    const set_visit& seen) {
   const std::vector<int32_t> seeds = c.with(status_completed);
   std::vector<instance_pass> sets;
-  for (const int32_t seed : seeds) {
-    const run_info in_suite = set_run(*c.cls, seed);
-    require_plain_set(dir, in_suite);
-    run_info run = in_suite;
-    run.instance_file = (dir / in_suite.instance_file).string();
-    if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
-    sets.push_back(file_pass(run));
-  }
+  for (const int32_t seed : seeds) sets.push_back(file_pass(plain_set_run(dir, *c.cls, seed)));
   const int64_t per_set = c.cls->instances;
   const int64_t total = static_cast<int64_t>(seeds.size()) * per_set;
   if (progress) progress({pass, 0, total, 0, "sets"});

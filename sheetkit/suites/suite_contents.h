@@ -66,8 +66,9 @@ suite_contents read_suite_contents(const std::filesystem::path& dir, const std::
 void require_plain_set(const std::filesystem::path& dir, const run_info& in_suite);
 
 /// The instance and defect files of a set, relative to the suite's folder
-/// ("worked/s2/instances.txt"); the defect file is empty without defects.
-run_info set_run(const suite_class& c, int32_t seed);
+/// ("worked/s2/instances.txt") or, given `dir`, under it; the defect file
+/// is empty without defects.
+run_info set_run(const suite_class& c, int32_t seed, const std::filesystem::path& dir = {});
 
 /// A pass over the instances of every completed set of `c`, set after set,
 /// reading the files under `dir`. Each instance's number counts on over

@@ -46,10 +46,7 @@ bool within(const fs::path& inner, const fs::path& outer) {
 void export_set_files(const fs::path& dir, const suite_export_options& o, const suite_class& c,
                       int32_t seed, const fs::path& into,
                       const sheetgen::progress_callback& progress) {
-  const run_info in_suite = set_run(c, seed);
-  run_info run = in_suite;
-  run.instance_file = (dir / in_suite.instance_file).string();
-  if (!run.defect_file.empty()) run.defect_file = (dir / in_suite.defect_file).string();
+  const run_info run = set_run(c, seed, dir);
   const int64_t total = c.instances;
   int64_t done = 0;
   const instance_pass pass = [&, files = file_pass(run)](const auto& visit) {
@@ -112,7 +109,7 @@ void clear_temporaries(const fs::path& out, const suite_contents& suite) {
   for (const class_seeds& c : suite.classes) {
     const fs::path folder = out / c.cls->name;
     if (!fs::is_directory(fs::symlink_status(folder, ec))) continue;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+    for (const fs::directory_entry& entry : folder_entries(folder)) {
       const std::string name = entry.path().filename().string();
       if (name.starts_with(".s") && name.find(".tmp-") != std::string::npos) {
         fs::remove_all(entry.path(), ec);

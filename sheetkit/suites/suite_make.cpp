@@ -218,9 +218,9 @@ std::vector<fs::path> obsolete_sets(const fs::path& dir, const std::vector<plann
   if (!fs::is_directory(dir, ec)) return obsolete;
   std::set<std::string> wanted;
   for (const planned_set& s : sets) wanted.insert(set_name(*s.cls, s.seed));
-  for (const fs::directory_entry& folder : fs::directory_iterator(dir)) {
+  for (const fs::directory_entry& folder : folder_entries(dir)) {
     if (!folder.is_directory(ec) || folder.is_symlink(ec)) continue;
-    for (const fs::directory_entry& set : fs::directory_iterator(folder.path())) {
+    for (const fs::directory_entry& set : folder_entries(folder.path())) {
       const std::string name = set.path().filename().string();
       if (is_set_folder(name) && holds(set.path(), suite_files::done) &&
           wanted.count(folder.path().filename().string() + "/" + name) == 0) {
@@ -248,7 +248,7 @@ void clear_temporaries(const fs::path& dir, const suite_definition& suite,
   std::error_code ec;
   std::vector<fs::path> folders;
   if (whole) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    for (const fs::directory_entry& entry : folder_entries(dir)) {
       const std::string name = entry.path().filename().string();
       for (const char* file : suite_files::top) {
         if (name.rfind(std::string(file) + ".tmp-", 0) == 0) fs::remove(entry.path(), ec);
@@ -263,7 +263,7 @@ void clear_temporaries(const fs::path& dir, const suite_definition& suite,
   for (const fs::path& folder : folders) {
     if (!fs::is_directory(folder, ec)) continue;
     const std::string cls = folder.filename().string();
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    for (const fs::directory_entry& entry : folder_entries(folder)) {
       const std::string name = entry.path().filename().string();
       const std::size_t tmp = name.find(".tmp-");
       if (name.rfind(".s", 0) != 0 || tmp == std::string::npos) continue;
@@ -299,14 +299,14 @@ bool made_suite(const fs::path& dir) {
   if (holds(dir, suite_files::manifest)) return true;
   bool only_own = true;
   std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+  for (const fs::directory_entry& entry : folder_entries(dir)) {
     if (first_trace(entry.path().filename().string())) continue;
     // A class folder made before its first set, as a make stopped early leaves it.
     const bool folder = entry.is_directory(ec) && !entry.is_symlink(ec);
     if (folder && fs::is_empty(entry.path(), ec)) continue;
     only_own = false;
     if (!folder) continue;
-    for (const fs::directory_entry& set : fs::directory_iterator(entry.path(), ec)) {
+    for (const fs::directory_entry& set : folder_entries(entry.path())) {
       const std::string name = set.path().filename().string();
       if ((is_set_folder(name) && holds(set.path(), suite_files::done)) ||
           (name.rfind(".s", 0) == 0 && name.find(".tmp-") != std::string::npos)) {
@@ -332,7 +332,7 @@ std::string links_and_strangers(const fs::path& dir, const suite_definition& sui
   std::set<std::string> classes;
   for (const suite_class& c : suite.classes) classes.insert(c.name);
   std::vector<fs::path> folders;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+  for (const fs::directory_entry& entry : folder_entries(dir)) {
     const std::string name = entry.path().filename().string();
     const bool is_link = entry.is_symlink(ec);
     if (classes.count(name) > 0 && is_link) return link(entry.path());
@@ -344,12 +344,12 @@ std::string links_and_strangers(const fs::path& dir, const suite_definition& sui
     }
   }
   for (const fs::path& folder : folders) {
-    for (const fs::directory_entry& set : fs::directory_iterator(folder)) {
+    for (const fs::directory_entry& set : folder_entries(folder)) {
       const std::string name = set.path().filename().string();
       if (!is_set_folder(name) && name.rfind(".s", 0) != 0) continue;
       if (set.is_symlink(ec)) return link(set.path());
       if (!set.is_directory(ec)) continue;
-      for (const fs::directory_entry& file : fs::directory_iterator(set.path())) {
+      for (const fs::directory_entry& file : folder_entries(set.path())) {
         if (file.is_symlink(ec)) return link(file.path());
         require_plain_file(file.path());
       }
@@ -385,7 +385,7 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   }
   if (!fs::exists(status)) return;
   const bool only_own = [&] {
-    for (const fs::directory_entry& entry : fs::directory_iterator(o_.dir, ec)) {
+    for (const fs::directory_entry& entry : folder_entries(o_.dir)) {
       if (!first_trace(entry.path().filename().string())) return false;
     }
     return true;

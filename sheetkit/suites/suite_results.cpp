@@ -43,15 +43,9 @@ bool solver_name(std::string_view name) {
 // The names in `folder`, sorted, so that the first stray one is the same
 // on every run.
 std::vector<std::string> names_in(const fs::path& folder) {
-  std::error_code ec;
   std::vector<std::string> names;
-  fs::directory_iterator it(folder, ec);
-  if (ec) throw sheetgen::error("Cannot read folder " + folder.string() + ": " + ec.message());
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    names.push_back(it->path().filename().string());
-  }
-  if (ec) throw sheetgen::error("Cannot read folder " + folder.string() + ": " + ec.message());
-  std::sort(names.begin(), names.end());
+  for (const fs::directory_entry& e : folder_entries(folder))
+    names.push_back(e.path().filename().string());
   return names;
 }
 
@@ -165,10 +159,7 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
     return f;
   };
 
-  const run_info in_suite = set_run(c, seed);
-  run_info run = in_suite;
-  run.instance_file = (o.dir / in_suite.instance_file).string();
-  if (!run.defect_file.empty()) run.defect_file = (o.dir / in_suite.defect_file).string();
+  const run_info run = set_run(c, seed, o.dir);
   int64_t seen = 0;
   file_pass(run)([&](const instance& in) {
     ++seen;

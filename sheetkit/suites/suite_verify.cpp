@@ -167,12 +167,16 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
   if (refused.count(suite_files::done) == 0) check_done(folder, check.expected, found);
   if (!fs::is_symlink(fs::symlink_status(folder, ec)) &&
       !fs::is_symlink(fs::symlink_status(folder.parent_path(), ec))) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-      const std::string file = entry.path().filename().string();
-      if (file != suite_files::answers && file != suite_files::instances &&
-          file != suite_files::defects && file != suite_files::done) {
-        found << entry.path().string() << ": not part of the set\n";
+    try {
+      for (const fs::directory_entry& entry : folder_entries(folder)) {
+        const std::string file = entry.path().filename().string();
+        if (file != suite_files::answers && file != suite_files::instances &&
+            file != suite_files::defects && file != suite_files::done) {
+          found << entry.path().string() << ": not part of the set\n";
+        }
       }
+    } catch (const file_error& e) {  // the other sets are still checked
+      found << e.what() << '\n';
     }
   }
   check.same = found.str().empty();
@@ -296,12 +300,13 @@ std::string seed_folder(int32_t seed) {
 }
 
 // Entries of `folder` that are not among `known`, as lines "PATH: not
-// part of the suite"; a folder that is a link is not looked into.
+// part of the suite"; a folder that is a link is not looked into. Throws
+// file_error when the folder cannot be listed.
 void find_strangers(const fs::path& folder, const std::set<std::string>& known,
                     std::vector<std::string>& strangers) {
   std::error_code ec;
   if (!fs::is_directory(fs::symlink_status(folder, ec))) return;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+  for (const fs::directory_entry& entry : folder_entries(folder)) {
     if (known.count(entry.path().filename().string()) == 0)
       strangers.push_back(entry.path().string() + ": not part of the suite");
   }
@@ -332,7 +337,7 @@ std::vector<std::string> strangers_of(const fs::path& dir, const suite_definitio
     for (const int32_t seed : c.seeds) seeds.insert(seed_folder(seed));
     find_strangers(dir / c.name, seeds, strangers);
   }
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+  for (const fs::directory_entry& entry : folder_entries(dir)) {
     const std::string name = entry.path().filename().string();
     if (known.count(name) == 0) {
       if (!suite_files::is_lock(name))

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "bytes_of.h"
 #include "run_sheetkit.h"
 #include "test_util.h"
 
@@ -27,10 +27,8 @@ using testing::sheetkit;
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(worked_example);
-    std::ostringstream answers;
-    answers << in.rdbuf();
-    ASSERT_EQ(sheetgen::testing::run_with(answers.str(), folder_.path()).status, 0);
+    ASSERT_EQ(sheetgen::testing::run_with(testing::bytes_of(worked_example), folder_.path()).status,
+              0);
     fs::current_path(folder_.path());
   }
   void TearDown() override { fs::current_path(home_); }

@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "bytes_of.h"
 #include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
@@ -55,12 +56,7 @@ instance_pass replay(const std::vector<instance>& all, int* passes = nullptr) {
   };
 }
 
-std::string read(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using testing::bytes_of;
 
 // The part of the drawing that a picture shows.
 svg::box view_box(const std::string& svg) {
@@ -171,7 +167,7 @@ TEST_F(DrawTest, WorkedExampleMatchesGoldenPicture) {
   const fs::path golden = fs::path(SHEETGEN_SOURCE_DIR) / "docs" / "worked_example_instance_1.svg";
   if (std::getenv("SHEETKIT_UPDATE_GOLDEN"))
     fs::copy_file(written[0], golden, fs::copy_options::overwrite_existing);
-  EXPECT_EQ(read(written[0]), read(golden));
+  EXPECT_EQ(bytes_of(written[0]), bytes_of(golden));
 }
 
 TEST_F(DrawTest, RefusesWhatItCannotDrawBeforeWritingAnything) {
@@ -242,12 +238,12 @@ TEST_F(DrawTest, BigRunStaysSmallAndVisible) {
   const auto written = draw(run, replay(all, &passes), {60}, dir);
   EXPECT_EQ(passes, 2);
   for (const auto& f : written) EXPECT_LT(fs::file_size(f), 1u << 20) << f;
-  const std::string one = read(dir / "instance_60.svg");
+  const std::string one = bytes_of(dir / "instance_60.svg");
   std::smatch object;
   ASSERT_TRUE(std::regex_search(one, object, std::regex("<rect class=\"object\"[^>]*>")));
   EXPECT_EQ(attribute(object.str(), "width"), 800);
   EXPECT_GE(attribute(object.str(), "height"), 100);
-  EXPECT_NE(read(dir / "defects.svg").find("cells"), std::string::npos);
+  EXPECT_NE(bytes_of(dir / "defects.svg").find("cells"), std::string::npos);
 }
 
 // In a crowd of 300 defects each number sits inside its own defect and no two
@@ -258,7 +254,7 @@ TEST_F(DrawTest, DefectNumbersStayInsideTheirDefectsAndApart) {
   run.defect_file = "defects.txt";
   const auto all = big_instances(1200, 800, 1, 0, 300);
   draw(run, replay(all), {1}, dir);
-  const std::string svg = read(dir / "instance_1.svg");
+  const std::string svg = bytes_of(dir / "instance_1.svg");
   const auto defects = elements(svg, "rect", "defect");
   ASSERT_EQ(defects.size(), 300u);
   std::vector<label> numbers;
@@ -299,7 +295,7 @@ TEST_F(DrawTest, DefectNumbersStayInsideTheirDefectsAndApart) {
   specks[0].number = 1;
   specks[0].defects = {{10, 10, 12, 12}, {3000, 1600, 3002, 1602}};
   draw(run, replay(specks), {1}, dir);
-  const std::string none = read(dir / "instance_1.svg");
+  const std::string none = bytes_of(dir / "instance_1.svg");
   EXPECT_EQ(caption(none).find("are numbered"), std::string::npos);
   EXPECT_NE(caption(none).find("2 defects; none is numbered"), std::string::npos);
 }
@@ -317,7 +313,7 @@ TEST_F(DrawTest, SmallDefectsStayVisibleAndTrue) {
   }
   draw(run, replay(all), {1}, dir);
   for (const char* file : {"instance_1.svg", "defects.svg"}) {
-    const std::string svg = read(dir / file);
+    const std::string svg = bytes_of(dir / file);
     const auto marks = elements(svg, "rect", "defect"),
                extents = elements(svg, "rect", "defect-extent");
     ASSERT_EQ(marks.size(), file == std::string("defects.svg") ? 4u : 2u) << file;
@@ -350,7 +346,7 @@ TEST_F(DrawTest, DefectsOfOneSizeAreDrawnAlike) {
     all[0].defects.push_back({(k % 5) * 1000, k * 70, (k % 5) * 1000 + 1000, k * 70 + 30});
   draw(run, replay(all), {1}, dir);
   for (const char* file : {"instance_1.svg", "defects.svg"}) {
-    const std::string svg = read(dir / file);
+    const std::string svg = bytes_of(dir / file);
     const auto marks = elements(svg, "rect", "defect");
     ASSERT_EQ(marks.size(), 20u) << file;
     for (const std::string& m : marks) {
@@ -372,7 +368,7 @@ TEST_F(DrawTest, DensityGridShadesExactlyTheCoveredCells) {
     all[static_cast<std::size_t>(i)].defects.assign(1000, {0, 10, 37, 40});
   }
   draw(run, replay(all), {}, dir);
-  const std::string svg = read(dir / "defects.svg");
+  const std::string svg = bytes_of(dir / "defects.svg");
   const std::string object = elements(svg, "rect", "object").at(0);
   const double left = attribute(object, "x"), top = attribute(object, "y");
   const std::regex cell("<rect class=\"shade-(\\d+)\"[^>]*>");
@@ -408,7 +404,7 @@ TEST_F(DrawTest, DensityGridShowsTheCoveredAreaOfEveryCell) {
       all[0].defects.push_back({x, y, x + 5, y + 5});
     }
   draw(run, replay(all), {}, dir);
-  const std::string svg = read(dir / "defects.svg");
+  const std::string svg = bytes_of(dir / "defects.svg");
   const std::string object = elements(svg, "rect", "object").at(0);
   double shaded = 0;
   for (const std::string& r : elements(svg, "rect", "shade-\\d+"))
@@ -445,13 +441,13 @@ TEST_F(DrawTest, LabelsDoNotOverlap) {
   draw(worked_run(), replay(worked), {1, 2}, dir / "worked");
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     if (!entry.is_regular_file()) continue;
-    const std::string svg = read(entry.path());
+    const std::string svg = bytes_of(entry.path());
     SCOPED_TRACE(entry.path().string());
     expect_apart(labels(svg));
     EXPECT_EQ(svg.find("square"), std::string::npos);
   }
   // the case that ran into a count
-  EXPECT_NE(read(dir / "thin" / "items.svg").find(">object width 3</text>"), std::string::npos);
+  EXPECT_NE(bytes_of(dir / "thin" / "items.svg").find(">object width 3</text>"), std::string::npos);
 }
 
 // Bare pictures, for a paper's own caption: no title, subtitle or caption,
@@ -477,7 +473,7 @@ TEST_F(DrawTest, BarePicturesKeepAllButTheirWords) {
   int pictures = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     if (!entry.is_regular_file()) continue;
-    const std::string svg = read(entry.path());
+    const std::string svg = bytes_of(entry.path());
     SCOPED_TRACE(entry.path().string());
     const svg::box frame = view_box(svg);
     const bool bare = entry.path().string().find("/bare/") != std::string::npos;
@@ -493,8 +489,16 @@ TEST_F(DrawTest, BarePicturesKeepAllButTheirWords) {
     ++pictures;
   }
   EXPECT_EQ(pictures, 24);
-  EXPECT_EQ(elements(read(dir / "bare" / "few" / "instance_1.svg"), "text", "legend").size(),
-            elements(read(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size());
+  EXPECT_EQ(elements(bytes_of(dir / "bare" / "few" / "instance_1.svg"), "text", "legend").size(),
+            elements(bytes_of(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size());
+  // The long list of the thin object's defects spreads across up to 1100
+  // px, each column as wide as its own entries, not down a tall picture.
+  const std::string thin_svg = bytes_of(dir / "full" / "thin" / "instance_1.svg");
+  std::map<double, std::size_t> per_column;
+  for (const label& l : labels(thin_svg)) per_column[l.area.x] += l.cls == "legend" ? 1 : 0;
+  std::erase_if(per_column, [](const auto& column) { return column.second == 0; });
+  EXPECT_LE(view_box(thin_svg).w, 1100);
+  EXPECT_GE(per_column.size(), 5u);
 }
 
 // Items up to 1800 long and 3300 wide: cells of as many lengths as widths,
@@ -507,7 +511,7 @@ TEST_F(DrawTest, LengthByWidthCellsAreSquare) {
   for (int32_t l = 1; l <= 1800; l += 37)
     for (int32_t w = 3300; w >= 1; w -= 71) all[0].items.push_back({l * w, l, w});
   draw(run, replay(all), {}, dir);
-  const std::string svg = read(dir / "items.svg");
+  const std::string svg = bytes_of(dir / "items.svg");
   int cells = 0;
   for (const std::string& r : elements(svg, "rect", "shade-\\d+")) {
     EXPECT_NEAR(attribute(r, "width"), attribute(r, "height"), 0.011) << r;
@@ -544,7 +548,7 @@ TEST_F(DrawTest, EveryPictureIsWellFormedXml) {
   odd.instance_file = "a&b<c>\"d'\xff\x01.txt";
   const auto worked = worked_instances();
   auto files = draw(odd, replay(worked), {1, 2}, dir / "odd");
-  EXPECT_NE(read(files[0]).find("a&amp;b&lt;c&gt;&quot;d&apos;\xEF\xBF\xBD\xEF\xBF\xBD.txt"),
+  EXPECT_NE(bytes_of(files[0]).find("a&amp;b&lt;c&gt;&quot;d&apos;\xEF\xBF\xBD\xEF\xBF\xBD.txt"),
             std::string::npos);
   run_info thin;
   thin.object = {20000, 10000, 2};

@@ -5,13 +5,13 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bytes_of.h"
 #include "worked_example.h"
 
 namespace sheetkit {
@@ -23,10 +23,7 @@ using testing::worked_run;
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::bytes_of;
 
 // A fresh folder of its own for each test.
 class ExportFolder : public ::testing::Test {
@@ -168,7 +165,7 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
   }
   const auto instances = worked_instances();
   export_json(worked_run(), replay(instances), dir_ / "run.json");
-  EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+  EXPECT_EQ(bytes_of(dir_ / "run.json"), worked_json);
 
   // A run that fails on the way (a file cut short) leaves the earlier
   // document whole, and no half of the new one.
@@ -177,7 +174,7 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
     throw sheetgen::error("instances.txt:7: file ends in the middle of a line");
   };
   EXPECT_THROW(export_json(worked_run(), failing, dir_ / "run.json"), sheetgen::error);
-  EXPECT_EQ(read(dir_ / "run.json"), worked_json);
+  EXPECT_EQ(bytes_of(dir_ / "run.json"), worked_json);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
 }
 
@@ -187,15 +184,15 @@ TEST_F(ExportFolder, PackingSolverWorkedExample) {
   const fs::path one = dir_ / "ps" / "instance_1";
   const fs::path two = dir_ / "ps" / "instance_2";
   EXPECT_EQ(
-      read(one / "items.csv"),
+      bytes_of(one / "items.csv"),
       "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,1,1\n2,8,16,1,1\n7,2,14,1,1\n8,2,16,1,1\n");
-  EXPECT_EQ(read(one / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
-  EXPECT_EQ(read(one / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,7,0,3,2\n0,0,6,10,1\n");
+  EXPECT_EQ(bytes_of(one / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
+  EXPECT_EQ(bytes_of(one / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,7,0,3,2\n0,0,6,10,1\n");
   EXPECT_EQ(
-      read(two / "items.csv"),
+      bytes_of(two / "items.csv"),
       "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,6,18,1,1\n7,2,14,1,1\n2,9,18,1,1\n2,5,10,1,1\n");
-  EXPECT_EQ(read(two / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
-  EXPECT_EQ(read(two / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,1,0,3,2\n0,0,4,10,1\n");
+  EXPECT_EQ(bytes_of(two / "bins.csv"), "WIDTH,HEIGHT,COPIES\n10,10,1\n");
+  EXPECT_EQ(bytes_of(two / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n0,1,0,3,2\n0,0,4,10,1\n");
 }
 
 TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
@@ -203,8 +200,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
   plain[0].number = 12;
   plain[0].items = {rectangle::of(2, 3)};
   export_packingsolver(run_info{}, replay(plain), dir_);
-  EXPECT_EQ(read(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
-  EXPECT_EQ(read(dir_ / "instance_12" / "items.csv"),
+  EXPECT_EQ(bytes_of(dir_ / "instance_12" / "defects.csv"), "BIN,X,Y,WIDTH,HEIGHT\n");
+  EXPECT_EQ(bytes_of(dir_ / "instance_12" / "items.csv"),
             "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n2,3,6,1,1\n");
 
   // The target is a file, not a folder.

@@ -5,10 +5,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
+#include "bytes_of.h"
 #include "test_util.h"
 
 namespace sheetkit {
@@ -17,10 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using sheetgen::testing::message_of;
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::bytes_of;
 
 class Files : public ::testing::Test {
  protected:
@@ -43,16 +39,16 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
   {
     file_writer w(file);
     w.write("new, ");
-    EXPECT_EQ(read(file), "old");  // nothing reaches the name before the commit
+    EXPECT_EQ(bytes_of(file), "old");  // nothing reaches the name before the commit
     w.write("complete");
     w.commit();
   }
-  EXPECT_EQ(read(file), "new, complete");
+  EXPECT_EQ(bytes_of(file), "new, complete");
   {
     file_writer abandoned(file);  // a failure on the way: no commit
     abandoned.write("half");
   }
-  EXPECT_EQ(read(file), "new, complete");
+  EXPECT_EQ(bytes_of(file), "new, complete");
   EXPECT_EQ(entries(), 1u);
 
   // Who may read it stays as it was; a file that may not be written (for
@@ -66,7 +62,7 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
   } else {
     EXPECT_EQ(message_of([&] { write_file(file, "x"); }),
               "Cannot write file " + file.string() + ": Permission denied");
-    EXPECT_EQ(read(file), "new, complete");
+    EXPECT_EQ(bytes_of(file), "new, complete");
   }
   EXPECT_EQ(entries(), 1u);
 }
@@ -94,8 +90,8 @@ TEST_F(Files, ALinkAtTheNameIsReplacedNotWrittenThrough) {
   fs::create_symlink("target.txt", dir_ / "link.txt");
   write_file(dir_ / "link.txt", "new");
   EXPECT_FALSE(fs::is_symlink(dir_ / "link.txt"));
-  EXPECT_EQ(read(dir_ / "link.txt"), "new");
-  EXPECT_EQ(read(dir_ / "target.txt"), "keep");
+  EXPECT_EQ(bytes_of(dir_ / "link.txt"), "new");
+  EXPECT_EQ(bytes_of(dir_ / "target.txt"), "keep");
 }
 
 }  // namespace

@@ -12,11 +12,13 @@ import csv
 import io
 import json
 import os
-import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from reader_tools import compile_latex, latex_at_hand, verdict  # noqa: E402
 
 # The worked example's class over three seeds, all of whose runs complete.
 SUITE = """{"suite": "worked-3", "seeds": {"first": 19, "count": 3},
@@ -82,22 +84,6 @@ def expected(folder):
     }
 
 
-def compile_latex(scratch, name, table):
-    """pdflatex's complaints about `table` in a plain article, as a paper
-    puts it there: none when it compiles and fits the text width."""
-    with open(os.path.join(scratch, name + ".tex"), "w") as f:
-        f.write("\\documentclass{article}\n\\usepackage{booktabs}\n\\begin{document}\n"
-                "\\begin{table}\n\\centering\n"
-                f"{table}\\caption{{The instances.}}\n\\end{{table}}\n\\end{{document}}\n")
-    done = subprocess.run(["pdflatex", "-interaction=nonstopmode", "-halt-on-error",
-                           name + ".tex"], cwd=scratch, stdout=subprocess.PIPE, text=True)
-    if done.returncode != 0:
-        return [f"pdflatex failed on {name}:\n" + done.stdout[-2000:]]
-    with open(os.path.join(scratch, name + ".log"), errors="replace") as f:
-        log = f.read()
-    return [f"{name}: {line}" for line in log.splitlines() if line.startswith("Overfull")]
-
-
 def same(found, want, where):
     problems = []
     for key, value in want.items():
@@ -143,23 +129,18 @@ def main():
         with open(golden) as f:
             if latex != f.read():
                 problems.append(f"latex: differs from {golden}:\n{latex}")
-        kpsewhich = shutil.which("kpsewhich")
-        booktabs = kpsewhich and subprocess.run([kpsewhich, "booktabs.sty"],
-                                                stdout=subprocess.PIPE).returncode == 0
-        if shutil.which("pdflatex") and booktabs:
+        if latex_at_hand():
             subprocess.run([sheetkit, "suite", "make", example_suite, "-o", "example"],
                            cwd=scratch, check=True, stdout=subprocess.DEVNULL)
-            problems += compile_latex(scratch, "worked", latex)
-            problems += compile_latex(scratch, "example",
-                                      stats("latex", os.path.join(scratch, "example")))
+            for name, table in (("worked", latex),
+                                ("example", stats("latex", os.path.join(scratch, "example")))):
+                problems += compile_latex(scratch, name, "\\begin{table}\n\\centering\n"
+                                          f"{table}\\caption{{The instances.}}\n\\end{{table}}\n")
             print("the LaTeX tables compile with pdflatex and fit an article's text width")
         else:
             print("not compiled: no pdflatex or booktabs here (the golden text is compared "
                   "all the same)")
-    for p in problems:
-        print(p)
-    print("ok" if not problems else f"{len(problems)} problem(s)")
-    return 1 if problems else 0
+    return verdict(problems)
 
 
 if __name__ == "__main__":

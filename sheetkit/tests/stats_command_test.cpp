@@ -8,12 +8,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/cli.h"
+#include "bytes_of.h"
 #include "run_sheetkit.h"
 #include "test_util.h"
 
@@ -49,10 +49,7 @@ class StatsCommand : public ::testing::Test {
 // then what follows on standard error, status 1; the blocks after the next
 // one are not read (the fourth here could not be).
 TEST_F(StatsCommand, StopsAtTheAnswersInstances) {
-  std::ifstream in(worked_example);
-  std::ostringstream answers;
-  answers << in.rdbuf();
-  generate(answers.str());
+  generate(testing::bytes_of(worked_example));
   const result exact = sheetkit({"stats", "--answers", worked_example.c_str()});
   ASSERT_EQ(exact.status, 0);
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "suite_example.h"
@@ -18,10 +16,8 @@ TEST(SuiteDefinition, ClassesGiveTheAnswersSheetgenReadsAndTheSuitesOrder) {
       read_suite_definition("suite.json", testing::suite_json_text, "out");
   ASSERT_EQ(suite.classes.size(), 3u);
   const suite_class& worked = suite.classes[0];
-  std::ifstream example(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt", std::ios::binary);
-  std::ostringstream answers;
-  answers << example.rdbuf();
-  EXPECT_EQ(worked.answers(19), answers.str());
+  EXPECT_EQ(worked.answers(19),
+            testing::bytes_of(SHEETGEN_SOURCE_DIR "/examples/worked_example.txt"));
   EXPECT_EQ(worked.defect_sizes(), "3x2 10x1");
   EXPECT_EQ(suite.classes[1].defect_sizes(), "-");
   EXPECT_EQ(suite.classes[1].seeds, (std::vector<int32_t>{-1, 0, 1}));

@@ -5,14 +5,15 @@
 #ifndef SHEETKIT_TESTS_SUITE_EXAMPLE_H_
 #define SHEETKIT_TESTS_SUITE_EXAMPLE_H_
 
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "bytes_of.h"
 #include "run_sheetkit.h"
+#include "test_util.h"
 
 namespace sheetkit::testing {
 
@@ -27,20 +28,29 @@ inline const char* const suite_json_text = R"({"suite": "worked-demo",
    "lower": "0.1", "upper": "0.2", "complete": true, "seeds": {"first": 60, "count": 2}}]}
 )";
 
+// The suite above made with two jobs in a folder of each case's own.
+class made_example : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_.write("suite.json", suite_json_text);
+    const cli_result made = sheetkit(
+        {"suite", "make", (folder_ / "suite.json").string(), "-o", dir().string(), "-j", "2"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    sha256_ = made.out.substr(made.out.rfind(' ') + 1, 64);
+  }
+  std::filesystem::path dir() const { return folder_ / "suite"; }
+
+  sheetgen::testing::scratch_folder folder_;
+  std::string sha256_;  // of its manifest, as make tells it
+};
+
 // Every file and folder under `dir` by its path from there, with a file's
 // bytes ("/" marks a folder): two equal trees are byte-identical.
 inline std::map<std::string, std::string> tree(const std::filesystem::path& dir) {
   std::map<std::string, std::string> all;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
     const std::string name = entry.path().lexically_relative(dir).generic_string();
-    if (entry.is_directory()) {
-      all[name] = "/";
-    } else {
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      all[name] = bytes.str();
-    }
+    all[name] = entry.is_directory() ? "/" : bytes_of(entry.path());
   }
   return all;
 }

@@ -16,25 +16,14 @@ namespace fs = std::filesystem;
 using testing::sheetkit;
 using testing::tree;
 
-class SuiteExport : public ::testing::Test {
+class SuiteExport : public testing::made_example {
  protected:
-  void SetUp() override {
-    folder_.write("suite.json", testing::suite_json_text);
-    const testing::cli_result made = sheetkit(
-        {"suite", "make", (folder_ / "suite.json").string(), "-o", dir().string(), "-j", "2"});
-    ASSERT_EQ(made.status, 0) << made.err;
-    sha256_ = made.out.substr(made.out.rfind(' ') + 1, 64);
-  }
-  fs::path dir() const { return folder_ / "suite"; }
   testing::cli_result export_to(const fs::path& out, std::vector<std::string> more = {}) {
     std::vector<std::string> args{"suite", "export", dir().string(), "--to", "packingsolver",
                                   "-o", out.string()};
     args.insert(args.end(), more.begin(), more.end());
     return sheetkit(args);
   }
-
-  sheetgen::testing::scratch_folder folder_;
-  std::string sha256_;
 };
 
 TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
@@ -62,8 +51,10 @@ TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
                 .status,
             0);
   // (but for the marker of a folder that export owns: the set has .exported)
-  for (const auto& [name, bytes] : tree(folder_ / "single"))
-    if (name != ".sheetkit") EXPECT_EQ(files.at("worked/s19/" + name), bytes) << name;
+  for (const auto& [name, bytes] : tree(folder_ / "single")) {
+    if (name == ".sheetkit") continue;
+    EXPECT_EQ(files.at("worked/s19/" + name), bytes) << name;
+  }
 
   // The contract the solver is given, in every set.
   ASSERT_EQ(export_to(folder_ / "free", {"--copies", "unlimited", "--rotation"}).status, 0);

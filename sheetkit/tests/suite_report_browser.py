@@ -13,17 +13,16 @@ usage: suite_report_browser.py SHEETKIT SOURCE_DIR OUT
 
 import hashlib
 import html
-import html.parser
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
-import xml.etree.ElementTree as ElementTree
 
-SKIPPED = 77
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import reader_tools  # noqa: E402
+from reader_tools import SKIPPED, browse, validate  # noqa: E402
 
 # The worked example's class over three seeds; several classes with
 # skipped and aborted seeds and a thin object.
@@ -43,87 +42,18 @@ SUITES = {
    "lower": "0.1", "upper": "0.2", "seeds": [60, 61]}]}""",
 }
 
-# What the HTML 4 parser of xmllint does not know, and is right here.
-HTML5_AND_SVG = {"main", "section", "header", "footer", "figure", "figcaption", "svg", "title",
-                 "style", "rect", "line", "polyline", "circle", "text"}
-
-
-def chromium():
-    for name in ("chromium", "chromium-browser", "google-chrome"):
-        if shutil.which(name):
-            return shutil.which(name)
-    return None
-
-
-def browse(browser, page, *args):
-    with tempfile.TemporaryDirectory() as profile:
-        return subprocess.run(
-            [browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-             "--hide-scrollbars", f"--user-data-dir={profile}", *args, "file://" + page],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=180, check=True)
-
-
-class Rendered(html.parser.HTMLParser):
-    """What a reader sees of the page, from the DOM Chromium built."""
+class Rendered(reader_tools.Rendered):
+    """Besides: the class names of the figures table."""
 
     def __init__(self):
         super().__init__()
-        self.stack = []
-        self.rows = []          # the class names of the figures table
-        self.pictures = {}      # per class section, its <svg> elements
-        self.checksum = ""
-        self.button_hidden = None
-        self.section = None
-        self.where = []
-
-    def handle_starttag(self, tag, attrs):
-        a = dict(attrs)
-        self.where.append((tag, a))
-        if tag == "section" and a.get("class") == "class":
-            self.section = a["id"][len("class-"):]
-            self.pictures[self.section] = 0
-        if tag == "svg" and self.section:
-            self.pictures[self.section] += 1
-        if tag == "button" and a.get("id") == "copy":
-            self.button_hidden = "hidden" in a
-
-    def handle_endtag(self, tag):
-        while self.where:
-            t, _ = self.where.pop()
-            if t == tag:
-                break
-        if tag == "section":
-            self.section = None
-
-    def inside(self, tag, **want):
-        return any(t == tag and all(a.get(k) == v for k, v in want.items())
-                   for t, a in self.where)
+        self.rows = []
 
     def handle_data(self, data):
-        if self.inside("code", id="manifest-sha256"):
-            self.checksum += data
+        super().handle_data(data)
         if self.inside("table", **{"class": "figures"}) and self.inside("tbody") and \
                 self.where and self.where[-1][0] == "th":
             self.rows.append(data)
-
-
-def validate(page):
-    problems = []
-    try:
-        ElementTree.parse(page)
-    except ElementTree.ParseError as e:
-        problems.append(f"{page}: not well-formed: {e}")
-    if shutil.which("xmllint"):
-        done = subprocess.run(["xmllint", "--html", "--noout", page], stderr=subprocess.PIPE,
-                              text=True)
-        for line in done.stderr.splitlines():
-            m = re.search(r"HTML parser error : (.*)", line)
-            if m and not re.fullmatch(r"Tag (\w+) invalid", m.group(1)):
-                problems.append(f"xmllint: {line}")
-            elif m and re.fullmatch(r"Tag (\w+) invalid", m.group(1)).group(1) not in HTML5_AND_SVG:
-                problems.append(f"xmllint: {line}")
-    return problems
 
 
 # Measures, once the page is laid out, how the pictures are scaled and
@@ -178,15 +108,13 @@ def check(sheetkit, browser, scratch, name, suite_file):
                           check=True, stdout=subprocess.PIPE, text=True).stdout
     page = os.path.join(folder, "index.html")
     problems = validate(page)
-    dom = browse(browser, page, "--dump-dom").stdout
     seen = Rendered()
-    seen.feed(dom)
+    seen.feed(browse(browser, page, "--dump-dom").stdout)
     with open(os.path.join(folder, "manifest.tsv"), "rb") as f:
         sha256 = hashlib.sha256(f.read()).hexdigest()
-    if seen.checksum != sha256 or not made.endswith(f"manifest sha256: {sha256}\n"):
-        problems.append(f"{name}: the checksum shown is {seen.checksum!r}, not {sha256}")
-    if seen.button_hidden is not False:
-        problems.append(f"{name}: the copy button is not shown")
+    problems += [f"{name}: {p}" for p in seen.faults(sha256)]
+    if not made.endswith(f"manifest sha256: {sha256}\n"):
+        problems.append(f"{name}: make does not end with the checksum {sha256}")
     classes = re.findall(r'"name": "([^"]+)"', suite_file)
     if seen.rows != classes:
         problems.append(f"{name}: the table's rows are {seen.rows}, not {classes}")
@@ -201,12 +129,10 @@ def check(sheetkit, browser, scratch, name, suite_file):
 
 
 def main():
-    sheetkit, source, out = sys.argv[1:4]
-    browser = chromium()
-    if not browser:
-        print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
+    started = reader_tools.start()
+    if not started:
         return SKIPPED
-    os.makedirs(out, exist_ok=True)
+    sheetkit, source, out, browser = started
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
         with open(os.path.join(source, "examples", "suite.json")) as f:
@@ -216,17 +142,11 @@ def main():
             problems += found
             print(f"{name}: {'ok' if not found else 'problems'}")
             if name == "glass-demo":
-                shot = os.path.join(out, "suite_report.png")
-                browse(browser, page, f"--screenshot={shot}", "--window-size=1280,1700")
-                browse(browser, page, f"--screenshot={os.path.join(out, 'suite_report_narrow.png')}",
-                       "--window-size=800,2400")
-                print(f"screenshots in {out}")
-                if os.environ.get("SHEETGEN_UPDATE_DOCS") == "1":
-                    shutil.copyfile(shot, os.path.join(source, "docs", "suite_report.png"))
-                    print("docs/suite_report.png replaced")
-    for p in problems:
-        print(p)
-    return 1 if problems else 0
+                reader_tools.screenshots(
+                    browser, page, out,
+                    {"suite_report.png": "1280,1700", "suite_report_narrow.png": "800,2400"},
+                    source, "suite_report.png")
+    return reader_tools.verdict(problems)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -16,12 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::sheetkit;
 
-std::string read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testing::bytes_of;
 
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
@@ -30,28 +24,15 @@ std::size_t count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class SuiteReport : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_.write("suite.json", testing::suite_json_text);
-    const testing::cli_result made = sheetkit(
-        {"suite", "make", (folder_ / "suite.json").string(), "-o", dir().string(), "-j", "2"});
-    ASSERT_EQ(made.status, 0) << made.err;
-    sha256_ = made.out.substr(made.out.rfind(' ') + 1, 64);
-  }
-  fs::path dir() const { return folder_ / "suite"; }
-
-  sheetgen::testing::scratch_folder folder_;
-  std::string sha256_;
-};
+using SuiteReport = testing::made_example;
 
 TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
-  const std::string page = read(dir() / "index.html");
+  const std::string page = bytes_of(dir() / "index.html");
   const testing::cli_result report =
       sheetkit({"suite", "report", dir().string(), "-o", (folder_ / "page.html").string()});
   EXPECT_EQ(report.status, 0) << report.err;
   EXPECT_EQ(report.out, (folder_ / "page.html").string() + "\n");
-  EXPECT_EQ(read(folder_ / "page.html"), page);
+  EXPECT_EQ(bytes_of(folder_ / "page.html"), page);
   EXPECT_EQ(sheetkit({"suite", "report", dir().string(), "-o", "-"}).out, page);
 
   EXPECT_NE(page.find("<code id=\"manifest-sha256\">" + sha256_ + "</code>"), std::string::npos);
@@ -86,7 +67,7 @@ TEST_F(SuiteReport, MakeWritesThePageThatReportWrites) {
 // stand: the folder that holds the suite's.
 TEST_F(SuiteReport, ItsCommandsRunWhereThePageSaysToRunThem) {
   fs::rename(dir(), folder_ / "worked-demo");
-  const std::string page = read(folder_ / "worked-demo" / "index.html");
+  const std::string page = bytes_of(folder_ / "worked-demo" / "index.html");
   ASSERT_NE(page.find("run from the folder that holds it"), std::string::npos);
   struct back_home {
     fs::path home = fs::current_path();
@@ -119,7 +100,7 @@ TEST_F(SuiteReport, NamesAreEscapedAndNothingBreaksThePage) {
                       (folder_ / "hostile").string()})
                 .status,
             0);
-  const std::string page = read(folder_ / "hostile/index.html");
+  const std::string page = bytes_of(folder_ / "hostile/index.html");
   EXPECT_NE(page.find("<h1>&lt;b&gt;&amp;amp; &apos;x&apos; &quot;y&quot;</h1>"),
             std::string::npos);
   EXPECT_EQ(page.find("<b>"), std::string::npos);
@@ -128,7 +109,7 @@ TEST_F(SuiteReport, NamesAreEscapedAndNothingBreaksThePage) {
 }
 
 TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
-  const std::string page = read(dir() / "index.html");
+  const std::string page = bytes_of(dir() / "index.html");
   const std::string d = dir().string();
   const struct {
     std::vector<std::string> args;
@@ -153,16 +134,16 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
 
   // A set's file cut short: the report fails, the page before stays.
   const fs::path instances = dir() / "sheet/s0/instances.txt";
-  const std::string whole = read(instances);
+  const std::string whole = bytes_of(instances);
   folder_.write("suite/sheet/s0/instances.txt", whole.substr(0, whole.size() / 2));
   const testing::cli_result cut = sheetkit({"suite", "report", d});
   EXPECT_EQ(cut.status, 1);
   EXPECT_NE(cut.err.find(instances.string() + ":"), std::string::npos) << cut.err;
-  EXPECT_EQ(read(dir() / "index.html"), page);
+  EXPECT_EQ(bytes_of(dir() / "index.html"), page);
   folder_.write("suite/sheet/s0/instances.txt", whole);
 
   // A manifest that does not fit the suite file, and none at all.
-  std::string manifest = read(dir() / "manifest.tsv");
+  std::string manifest = bytes_of(dir() / "manifest.tsv");
   const std::string original = manifest;
   manifest.replace(manifest.find("\tworked\t2\t2\t"), 12, "\tworked\t2\t3\t");
   folder_.write("suite/manifest.tsv", manifest);

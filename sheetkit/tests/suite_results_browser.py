@@ -11,7 +11,6 @@ Exits 77 (skipped) when Chromium is not installed.
 usage: suite_results_browser.py SHEETKIT SOURCE_DIR OUT
 """
 
-import html.parser
 import os
 import shutil
 import subprocess
@@ -19,75 +18,51 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from suite_report_browser import SKIPPED, browse, chromium, validate  # noqa: E402
+import reader_tools  # noqa: E402
+from reader_tools import SKIPPED, browse, validate  # noqa: E402
 
 ROWS = [("worked", "greedy"), ("worked", "rectangle"), ("plain", "greedy"), ("plain", "rectangle")]
 # Per class, the solvers with a certificate for its first instance.
 PICTURES = {"worked": 1, "plain": 2}
 
 
-class Rendered(html.parser.HTMLParser):
-    """The rows, checksum, pictures and lists as Chromium built them."""
+class Rendered(reader_tools.Rendered):
+    """Besides: the table's rows and the infeasible and missing ones listed."""
 
     def __init__(self):
         super().__init__()
-        self.where = []
         self.rows = []
         self.row = []
-        self.checksum = ""
-        self.button_hidden = None
-        self.section = None
-        self.pictures = {}
         self.listed = {"infeasible": 0, "missing": 0}
         self.list = None
 
     def handle_starttag(self, tag, attrs):
-        a = dict(attrs)
-        self.where.append((tag, a))
-        if tag == "section" and a.get("class") == "class":
-            self.section = a["id"][len("class-"):]
-            self.pictures[self.section] = 0
-        if tag == "svg" and self.section:
-            self.pictures[self.section] += 1
-        if tag == "button" and a.get("id") == "copy":
-            self.button_hidden = "hidden" in a
-        if tag == "h3" and a.get("id") in self.listed:
-            self.list = a["id"]
+        super().handle_starttag(tag, attrs)
+        if tag == "h3" and dict(attrs).get("id") in self.listed:
+            self.list = dict(attrs)["id"]
         if tag == "li" and self.list:
             self.listed[self.list] += 1
         if tag == "tr":
             self.row = []
 
     def handle_endtag(self, tag):
-        while self.where:
-            t, _ = self.where.pop()
-            if t == tag:
-                break
-        if tag == "section":
-            self.section = None
+        super().handle_endtag(tag)
         if tag == "ul":
             self.list = None
         if tag == "tr" and self.inside("tbody") and len(self.row) >= 2:
             self.rows.append(tuple(self.row[:2]))
 
-    def inside(self, tag, **want):
-        return any(t == tag and all(a.get(k) == v for k, v in want.items())
-                   for t, a in self.where)
-
     def handle_data(self, data):
-        if self.inside("code", id="manifest-sha256"):
-            self.checksum += data
+        super().handle_data(data)
         if self.inside("tbody") and self.where and self.where[-1][0] in ("th", "td"):
             self.row.append(data)
 
 
 def main():
-    sheetkit, source, out = sys.argv[1:4]
-    browser = chromium()
-    if not browser:
-        print("SKIPPED: Chromium is not installed (Debian package chromium); .ci/run installs it")
+    started = reader_tools.start()
+    if not started:
         return SKIPPED
-    os.makedirs(out, exist_ok=True)
+    sheetkit, source, out, browser = started
     data = os.path.join(source, "examples", "results")
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
@@ -106,45 +81,29 @@ def main():
         seen = Rendered()
         seen.feed(browse(browser, page, "--dump-dom").stdout)
         with open(os.path.join(export, "suite.sha256")) as f:
-            sha256 = f.read().strip()
-        if seen.checksum != sha256:
-            problems.append(f"the checksum shown is {seen.checksum!r}, not {sha256}")
-        if seen.button_hidden is not False:
-            problems.append("the copy button is not shown")
+            problems += seen.faults(f.read().strip())
         if seen.rows != ROWS:
             problems.append(f"the table's rows are {seen.rows}, not {ROWS}")
         if seen.pictures != PICTURES:
             problems.append(f"pictures per class {seen.pictures}, not {PICTURES}")
         if seen.listed != {"infeasible": 2, "missing": 5}:
             problems.append(f"listed {seen.listed}, not 2 infeasible and 5 missing")
-        for name, size in (("results.png", "1280,1800"), ("results_narrow.png", "420,2600")):
-            browse(browser, page, f"--screenshot={os.path.join(out, name)}", f"--window-size={size}")
-        print(f"screenshots in {out}")
-        if os.environ.get("SHEETGEN_UPDATE_DOCS") == "1":
-            shutil.copyfile(os.path.join(out, "results.png"),
-                            os.path.join(source, "docs", "suite_results.png"))
-            print("docs/suite_results.png replaced")
+        reader_tools.screenshots(browser, page, out,
+                                 {"results.png": "1280,1800", "results_narrow.png": "420,2600"},
+                                 source, "suite_results.png")
 
         latex = subprocess.run([sheetkit, "suite", "results", suite, export, "--format", "latex"],
                                stdout=subprocess.PIPE, text=True).stdout
-        if shutil.which("pdflatex"):
-            with open(os.path.join(scratch, "table.tex"), "w") as f:
-                f.write("\\documentclass{article}\n\\usepackage{booktabs}\n"
-                        "\\usepackage[landscape]{geometry}\n\\begin{document}\n"
-                        f"{latex}\\end{{document}}\n")
-            compiled = subprocess.run(["pdflatex", "-interaction=nonstopmode", "-halt-on-error",
-                                       "table.tex"], cwd=scratch, stdout=subprocess.PIPE, text=True)
-            if compiled.returncode != 0:
-                problems.append("pdflatex failed:\n" + compiled.stdout[-2000:])
-            else:
+        if reader_tools.latex_at_hand():
+            compiled = reader_tools.compile_latex(
+                scratch, "table", latex, "\\usepackage[landscape]{geometry}\n", fits=False)
+            problems += compiled
+            if not compiled:
                 shutil.copyfile(os.path.join(scratch, "table.pdf"), os.path.join(out, "table.pdf"))
                 print("the LaTeX table compiles with pdflatex")
         else:
-            print("not compiled: no pdflatex here")
-    for p in problems:
-        print(p)
-    print("ok" if not problems else f"{len(problems)} problem(s)")
-    return 1 if problems else 0
+            print("not compiled: no pdflatex or booktabs here")
+    return reader_tools.verdict(problems)
 
 
 if __name__ == "__main__":

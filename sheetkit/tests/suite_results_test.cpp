@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "suite_example.h"
@@ -20,12 +19,7 @@ const fs::path data = fs::path(SHEETGEN_SOURCE_DIR) / "sheetkit" / "tests" / "da
 // The suite and the certificates that docs/suites.md shows.
 const fs::path example = fs::path(SHEETGEN_SOURCE_DIR) / "examples" / "results";
 
-std::string read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testing::bytes_of;
 
 // The suite of data/results/suite.json, exported, with the stored
 // certificates of two solvers: rectangle (PackingSolver's, with its JSON
@@ -55,7 +49,7 @@ class SuiteResults : public ::testing::Test {
 };
 
 TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
-  const std::string sha = read(out() / "suite.sha256").substr(0, 64);
+  const std::string sha = bytes_of(out() / "suite.sha256").substr(0, 64);
   for (const char* format : {"text", "csv", "latex", "json"}) {
     const testing::cli_result one = results({"--format", format, "-j", "1"});
     EXPECT_EQ(one.status, 1) << format;  // infeasible and missing solutions
@@ -64,7 +58,7 @@ TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
                                (std::string(format) == "latex"  ? "tex"
                                 : std::string(format) == "text" ? "txt"
                                                                 : format);
-    std::string want = read(data / golden);
+    std::string want = bytes_of(data / golden);
     for (std::size_t at = want.find("SHA256"); at != std::string::npos; at = want.find("SHA256"))
       want.replace(at, 6, sha);
     EXPECT_EQ(one.out, want) << format;
@@ -73,11 +67,11 @@ TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
   // The page: written whole into the export, the same for every -j.
   const testing::cli_result page = results({"--format", "html", "-j", "2"});
   EXPECT_EQ(page.out, (out() / "results.html").string() + "\n");
-  const std::string html = read(out() / "results.html");
+  const std::string html = bytes_of(out() / "results.html");
   EXPECT_NE(html.find("<code id=\"manifest-sha256\">" + sha + "</code>"), std::string::npos);
   ASSERT_EQ(results({"--format", "html", "-j", "1", "-o", (folder_ / "one.html").string()}).status,
             1);
-  EXPECT_EQ(read(folder_ / "one.html"), html);
+  EXPECT_EQ(bytes_of(folder_ / "one.html"), html);
 }
 
 TEST_F(SuiteResults, EveryInstanceSolvedAndFeasibleIsStatusZero) {
@@ -102,7 +96,7 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
     const testing::cli_result r = results({"-o", table.string()});
     EXPECT_EQ(r.status, 1) << what;
     EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
-    EXPECT_EQ(read(table), "earlier\n");
+    EXPECT_EQ(bytes_of(table), "earlier\n");
   };
   const fs::path one = out() / "worked" / "s19" / "instance_1";
 
@@ -114,7 +108,7 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   refused((one / "rectangle.json").string() + ": not a solver's JSON output");
   std::ofstream(one / "rectangle.json") << "{}";
 
-  const std::string certificate = read(one / "rectangle.csv");
+  const std::string certificate = bytes_of(one / "rectangle.csv");
   std::ofstream(one / "rectangle.csv") << "TYPE,ID,COPIES\nITEM,0,1\n";
   refused((one / "rectangle.csv").string() + ":1:");
   std::ofstream(one / "rectangle.csv") << certificate;
@@ -128,7 +122,7 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   fs::rename(folder_ / "s2", out() / "plain" / "s2");
 
   // An export edited since: the solver read another instance.
-  const std::string items = read(one / "items.csv");
+  const std::string items = bytes_of(one / "items.csv");
   std::ofstream(one / "items.csv") << "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,9,1\n";
   refused((one / "items.csv").string() + ": 1 item types where the instance has 4");
   std::ofstream(one / "items.csv") << items;

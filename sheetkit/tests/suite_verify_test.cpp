@@ -9,6 +9,7 @@
 
 #include "suite_example.h"
 #include "test_util.h"
+#include "unprivileged.h"
 
 namespace sheetkit {
 namespace {
@@ -221,6 +222,41 @@ TEST_F(SuiteVerify, WhatIsNoPlainFileIsNamedAndNeverRead) {
   EXPECT_EQ(definition.status, 1);
   EXPECT_EQ(definition.err,
             "sheetkit: suite verify: " + d + "/suite.json: a link, not a plain file\n");
+}
+
+// A folder that cannot be listed is named with the reason: a set's in its
+// report, the others still checked; a class folder's as the error that
+// ends verify, and make's the same way.
+TEST_F(SuiteVerify, AFolderThatCannotBeReadIsNamedWithItsReason) {
+  const fs::path d = copy_ / "suite";
+  const testing::unprivileged as_a_user;
+  const auto locked = [](const char* folder) {
+    return [folder](const fs::path& dir) { fs::permissions(dir / folder, fs::perms::none); };
+  };
+  const auto unlock = [&](const char* folder) {
+    fs::permissions(d / folder, fs::perms::owner_all);
+  };
+  const testing::cli_result set = verify_spoiled(locked("worked/s19"), {"-j", "2"});
+  unlock("worked/s19");
+  EXPECT_EQ(set.status, 1);
+  EXPECT_TRUE(has(set.out, "worked/s2: identical\nworked/s19: differs\n")) << set.out;
+  EXPECT_TRUE(has(set.out, "  Cannot read folder " + (d / "worked/s19").string() +
+                               ": Permission denied\n"))
+      << set.out;
+  EXPECT_TRUE(has(set.out, "sheet/s1: identical\n")) << set.out;
+
+  const testing::cli_result cls = verify_spoiled(locked("tight"));
+  unlock("tight");
+  EXPECT_EQ(cls.status, 1);
+  EXPECT_EQ(cls.err, "sheetkit: suite verify: Cannot read folder " + (d / "tight").string() +
+                         ": Permission denied\n");
+  fs::permissions(d / "worked", fs::perms::none);
+  const testing::cli_result make =
+      sheetkit({"suite", "make", (d / "suite.json").string(), "-o", d.string()});
+  unlock("worked");
+  EXPECT_EQ(make.status, 1);
+  EXPECT_EQ(make.err, "sheetkit: suite make: Cannot read folder " + (d / "worked").string() +
+                          ": Permission denied\n");
 }
 
 }  // namespace
