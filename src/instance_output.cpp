@@ -80,24 +80,33 @@ void instance_output::add_block(std::span<const rectangle> items) {
 
 void instance_output::hand_over() {
   batch& b = *filling_;
-  if (writer_ != nullptr && writer_->idle()) {
-    // The thread is done with the other batch: it may be filled again.
+  if (writer_ != nullptr && !writer_->idle()) {
+    owner expected = owner::waiting;
+    if (sent_owner_.compare_exchange_strong(expected, owner::caller)) {
+      write_here(*sent_);  // the thread has not started on it
+    }
+    if (expected != owner::thread) {
+      // The thread has not run yet: rather than wait for it, this thread
+      // writes as well, in turn with drawing, until the thread is idle.
+      write_here(b);
+      b.items = 0;
+      b.ends = 0;
+      b.formatted = false;
+      return;
+    }
+    // The thread is writing the batch before (to a disk, say): format this
+    // one meanwhile and leave the writing to it, so that writing never
+    // takes turns with drawing.
+    b.format();
+    writer_->finish();
+  }
+  if (writer_ != nullptr) {
     if (write_failed_) fail();
     sent_ = &b;
     sent_owner_.store(owner::waiting);
     writer_->start(&write_batch, this);
     filling_ = &b == &batches_[0] ? &batches_[1] : &batches_[0];
   } else {
-    if (writer_ != nullptr) {
-      owner expected = owner::waiting;
-      if (sent_owner_.compare_exchange_strong(expected, owner::caller)) {
-        write_here(*sent_);  // the thread has not started on it
-      } else if (expected == owner::thread) {
-        b.format();  // while the thread finishes the batch before
-        writer_->finish();
-        if (write_failed_) fail();
-      }
-    }
     write_here(b);
   }
   batch& next = *filling_;

@@ -1,11 +1,11 @@
 // The instance file, formatted where a core is free. Drawing the items is
 // sequential, turning them into text is not: the caller hands over batches
 // of items as numbers, and a second thread formats and writes each while
-// the caller draws the next. When that thread is still busy (writing to a
-// disk, say, or not yet run by a busy system), the caller formats and
-// writes its batch itself, after taking back the batch before if the
-// thread has not started on it; so the work goes to whichever core is
-// free, and the caller waits only for a batch the thread is working on.
+// the caller draws the next. When that thread is still writing (to a
+// disk, say), the caller formats its batch itself and leaves only the
+// writing to the thread; when the thread has not run yet (a busy system),
+// the caller takes the batch before back and writes both itself. So the
+// work goes to whichever core is free, and the writing stays on one.
 // Failures throw error("Cannot write file NAME!") as output_file's do, and
 // the file then keeps what was written before: a beginning of the file.
 #ifndef SHEETGEN_INSTANCE_OUTPUT_H_
@@ -82,9 +82,10 @@ class instance_output {
   // the caller up.
   enum class owner { waiting, thread, caller };
 
-  // Passes the filled batch on to the thread when it is idle; otherwise
-  // formats and writes it here (after the one handed over, taken back
-  // when the thread has not started on it). Continues in a free batch.
+  // Passes the filled batch on to the thread, formatting it here first
+  // while the thread still works on the batch before; where the thread has
+  // not started on that one yet, takes it back and writes both here.
+  // Continues in a free batch.
   void hand_over();
   // Formats the batch if needed and writes it on the caller's thread.
   void write_here(batch& b);
