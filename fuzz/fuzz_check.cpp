@@ -25,6 +25,7 @@
 
 #include "files/check.h"
 #include "files/source.h"
+#include "read_by_mapping.h"
 #include "worked_example_data.h"
 
 namespace {
@@ -92,11 +93,7 @@ std::string check_by_name(sheetkit::run_info run, std::string_view items,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The files opened by name are mapped, whatever this machine's default.
-#ifdef _WIN32
-  static const int chosen = _putenv_s("SHEETGEN_READ", "map");
-#else
-  static const int chosen = setenv("SHEETGEN_READ", "map", 1);
-#endif
+  static const bool chosen = (sheetgen::testing::read_by_mapping(), true);
   (void)chosen;
   if (size == 0) return 0;
   const int flags = data[0];

@@ -20,6 +20,8 @@
 #include <system_error>
 #include <vector>
 
+#include "read_by_mapping.h"
+
 namespace {
 
 [[noreturn]] void fail(const char* what, std::string_view detail = {}) {
@@ -106,11 +108,7 @@ void read(const std::string& input, std::size_t max_block) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The files opened by name are mapped, whatever this machine's default.
-#ifdef _WIN32
-  static const int chosen = _putenv_s("SHEETGEN_READ", "map");
-#else
-  static const int chosen = setenv("SHEETGEN_READ", "map", 1);
-#endif
+  static const bool chosen = (sheetgen::testing::read_by_mapping(), true);
   (void)chosen;
   const std::string input(reinterpret_cast<const char*>(data), size);
   std::ofstream(input_file(), std::ios::binary | std::ios::trunc) << input;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "output_file.h"
 #include "worker.h"
 
 namespace sheetgen {
@@ -42,11 +43,8 @@ instance_output::instance_output(const std::filesystem::path& folder, const std:
   } catch (const std::system_error&) {
     // No thread to be had: formatting and writing take turns with drawing.
   }
-  const std::filesystem::path path = folder / name;
-  file_ = std::fopen(path.string().c_str(), "wb");
+  file_ = open_unbuffered(folder, name);
   if (file_ == nullptr) fail();
-  // The stream's own buffer would hide write errors until the close.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 instance_output::~instance_output() {

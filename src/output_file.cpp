@@ -8,6 +8,13 @@
 
 namespace sheetgen {
 
+std::FILE* open_unbuffered(const std::filesystem::path& folder, const std::string& name) {
+  const std::filesystem::path path = folder / name;
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
 output_file::output_file(const std::filesystem::path& folder, const std::string& name,
                          std::span<char> buffer)
     : name_(name), buffer_(buffer), filling_(buffer) {
@@ -18,11 +25,8 @@ output_file::output_file(const std::filesystem::path& folder, const std::string&
     // No thread to be had (too little address space for its stack, say):
     // generating and writing take turns, as they always could.
   }
-  const std::filesystem::path path = folder / name;
-  file_ = std::fopen(path.string().c_str(), "wb");
+  file_ = open_unbuffered(folder, name);
   if (file_ == nullptr) fail();
-  // The stream's own buffer would hide write errors until the close.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 output_file::~output_file() {

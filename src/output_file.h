@@ -16,6 +16,11 @@
 
 namespace sheetgen {
 
+// Creates or truncates `name`, taken relative to `folder` unless absolute,
+// unbuffered: the stream's own buffer would hide write errors until the
+// close. Null where it cannot be opened.
+std::FILE* open_unbuffered(const std::filesystem::path& folder, const std::string& name);
+
 class worker;
 
 class output_file {

@@ -30,14 +30,6 @@ std::string scratch_folder::read(const std::string& name) const {
   return content.str();
 }
 
-void read_by_mapping() {
-#ifdef _WIN32
-  _putenv_s("SHEETGEN_READ", "map");
-#else
-  setenv("SHEETGEN_READ", "map", 1);
-#endif
-}
-
 void scratch_folder::write(const std::string& name, const std::string& content) const {
   std::ofstream(path_ / name, std::ios::binary) << content;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "read_by_mapping.h"
 #include "worked_example_data.h"
 
 namespace sheetgen::testing {
@@ -62,10 +63,6 @@ struct answers {
 answers make(int instances, int length, int width, int items, const char* minrel,
              const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
 
-// Makes the readers opened by name map regular files (SHEETGEN_READ=map)
-// from now on, whatever this machine's default, so that the tests take the
-// mapped path.
-void read_by_mapping();
 
 // Every block that a reader (instance_reader, defect_reader) finds in
 // `text`, read as the file `name`; throws its error. The text is read twice,
