@@ -189,8 +189,11 @@ void write_results_csv(std::ostream& out, const suite_results& r) {
 void write_results_latex(std::ostream& out, const suite_results& r) {
   out << "% Results on the suite " << r.suite << ", manifest sha256 " << r.manifest_sha256
       << ".\n% Every solution checked by sheetkit suite results; " << partial_note
-      << ".\n% Needs \\usepackage{booktabs}.\n";
-  out << "\\begin{tabular}{ll" << std::string(headings.size(), 'r') << "}\n\\toprule\n";
+      << ".\n% Needs \\usepackage{booktabs}. Set in \\footnotesize, with narrow gaps, to fit a\n"
+      << "% landscape article's text width.\n";
+  // Thirteen columns at normal size and gaps overrun even a landscape page.
+  out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
+      << "\\begin{tabular}{@{}ll" << std::string(headings.size(), 'r') << "@{}}\n\\toprule\n";
   out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
          "\\\\\n\\cmidrule(lr){8-10}\n";
   out << "class & solver";
@@ -201,7 +204,7 @@ void write_results_latex(std::ostream& out, const suite_results& r) {
     for (const std::string& cell : cells_of(row, "$^*$")) out << " & " << (cell.empty() ? "--" : cell);
     out << " \\\\\n";
   }
-  out << "\\bottomrule\n\\end{tabular}\n";
+  out << "\\bottomrule\n\\end{tabular}}\n";
 }
 
 void write_results_json(std::ostream& out, const suite_results& r) {

@@ -20,8 +20,9 @@ void write_results_text(std::ostream& out, const suite_results& r);
 /// fractions, empty cells where there is nothing to average.
 void write_results_csv(std::ostream& out, const suite_results& r);
 
-/// A `tabular` with booktabs rules, percentages, names escaped; comment
-/// lines name the suite, its SHA-256 and what was left out.
+/// A `tabular` with booktabs rules, percentages, names escaped, set in
+/// \footnotesize with narrow gaps to fit a landscape article's text width;
+/// comment lines name the suite, its SHA-256 and what was left out.
 void write_results_latex(std::ostream& out, const suite_results& r);
 
 /// One JSON document: the suite, its SHA-256, the solvers, the rows, and

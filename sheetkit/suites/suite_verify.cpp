@@ -389,6 +389,12 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   const suite_definition suite = read_suite_definition(
       definition_file.string(), read_small_file(definition_file, max_definition_bytes), dir);
   const std::vector<suite_unit> units = suite_units(suite, shard);
+  // A class folder that cannot be listed is told once, with its reason,
+  // before its sets would each be reported missing.
+  for (const suite_unit& u : units) {
+    const fs::path folder = dir / u.cls->name;
+    if (fs::is_directory(fs::symlink_status(folder, ec))) folder_entries(folder);
+  }
   const std::vector<std::vector<set_check>> per_unit = check_units(dir, units, jobs, progress);
 
   std::vector<set_record> records;

@@ -1,7 +1,8 @@
 """Opens a suite's results as their readers do: the results page in headless
 Chromium (its rendered DOM: a row per class and solver, the checksum, the
 pictures of the first solutions, the infeasible and missing ones listed)
-and the LaTeX table compiled with booktabs where pdflatex is at hand. The
+and the LaTeX table compiled with booktabs where pdflatex is at hand, no
+wider than a landscape article's text. The
 suite is examples/results/suite.json with the stored
 certificates beside it. Screenshots, wide and narrow, go to OUT; with
 SHEETGEN_UPDATE_DOCS=1 the wide one replaces docs/suite_results.png.
@@ -96,11 +97,11 @@ def main():
                                stdout=subprocess.PIPE, text=True).stdout
         if reader_tools.latex_at_hand():
             compiled = reader_tools.compile_latex(
-                scratch, "table", latex, "\\usepackage[landscape]{geometry}\n", fits=False)
+                scratch, "table", latex, "\\usepackage[landscape]{geometry}\n")
             problems += compiled
             if not compiled:
                 shutil.copyfile(os.path.join(scratch, "table.pdf"), os.path.join(out, "table.pdf"))
-                print("the LaTeX table compiles with pdflatex")
+                print("the LaTeX table compiles with pdflatex and fits a landscape page's text width")
         else:
             print("not compiled: no pdflatex or booktabs here")
     return reader_tools.verdict(problems)
