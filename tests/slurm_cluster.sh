@@ -209,6 +209,9 @@ sheetkit suite export glass --to packingsolver -o glass-out >export.out 2>&1 ||
   fail "suite export: $(cat export.out)"
 timeout 90 sbatch --wait solve.sh >solve.out 2>&1 ||
   fail "the docs' solver jobs failed (status $?): $(tail -n 5 solve.out slurm-*.out)"
+job=$(sed -n 's/^Submitted batch job \([0-9]*\)$/\1/p' solve.out)
+tasks=$(find . -maxdepth 1 -name "slurm-${job}_*.out" | wc -l)
+[ -n "$job" ] && [ "$tasks" = 16 ] || fail "the solver array ran $tasks tasks, not 16: $(cat solve.out)"
 folders=$(find glass-out -name items.csv | wc -l)
 solved=$(find glass-out -name rectangle.csv | wc -l)
 [ "$folders" -gt 0 ] && [ "$solved" = "$folders" ] ||
