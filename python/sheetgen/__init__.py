@@ -28,13 +28,56 @@ import collections.abc
 import numbers
 import os
 import pathlib
+import sys
+import sysconfig
 import warnings
 
-import numpy as np
 
+def _built_for():
+    # The interpreter the build made this package for, as configure named
+    # it (a file the build writes beside the module), or None.
+    try:
+        from ._built_for import interpreter, version
+    except ImportError:
+        return None
+    return interpreter, version
+
+
+def _this_interpreter():
+    return f"{sys.executable} (Python {sysconfig.get_python_version()})"
+
+
+def _wrong_interpreter(what, name, same):
+    # An interpreter other than the build's: say which one the build used;
+    # the build's own (or a venv of it) is told `same`.
+    built = _built_for()
+    if built is None:
+        advice = "use the interpreter the package was built or installed for"
+    elif os.path.realpath(built[0]) == os.path.realpath(sys.executable):
+        advice = same
+    else:
+        advice = (f"the package was built for {built[0]} (Python {built[1]}): use it, as in "
+                  f"{built[0]} -c 'import sheetgen', or build for this one with "
+                  f"cmake -S . -B build -DPython_EXECUTABLE={sys.executable}")
+    return ModuleNotFoundError(f"No module named {name!r}: {what} {_this_interpreter()}; "
+                               f"{advice}", name=name)
+
+
+try:
+    import numpy as np
+except ModuleNotFoundError as e:
+    if e.name != "numpy":
+        raise
+    raise _wrong_interpreter("sheetgen needs numpy (pip install numpy), which is missing for",
+                             "numpy", "the package was built for it: install numpy for it "
+                             "(Debian: apt-get install python3-numpy)") from None
 
 
 def _not_built(package, name):
+    # A compiled module for another Python version is no module to this one.
+    if any(package.glob("_sheetgen*")):
+        return _wrong_interpreter("sheetgen's compiled module is not one for", name,
+                                  "build the package again, or install it again")
     # This package without its compiled module is, as a rule, the sources
     # (python/sheetgen), found first from inside python/: say where the
     # built package is.

@@ -38,9 +38,12 @@ PYBIND11_MODULE(_sheetgen, m) {
                       c.category() == std::system_category();
       sheetgen::python::set_os_error(os && c.value() != 0 ? c.value() : EIO, e.file());
     } catch (const sheetgen::error& e) {
-      // Some of the dialogue's messages end in a line break of their own.
+      // Some of the dialogue's messages end in a line break of their own,
+      // and one begins with a blank the console shows; neither belongs in
+      // an exception's text.
       std::string message = e.what();
       while (!message.empty() && message.back() == '\n') message.pop_back();
+      message.erase(0, message.find_first_not_of(' '));
       // File names are bytes; a message must still come out.
       py::object text = py::reinterpret_steal<py::object>(
           PyUnicode_DecodeUTF8(message.data(), static_cast<py::ssize_t>(message.size()),
