@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <optional>
+#include <string_view>
 
 #include "arguments.h"
 #include "progress_line.h"
@@ -13,5 +14,14 @@ int main(int argc, char** argv) {
   // share the terminal, the progress line goes below the last one.
   sheetgen::progress_line line(std::cerr, sheetgen::stderr_is_terminal(),
                                sheetgen::stdout_is_terminal());
-  return sheetgen::run_program([&line](const sheetgen::pass_progress& p) { line.show(p); });
+  const bool after_prompt = sheetgen::stdout_is_terminal();
+  return sheetgen::run_program([&line](const sheetgen::pass_progress& p) { line.show(p); },
+                               [&](std::string_view why) {
+                                 // The console's message has no line break
+                                 // of its own where both share a terminal.
+                                 line.clear();
+                                 std::cerr << (after_prompt ? "\n" : "") << "sheetgen: " << why
+                                           << '\n'
+                                           << std::flush;
+                               });
 }

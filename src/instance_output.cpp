@@ -1,6 +1,7 @@
 #include "instance_output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
@@ -44,7 +45,7 @@ instance_output::instance_output(const std::filesystem::path& folder, const std:
     // No thread to be had: formatting and writing take turns with drawing.
   }
   file_ = open_unbuffered(folder, name);
-  if (file_ == nullptr) fail();
+  if (file_ == nullptr) fail(errno);
 }
 
 instance_output::~instance_output() {
@@ -99,7 +100,7 @@ void instance_output::hand_over() {
     writer_->finish();
   }
   if (writer_ != nullptr) {
-    if (write_failed_) fail();
+    if (write_failed_) fail(failed_errno_);
     sent_ = &b;
     sent_owner_.store(owner::waiting);
     writer_->start(&write_batch, this);
@@ -114,9 +115,9 @@ void instance_output::hand_over() {
 }
 
 void instance_output::write_here(batch& b) {
-  if (write_failed_) fail();
+  if (write_failed_) fail(failed_errno_);
   if (!b.formatted) b.format();
-  if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail();
+  if (std::fwrite(b.text, 1, b.text_size, file_) != b.text_size) fail(errno);
 }
 
 // On the writing thread, unless the caller took the batch back first.
@@ -127,25 +128,28 @@ void instance_output::write_batch(void* self) {
   if (out.write_failed_) return;
   batch& b = *out.sent_;
   if (!b.formatted) b.format();
-  if (std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size) out.write_failed_ = true;
+  if (std::fwrite(b.text, 1, b.text_size, out.file_) != b.text_size) {
+    out.failed_errno_ = errno;  // errno is the thread's own
+    out.write_failed_ = true;
+  }
 }
 
 void instance_output::close() {
   if (!filling_->empty()) hand_over();
   if (writer_ != nullptr) {
     writer_->finish();
-    if (write_failed_) fail();
+    if (write_failed_) fail(failed_errno_);
     writer_.reset();
   }
   std::FILE* f = file_;
   file_ = nullptr;
-  if (std::fclose(f) != 0) fail();
+  if (std::fclose(f) != 0) fail(errno);
 }
 
-void instance_output::fail() {
+void instance_output::fail(int reason) {
   // Whatever is buffered could not be written either; do not retry it.
   write_failed_ = true;
-  throw error("Cannot write file " + name_ + "!");
+  throw write_error(name_, std::error_code(reason, std::generic_category()));
 }
 
 }  // namespace sheetgen

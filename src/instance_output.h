@@ -90,7 +90,8 @@ class instance_output {
   // Formats the batch if needed and writes it on the caller's thread.
   void write_here(batch& b);
   static void write_batch(void* self);
-  [[noreturn]] void fail();
+  // Throws write_error with `reason`, an errno value (0: none known).
+  [[noreturn]] void fail(int reason);
 
   std::string name_;
   std::size_t capacity_;  // items, and block ends, a batch holds
@@ -102,6 +103,7 @@ class instance_output {
   std::atomic<owner> sent_owner_{owner::caller};
   // After a failure nothing more is written, by either thread.
   std::atomic<bool> write_failed_{false};
+  int failed_errno_ = 0;  // set before write_failed_, by the thread that failed
 };
 
 }  // namespace sheetgen

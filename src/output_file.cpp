@@ -2,6 +2,7 @@
 
 #include <sheetgen/types.h>
 
+#include <cerrno>
 #include <system_error>
 
 #include "worker.h"
@@ -26,7 +27,7 @@ output_file::output_file(const std::filesystem::path& folder, const std::string&
     // generating and writing take turns, as they always could.
   }
   file_ = open_unbuffered(folder, name);
-  if (file_ == nullptr) fail();
+  if (file_ == nullptr) fail(errno);
 }
 
 output_file::~output_file() {
@@ -39,12 +40,12 @@ output_file::~output_file() {
 
 void output_file::hand_over(std::size_t needed) {
   if (writer_ == nullptr) {
-    if (used_ > 0 && std::fwrite(filling_.data(), 1, used_, file_) != used_) fail();
+    if (used_ > 0 && std::fwrite(filling_.data(), 1, used_, file_) != used_) fail(errno);
     used_ = 0;
     return;
   }
   writer_->finish();
-  if (write_failed_) fail();
+  if (write_failed_) fail(failed_errno_);
   const bool whole = filling_.size() == buffer_.size();
   if (used_ > 0) {
     piece_ = filling_.first(used_);
@@ -57,7 +58,7 @@ void output_file::hand_over(std::size_t needed) {
     // caller's largest block) takes all of it, and after it all of it may
     // be on its way to the file: wait, at the cost of the overlap.
     writer_->finish();
-    if (write_failed_) fail();
+    if (write_failed_) fail(failed_errno_);
     filling_ = needed > half ? buffer_ : buffer_.first(half);
     return;
   }
@@ -69,26 +70,28 @@ void output_file::hand_over(std::size_t needed) {
 void output_file::write_piece(void* self) {
   auto& out = *static_cast<output_file*>(self);
   if (out.write_failed_) return;
-  out.write_failed_ =
-      std::fwrite(out.piece_.data(), 1, out.piece_.size(), out.file_) != out.piece_.size();
+  if (std::fwrite(out.piece_.data(), 1, out.piece_.size(), out.file_) != out.piece_.size()) {
+    out.failed_errno_ = errno;  // errno is the thread's own
+    out.write_failed_ = true;
+  }
 }
 
 void output_file::close() {
   hand_over(0);
   if (writer_ != nullptr) {
     writer_->finish();
-    if (write_failed_) fail();
+    if (write_failed_) fail(failed_errno_);
     writer_.reset();
   }
   std::FILE* f = file_;
   file_ = nullptr;
-  if (std::fclose(f) != 0) fail();
+  if (std::fclose(f) != 0) fail(errno);
 }
 
-void output_file::fail() {
+void output_file::fail(int reason) {
   // Whatever is buffered could not be written either; do not retry it.
   used_ = 0;
-  throw error("Cannot write file " + name_ + "!");
+  throw write_error(name_, std::error_code(reason, std::generic_category()));
 }
 
 }  // namespace sheetgen

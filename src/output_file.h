@@ -60,7 +60,8 @@ class output_file {
   // throws if a write failed.
   void hand_over(std::size_t needed);
   static void write_piece(void* self);
-  [[noreturn]] void fail();
+  // Throws write_error with `reason`, an errno value (0: none known).
+  [[noreturn]] void fail(int reason);
 
   std::string name_;
   std::span<char> buffer_;
@@ -70,6 +71,7 @@ class output_file {
   std::size_t used_ = 0;
   std::span<const char> piece_;  // being written by writer_
   bool write_failed_ = false;    // by writer_; read after it finished
+  int failed_errno_ = 0;         // the reason, with write_failed_
 };
 
 }  // namespace sheetgen

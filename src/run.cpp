@@ -1,3 +1,4 @@
+#include <sheetgen/answers.h>
 #include <sheetgen/run.h>
 #include <sheetgen/run_files.h>
 
@@ -38,7 +39,21 @@ int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder
 
 int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
         const progress_callback& progress) {
+  return run(in, out, folder, progress, reason_callback());
+}
+
+int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
+        const progress_callback& progress, const reason_callback& reason) {
   console con(in, out);
+  // The message first, as always; the reason goes elsewhere (standard
+  // error), so the console's text, which scripts compare, never changes.
+  const auto abort_with = [&](const error& e, const std::string& why) {
+    con.print(e.what());
+    out.flush();
+    if (reason) reason(why);
+    con.discard_answer();
+    return 1;
+  };
   try {
     try {
       con.print(banner);
@@ -49,6 +64,10 @@ int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder
       return 0;
     } catch (const std::bad_alloc&) {
       return abort_run(con, "Not enough memory!");
+    } catch (const answer_error& e) {
+      return abort_with(e, e.located("standard input"));
+    } catch (const write_error& e) {
+      return abort_with(e, e.reason());
     } catch (const error& e) {
       return abort_run(con, e.what());
     }
@@ -88,9 +107,13 @@ void out_of_memory() {
 int run_program() { return run_program(progress_callback()); }
 
 int run_program(const progress_callback& progress) {
+  return run_program(progress, reason_callback());
+}
+
+int run_program(const progress_callback& progress, const reason_callback& reason) {
   std::set_new_handler(out_of_memory);
   std::ios::sync_with_stdio(false);
-  return run(std::cin, std::cout, std::filesystem::path(), progress);
+  return run(std::cin, std::cout, std::filesystem::path(), progress, reason);
 }
 
 }  // namespace sheetgen

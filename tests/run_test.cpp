@@ -5,6 +5,9 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "test_util.h"
 
@@ -426,6 +429,50 @@ TEST(Run, UnwritableInstanceFile) {
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(ends_with(result.console, "(e.g. 12): Cannot write file /dev/full!"));
   }
+}
+
+// The console's text stays what run() without a reason prints; the one
+// line beside it says which answer, or what the OS said.
+TEST(Run, ReasonLineSaysWhatTheMessageCannot) {
+  const auto with_reasons = [](const std::string& input, const std::filesystem::path& folder) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::vector<std::string> told;
+    const int status = run(in, out, folder, progress_callback(),
+                           [&](std::string_view why) { told.emplace_back(why); });
+    return std::tuple(status, out.str(), told);
+  };
+  scratch_folder dir;
+  // Without its last two lines, the seed and the closing answer.
+  std::string seedless = answers().text();
+  for (int k = 0; k < 2; ++k) seedless.resize(seedless.rfind('\n', seedless.size() - 2) + 1);
+  const auto [status, console, told] = with_reasons(seedless + "x1\n0\n", dir.path());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(console, run_with(seedless + "x1\n0\n", dir.path()).console);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0], "standard input:9: the seed: Input is not a valid number!");
+
+  answers defect;
+  defect.defects = {{3, 2}, {3, 11}};
+  EXPECT_EQ(std::get<2>(with_reasons(defect.text(), dir.path())),
+            std::vector<std::string>{
+                "standard input:9: defect 2's width: This defect does not fit onto the large "
+                "object!"});
+
+  answers missing;
+  missing.instancefile = "missing/instances.txt";
+  EXPECT_EQ(std::get<2>(with_reasons(missing.text(), dir.path())),
+            std::vector<std::string>{
+                "missing/instances.txt: cannot be written: No such file or directory"});
+  if (std::filesystem::exists("/dev/full")) {
+    answers full = defect;
+    full.defects = {{1, 1}};
+    full.defectfile = "/dev/full";
+    EXPECT_EQ(std::get<2>(with_reasons(full.text(), dir.path())),
+              std::vector<std::string>{"/dev/full: cannot be written: No space left on device"});
+  }
+  // A completed run tells nothing.
+  EXPECT_TRUE(std::get<2>(with_reasons(answers().text(), dir.path())).empty());
 }
 
 }  // namespace

@@ -28,4 +28,19 @@ mkdir plain given
 diff -r plain given >/dev/null || fail "an ignored argument changed the run: $(diff -r plain given | head -5)"
 [ "$(wc -l <err.txt)" = 1 ] || fail "not one line on standard error: $(cat err.txt)"
 grep -q 'ignored' err.txt && grep -q 'sheetgen < ' err.txt || fail "the note says: $(cat err.txt)"
-echo "sheetgen's arguments: as documented"
+
+# A failure's message stays on standard output as it always was; one line on
+# standard error adds what it cannot say.
+sed 's|^instances.txt$|nodir/instances.txt|' "$answers" >nodir.txt
+status=0
+(cd plain && "$bin" <../nodir.txt >nodir.out 2>nodir.err) || status=$?
+[ "$status" = 1 ] || fail "an unwritable instance file: status $status"
+[ "$(tail -c 38 plain/nodir.out)" = "Cannot write file nodir/instances.txt!" ] ||
+  fail "the console ends otherwise: $(tail -c 80 plain/nodir.out)"
+[ "$(cat plain/nodir.err)" = "sheetgen: nodir/instances.txt: cannot be written: No such file or directory" ] ||
+  fail "standard error says: $(cat plain/nodir.err)"
+printf 'x\n' >bad.txt
+(cd plain && "$bin" <../bad.txt >bad.out 2>bad.err) || true
+[ "$(cat plain/bad.err)" = "sheetgen: standard input:1: the number of instances: Input is not a valid number!" ] ||
+  fail "a bad answer: standard error says: $(cat plain/bad.err)"
+echo "sheetgen's arguments and reasons: as documented"

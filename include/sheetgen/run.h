@@ -6,7 +6,9 @@
 #include <sheetgen/progress.h>
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <string_view>
 
 namespace sheetgen {
 
@@ -22,6 +24,17 @@ int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder
 int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
         const progress_callback& progress);
 
+/// Told, after a failure's message is printed, what the console's message
+/// cannot say: which answer was refused ("standard input:LINE: QUESTION:
+/// MESSAGE") or why a file could not be written ("FILE: cannot be
+/// written: REASON"). Not told for other failures, whose message says all.
+using reason_callback = std::function<void(std::string_view)>;
+
+/// The same, telling `reason` the one line that a failure's message cannot
+/// say; the console text stays exactly as run() prints it.
+int run(std::istream& in, std::ostream& out, const std::filesystem::path& folder,
+        const progress_callback& progress, const reason_callback& reason);
+
 /// run() on the process's standard input and output in the current folder,
 /// as the program does it. When memory is so short that even the error
 /// cannot be raised, prints "Not enough memory!", reads one more answer and
@@ -30,6 +43,9 @@ int run_program();
 
 /// The same, telling `progress` how generation goes.
 int run_program(const progress_callback& progress);
+
+/// The same, telling `reason` what a failure's message cannot say.
+int run_program(const progress_callback& progress, const reason_callback& reason);
 
 }  // namespace sheetgen
 

@@ -97,6 +97,33 @@ class file_error : public error {
   std::error_code code_;
 };
 
+/// An `error` in writing one of the run's files: `what()` is exactly the
+/// dialogue's "Cannot write file NAME!", which says nothing of why; `code()`
+/// is the operating system's reason (a missing folder, a full disk), for a
+/// second line that the console text has no room for.
+class write_error : public error {
+ public:
+  /// `code` is the OS's reason, or empty where it gave none.
+  write_error(std::string file, std::error_code code)
+      : error("Cannot write file " + file + "!"), file_(std::move(file)), code_(code) {}
+
+  /// The file's name, as the answers gave it.
+  const std::string& file() const noexcept { return file_; }
+  /// The reason, an errno value in the generic category; empty (0) where
+  /// the OS gave none.
+  std::error_code code() const noexcept { return code_; }
+  /// "FILE: cannot be written: REASON", REASON being `code`'s message, or
+  /// "the system gave no reason".
+  std::string reason() const {
+    return file_ + ": cannot be written: " +
+           (code_ ? code_.message() : std::string("the system gave no reason"));
+  }
+
+ private:
+  std::string file_;
+  std::error_code code_;
+};
+
 }  // namespace sheetgen
 
 #endif  // SHEETGEN_TYPES_H_

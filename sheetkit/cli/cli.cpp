@@ -48,7 +48,13 @@ void add_commands(CLI::App& parent, std::span<const command> table,
   for (const command& c : table) {
     CLI::App* sub = parent.add_subcommand(c.name, c.description);
     sub->group("Commands");
-    if (*c.footer != '\0') {
+    // Set on every command: CLI11 would give it its parent's footer, the
+    // whole group's overview or the paragraph on answers files.
+    if (c.footer == nullptr) {
+      sub->footer("");
+    } else if (*c.footer == '\0') {
+      sub->footer(std::string(exit_statuses));
+    } else {
       sub->footer(c.footer + std::string("\n\n") + std::string(exit_statuses));
     }
     if (c.group.empty()) {
@@ -108,9 +114,32 @@ std::optional<int> parse(CLI::App& app, std::vector<runnable>& runnables, int ar
   }
 }
 
+// Standard output as a command writes it at a terminal: the progress line on
+// standard error goes before any of it, so that no text lands on top of it.
+class clearing_buffer : public std::streambuf {
+ public:
+  clearing_buffer(std::streambuf* to, command_progress& line) : to_(to), line_(line) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    line_.clear();
+    return to_->sputc(traits_type::to_char_type(c));
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    line_.clear();
+    return to_->sputn(s, n);
+  }
+  int sync() override { return to_->pubsync(); }
+
+ private:
+  std::streambuf* to_;
+  command_progress& line_;
+};
+
 // Prepares the command (what it needs, checked before anything is read:
 // usage errors) and does its work.
-int run(const runnable& command, std::ostream& out, std::ostream& err, bool terminal) {
+int run(const runnable& command, std::ostream& given_out, std::ostream& err, bool terminal) {
   const std::string prefix = message_prefix(*command.app);
   prepared job;
   try {
@@ -123,11 +152,15 @@ int run(const runnable& command, std::ostream& out, std::ostream& err, bool term
   }
   const std::string name = command_path(*command.app);
   command_progress shown(name, err, terminal, job.run);
+  clearing_buffer clearing(given_out.rdbuf(), shown);
+  std::ostream cleared(&clearing);
+  // Only a terminal shows the line: elsewhere the output goes straight on.
+  std::ostream& out = terminal && given_out.rdbuf() != nullptr ? cleared : given_out;
   session s{out, err, shown, prefix, job.run};
   try {
     const int status = job.work(job.run, s);
     // A report that never arrived (a full disk, a closed pipe) is no success.
-    if (out.flush()) return status;
+    if (out.flush() && given_out.flush()) return status;
     s.say("cannot write to standard output");
     return status_problems;
   } catch (const std::bad_alloc&) {
@@ -153,6 +186,16 @@ int sheetkit_main(int argc, const char* const* argv, std::ostream& out, std::ost
 
 int sheetkit_main(std::span<const command> table, int argc, const char* const* argv,
                   std::ostream& out, std::ostream& err, bool terminal) {
+  // "sheetkit help [COMMAND ...]" is that command's --help, as git and cargo
+  // have it.
+  std::vector<const char*> asked;
+  if (argc >= 2 && std::string_view(argv[1]) == "help") {
+    asked.push_back(argv[0]);
+    for (int i = 2; i < argc; ++i) asked.push_back(argv[i]);
+    asked.push_back("--help");
+    argc = static_cast<int>(asked.size());
+    argv = asked.data();
+  }
   try {
     CLI::App app("", "sheetkit");
     std::vector<runnable> runnables;

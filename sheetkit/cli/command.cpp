@@ -16,7 +16,16 @@ command_progress::command_progress(std::string_view command, std::ostream& err, 
 sheetgen::progress_callback command_progress::callback() {
   return [this](const sheetgen::pass_progress& p) {
     sheetgen::pass_progress named = p;
-    if (!p.pass.empty()) named.pass = command_;
+    if (!p.pass.empty()) {
+      // Each pass under a name of its own, so that the line counts up within
+      // a pass and a new pass is seen to start, not to jump back.
+      if (p.pass != label_pass_) {
+        label_pass_ = p.pass;
+        label_ = std::string(command_);
+        if (p.pass != command_) label_ += " (" + label_pass_ + ")";
+      }
+      named.pass = label_;
+    }
     line_.show(named);
   };
 }

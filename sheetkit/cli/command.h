@@ -31,7 +31,8 @@ class command_progress {
  public:
   command_progress(std::string_view command, std::ostream& err, bool terminal, const run_info& run);
 
-  // For the library's passes and check's: reports shown under the command's name.
+  // For the library's passes and check's: reports shown under the command's
+  // name, with the pass's own: "verify (defects)".
   sheetgen::progress_callback callback();
 
   // Every pass that `pass` makes, shown as it goes (unit: lines of both files).
@@ -43,6 +44,8 @@ class command_progress {
   std::string_view command_;
   sheetgen::progress_line line_;
   int64_t total_;
+  std::string label_pass_;  // the pass last reported
+  std::string label_;       // what it is shown as
 };
 
 // The message of an error met while a command works on `run`: for a file
@@ -81,7 +84,7 @@ struct prepared {
 struct command {
   const char* name;
   const char* description;
-  const char* footer;  // more help, before the exit statuses; may be empty
+  const char* footer;  // more help, before the exit statuses; "": those alone; nullptr: none
   std::function<prepared()> (*setup)(CLI::App& app);
   std::span<const command> group = {};
 };

@@ -532,15 +532,31 @@ std::function<prepared()> setup_version(CLI::App&) {
 }
 
 const command suite_commands[] = {
-    {"make", "Make every set of a suite's JSON file, the manifest last", "", setup_suite_make},
-    {"verify", "Generate every set again and compare; check the manifest", "",
+    {"make", "Make every set of a suite's JSON file, the manifest last",
+     "Writes DIR/suite.json, a copy of the JSON file, each set to DIR/CLASS/sSEED/\n"
+     "(answers.txt, instances.txt, defects.txt), then DIR/SHA256SUMS, DIR/index.html and\n"
+     "last DIR/manifest.tsv: where it stands, the suite is complete. Making again keeps the\n"
+     "complete sets and does the rest; one make at a time in DIR. --shard K/N takes the\n"
+     "pieces of the suite's order at the 1-based positions p with (p - 1) mod N = K - 1;\n"
+     "a shard writes no manifest: a last make without --shard does, once every shard is done.",
+     setup_suite_make},
+    {"verify", "Generate every set again and compare; check the manifest",
+     "Generates every set again and compares it byte for byte, then holds the manifest and\n"
+     "SHA256SUMS to the sets. --shard K/N checks the same sets as make --shard K/N and their\n"
+     "lines; shard 1 also looks for what belongs to no set.",
      setup_suite_verify},
-    {"report", "Write the suite's page: what to cite, how to verify, its classes", "",
+    {"report", "Write the suite's page: what to cite, how to verify, its classes",
+     "Reads a made suite; its page gives the manifest's SHA-256 to cite, the commands that\n"
+     "verify the suite, the table of stats --suite and each class's pictures.",
      setup_suite_report},
-    {"export", "Export every set for a solver, into a folder beside the suite", "",
+    {"export", "Export every set for a solver, into a folder beside the suite",
+     "Writes every completed set for a solver into OUT/CLASS/sSEED/; solvers write NAME.csv\n"
+     "(their certificate) and NAME.json (their output) into each instance folder.",
      setup_suite_export},
     {"results", "Check every solver's certificates in an export; the table per class and solver",
-     "", setup_suite_results},
+     "Checks every certificate in OUT against the suite and gives the table per class and\n"
+     "solver (status 1 when any solution is infeasible or missing).",
+     setup_suite_results},
 };
 
 const command solution_commands[] = {
@@ -582,7 +598,7 @@ const command table[] = {
      nullptr, suite_commands},
     {"solution", "Check, score and draw a solver's solutions of the run's instances",
      solution_footer, nullptr, solution_commands},
-    {"version", "Print the version (the same as --version)", "", setup_version},
+    {"version", "Print the version (the same as --version)", nullptr, setup_version},
 };
 
 }  // namespace

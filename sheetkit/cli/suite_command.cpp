@@ -17,6 +17,7 @@
 #include "suites/suite_report.h"
 #include "suites/suite_results.h"
 #include "suites/suite_verify.h"
+#include "cli/interrupt_note.h"
 #include "cli/usage_error.h"
 #include "files/files.h"
 #include "files/text.h"
@@ -73,7 +74,11 @@ std::function<prepared()> setup_suite_make(CLI::App& make) {
   return [o] {
     auto maker = std::make_shared<suite_maker>(suite_make_options{
         o->json, o->dir, o->jobs, suite_shard::parse(o->shard), o->force});
-    return prepared{{}, [maker](const run_info&, session& s) {
+    return prepared{{}, [maker, dir = o->dir](const run_info&, session& s) {
+                      const interrupt_note note(
+                          "sheetkit: suite make: interrupted; the sets made so far are kept, and "
+                          "the next suite make in " +
+                          dir + " removes what this one left (its lock and temporary folders)");
                       return maker->run(s.out, s.err, s.shown.callback());
                     }};
   };

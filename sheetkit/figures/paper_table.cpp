@@ -194,20 +194,30 @@ people_view for_people(const paper_table& t, const std::vector<std::string>& nam
   people_view v;
   for (const std::string& name : names) v.shown_columns.push_back(&column_named(name));
   v.rows.assign(t.rows.size(), std::vector<people_cell>(v.shown_columns.size()));
-  // Columns under one heading share their decimals, so that they line up.
+  // Columns under one heading share their decimals, so that they line up;
+  // decided over the whole group, shown or not, so that a figure has the
+  // same digits whichever columns are asked for.
   for (const span& g : spans(v.shown_columns)) {
     std::vector<std::vector<value>> values(g.last - g.first);
     std::vector<double> percents;
     int decimals = 0;
-    for (std::size_t k = g.first; k < g.last; ++k) {
-      const column& c = *v.shown_columns[k];
+    std::vector<const column*> group;
+    if (g.group.empty()) {
+      group.assign(v.shown_columns.begin() + static_cast<std::ptrdiff_t>(g.first),
+                   v.shown_columns.begin() + static_cast<std::ptrdiff_t>(g.last));
+    } else {
+      for (const column& c : columns())
+        if (c.group == g.group) group.push_back(&c);
+    }
+    for (const column* c : group) {
       for (const table_row& r : t.rows) {
-        const value x = c.get(r);
-        if (x.type == value::real && c.how == shown::percent) percents.push_back(100 * x.r);
-        if (x.type == value::real && c.how == shown::mean && x.r != std::floor(x.r)) decimals = 2;
-        values[k - g.first].push_back(x);
+        const value x = c->get(r);
+        if (x.type == value::real && c->how == shown::percent) percents.push_back(100 * x.r);
+        if (x.type == value::real && c->how == shown::mean && x.r != std::floor(x.r)) decimals = 2;
       }
     }
+    for (std::size_t k = g.first; k < g.last; ++k)
+      for (const table_row& r : t.rows) values[k - g.first].push_back(v.shown_columns[k]->get(r));
     if (!percents.empty()) decimals = percent_decimals(percents);
     for (std::size_t k = g.first; k < g.last; ++k) {
       const column& c = *v.shown_columns[k];

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace sheetkit {
 
@@ -46,6 +48,16 @@ std::string shortest_fixed(float f) {
   buffer text{};
   return {text.data(),
           std::to_chars(text.data(), text.data() + text.size(), f, std::chars_format::fixed).ptr};
+}
+
+std::string seconds_text(double seconds) {
+  int decimals = 3;
+  if (seconds > 0 && seconds < 0.01 && std::isfinite(seconds)) {
+    decimals = std::min(17, 1 - static_cast<int>(std::floor(std::log10(seconds))));
+  }
+  char text[400];  // DBL_MAX has 309 digits
+  std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
+  return text;
 }
 
 }  // namespace sheetkit

@@ -27,6 +27,11 @@ std::string shortest_text(double d);
 // The same without exponent form, for people: 0.000001f as "0.000001".
 std::string shortest_fixed(float f);
 
+// A duration in seconds for people: three decimals, and more where they
+// would show nothing but zeros, for two significant digits (0.14 ms as
+// "0.00014", not "0.000").
+std::string seconds_text(double seconds);
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_TEXT_H_

@@ -51,6 +51,9 @@ std::string legend_entry(std::size_t index, const placed_defect& d) {
          " at (" + std::to_string(d.x1) + ", " + std::to_string(d.y1) + ")";
 }
 
+// More unnumbered defects than this are not listed in the picture.
+constexpr std::size_t max_listed_defects = 200;
+
 // The defects without a number on the object, listed so that a printed
 // picture identifies every defect: in columns beside the object as tall as
 // it is (at least 12 lines), where three such columns hold them all or the
@@ -105,12 +108,18 @@ double defect_legend(svg::canvas& c, object_view& v, const std::vector<std::stri
 }
 
 // What the caption says about the numbers, true for all, some or none shown.
-std::string numbers_note(int64_t numbered, int64_t defects) {
+std::string numbers_note(int64_t numbered, int64_t defects, bool listed, int64_t first_line,
+                         const std::string& defect_file) {
   if (numbered == defects)
     return "the defects are numbered in file order, and where they overlap the colour is darker.";
+  // Defect k of the instance stands on line first_line + k - 1.
   const std::string why =
-      "too small or too crowded to hold a number, are listed with their size and lower left "
-      "corner";
+      listed ? "too small or too crowded to hold a number, are listed with their size and lower "
+               "left corner"
+             : "too small or too crowded to hold a number, are in " +
+                   svg::shorten(defect_file, 40) +
+                   (first_line > 0 ? " from line " + std::to_string(first_line) + " on" : "") +
+                   ", in the same order, and each shows its place when pointed at";
   if (numbered == 0)
     return "none is numbered: all, " + why + "; where they overlap the colour is darker.";
   return std::to_string(numbered) + " of the " + std::to_string(defects) +
@@ -158,7 +167,10 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
   std::vector<std::string> unnumbered;
   for (std::size_t i = 0; i < inst.defects.size(); ++i)
     if (!numbered[i]) unnumbered.push_back(legend_entry(i, inst.defects[i]));
-  const double below = defect_legend(c, v, unnumbered);
+  // A bare picture is the object alone; a list longer than the picture
+  // could hold would dwarf the object, and the defect file has it whole.
+  const bool listed = !how.bare && unnumbered.size() <= max_listed_defects;
+  const double below = listed ? defect_legend(c, v, unnumbered) : 0;
 
   std::vector<std::string> notes;
   std::string counts = count_of(static_cast<int64_t>(inst.items.size()), "item type") +
@@ -168,7 +180,8 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
   else if (n == 0)
     counts += ".";
   else
-    counts += "; " + numbers_note(n - static_cast<int64_t>(unnumbered.size()), n);
+    counts += "; " + numbers_note(n - static_cast<int64_t>(unnumbered.size()), n, listed,
+                                  inst.defect_line, run.defect_file);
   notes.push_back(counts);
   if (enlarged) notes.push_back(enlarged_defects_note());
   const svg::box frame = finish_object(c, v, below, notes, how.bare);

@@ -168,8 +168,10 @@ void item_charts::add(const instance& inst) {
 
 void item_charts::render(std::ostream& out, const svg::form& how) const {
   svg::canvas c;
-  const std::string title = "Item types of all " + std::to_string(sum_.instances) +
-                            " instances \xE2\x80\x94 " + svg::shorten(run_.instance_file, 60);
+  const std::string title =
+      (sum_.instances == 1 ? std::string("Item types of the one instance")
+                           : "Item types of all " + std::to_string(sum_.instances) + " instances") +
+      " \xE2\x80\x94 " + svg::shorten(run_.instance_file, 60);
   if (!how.bare) {
     c.text({16, 28}, title, "title");
     c.text({16, 50},

@@ -19,10 +19,16 @@ std::vector<tick> make_ticks(double lo, double hi, double px, bool horizontal, t
                              ? std::max(0, static_cast<int>(-std::floor(std::log10(s) + 1e-9)))
                              : 0;
     std::vector<tick> ticks;
+    std::vector<int64_t> counts;
     for (auto i = static_cast<int64_t>(std::ceil(lo / s - 1e-9)); i * s <= hi + s * 1e-9; ++i) {
       const double v = static_cast<double>(i) * s;
-      ticks.push_back(
-          {v, kind == tick_kind::count ? count_label(std::llround(v)) : fixed(v, decimals)});
+      ticks.push_back({v, kind == tick_kind::count ? std::string() : fixed(v, decimals)});
+      counts.push_back(std::llround(v));
+    }
+    if (kind == tick_kind::count) {
+      // One unit along the axis: 9k beside 12k, not 9000.
+      const std::vector<std::string> labels = count_labels(counts);
+      for (std::size_t k = 0; k < ticks.size(); ++k) ticks[k].label = labels[k];
     }
     double need = 22;
     if (horizontal)

@@ -27,21 +27,45 @@ std::string fixed(double v, int decimals) {
   return buf;
 }
 
+namespace {
+
+// One decimal at most, and only when it is the whole truth.
+std::string scaled(int64_t n, int64_t unit, char suffix) {
+  const int64_t tenths = n / (unit / 10);
+  std::string s = std::to_string(tenths / 10);
+  if (tenths % 10 != 0) {
+    s += '.';
+    s += std::to_string(tenths % 10);
+  }
+  if (n != 0) s += suffix;
+  return s;
+}
+
+}  // namespace
+
 std::string count_label(int64_t n) {
-  // One decimal at most, and only when it is the whole truth.
-  auto scaled = [](int64_t n, int64_t unit, char suffix) {
-    const int64_t tenths = n / (unit / 10);
-    std::string s = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) {
-      s += '.';
-      s += std::to_string(tenths % 10);
-    }
-    s += suffix;
-    return s;
-  };
   if (n >= 1000000 && n % 100000 == 0) return scaled(n, 1000000, 'M');
   if (n >= 10000 && n < 1000000 && n % 100 == 0) return scaled(n, 1000, 'k');
   return std::to_string(n);
+}
+
+std::vector<std::string> count_labels(const std::vector<int64_t>& counts) {
+  const int64_t largest = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+  int64_t unit = 1;
+  char suffix = 0;
+  if (largest >= 1000000) {
+    unit = 1000000, suffix = 'M';
+  } else if (largest >= 10000) {
+    unit = 1000, suffix = 'k';
+  }
+  // Exact in tenths of the unit, or every count in full.
+  const bool exact = unit > 1 && std::all_of(counts.begin(), counts.end(), [&](int64_t n) {
+    return n >= 0 && n % (unit / 10) == 0;
+  });
+  std::vector<std::string> labels;
+  labels.reserve(counts.size());
+  for (const int64_t n : counts) labels.push_back(exact ? scaled(n, unit, suffix) : std::to_string(n));
+  return labels;
 }
 
 double text_width(std::string_view s, double size) {

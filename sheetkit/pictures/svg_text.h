@@ -29,6 +29,11 @@ std::string fixed(double v, int decimals);
 /// "1500000" and stay narrow, but only where they are exact; otherwise all digits.
 std::string count_label(int64_t n);
 
+/// Labels for the counts of one axis, all in one unit: the unit count_label
+/// gives the largest where every count can be said in it (9000 beside
+/// 12000 is "9k"), else each in full.
+std::vector<std::string> count_labels(const std::vector<int64_t>& counts);
+
 /// Estimated width in pixels of text at font size `size` (generous).
 double text_width(std::string_view s, double size);
 

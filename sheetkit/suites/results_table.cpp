@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "files/markup.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -92,7 +93,7 @@ std::vector<std::string> cells_of(const solver_row& r, const std::string& mark) 
           cell(v.utilisation_max, 100, 2, ""),
           cell(v.gap, 100, 2, m),
           cell(v.items, 1, 2, m),
-          cell(v.time, 1, 3, m)};
+          v.time ? seconds_text(*v.time) + m : std::string()};
 }
 
 bool any_partial(const suite_results& r) {

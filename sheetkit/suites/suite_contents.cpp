@@ -57,15 +57,38 @@ namespace {
 void read_manifest(suite_contents& s, const std::string& manifest);
 
 suite_definition definition_in(const fs::path& dir) {
+  require_suite_folder(dir);
   const fs::path definition = dir / suite_files::definition;
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(definition, ec)))
-    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
   return read_suite_definition(definition.string(),
                                read_small_file(definition, max_definition_bytes), dir);
 }
 
+// Whether make has begun in `dir`: a class folder of the suite is there.
+bool any_class_folder(const fs::path& dir, const suite_definition& d) {
+  std::error_code ec;
+  return std::any_of(d.classes.begin(), d.classes.end(), [&](const suite_class& c) {
+    return fs::is_directory(fs::symlink_status(dir / c.name, ec));
+  });
+}
+
 }  // namespace
+
+void require_suite_folder(const fs::path& dir) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(dir, ec);
+  const std::string expected = "; give the folder that sheetkit suite make wrote";
+  if (!fs::exists(st)) {
+    throw sheetgen::error(dir.string() + ": no such folder" + expected);
+  }
+  if (!fs::is_directory(st)) {
+    throw sheetgen::error(dir.string() + ": a file, not a folder" + expected +
+                          (dir.extension() == ".json"
+                               ? " (sheetkit suite make " + dir.string() + " -o DIR makes one)"
+                               : std::string()));
+  }
+  if (!fs::exists(fs::symlink_status(dir / suite_files::definition, ec)))
+    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
+}
 
 suite_contents read_suite_contents(const fs::path& dir) {
   suite_contents s;
@@ -75,6 +98,13 @@ suite_contents read_suite_contents(const fs::path& dir) {
   const fs::path manifest_path = dir / suite_files::manifest;
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(manifest_path, ec))) {
+    // A folder that merely holds a suite file (the examples' own) is no
+    // suite half made.
+    if (!any_class_folder(dir, s.definition)) {
+      throw sheetgen::error(dir.string() +
+                            ": holds a suite.json but no suite made from it (no manifest.tsv, no "
+                            "class folders); give the folder that sheetkit suite make wrote");
+    }
     throw sheetgen::error(dir.string() +
                           ": no manifest.tsv: the suite is not made to its end; run sheetkit "
                           "suite make without --shard first");
@@ -195,7 +225,10 @@ run_info plain_set_run(const fs::path& dir, const suite_class& c, int32_t seed) 
 
 instance_pass class_pass(const fs::path& dir, const class_seeds& c, std::string_view pass,
                          const sheetgen::progress_callback& progress) {
-  return [dir, &c, pass, progress](const std::function<void(const instance&)>& visit) {
+  // A pass of its own per class, so that progress counts up within it.
+  const std::string label = std::string(pass) + " " + c.cls->name;
+  return [dir, &c, label, progress](const std::function<void(const instance&)>& visit) {
+    const std::string_view pass = label;
     const std::vector<int32_t> seeds = c.with(status_completed);
     const int64_t total = static_cast<int64_t>(seeds.size()) * c.cls->instances;
     int64_t done = 0, lines = 0;
@@ -230,6 +263,8 @@ void class_figures(table_row& row, const fs::path& dir, const class_seeds& c, un
   for (const int32_t seed : seeds) sets.push_back(file_pass(plain_set_run(dir, *c.cls, seed)));
   const int64_t per_set = c.cls->instances;
   const int64_t total = static_cast<int64_t>(seeds.size()) * per_set;
+  const std::string label = std::string(pass) + " " + c.cls->name;  // a pass per class
+  pass = label;
   if (progress) progress({pass, 0, total, 0, "sets"});
   compute_figures(row, sets, jobs, seen, [&](std::size_t k) {
     const auto done = static_cast<int64_t>(k) + 1;

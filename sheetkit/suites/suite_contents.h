@@ -50,6 +50,12 @@ struct suite_contents {
   suite_contents& operator=(suite_contents&&) = default;
 };
 
+/// Throws sheetgen::error unless `dir` is a folder with a suite.json in it,
+/// saying what the path is and what was expected: no such folder, a file
+/// (a suite's JSON file given where its made folder is meant), or a folder
+/// without a suite.
+void require_suite_folder(const std::filesystem::path& dir);
+
 /// Reads DIR/suite.json and DIR/manifest.tsv. Throws sheetgen::error saying
 /// what is wrong and what to do: no suite there, no manifest (the suite is
 /// not made to its end), or a manifest that does not fit the suite file.
@@ -72,8 +78,8 @@ run_info set_run(const suite_class& c, int32_t seed, const std::filesystem::path
 
 /// A pass over the instances of every completed set of `c`, set after set,
 /// reading the files under `dir`. Each instance's number counts on over
-/// the sets. Progress is reported per pass as `pass` (instances of the
-/// class done, of all of them).
+/// the sets. Progress is reported per pass as "PASS CLASS" (instances of
+/// the class done, of all of them).
 instance_pass class_pass(const std::filesystem::path& dir, const class_seeds& c,
                          std::string_view pass = {},
                          const sheetgen::progress_callback& progress = {});
@@ -84,7 +90,7 @@ table_row class_heading(const class_seeds& c);
 
 /// compute_figures over the completed sets of `c`, up to `jobs` of them
 /// read at once, with the files under `dir`; progress is reported as
-/// `pass` after each set (instances of the class done, of all of them).
+/// "PASS CLASS" after each set (instances of the class done, of all of them).
 void class_figures(table_row& row, const std::filesystem::path& dir, const class_seeds& c,
                    unsigned jobs, std::string_view pass,
                    const sheetgen::progress_callback& progress, const set_visit& seen = {});

@@ -187,7 +187,7 @@ make_plan plan_sets(const fs::path& dir, const std::vector<suite_unit>& units,
     }
     plan.sets.push_back({&c, seed, std::move(found.record), foreign});
   };
-  suite_progress deciding(progress, 0);
+  suite_progress deciding(progress, 0, "seeds");
   for (const suite_unit& u : units) {
     const suite_class& c = *u.cls;
     if (!c.complete) {

@@ -227,7 +227,7 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
     all.defect_file = c.cls->name + "/s*/defects.txt";
     overlay.emplace(all, sum);
   }
-  class_pass(dir, c, "report", progress)([&](const instance& in) {
+  class_pass(dir, c, "pictures", progress)([&](const instance& in) {
     items.add(in);
     if (overlay) overlay->add(in);
   });

@@ -18,6 +18,7 @@
 #include "files/regular_file.h"
 #include "suites/sha256.h"
 #include "files/source.h"
+#include "suites/suite_contents.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_files.h"
 #include "suites/suite_work.h"
@@ -381,11 +382,9 @@ std::vector<std::vector<set_check>> check_units(const fs::path& dir,
 
 int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream& out,
                  const sheetgen::progress_callback& progress) {
+  require_suite_folder(dir);
   const fs::path definition_file = dir / suite_files::definition;
   std::error_code ec;
-  if (!fs::exists(fs::symlink_status(definition_file, ec))) {
-    throw sheetgen::error(dir.string() + ": no suite here (no suite.json)");
-  }
   const suite_definition suite = read_suite_definition(
       definition_file.string(), read_small_file(definition_file, max_definition_bytes), dir);
   const std::vector<suite_unit> units = suite_units(suite, shard);

@@ -84,8 +84,8 @@ bool ends_in_repair_abort(const sheetgen::run_parameters& p,
   return false;
 }
 
-suite_progress::suite_progress(sheetgen::progress_callback shown, int64_t total)
-    : shown_(std::move(shown)), total_(total) {}
+suite_progress::suite_progress(sheetgen::progress_callback shown, int64_t total, std::string pass)
+    : shown_(std::move(shown)), total_(total), pass_(std::move(pass)) {}
 
 sheetgen::progress_callback suite_progress::for_run() {
   // What this run has reported so far, to add only what is new.
@@ -109,7 +109,7 @@ void suite_progress::add(int64_t instances, int64_t lines) {
   const std::lock_guard<std::mutex> hold(lock_);
   done_ += instances;
   lines_ += lines;
-  shown_({"suite", done_, total_, lines_, "lines"});
+  shown_({pass_, done_, total_, lines_, "lines"});
 }
 
 void suite_progress::print(std::ostream& out, std::string_view text) {

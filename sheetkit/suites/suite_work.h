@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -42,11 +43,12 @@ std::vector<std::pair<int32_t, bool>> decide_seeds(const suite_class& c, int job
 bool ends_in_repair_abort(const sheetgen::run_parameters& p,
                           const sheetgen::progress_callback& progress = {});
 
-// One progress line for many runs in many threads: pass "suite", the
-// instances of all runs done of `total`, the lines of all files.
+// One progress line for many runs in many threads: pass `pass` ("sets"
+// unless said), the instances of all runs done of `total`, the lines of all
+// files.
 class suite_progress {
  public:
-  suite_progress(sheetgen::progress_callback shown, int64_t total);
+  suite_progress(sheetgen::progress_callback shown, int64_t total, std::string pass = "sets");
 
   // What one run reports to; for one run at a time.
   sheetgen::progress_callback for_run();
@@ -61,6 +63,7 @@ class suite_progress {
   std::mutex lock_;
   sheetgen::progress_callback shown_;
   int64_t total_;
+  std::string pass_;
   int64_t done_ = 0;
   int64_t lines_ = 0;
 };

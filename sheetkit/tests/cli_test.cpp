@@ -66,6 +66,23 @@ TEST_F(Cli, EveryCommandIsReached) {
   const result help = sheetkit({"--help"});
   EXPECT_NE(help.out.find("--version"), std::string::npos);
   EXPECT_NE(help.out.find("\n  version "), std::string::npos);
+
+  // "help COMMAND" is COMMAND's --help; each command's help says its own
+  // part, not the group's overview nor the paragraph on answers files.
+  EXPECT_EQ(sheetkit({"help"}).out, help.out);
+  EXPECT_EQ(sheetkit({"help", "suite", "make"}).out, sheetkit({"suite", "make", "--help"}).out);
+  const std::string overview = sheetkit({"suite", "--help"}).out;
+  const std::string make = sheetkit({"suite", "make", "--help"}).out;
+  EXPECT_NE(overview.find("report reads a made suite"), std::string::npos);
+  EXPECT_NE(make.find("--shard K/N"), std::string::npos);
+  for (const char* sub : {"make", "verify", "report", "export", "results"}) {
+    const std::string text = sheetkit({"suite", sub, "--help"}).out;
+    EXPECT_EQ(text.find("report reads a made suite"), std::string::npos) << sub;
+    EXPECT_NE(text.find("Exit status:"), std::string::npos) << sub;
+  }
+  const std::string version_help = sheetkit({"version", "--help"}).out;
+  EXPECT_EQ(version_help.find("answers file"), std::string::npos) << version_help;
+  EXPECT_EQ(version_help.find("Exit status"), std::string::npos) << version_help;
 }
 
 TEST_F(Cli, DrawTakesOpenRangesAndAll) {
@@ -102,7 +119,6 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
       {{"frobnicate"},
        "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
        "export, verify, suite, solution or version\n"},
-      {{"help"}, "sheetkit: unknown command \"help\"; did you mean --help?\n"},
       {{"--verbose", "check"},
        "sheetkit: unknown option --verbose (sheetkit --help lists the "
        "options)\n"},

@@ -489,16 +489,28 @@ TEST_F(DrawTest, BarePicturesKeepAllButTheirWords) {
     ++pictures;
   }
   EXPECT_EQ(pictures, 24);
+  // A bare picture is the object alone: no list of defects either.
+  EXPECT_GT(elements(bytes_of(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size(),
+            0u);
   EXPECT_EQ(elements(bytes_of(dir / "bare" / "few" / "instance_1.svg"), "text", "legend").size(),
-            elements(bytes_of(dir / "full" / "few" / "instance_1.svg"), "text", "legend").size());
-  // The long list of the thin object's defects spreads across up to 1100
-  // px, each column as wide as its own entries, not down a tall picture.
+            0u);
+  // A list of 500 would dwarf the thin object: the caption says where the
+  // defects stand instead.
   const std::string thin_svg = bytes_of(dir / "full" / "thin" / "instance_1.svg");
+  EXPECT_EQ(elements(thin_svg, "text", "legend").size(), 0u);
+  EXPECT_NE(caption(thin_svg).find("are in defects.txt, in the same order"), std::string::npos)
+      << caption(thin_svg);
+  EXPECT_LE(view_box(thin_svg).h, 400);
+  // A list that is shown spreads across up to 1100 px, each column as wide
+  // as its own entries, not down a tall picture.
+  const auto listed = big_instances(20000, 10, 1, 30, 60);
+  draw(thin, replay(listed), {1}, dir / "listed");
+  const std::string listed_svg = bytes_of(dir / "listed" / "instance_1.svg");
   std::map<double, std::size_t> per_column;
-  for (const label& l : labels(thin_svg)) per_column[l.area.x] += l.cls == "legend" ? 1 : 0;
+  for (const label& l : labels(listed_svg)) per_column[l.area.x] += l.cls == "legend" ? 1 : 0;
   std::erase_if(per_column, [](const auto& column) { return column.second == 0; });
-  EXPECT_LE(view_box(thin_svg).w, 1100);
-  EXPECT_GE(per_column.size(), 5u);
+  EXPECT_LE(view_box(listed_svg).w, 1100);
+  EXPECT_GE(per_column.size(), 3u);
 }
 
 // Items up to 1800 long and 3300 wide: cells of as many lengths as widths,
@@ -519,6 +531,20 @@ TEST_F(DrawTest, LengthByWidthCellsAreSquare) {
   }
   EXPECT_GT(cells, 100);
   EXPECT_NE(caption(svg).find("Each cell groups 40 lengths by 40 widths"), std::string::npos);
+}
+
+// A run of one instance is not called "all 1 instances".
+TEST_F(DrawTest, TitlesOfOneInstance) {
+  std::vector<instance> one = worked_instances();
+  one.resize(1);
+  draw(worked_run(), replay(one), {1}, dir / "one");
+  EXPECT_NE(bytes_of(dir / "one" / "items.svg").find(">Item types of the one instance "),
+            std::string::npos);
+  EXPECT_NE(bytes_of(dir / "one" / "defects.svg").find(">Defects of the one instance<"),
+            std::string::npos);
+  draw(worked_run(), replay(worked_instances()), {1}, dir / "two");
+  EXPECT_NE(bytes_of(dir / "two" / "items.svg").find(">Item types of all 2 instances "),
+            std::string::npos);
 }
 
 // Inlined in one HTML page, two pictures keep their own styles.

@@ -100,7 +100,7 @@ TEST(PaperTable, LatexAndHtmlEscapeNames) {
   std::ostringstream latex;
   write_table_latex(latex, sample());
   EXPECT_NE(latex.str().find("\na\\_b,\"c\"\\&<d>\\% & 3 & 6 & 4 & $10 \\times 10$ & 0.1 & 0.2 & "
-                             "2 & 60.5 & 15.0 \\\\\n"),
+                             "2 & 60.50 & 15.0 \\\\\n"),
             std::string::npos)
       << latex.str();
   EXPECT_NE(latex.str().find("\naborted & 0 & 0 & -- & $10 \\times 10$ & -- & -- & -- & -- & --"),
@@ -135,6 +135,19 @@ TEST(PaperTable, ChosenColumns) {
             std::string::npos)
       << latex.str();
   EXPECT_THROW(write_table_text(text, sample(), {"item_types"}), std::invalid_argument);
+}
+
+// A figure has the same digits whichever columns stand beside it: its
+// group's decimals come from the whole group, shown or not.
+TEST(PaperTable, ChosenColumnsKeepTheirDigits) {
+  paper_table t = sample();
+  t.rows[1].item_area = {1, 1, 20, 30, 40};  // its smallest, 1 %, asks for a decimal
+  std::ostringstream all, one;
+  write_table_text(all, t);
+  write_table_text(one, t, {"item_area_relative_median"});
+  EXPECT_NE(lines_of(all.str())[2].find("  15.0  "), std::string::npos) << all.str();
+  EXPECT_EQ(lines_of(one.str())[2], "worked                 15.0") << one.str();
+  EXPECT_EQ(lines_of(one.str())[3].substr(lines_of(one.str())[3].size() - 4), "20.0");
 }
 
 }  // namespace

@@ -83,5 +83,22 @@ check "out of room: no set half-written" [ -z "$half" ]
 "$sheetkit" suite make suite.json -o full >/dev/null
 check "out of room, then made again" diff -r ref full
 
+# Ctrl-C: the signal's status, one line that says what is left and who
+# cleans it, and the next make completes.
+# (Job control on: a script's background job would ignore SIGINT.)
+rm -rf stopped
+set -m
+"$sheetkit" suite make suite.json -o stopped -j 2 >/dev/null 2>err.txt &
+sleep 0.3
+kill -INT $! 2>/dev/null
+wait $!
+status=$?
+set +m
+check "Ctrl-C: the signal's status" [ "$status" -eq 130 ]
+check "Ctrl-C: one line says the next make cleans up" \
+  grep -qx 'sheetkit: suite make: interrupted; the sets made so far are kept, and the next suite make in stopped removes what this one left (its lock and temporary folders)' err.txt
+"$sheetkit" suite make suite.json -o stopped >/dev/null
+check "Ctrl-C, then made again" diff -r ref stopped
+
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -163,6 +163,31 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
   const std::string empty = (folder_ / "empty").string();
   EXPECT_EQ(sheetkit({"suite", "report", empty}).err,
             "sheetkit: suite report: " + empty + ": no suite here (no suite.json)\n");
+
+  // Paths that are no suite folder say what they are, whichever command
+  // reads the suite.
+  const std::string expected = "; give the folder that sheetkit suite make wrote";
+  const std::string missing = (folder_ / "nothere").string();
+  const std::string file = d + "/suite.json";
+  fs::copy_file(dir() / "suite.json", folder_ / "empty" / "suite.json");
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"suite", "report"}, {"suite", "verify"}, {"stats", "--suite"}}) {
+    const auto told = [&](const std::string& path) {
+      std::vector<std::string> args = command;
+      args.push_back(path);
+      return sheetkit(args).err;
+    };
+    const std::string prefix =
+        "sheetkit: " + (command[0] == "stats" ? command[0] : command[0] + " " + command[1]) + ": ";
+    EXPECT_EQ(told(missing), prefix + missing + ": no such folder" + expected + "\n");
+    EXPECT_EQ(told(file), prefix + file + ": a file, not a folder" + expected +
+                              " (sheetkit suite make " + file + " -o DIR makes one)\n");
+    if (command[1] != "verify") {
+      EXPECT_EQ(told(empty), prefix + empty +
+                                 ": holds a suite.json but no suite made from it (no "
+                                 "manifest.tsv, no class folders)" + expected + "\n");
+    }
+  }
 }
 
 }  // namespace

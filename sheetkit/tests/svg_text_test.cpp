@@ -22,6 +22,13 @@ TEST(SvgTextTest, NumbersReadAsTheyAre) {
   EXPECT_EQ(count_label(123400), "123.4k");
   EXPECT_EQ(count_label(123450), "123450");
   EXPECT_EQ(count_label(1234500), "1234500");
+  // An axis speaks one unit: the largest's, where all are exact in it.
+  EXPECT_EQ(count_labels({0, 3000, 6000, 9000, 12000}),
+            (std::vector<std::string>{"0", "3k", "6k", "9k", "12k"}));
+  EXPECT_EQ(count_labels({0, 500000, 1000000, 1500000}),
+            (std::vector<std::string>{"0", "0.5M", "1M", "1.5M"}));
+  EXPECT_EQ(count_labels({0, 5, 10}), (std::vector<std::string>{"0", "5", "10"}));
+  EXPECT_EQ(count_labels({9950, 10050}), (std::vector<std::string>{"9950", "10050"}));
   EXPECT_EQ(count_label(9999), "9999");
 }
 

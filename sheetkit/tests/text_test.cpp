@@ -20,5 +20,14 @@ TEST(TextTest, ShortestTextReadsBackInItsShorterForm) {
   EXPECT_EQ(shortest_fixed(0.00001f), "0.00001");
 }
 
+// A time is never shown as nothing but zeros.
+TEST(TextTest, SecondsKeepTwoSignificantDigits) {
+  EXPECT_EQ(seconds_text(12.3456), "12.346");
+  EXPECT_EQ(seconds_text(0.14), "0.140");
+  EXPECT_EQ(seconds_text(0.00014), "0.00014");
+  EXPECT_EQ(seconds_text(0.0099), "0.0099");
+  EXPECT_EQ(seconds_text(0), "0.000");
+}
+
 }  // namespace
 }  // namespace sheetkit
