@@ -85,14 +85,14 @@ void write_summary(std::ostream& out, const run_stats& s) {
   out << "item types longer or wider than the object: " << s.items_not_fitting << '\n';
   if (s.area_bounds)
     out << "item types with area outside the bounds: " << s.items_outside_bounds << '\n';
-  out << "best bound: the least of the usable area, the copies that fit and the knapsack bound on\n"
-         "the placed area, with "
+  out << "best bound: on the placed area, the least of the usable area, the copies that fit and\n"
+         "  the knapsack bound, with "
       << (s.bound_rules.copies < 0 ? std::string("unlimited copies")
                                    : std::to_string(s.bound_rules.copies) +
                                          (s.bound_rules.copies == 1 ? " copy" : " copies"))
       << " of each item type" << (s.bound_rules.rotation ? ", turned or not" : ", never turned")
-      << "; knapsack exact in " << count_of(s.knapsack_exact, "instance")
-      << ",\nthe linear relaxation in " << s.knapsack_relaxation << '\n';
+      << "\n  knapsack bound exact in " << count_of(s.knapsack_exact, "instance")
+      << ", the linear relaxation in " << s.knapsack_relaxation << '\n';
   out << "median: the lower of the two middle values when their number is even\n";
 }
 

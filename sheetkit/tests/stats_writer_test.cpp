@@ -59,9 +59,9 @@ best bound                                 60          60.50             61
 
 item types longer or wider than the object: 0
 item types with area outside the bounds: 0
-best bound: the least of the usable area, the copies that fit and the knapsack bound on
-the placed area, with 1 copy of each item type, never turned; knapsack exact in 2 instances,
-the linear relaxation in 0
+best bound: on the placed area, the least of the usable area, the copies that fit and
+  the knapsack bound, with 1 copy of each item type, never turned
+  knapsack bound exact in 2 instances, the linear relaxation in 0
 median: the lower of the two middle values when their number is even
 )";
 
