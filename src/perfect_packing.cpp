@@ -21,6 +21,7 @@ struct growing {
   int parent = -1;
   int depth = 0;
   bool defect = false;
+  bool pinwheel = false;
   std::vector<int> children;
 };
 
@@ -59,6 +60,10 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
     throw error("the least side must be at least 1, not " + std::to_string(p.least_side));
   if (p.seed < 1 || p.seed > INT32_MAX - 1)
     throw error("the seed must be 1 to 2147483646, not " + std::to_string(p.seed));
+  if (p.pinwheels < 0 || int64_t{p.pinwheels} * 4 >= p.item_types)
+    throw error("pinwheels must be at least 0 and leave an item type besides their own (" +
+                std::to_string(p.item_types) + " item types take at most " +
+                std::to_string((p.item_types - 1) / 4) + "), not " + std::to_string(p.pinwheels));
   if (p.defects.size() > static_cast<std::size_t>(MAXDEF))
     throw error("at most " + std::to_string(MAXDEF) + " defects, not " +
                 std::to_string(p.defects.size()));
@@ -167,14 +172,15 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
   // The side a level's cut divides.
   const auto side_at = [&](int k, int level) { return level_along_a(level) ? t[k].la : t[k].lb; };
   std::vector<int> leaves = free_leaves();
-  if (static_cast<int64_t>(leaves.size()) > p.item_types) {
+  const int64_t cut_to = p.item_types - int64_t{4} * p.pinwheels;
+  if (static_cast<int64_t>(leaves.size()) > cut_to) {
     throw error("the defects leave " + std::to_string(leaves.size()) +
-                " pieces around them, more than the " + std::to_string(p.item_types) +
-                " item types asked for");
+                " pieces around them, more than the " + std::to_string(cut_to) +
+                " item types asked for" + (p.pinwheels > 0 ? " besides the pinwheels'" : ""));
   }
 
   // 4. Cut until there are enough leaves.
-  while (static_cast<int64_t>(leaves.size()) < p.item_types) {
+  while (static_cast<int64_t>(leaves.size()) < cut_to) {
     std::vector<int> can;
     for (const int k : leaves) {
       const int d = t[k].depth;
@@ -183,7 +189,7 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
       if (along || across) can.push_back(k);
     }
     if (can.empty()) {
-      throw error("the tree cannot be cut into " + std::to_string(p.item_types) +
+      throw error("the tree cannot be cut into " + std::to_string(cut_to) +
                   " item types with a least side of " + std::to_string(m) + " and " +
                   std::to_string(p.stages) + " stages: it stopped at " +
                   std::to_string(leaves.size()));
@@ -226,7 +232,39 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
     leaves = free_leaves();
   }
 
-  // 5. Item types: the free leaves shuffled.
+  // 5. Pinwheels.
+  for (int32_t k = 0; k < p.pinwheels; ++k) {
+    std::vector<int> can;
+    for (const int leaf : leaves)
+      if (t[leaf].la >= 3 * m && t[leaf].lb >= 3 * m) can.push_back(leaf);
+    if (can.empty()) {
+      throw error("pinwheel " + std::to_string(k + 1) +
+                  " finds no piece whose sides are both at least 3 times the least side, " +
+                  std::to_string(3 * m));
+    }
+    const int leaf =
+        can[static_cast<std::size_t>(draw.uniform(0, static_cast<int64_t>(can.size()) - 1))];
+    // In x and y from the leaf's corner; the tree's A and B are x and y
+    // where the first level is vertical.
+    const growing g = t[leaf];
+    const int64_t l = out.first_vertical ? g.la : g.lb, w = out.first_vertical ? g.lb : g.la;
+    const int64_t a = draw.uniform(m, l - 2 * m), b = draw.uniform(a + m, l - m);
+    const int64_t c = draw.uniform(m, w - 2 * m), d = draw.uniform(c + m, w - m);
+    t[leaf].pinwheel = true;
+    const int64_t pieces[5][4] = {
+        {0, 0, b, c}, {b, 0, l, d}, {a, d, l, w}, {0, c, a, w}, {a, c, b, d}};
+    for (const auto& q : pieces) {
+      const int64_t x = q[0], y = q[1], lx = q[2] - q[0], ly = q[3] - q[1];
+      if (out.first_vertical) {
+        add(leaf, g.a + x, g.b + y, lx, ly, false);
+      } else {
+        add(leaf, g.a + y, g.b + x, ly, lx, false);
+      }
+    }
+    leaves = free_leaves();
+  }
+
+  // 6. Item types: the free leaves shuffled.
   for (std::size_t i = leaves.size(); i-- > 1;) {
     const auto j = static_cast<std::size_t>(draw.uniform(0, static_cast<int64_t>(i)));
     std::swap(leaves[i], leaves[j]);
@@ -252,8 +290,10 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
     n.parent = g.parent < 0 ? -1 : index_of[static_cast<std::size_t>(g.parent)];
     n.depth = g.depth;
     n.kind = g.defect ? perfect_defect_piece : type_of[static_cast<std::size_t>(order[i])];
-    if (!g.children.empty()) n.kind = perfect_branch;
-    out.levels = std::max(out.levels, n.depth);
+    if (!g.children.empty()) n.kind = g.pinwheel ? perfect_pinwheel : perfect_branch;
+    // A pinwheel's pieces are no level of cuts.
+    if (n.parent < 0 || out.nodes[static_cast<std::size_t>(n.parent)].kind != perfect_pinwheel)
+      out.levels = std::max(out.levels, n.depth);
     if (n.kind >= 0) {
       out.items[static_cast<std::size_t>(n.kind)] = rectangle::of(n.length, n.width);
       out.optimum += int64_t{n.length} * n.width;
@@ -277,6 +317,8 @@ std::string perfect_guillotine_certificate(const perfect_packing& p) {
            std::to_string(l) + ',' + std::to_string(w) + ',' + std::to_string(type) + ',' +
            std::to_string(cut) + ',' + (parent < 0 ? std::string() : std::to_string(parent)) + '\n';
   };
+  for (const perfect_node& n : p.nodes)
+    if (n.kind == perfect_pinwheel) throw error("a packing with pinwheels has no guillotine tree");
   const bool lone = p.nodes.size() == 1;  // the root is the one item
   for (std::size_t i = 0; i < p.nodes.size(); ++i) {
     const perfect_node& n = p.nodes[i];

@@ -33,7 +33,16 @@
 ///     `least_side`), u < 0.5 choosing "along" where both have; the cut at
 ///     `least_side` + uniform in [0, side - 2 least_side] from the leaf's
 ///     start. When no leaf can be cut the construction fails.
-///  5. The free leaves, in the tree's order, shuffled (for i from the last
+///  5. With `pinwheels` (the non-guillotine variant, step 4 then stopping
+///     at `item_types` - 4 `pinwheels` leaves), each pinwheel in turn: among
+///     the free leaves whose sides are both at least 3 `least_side`, in the
+///     tree's order, one uniform; then a uniform in [m, l - 2m], b in
+///     [a + m, l - m], c in [m, w - 2m], d in [c + m, w - m] (m the least
+///     side, l x w the leaf, from its corner nearest the origin); the leaf
+///     becomes five: [0, b) x [0, c), [b, l) x [0, d), [a, l) x [d, w),
+///     [0, a) x [c, w) and the centre [a, b) x [c, d), which no guillotine
+///     cut separates.
+///  6. The free leaves, in the tree's order, shuffled (for i from the last
 ///     down to 1, swap i with uniform in [0, i]), become item types 0, 1, ...
 ///
 /// The same parameters give the same instance on every machine.
@@ -64,12 +73,15 @@ struct perfect_parameters {
   int32_t least_side = 1;          ///< no item's side is shorter, >= 1
   std::vector<rectangle> defects;  ///< the defects' sizes, placed by the law
   int32_t seed = 1;                ///< 1 to 2^31 - 2
+  int32_t pinwheels = 0;           ///< leaves made pinwheels of five items (step 5), >= 0
 };
 
 /// A piece of the tree that is neither an item nor a branch.
 constexpr int32_t perfect_defect_piece = -1;
 /// A piece that is cut further.
 constexpr int32_t perfect_branch = -2;
+/// A piece made a pinwheel: its five children are no guillotine cut's.
+constexpr int32_t perfect_pinwheel = -3;
 
 /// One node of the cutting tree.
 struct perfect_node {
@@ -77,7 +89,7 @@ struct perfect_node {
   int32_t length = 0, width = 0;  ///< its sides along x and y
   int32_t parent = -1;            ///< the parent's index in `nodes`; -1 for the root
   int32_t depth = 0;              ///< the level of the cut that made it (the root: 0)
-  /// Its item type (>= 0), perfect_defect_piece or perfect_branch.
+  /// Its item type (>= 0), perfect_defect_piece, perfect_branch or perfect_pinwheel.
   int32_t kind = perfect_branch;
 };
 
@@ -98,7 +110,7 @@ struct perfect_packing {
 /// parameters outside their ranges, a defect larger than the object, a
 /// defect that finds no place ("defect 3 (40 x 20) finds no place: ..."),
 /// more free pieces around the defects than `item_types`, or a tree that
-/// cannot be cut into `item_types` leaves.
+/// cannot be cut into `item_types` leaves (or hold its pinwheels).
 perfect_packing make_perfect_packing(const perfect_parameters& p);
 
 /// The tree as PackingSolver's rectangleguillotine solution CSV: header
@@ -106,7 +118,8 @@ perfect_packing make_perfect_packing(const perfect_parameters& p);
 /// line (plate 0, one copy, NODE_ID its index, WIDTH along x, TYPE its item
 /// type, -1 for a defect's piece (waste), -2 for a branch, the root's 0,
 /// its bin type); then each defect as TYPE -4 with NODE_ID and CUT -1. A
-/// root that is one item is given a single child.
+/// root that is one item is given a single child. Throws sheetgen::error
+/// for a packing with pinwheels, which no guillotine tree cuts.
 std::string perfect_guillotine_certificate(const perfect_packing& p);
 
 /// The items where the tree puts them, as the placement CSV: header

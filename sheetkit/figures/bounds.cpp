@@ -134,7 +134,10 @@ instance_bounds bound_calculator::operator()(const bound_input& in) {
   // Any set of copies has an area that is a multiple of `unit`.
   const int64_t capacity = unit > 0 ? std::max<int64_t>(b.usable_area, 0) / unit : 0;
   for (kind& k : kinds) k.weight /= unit;
-  b.relaxation = relaxation(kinds, capacity);
+  // Value = area: every copy is worth its area, so the relaxation fills
+  // the capacity (or takes every copy) without sorting.
+  b.relaxation = b.value_is_area ? clamped(std::min(wide{capacity} * unit, all_area))
+                                 : relaxation(kinds, capacity);
 
   knapsack_bound& k = b.knapsack;
   if (all_area <= b.usable_area) {

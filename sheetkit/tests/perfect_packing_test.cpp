@@ -34,7 +34,7 @@ TEST(PerfectPacking, EveryCertificateIsFeasibleWithGapZero) {
   const auto uniform = [&](int lo, int hi) {
     return std::uniform_int_distribution<int>(lo, hi)(random);
   };
-  int built = 0, with_defects = 0;
+  int built = 0, with_defects = 0, with_pinwheels = 0;
   for (int round = 0; round < 300; ++round) {
     perfect_parameters p;
     p.object = sheetgen::rectangle::of(uniform(20, 400), uniform(20, 300));
@@ -45,6 +45,7 @@ TEST(PerfectPacking, EveryCertificateIsFeasibleWithGapZero) {
     p.seed = uniform(1, 1000000);
     for (int d = uniform(0, 3); d > 0; --d)
       p.defects.push_back(sheetgen::rectangle::of(uniform(1, 30), uniform(1, 30)));
+    p.pinwheels = uniform(0, 3) == 0 ? uniform(1, 2) : 0;
     perfect_packing c;
     try {
       c = make_perfect_packing(p);
@@ -69,13 +70,20 @@ TEST(PerfectPacking, EveryCertificateIsFeasibleWithGapZero) {
     rules.guillotine.first_stage_orientation =
         c.first_vertical ? stage_orientation::vertical : stage_orientation::horizontal;
     const solution_instance instance{c.object, c.items, c.defects};
-    const solution tree = read_one(sheetgen::perfect_guillotine_certificate(c), "tree.csv");
-    const solution_report r = check_solution(instance, tree, rules);
-    EXPECT_TRUE(r.feasible()) << (r.lines().empty() ? "" : r.lines()[0]);
-    EXPECT_EQ(r.figures.placed_area, c.optimum);
+    if (p.pinwheels == 0) {
+      const solution tree = read_one(sheetgen::perfect_guillotine_certificate(c), "tree.csv");
+      const solution_report r = check_solution(instance, tree, rules);
+      EXPECT_TRUE(r.feasible()) << (r.lines().empty() ? "" : r.lines()[0]);
+      EXPECT_EQ(r.figures.placed_area, c.optimum);
+    } else {
+      ++with_pinwheels;
+      EXPECT_THROW(sheetgen::perfect_guillotine_certificate(c), sheetgen::error);
+    }
     const solution flat = read_one(sheetgen::perfect_placements(c), "placements.csv");
     const solution_report q = check_solution(instance, flat, rules);
     EXPECT_TRUE(q.feasible()) << (q.lines().empty() ? "" : q.lines()[0]);
+    EXPECT_EQ(q.figures.placed_area, c.optimum);
+    EXPECT_EQ(q.figures.gap(), 0.0);
 
     bound_input b;
     b.object = c.object;
@@ -85,6 +93,7 @@ TEST(PerfectPacking, EveryCertificateIsFeasibleWithGapZero) {
   }
   EXPECT_GT(built, 150);
   EXPECT_GT(with_defects, 60);
+  EXPECT_GT(with_pinwheels, 20);
 }
 
 TEST(PerfectPacking, SameParametersSameInstance) {
@@ -131,6 +140,12 @@ TEST(PerfectPacking, RefusalsNameTheDefect) {
   p.least_side = 6;
   p.item_types = 2;
   EXPECT_NE(message().find("cannot be cut into 2 item types"), std::string::npos) << message();
+  p.least_side = 4;
+  p.item_types = 6;
+  p.pinwheels = 1;  // 10 x 10 holds no piece of 12 x 12
+  EXPECT_EQ(message().rfind("pinwheel 1 finds no piece", 0), 0u) << message();
+  p.pinwheels = 2;
+  EXPECT_NE(message().find("6 item types take at most 1"), std::string::npos) << message();
   p.seed = 0;
   EXPECT_NE(message().find("seed"), std::string::npos);
 }
