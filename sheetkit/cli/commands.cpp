@@ -88,6 +88,7 @@ struct stats_options {
   CLI::Option* columns_option = nullptr;
   std::vector<std::string> columns;  // the paper table's, for people; empty: the format's own
   std::string copies = "1";          // --copies N|unlimited, for the bounds
+  CLI::Option* copies_given = nullptr;
   bool rotation = false;
   stats_bound_rules bound_rules;  // parsed from them
 };
@@ -257,6 +258,11 @@ void check_stats(stats_options& o) {
     throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
   }
   o.bound_rules.rotation = o.rotation;
+  if ((o.copies_given->count() > 0 || o.rotation) &&
+      (!o.suite.empty() || o.format == "csv" || o.format == "latex"))
+    throw usage_error(
+        "--copies and --rotation are for the bounds of a single run in --format "
+        "text or json");
   if (o.json) {
     if (o.format_given->count() > 0 && o.format != "json")
       throw usage_error("--json is --format json; give one of them, not --format " + o.format);
@@ -291,8 +297,9 @@ std::function<prepared()> setup_stats(CLI::App& app) {
   app.add_flag("--per-instance", o->per_instance,
                "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "The same as --format json");
-  app.add_option("--copies", o->copies, "The bounds' copies of each item type (default 1)")
-      ->type_name("N|unlimited");
+  o->copies_given =
+      app.add_option("--copies", o->copies, "The bounds' copies of each item type (default 1)")
+          ->type_name("N|unlimited");
   app.add_flag("--rotation", o->rotation, "The bounds let items be turned by 90 degrees");
   o->columns_option = app.add_option("--columns", o->columns_given,
                  "The paper table's columns in text and latex: the CSV's names, object, all")

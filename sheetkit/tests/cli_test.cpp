@@ -159,6 +159,9 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: export: --cut-type takes non-exact or exact, not \"exakt\"\n"},
       {{"stats", "--answers", a, "--copies", "0"},
        "sheetkit: stats: --copies takes a positive number or unlimited, not \"0\"\n"},
+      {{"stats", "--answers", a, "--format", "csv", "--rotation"},
+       "sheetkit: stats: --copies and --rotation are for the bounds of a single run in --format "
+       "text or json\n"},
       {{"export", "--answers", a, "--to", "jsonl", "-o", "x.json"},
        "sheetkit: export: --to jsonl writes a .jsonl file, not x.json; give --to json or a name "
        "ending in .jsonl\n"},
