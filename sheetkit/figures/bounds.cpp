@@ -159,7 +159,13 @@ instance_bounds bound_calculator::operator()(const bound_input& in) {
       int64_t reach = 0;  // no sum reached yet is larger
       int64_t work = 0;
       bool full = false;
-      for (const kind& kd : kinds) {
+      // The largest first: the sums reach near the capacity soonest, where
+      // the search ends once the capacity itself is reached. Any order gives
+      // the same result.
+      std::vector<kind> order = kinds;
+      std::stable_sort(order.begin(), order.end(),
+                       [](const kind& x, const kind& y) { return x.weight > y.weight; });
+      for (const kind& kd : order) {
         binary_pieces(kd.count, [&](int64_t piece) {
           const int64_t shift = kd.weight * piece;
           if (shift > capacity) return false;  // nor any larger piece
