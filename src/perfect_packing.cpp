@@ -53,8 +53,9 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
   if (L < 1 || W < 1 || L * W > INT32_MAX)
     throw error("the object's sides must be positive and their product fit 32 bits, not " +
                 std::to_string(L) + " x " + std::to_string(W));
-  if (p.item_types < 1)
-    throw error("item types must be at least 1, not " + std::to_string(p.item_types));
+  if (p.item_types < 1 || p.item_types > MAXMOD)
+    throw error("item types must be 1 to " + std::to_string(MAXMOD) + ", not " +
+                std::to_string(p.item_types));
   if (p.stages < 1) throw error("stages must be at least 1, not " + std::to_string(p.stages));
   if (p.least_side < 1)
     throw error("the least side must be at least 1, not " + std::to_string(p.least_side));
@@ -181,12 +182,14 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
 
   // 4. Cut until there are enough leaves.
   while (static_cast<int64_t>(leaves.size()) < cut_to) {
-    std::vector<int> can;
-    for (const int k : leaves) {
+    // Positions in `leaves`, which is kept in the tree's order as it grows.
+    std::vector<std::size_t> can;
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+      const int k = leaves[i];
       const int d = t[k].depth;
       const bool along = d >= 1 && side_at(k, d) >= 2 * m;
       const bool across = d + 1 <= p.stages && side_at(k, d + 1) >= 2 * m;
-      if (along || across) can.push_back(k);
+      if (along || across) can.push_back(i);
     }
     if (can.empty()) {
       throw error("the tree cannot be cut into " + std::to_string(cut_to) +
@@ -194,8 +197,9 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
                   std::to_string(p.stages) + " stages: it stopped at " +
                   std::to_string(leaves.size()));
     }
-    const int k =
+    const std::size_t at =
         can[static_cast<std::size_t>(draw.uniform(0, static_cast<int64_t>(can.size()) - 1))];
+    const int k = leaves[at];
     const int d = t[k].depth;
     const bool along = d >= 1 && side_at(k, d) >= 2 * m;
     const bool across = d + 1 <= p.stages && side_at(k, d + 1) >= 2 * m;
@@ -225,25 +229,28 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
       std::vector<int>& siblings = t[parent].children;
       siblings.insert(std::find(siblings.begin(), siblings.end(), k) + 1,
                       static_cast<int>(t.size()) - 1);
+      leaves.insert(leaves.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                    static_cast<int>(t.size()) - 1);
     } else {
-      add(k, first.a, first.b, first.la, first.lb, false);
-      add(k, second.a, second.b, second.la, second.lb, false);
+      leaves[at] = add(k, first.a, first.b, first.la, first.lb, false);
+      leaves.insert(leaves.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                    add(k, second.a, second.b, second.la, second.lb, false));
     }
-    leaves = free_leaves();
   }
 
   // 5. Pinwheels.
   for (int32_t k = 0; k < p.pinwheels; ++k) {
-    std::vector<int> can;
-    for (const int leaf : leaves)
-      if (t[leaf].la >= 3 * m && t[leaf].lb >= 3 * m) can.push_back(leaf);
+    std::vector<std::size_t> can;
+    for (std::size_t i = 0; i < leaves.size(); ++i)
+      if (t[leaves[i]].la >= 3 * m && t[leaves[i]].lb >= 3 * m) can.push_back(i);
     if (can.empty()) {
       throw error("pinwheel " + std::to_string(k + 1) +
                   " finds no piece whose sides are both at least 3 times the least side, " +
                   std::to_string(3 * m));
     }
-    const int leaf =
+    const std::size_t at =
         can[static_cast<std::size_t>(draw.uniform(0, static_cast<int64_t>(can.size()) - 1))];
+    const int leaf = leaves[at];
     // In x and y from the leaf's corner; the tree's A and B are x and y
     // where the first level is vertical.
     const growing g = t[leaf];
@@ -253,15 +260,15 @@ perfect_packing make_perfect_packing(const perfect_parameters& p) {
     t[leaf].pinwheel = true;
     const int64_t pieces[5][4] = {
         {0, 0, b, c}, {b, 0, l, d}, {a, d, l, w}, {0, c, a, w}, {a, c, b, d}};
+    std::vector<int> five;
     for (const auto& q : pieces) {
       const int64_t x = q[0], y = q[1], lx = q[2] - q[0], ly = q[3] - q[1];
-      if (out.first_vertical) {
-        add(leaf, g.a + x, g.b + y, lx, ly, false);
-      } else {
-        add(leaf, g.a + y, g.b + x, ly, lx, false);
-      }
+      five.push_back(out.first_vertical ? add(leaf, g.a + x, g.b + y, lx, ly, false)
+                                        : add(leaf, g.a + y, g.b + x, ly, lx, false));
     }
-    leaves = free_leaves();
+    leaves[at] = five[0];
+    leaves.insert(leaves.begin() + static_cast<std::ptrdiff_t>(at) + 1, five.begin() + 1,
+                  five.end());
   }
 
   // 6. Item types: the free leaves shuffled.

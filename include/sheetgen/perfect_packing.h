@@ -67,7 +67,7 @@ enum class first_level {
 /// What a perfect packing is made of.
 struct perfect_parameters {
   rectangle object;         ///< the object's length and width (area within 32 bits)
-  int32_t item_types = 10;  ///< leaves that become item types, >= 1
+  int32_t item_types = 10;  ///< leaves that become item types, 1 to MAXMOD
   int32_t stages = 3;       ///< levels of cuts, >= 1
   first_level orientation = first_level::any;
   int32_t least_side = 1;          ///< no item's side is shorter, >= 1
