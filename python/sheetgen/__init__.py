@@ -102,7 +102,7 @@ except ModuleNotFoundError as e:
     raise _not_built(pathlib.Path(__file__).resolve().parent, e.name) from None
 from . import _sheetgen
 
-__all__ = ["Run", "read", "check_placements", "read_solution", "Solution", "Error",
+__all__ = ["Run", "read", "check_placements", "bounds", "read_solution", "Solution", "Error",
            "InstanceIterator", "FileIterator", "__version__"]
 
 # The extension's types are sheetgen's, wherever they are shown.
@@ -465,6 +465,57 @@ def check_placements(items, defects, length, width, placements, copies=1, rotati
         int(_int_answer("length", length)), int(_int_answer("width", width)),
         _int_array("placements", placements, (4,)),
         None if sides is None else _int_array("sides", sides, (2,)), copies, bool(rotation))
+
+
+def bounds(items, defects, length, width, copies=1, values=None, rotation=False):
+    """Upper bounds on the best total value of any placement on one
+    instance, exactly, in integers, as `sheetkit stats --json` gives them
+    per instance ("upper_bounds") with the same code.
+
+    items, defects, length, width   as check_placements takes them
+    copies      how often each item type may be placed: an int >= 1, None
+                for unlimited, or one such count per item type (a sequence,
+                None in it unlimited)
+    values      None (value = area), or one value >= 0 per item type
+    rotation    whether items may be turned by 90 degrees
+
+    Returns a dict: object_area, defect_area (the union of the defects
+    within the object), usable_area, copies_that_fit (a list: per item type
+    the most copies that can be placed, capped by its copies),
+    value_is_area, copies_value (the value of all those copies),
+    linear_relaxation (the knapsack's, rounded down), knapsack (its value),
+    knapsack_method ("all_fit", "subset_sum", "dynamic_programming" or, when
+    the exact bound is beyond its budget, "linear_relaxation"),
+    knapsack_exact, knapsack_note (why it fell back, else None), best (the
+    least bound) and best_is (which: "knapsack", "linear_relaxation",
+    "copies_value" or "usable_area").
+    """
+    item_array = _int_array("items", items, (2, 3))
+    count = item_array.shape[0]
+    if copies is None or isinstance(copies, (int, np.integer)) and not isinstance(copies, bool):
+        each = -1 if copies is None else int(_int_answer("copies", copies))
+        copy_array = np.full(count, each, dtype=np.int64)
+    else:
+        given = list(copies)
+        if len(given) != count:
+            raise ValueError(f"copies must have one count per item type ({count}), not {len(given)}")
+        copy_array = np.array([-1 if c is None else int(_int_answer(f"copies[{k}]", c))
+                               for k, c in enumerate(given)], dtype=np.int64)
+    value_array = None
+    if values is not None:
+        value_array = np.asarray(values)
+        if value_array.size == 0:
+            value_array = np.zeros(0, dtype=np.int64)
+        if value_array.dtype.kind not in "iu":
+            raise TypeError(f"values must hold integers, not {value_array.dtype}")
+        if value_array.shape != (count,):
+            raise ValueError(f"values must have shape ({count},), not {value_array.shape}")
+        value_array = np.ascontiguousarray(value_array, dtype=np.int64)
+    if not isinstance(rotation, (bool, np.bool_)):
+        raise TypeError(f"rotation must be a bool, not {type(rotation).__name__}")
+    return _sheetgen.bounds(item_array, _int_array("defects", defects, (4,)),
+                            int(_int_answer("length", length)), int(_int_answer("width", width)),
+                            copy_array, value_array, bool(rotation))
 
 
 class Solution:

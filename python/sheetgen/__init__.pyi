@@ -116,6 +116,31 @@ def check_placements(
     sides: npt.ArrayLike | None = None,
 ) -> _CheckResult: ...
 
+class _Bounds(TypedDict):
+    object_area: int
+    defect_area: int
+    usable_area: int
+    copies_that_fit: list[int]
+    value_is_area: bool
+    copies_value: int
+    linear_relaxation: int
+    knapsack: int
+    knapsack_method: Literal["all_fit", "subset_sum", "dynamic_programming", "linear_relaxation"]
+    knapsack_exact: bool
+    knapsack_note: str | None
+    best: int
+    best_is: Literal["knapsack", "linear_relaxation", "copies_value", "usable_area"]
+
+def bounds(
+    items: npt.ArrayLike,
+    defects: npt.ArrayLike,
+    length: _Int,
+    width: _Int,
+    copies: _Int | None | Sequence[_Int | None] = 1,
+    values: npt.ArrayLike | None = None,
+    rotation: bool = False,
+) -> _Bounds: ...
+
 class Solution:
     file: str
     format: Literal["rectangle", "rectangleguillotine", "placements"]

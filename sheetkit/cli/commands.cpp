@@ -17,29 +17,30 @@
 #include <vector>
 
 #include "cli/cli_errors.h"
-#include "files/check.h"
-#include "pictures/draw.h"
+#include "cli/run_options.h"
+#include "cli/solution_command.h"
+#include "cli/suite_command.h"
+#include "cli/usage_error.h"
 #include "figures/export.h"
+#include "figures/field_exports.h"
+#include "figures/paper_table.h"
+#include "figures/stats.h"
+#include "figures/stats_writer.h"
+#include "figures/table_figures.h"
+#include "files/check.h"
 #include "files/files.h"
 #include "files/held_to_answers.h"
+#include "files/instance_reader.h"
 #include "files/output_folder.h"
 #include "files/output_path.h"
-#include "figures/paper_table.h"
-#include "files/instance_reader.h"
 #include "files/read_ahead.h"
 #include "files/run_files.h"
 #include "files/source.h"
 #include "files/suggest.h"
-#include "figures/stats.h"
-#include "figures/stats_writer.h"
-#include "figures/table_figures.h"
-#include "suites/suite_contents.h"
-#include "cli/run_options.h"
-#include "cli/solution_command.h"
-#include "cli/suite_command.h"
 #include "files/text.h"
-#include "cli/usage_error.h"
 #include "files/verify.h"
+#include "pictures/draw.h"
+#include "suites/suite_contents.h"
 
 namespace sheetkit {
 
@@ -86,6 +87,10 @@ struct stats_options {
   std::string columns_given;  // as typed: names separated by commas
   CLI::Option* columns_option = nullptr;
   std::vector<std::string> columns;  // the paper table's, for people; empty: the format's own
+  std::string copies = "1";          // --copies N|unlimited, for the bounds
+  CLI::Option* copies_given = nullptr;
+  bool rotation = false;
+  stats_bound_rules bound_rules;  // parsed from them
 };
 
 const std::vector<std::string> stats_formats = {"text", "json", "csv", "latex"};
@@ -197,7 +202,7 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
   source.again = [&] { return shown_together(files.item_parts(cores), s, total); };
   stats_rows rows;
   if (o.per_instance) rows = [&](const instance_stats& r) { writer->row(r); };
-  const run_stats stats = compute_stats(run, source, rows);
+  const run_stats stats = compute_stats(run, source, rows, o.bound_rules);
   s.shown.clear();
   writer->summary(stats);
   if (files.beyond().empty()) return status_ok;
@@ -245,6 +250,19 @@ std::vector<std::string> paper_columns_named(const std::string& given) {
 // --format against --json, --per-instance and the run's source.
 void check_stats(stats_options& o) {
   check_choice(*o.format_given, o.format);
+  if (o.copies == "unlimited") {
+    o.bound_rules.copies = -1;
+  } else if (const std::optional<int64_t> n = parse_positive(o.copies)) {
+    o.bound_rules.copies = *n;
+  } else {
+    throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
+  }
+  o.bound_rules.rotation = o.rotation;
+  if ((o.copies_given->count() > 0 || o.rotation) &&
+      (!o.suite.empty() || o.format == "csv" || o.format == "latex"))
+    throw usage_error(
+        "--copies and --rotation are for the bounds of a single run in --format "
+        "text or json");
   if (o.json) {
     if (o.format_given->count() > 0 && o.format != "json")
       throw usage_error("--json is --format json; give one of them, not --format " + o.format);
@@ -279,6 +297,10 @@ std::function<prepared()> setup_stats(CLI::App& app) {
   app.add_flag("--per-instance", o->per_instance,
                "Also a line for every instance, as it is read, before the run's figures");
   app.add_flag("--json", o->json, "The same as --format json");
+  o->copies_given =
+      app.add_option("--copies", o->copies, "The bounds' copies of each item type (default 1)")
+          ->type_name("N|unlimited");
+  app.add_flag("--rotation", o->rotation, "The bounds let items be turned by 90 degrees");
   o->columns_option = app.add_option("--columns", o->columns_given,
                  "The paper table's columns in text and latex: the CSV's names, object, all")
       ->type_name("NAME,...");
@@ -368,10 +390,24 @@ struct export_options {
   CLI::Option* to_given = nullptr;
   std::string where;
   bool force = false;
+  bool drop = false;                    // --drop: what the format cannot carry is left out
   std::optional<output_folder> folder;  // unless one file is written
+  // The guillotine settings, written into parameters.csv when any is given.
+  packingsolver_parameters parameters;
+  std::vector<CLI::Option*> parameter_options;
+  bool with_parameters = false;
 };
 
-const std::vector<std::string> export_formats = {"packingsolver", "json", "jsonl"};
+const std::vector<std::string> export_formats = {"packingsolver", "json", "jsonl", "roadef2018",
+                                                 "2dpacklib"};
+
+field_export_rules field_rules(const export_options& o) {
+  field_export_rules r;
+  r.copies = o.rules.copies;
+  r.rotation = o.rules.rotation;
+  r.drop = o.drop;
+  return r;
+}
 
 // What export --to packingsolver writes into its folder.
 const std::vector<std::string> packingsolver_names = {
@@ -411,8 +447,24 @@ int export_work(const run_info& run, export_options& o, session& s) {
   }
   const fs::path into = o.folder->begin();
   const fs::path dir = o.folder->path();
+  if (o.to == "roadef2018" || o.to == "2dpacklib") {
+    if (o.to == "roadef2018") {
+      export_roadef2018(run, counted, into, field_rules(o));
+    } else {
+      export_2dpacklib(run, counted, into, field_rules(o));
+    }
+    o.folder->commit();
+    s.shown.clear();
+    s.out << dir.string() << " (" << count_of(instances, "instance") << ", " << o.to << ")\n";
+    return status_ok;
+  }
   if (o.to == "packingsolver") {
     export_packingsolver(run, counted, into, o.rules);
+    if (o.with_parameters) {
+      const std::string text = packingsolver_parameters_csv(o.parameters);
+      for (int64_t k = 1; k <= instances; ++k)
+        write_file(into / ("instance_" + std::to_string(k)) / "parameters.csv", text);
+    }
     o.folder->commit();
     s.shown.clear();
     if (instances == 0) {
@@ -423,8 +475,8 @@ int export_work(const run_info& run, export_options& o, session& s) {
     if (instances > 1) {
       s.out << " to " << (dir / ("instance_" + std::to_string(instances))).string();
     }
-    s.out << " (" << count_of(instances, "instance")
-          << ": items.csv, bins.csv, defects.csv each)\n";
+    s.out << " (" << count_of(instances, "instance") << ": items.csv, bins.csv, defects.csv"
+          << (o.with_parameters ? ", parameters.csv" : "") << " each)\n";
     return status_ok;
   }
   const std::string name = lines ? "run.jsonl" : "run.json";
@@ -438,8 +490,26 @@ int export_work(const run_info& run, export_options& o, session& s) {
 // Checks --to, --copies, --rotation and -o before anything is read.
 void check_export(export_options& o, const run_info& run) {
   check_choice(*o.to_given, o.to);
-  if (o.to != "packingsolver" && (!o.copies.empty() || o.rotation))
-    throw usage_error("--copies and --rotation are for --to packingsolver");
+  const bool counts = o.to == "packingsolver" || o.to == "roadef2018" || o.to == "2dpacklib";
+  if (!counts && (!o.copies.empty() || o.rotation))
+    throw usage_error(
+        "--copies and --rotation are for --to packingsolver, roadef2018 and 2dpacklib");
+  if (o.drop && o.to != "roadef2018" && o.to != "2dpacklib")
+    throw usage_error("--drop is for --to roadef2018 and 2dpacklib, which cannot carry everything");
+  for (const CLI::Option* given : o.parameter_options) o.with_parameters |= given->count() > 0;
+  if (o.with_parameters && o.to != "packingsolver")
+    throw usage_error("the guillotine settings are for --to packingsolver (its parameters.csv)");
+  if (o.with_parameters) {
+    const auto one_of = [](const std::string& option, const std::string& value,
+                           const std::vector<std::string>& known) {
+      if (std::find(known.begin(), known.end(), value) == known.end())
+        throw usage_error(option + " takes " + known[0] + " or " + known[1] +
+                          (known.size() > 2 ? " or " + known[2] : "") + ", not \"" + value + "\"");
+    };
+    one_of("--cut-type", o.parameters.cut_type, {"non-exact", "exact"});
+    one_of("--first-stage-orientation", o.parameters.first_stage_orientation,
+           {"vertical", "horizontal", "any"});
+  }
   if (o.copies == "unlimited") {
     o.rules.copies = -1;
   } else if (!o.copies.empty()) {
@@ -448,9 +518,12 @@ void check_export(export_options& o, const run_info& run) {
     o.rules.copies = *n;
   }
   o.rules.rotation = o.rotation;
+  if (o.to == "roadef2018" || o.to == "2dpacklib") {
+    if (const std::string why = refusal(o.to, field_rules(o)); !why.empty()) throw usage_error(why);
+  }
   const fs::path path(o.where);
   const std::string extension = path.extension().string();
-  if (o.to != "packingsolver" && o.where != "-" &&
+  if ((o.to == "json" || o.to == "jsonl") && o.where != "-" &&
       (extension == ".json" || extension == ".jsonl")) {
     if (extension != "." + o.to) {
       throw usage_error("--to " + o.to + " writes a ." + o.to + " file, not " + o.where +
@@ -468,17 +541,22 @@ void check_export(export_options& o, const run_info& run) {
     return;  // one file, replaced only when complete
   }
   // "-" is standard output only where a single document is written.
-  if (o.to != "packingsolver" && o.where == "-") return;
-  o.folder.emplace(o.where, o.force, files_read(o.source, run),
-                   o.to == "packingsolver" ? packingsolver_names
-                                           : std::vector<std::string>{"run." + o.to});
+  if ((o.to == "json" || o.to == "jsonl") && o.where == "-") return;
+  std::vector<std::string> names =
+      o.to == "packingsolver" ? packingsolver_names : std::vector<std::string>{"run." + o.to};
+  if (o.with_parameters) names.push_back("instance_#/parameters.csv");
+  if (o.to == "roadef2018")
+    names = {"instance_#/batch.csv", "instance_#/defects.csv", "instance_#/global_param.csv"};
+  if (o.to == "2dpacklib") names = {"instance_#.ins2D", "instance_#.defects"};
+  o.folder.emplace(o.where, o.force, files_read(o.source, run), names);
 }
 
 std::function<prepared()> setup_export(CLI::App& app) {
   auto o = std::make_shared<export_options>();
   o->source.add_to(app);
   o->to_given = with_choices(
-      app.add_option("--to", o->to, "What to write: packingsolver, json or jsonl")
+      app.add_option("--to", o->to,
+                     "What to write: packingsolver, json, jsonl, roadef2018 or 2dpacklib")
           ->type_name("FORMAT")
           ->required(),
       export_formats);
@@ -489,6 +567,28 @@ std::function<prepared()> setup_export(CLI::App& app) {
                  "packingsolver: COPIES of each item type, N or unlimited (default 1)")
       ->type_name("N|unlimited");
   app.add_flag("--rotation", o->rotation, "packingsolver: ORIENTED 0, items may be turned");
+  app.add_flag("--drop", o->drop,
+               "roadef2018, 2dpacklib: leave out what the format cannot carry, rather than refuse");
+  packingsolver_parameters& p = o->parameters;
+  o->parameter_options = {
+      app.add_option("--number-of-stages", p.number_of_stages,
+                     "packingsolver: parameters.csv's levels of cuts (default 3)")
+          ->type_name("N")
+          ->check(CLI::Range(int64_t{1}, int64_t{1000}).description("")),
+      app.add_option("--cut-type", p.cut_type, "packingsolver: non-exact (default) or exact")
+          ->type_name("TYPE"),
+      app.add_option("--first-stage-orientation", p.first_stage_orientation,
+                     "packingsolver: vertical, horizontal or any (default)")
+          ->type_name("O"),
+      app.add_option("--cut-thickness", p.cut_thickness, "packingsolver: the blade's width")
+          ->type_name("N")
+          ->check(CLI::NonNegativeNumber.description("")),
+      app.add_option("--minimum-waste-length", p.minimum_waste_length,
+                     "packingsolver: a waste piece's least width (default 1)")
+          ->type_name("L")
+          ->check(CLI::NonNegativeNumber.description("")),
+      app.add_flag("--cut-through-defects", p.cut_through_defects,
+                   "packingsolver: cuts may cross defects")};
   return [o] {
     run_info run = o->source.run();
     check_export(*o, run);

@@ -2,25 +2,26 @@
 
 #include <filesystem>
 #include <memory>
-#include <system_error>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 
+#include "cli/interrupt_note.h"
+#include "cli/usage_error.h"
+#include "figures/field_exports.h"
+#include "files/files.h"
 #include "files/output_path.h"
+#include "files/text.h"
+#include "suites/results_page.h"
+#include "suites/results_table.h"
 #include "suites/suite_export.h"
 #include "suites/suite_files.h"
 #include "suites/suite_make.h"
-#include "suites/results_page.h"
-#include "suites/results_table.h"
 #include "suites/suite_report.h"
 #include "suites/suite_results.h"
 #include "suites/suite_verify.h"
-#include "cli/interrupt_note.h"
-#include "cli/usage_error.h"
-#include "files/files.h"
-#include "files/text.h"
 
 namespace sheetkit {
 
@@ -100,24 +101,41 @@ std::function<prepared()> setup_suite_export(CLI::App& command) {
   auto o = std::make_shared<suite_options>();
   auto e = std::make_shared<suite_export_options>();
   command.add_option("DIR", o->dir, "The made suite")->required()->type_name("");
-  command.add_option("--to", e->to, "What to write per set: packingsolver, json or jsonl")
+  command
+      .add_option("--to", e->to,
+                  "What to write per set: packingsolver, json, jsonl, roadef2018 or 2dpacklib")
       ->type_name("FORMAT")
       ->required()
-      ->check(CLI::IsMember({"packingsolver", "json", "jsonl"}).description(""));
+      ->check(CLI::IsMember({"packingsolver", "json", "jsonl", "roadef2018", "2dpacklib"})
+                  .description(""));
   command.add_option("-o,--output", e->out, "The export's folder, beside the suite (made if missing)")
       ->type_name("OUT")
       ->required();
   command.add_option("--copies", e->copies, "packingsolver: COPIES of every item type (default 1)")
       ->type_name("N|unlimited");
   command.add_flag("--rotation", e->rotation, "packingsolver: items may be turned (ORIENTED 0)");
+  command.add_flag("--drop", e->drop,
+                   "roadef2018, 2dpacklib: leave out what the format cannot carry, rather than "
+                   "refuse");
   add_common(command, *o);
   return [o, e] {
     if (e->out.empty()) throw usage_error("-o \"\": give the export's folder");
     if (e->copies != "unlimited" && !parse_positive(e->copies)) {
       throw usage_error("--copies takes a positive count or unlimited, not \"" + e->copies + "\"");
     }
-    if (e->to != "packingsolver" && (e->copies != "1" || e->rotation))
-      throw usage_error("--copies and --rotation are for --to packingsolver");
+    const bool counts = e->to == "packingsolver" || e->to == "roadef2018" || e->to == "2dpacklib";
+    if (!counts && (e->copies != "1" || e->rotation))
+      throw usage_error(
+          "--copies and --rotation are for --to packingsolver, roadef2018 and 2dpacklib");
+    if (e->drop && e->to != "roadef2018" && e->to != "2dpacklib")
+      throw usage_error(
+          "--drop is for --to roadef2018 and 2dpacklib, which cannot carry everything");
+    if (e->to == "roadef2018" || e->to == "2dpacklib") {
+      field_export_rules rules;
+      rules.rotation = e->rotation;
+      rules.drop = e->drop;
+      if (const std::string why = refusal(e->to, rules); !why.empty()) throw usage_error(why);
+    }
     e->dir = o->dir;
     e->jobs = o->jobs;
     e->shard = suite_shard::parse(o->shard);

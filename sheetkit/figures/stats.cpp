@@ -119,7 +119,7 @@ struct item_keys {
 // What the first pass finds, or a share of it finds in its instances.
 class first_pass {
  public:
-  explicit first_pass(const run_stats& head) {
+  explicit first_pass(const run_stats& head) : object_(head.object), rules_(head.bound_rules) {
     length_ = head.object.length;
     width_ = head.object.width;
     // Without bounds nothing is outside them.
@@ -153,10 +153,22 @@ class first_pass {
     row.defects = static_cast<int64_t>(in.defects.size());
     row.covered_area = union_area_(clipped_);
 
+    bound_input b;
+    b.object = object_;
+    b.items = in.items;
+    b.defects = in.defects;
+    b.copies_each = rules_.copies;
+    b.rotation = rules_.rotation;
+    row.bounds = bounds_(b);
+
     items.add(row.items);
     total_area.add(row.total_area);
     defects.add(row.defects);
     covered.add(row.covered_area);
+    usable.add(row.bounds.usable_area);
+    best.add(row.bounds.best);
+    best_total = add_capped(best_total, row.bounds.best);
+    (row.bounds.knapsack.exact ? knapsack_exact : knapsack_relaxation) += 1;
 
     if (with_areas && !in.items.empty()) {
       block_areas_.clear();
@@ -181,15 +193,30 @@ class first_pass {
     total_area.add(other.total_area);
     defects.add(other.defects);
     covered.add(other.covered);
+    usable.add(other.usable);
+    best.add(other.best);
+    best_total = add_capped(best_total, other.best_total);
+    knapsack_exact += other.knapsack_exact;
+    knapsack_relaxation += other.knapsack_relaxation;
   }
 
   item_keys keys;
   int64_t item_count = 0;
   int64_t items_not_fitting = 0;
   int64_t items_outside_bounds = 0;
-  over_instances items, total_area, defects, covered;
+  over_instances items, total_area, defects, covered, usable, best;
+  int64_t best_total = 0;
+  int64_t knapsack_exact = 0, knapsack_relaxation = 0;
 
  private:
+  static int64_t add_capped(int64_t a, int64_t b) {
+    int64_t r = 0;
+    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<int64_t>::max() : r;
+  }
+
+  rectangle object_;
+  stats_bound_rules rules_;
+  bound_calculator bounds_;
   int32_t length_, width_, minarea_, maxarea_;
   union_area_calculator union_area_;
   std::vector<placed_defect> clipped_;
@@ -238,8 +265,10 @@ run_stats stats_head(const run_info& run) {
   return s;
 }
 
-run_stats compute_stats(const run_info& run, const stats_source& source, const stats_rows& rows) {
+run_stats compute_stats(const run_info& run, const stats_source& source, const stats_rows& rows,
+                        const stats_bound_rules& bound_rules) {
   run_stats s = stats_head(run);
+  s.bound_rules = bound_rules;
   first_pass all(s);
   std::vector<instance_pass> parts = source.first(bool(rows));
   bool done = false;
@@ -275,6 +304,11 @@ run_stats compute_stats(const run_info& run, const stats_source& source, const s
   s.total_area = all.total_area.result();
   s.defects_per_instance = all.defects.result();
   s.covered_area = all.covered.result();
+  s.usable_area = all.usable.result();
+  s.best_bound = all.best.result();
+  s.best_bound_total = all.best_total;
+  s.knapsack_exact = all.knapsack_exact;
+  s.knapsack_relaxation = all.knapsack_relaxation;
   s.items = all.item_count;
 
   item_keys& keys = all.keys;

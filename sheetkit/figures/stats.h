@@ -15,9 +15,17 @@
 #include <optional>
 #include <vector>
 
+#include "figures/bounds.h"
 #include "files/instance.h"
 
 namespace sheetkit {
+
+// What the bounds take of the item types beyond their sizes: the same for
+// every type of the run (value = area).
+struct stats_bound_rules {
+  int64_t copies = 1;     // of each item type; below 0: unlimited
+  bool rotation = false;  // whether items may be turned
+};
 
 // An instance's own line.
 struct instance_stats {
@@ -29,6 +37,7 @@ struct instance_stats {
   int64_t total_area = 0;  // of its item types
   int64_t defects = 0;
   int64_t covered_area = 0;  // of the object, by the union of its defects
+  instance_bounds bounds;    // on its best value (bounds.h)
 };
 
 // Smallest, middle (median or mean, as the field says) and largest value of
@@ -67,6 +76,14 @@ struct run_stats {
   spread<int64_t, double> defects_per_instance;
   spread<int64_t, double> covered_area;  // union of the defects, within the object
 
+  // The bounds over the instances; middle: mean.
+  stats_bound_rules bound_rules;
+  spread<int64_t, double> usable_area;
+  spread<int64_t, double> best_bound;
+  int64_t best_bound_total = 0;     // summed over the instances (saturating)
+  int64_t knapsack_exact = 0;       // instances whose knapsack bound is exact
+  int64_t knapsack_relaxation = 0;  // instances where it fell back to the relaxation
+
   int passes = 0;  // how often the run was read
 };
 
@@ -95,8 +112,9 @@ using stats_rows = std::function<void(const instance_stats&)>;
 // object does not count towards the covered area. Throws sheetgen::error
 // "The files changed while they were being read!" when a later pass does
 // not see what the first one saw.
+// The bounds take `bound_rules`.
 run_stats compute_stats(const run_info& run, const stats_source& source,
-                        const stats_rows& rows = {});
+                        const stats_rows& rows = {}, const stats_bound_rules& bound_rules = {});
 
 }  // namespace sheetkit
 

@@ -79,10 +79,20 @@ void write_summary(std::ostream& out, const run_stats& s) {
   row(out, "total item area / object area", s.total_area, show_relative);
   row(out, "defects", s.defects_per_instance, show_integer);
   row(out, "defect coverage", s.covered_area, show_relative);
+  row(out, "usable area", s.usable_area, show_integer);
+  row(out, "best bound", s.best_bound, show_integer);
   out << '\n';
   out << "item types longer or wider than the object: " << s.items_not_fitting << '\n';
   if (s.area_bounds)
     out << "item types with area outside the bounds: " << s.items_outside_bounds << '\n';
+  out << "best bound: on the placed area, the least of the usable area, the copies that fit and\n"
+         "  the knapsack bound, with "
+      << (s.bound_rules.copies < 0 ? std::string("unlimited copies")
+                                   : std::to_string(s.bound_rules.copies) +
+                                         (s.bound_rules.copies == 1 ? " copy" : " copies"))
+      << " of each item type" << (s.bound_rules.rotation ? ", turned or not" : ", never turned")
+      << "\n  knapsack bound exact in " << count_of(s.knapsack_exact, "instance")
+      << ", the linear relaxation in " << s.knapsack_relaxation << '\n';
   out << "median: the lower of the two middle values when their number is even\n";
 }
 
@@ -94,19 +104,22 @@ class text_writer : public stats_writer {
   void row(const instance_stats& r) override {
     if (!rows_) {
       out_ << "instance  item types    area min      median    area max  total area   defects    "
-              "coverage\n";
+              "coverage  usable area  best bound  bound by\n";
       rows_ = true;
     }
     const bool any = r.items > 0;
     std::array<char, 200> line{};
-    std::snprintf(line.data(), line.size(), "%8lld  %10lld  %10s  %10s  %10s  %10s  %8lld  %10s\n",
+    std::snprintf(line.data(), line.size(),
+                  "%8lld  %10lld  %10s  %10s  %10s  %10s  %8lld  %10s  %11lld  %10lld  %s\n",
                   static_cast<long long>(r.number), static_cast<long long>(r.items),
                   any ? integer(r.area_min).c_str() : "-",
                   any ? integer(r.area_median).c_str() : "-",
                   any ? integer(r.area_max).c_str() : "-",
                   percent(relative(static_cast<double>(r.total_area), object_area_)).c_str(),
                   static_cast<long long>(r.defects),
-                  percent(relative(static_cast<double>(r.covered_area), object_area_)).c_str());
+                  percent(relative(static_cast<double>(r.covered_area), object_area_)).c_str(),
+                  static_cast<long long>(r.bounds.usable_area),
+                  static_cast<long long>(r.bounds.best), std::string(r.bounds.best_name).c_str());
     out_ << line.data();
   }
 
@@ -169,6 +182,14 @@ json figures_json(const run_stats& s) {
   j["defects_per_instance"] = spread_json(s.defects_per_instance, "mean", same);
   j["defect_union_area_per_instance"] = spread_json(s.covered_area, "mean", same);
   j["defect_union_relative_per_instance"] = spread_json(s.covered_area, "mean", rel);
+  j["bound_rules"] = {
+      {"copies", s.bound_rules.copies < 0 ? json("unlimited") : json(s.bound_rules.copies)},
+      {"rotation", s.bound_rules.rotation}};
+  j["usable_area_per_instance"] = spread_json(s.usable_area, "mean", same);
+  j["best_bound_per_instance"] = spread_json(s.best_bound, "mean", same);
+  j["best_bound_total"] = s.best_bound_total;
+  j["knapsack_exact_instances"] = s.knapsack_exact;
+  j["knapsack_relaxation_instances"] = s.knapsack_relaxation;
   return j;
 }
 
@@ -252,6 +273,25 @@ json to_json(const instance_stats& r, int64_t object_area) {
   j["defects"] = r.defects;
   j["defect_union_area"] = r.covered_area;
   j["defect_union_relative"] = rel(r.covered_area);
+  j["upper_bounds"] = to_json(r.bounds);
+  return j;
+}
+
+json to_json(const instance_bounds& b) {
+  json j;
+  j["object_area"] = b.object_area;
+  j["defect_area"] = b.defect_area;
+  j["usable_area"] = b.usable_area;
+  j["copies_that_fit"] = b.copies_that_fit;
+  j["value_is_area"] = b.value_is_area;
+  j["copies_value"] = b.copies_value;
+  j["linear_relaxation"] = b.relaxation;
+  j["knapsack"] = b.knapsack.value;
+  j["knapsack_method"] = method_name(b.knapsack.method);
+  j["knapsack_exact"] = b.knapsack.exact;
+  j["knapsack_note"] = b.knapsack.note.empty() ? json(nullptr) : json(b.knapsack.note);
+  j["best"] = b.best;
+  j["best_is"] = b.best_name;
   return j;
 }
 

@@ -42,6 +42,12 @@ nlohmann::ordered_json to_json(const run_stats& s);
 // `object_area`.
 nlohmann::ordered_json to_json(const instance_stats& r, int64_t object_area);
 
+// An instance's bounds as its line's "upper_bounds" holds them (and
+// Python's bounds() gives them): the figures of instance_bounds by name,
+// "knapsack_method" and "best_is" as text, "knapsack_note" null unless it
+// fell back.
+nlohmann::ordered_json to_json(const instance_bounds& b);
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_STATS_WRITER_H_

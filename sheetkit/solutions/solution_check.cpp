@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "figures/bounds.h"
 #include "figures/coverage.h"
 #include "solutions/guillotine_check.h"
 #include "solutions/large_buffer.h"
@@ -298,7 +299,20 @@ solution_report check_solution(const solution_instance& instance, const solution
     }
     f.available_area = sum_capped(f.available_area, product_capped(instance.items[t].area, c));
   }
-  f.area_bound = f.available_area < 0 ? f.usable_area : std::min(f.usable_area, f.available_area);
+  {
+    // The best of the bounds (bounds.h) under these copies and turns, at
+    // most min(usable area, available area).
+    std::vector<int64_t> copies(instance.items.size());
+    for (std::size_t t = 0; t < copies.size(); ++t) copies[t] = copies_of(static_cast<int64_t>(t));
+    bound_input b;
+    b.object = instance.object;
+    b.items = instance.items;
+    b.defects = instance.defects;
+    b.copies = copies;
+    b.rotation = rules.rotation || std::find(rules.type_rotation.begin(), rules.type_rotation.end(),
+                                             true) != rules.type_rotation.end();
+    f.area_bound = compute_bounds(b).best;
+  }
   return r;
 }
 

@@ -66,7 +66,7 @@ struct solution_figures {
   int64_t object_area = 0;     ///< length x width
   int64_t usable_area = 0;     ///< object area minus the union of the defects
   int64_t available_area = 0;  ///< area of every copy allowed; -1 when unlimited
-  int64_t area_bound = 0;      ///< min(usable area, available area)
+  int64_t area_bound = 0;      ///< the best bound (bounds.h): at most min(usable, available area)
 
   /// placed area / usable area (0 when nothing is usable).
   double utilisation() const;

@@ -121,8 +121,9 @@ std::string results_page_html(const suite_results& r, const results_options& o,
          "instances.</p>\n<div class=\"table-wrap\">\n"
       << results_table_html(r)
       << "</div>\n<p class=\"note\">Utilisation: the placed items' area over the usable area "
-         "(the object's less the union of its defects). Gap: to the area bound, the lesser of "
-         "the usable area and the area of every copy allowed. Time: the solver's own, from "
+         "(the object's less the union of its defects). Gap: to the best bound on the placed "
+         "area (the least of the usable area, the copies that fit and the knapsack bound). "
+         "Time: the solver's own, from "
          "its JSON output where it gives one.</p>\n";
   write_unsolved(out, "Infeasible solutions", r.infeasible, "infeasible");
   write_unsolved(out, "Missing solutions", r.missing, "missing");

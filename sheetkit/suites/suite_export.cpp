@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "figures/export.h"
+#include "figures/field_exports.h"
 #include "files/files.h"
 #include "files/instance_reader.h"
 #include "files/source.h"
@@ -61,6 +62,16 @@ void export_set_files(const fs::path& dir, const suite_export_options& o, const 
     rules.copies = o.copies == "unlimited" ? -1 : parse_positive(o.copies).value_or(1);
     rules.rotation = o.rotation;
     export_packingsolver(run, pass, into, rules);
+  } else if (o.to == "roadef2018" || o.to == "2dpacklib") {
+    field_export_rules rules;
+    rules.copies = o.copies == "unlimited" ? -1 : parse_positive(o.copies).value_or(1);
+    rules.rotation = o.rotation;
+    rules.drop = o.drop;
+    if (o.to == "roadef2018") {
+      export_roadef2018(run, pass, into, rules);
+    } else {
+      export_2dpacklib(run, pass, into, rules);
+    }
   } else if (o.to == "json") {
     export_json(run, pass, into / "run.json");
   } else {
@@ -122,9 +133,10 @@ void clear_temporaries(const fs::path& out, const suite_contents& suite) {
 
 std::string exported_text(const suite_export_options& o) {
   std::string text = "sheetkit suite export --to " + o.to;
-  if (o.to == "packingsolver") {
+  if (o.to == "packingsolver" || o.to == "roadef2018" || o.to == "2dpacklib") {
     text += " --copies " + o.copies;
     if (o.rotation) text += " --rotation";
+    if (o.drop) text += " --drop";
   }
   return text + "\n";
 }

@@ -20,9 +20,10 @@ namespace sheetkit {
 struct suite_export_options {
   std::filesystem::path dir;  ///< the made suite
   std::filesystem::path out;  ///< the export's folder
-  std::string to;             ///< "packingsolver", "json" or "jsonl"
+  std::string to;             ///< "packingsolver", "json", "jsonl", "roadef2018" or "2dpacklib"
   std::string copies = "1";   ///< COPIES of every item type: a count or "unlimited"
   bool rotation = false;      ///< whether the solver may turn items (ORIENTED 0)
+  bool drop = false;          ///< roadef2018, 2dpacklib: leave out what the format cannot carry
   int jobs = 1;
   suite_shard shard;
 };

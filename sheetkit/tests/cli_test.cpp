@@ -149,14 +149,35 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: check: --object: expected LENGTHxWIDTH, two positive integers such as "
        "20000x20000, not \"10by10\"\n"},
       {{"export", "--answers", a, "-o", "x"},
-       "sheetkit: export: give --to FORMAT: packingsolver, json or jsonl\n"},
+       "sheetkit: export: give --to FORMAT: packingsolver, json, jsonl, roadef2018 or 2dpacklib\n"},
       {{"export", "--answers", a, "-o", "x", "--to"},
-       "sheetkit: export: --to needs FORMAT: packingsolver, json or jsonl\n"},
+       "sheetkit: export: --to needs FORMAT: packingsolver, json, jsonl, roadef2018 or "
+       "2dpacklib\n"},
       {{"stats", "--answers", a, "--csv"},
        "sheetkit: stats: unknown option --csv; did you mean --format csv?\n"},
       {{"export", "--answers", a, "--to", "jsnol", "-o", "x"},
-       "sheetkit: export: --to takes packingsolver, json or jsonl, not \"jsnol\"; did you mean "
+       "sheetkit: export: --to takes packingsolver, json, jsonl, roadef2018 or 2dpacklib, not "
+       "\"jsnol\"; did you mean "
        "jsonl?\n"},
+      {{"export", "--answers", a, "--to", "roadef2018", "-o", "r"},
+       "sheetkit: export: roadef2018 cannot carry items that must not be turned (the challenge "
+       "turns any item); give --drop to write the instances without it\n"},
+      {{"export", "--answers", a, "--to", "2dpacklib", "--rotation", "-o", "p"},
+       "sheetkit: export: 2dpacklib cannot carry rotation (2DPackLib's items keep their "
+       "orientation); give --drop to write the instances without it\n"},
+      {{"export", "--answers", a, "--to", "json", "--drop", "-o", "x.json"},
+       "sheetkit: export: --drop is for --to roadef2018 and 2dpacklib, which cannot carry "
+       "everything\n"},
+      {{"export", "--answers", a, "--to", "jsonl", "--cut-type", "exact", "-o", "x.jsonl"},
+       "sheetkit: export: the guillotine settings are for --to packingsolver (its "
+       "parameters.csv)\n"},
+      {{"export", "--answers", a, "--to", "packingsolver", "--cut-type", "exakt", "-o", "y"},
+       "sheetkit: export: --cut-type takes non-exact or exact, not \"exakt\"\n"},
+      {{"stats", "--answers", a, "--copies", "0"},
+       "sheetkit: stats: --copies takes a positive number or unlimited, not \"0\"\n"},
+      {{"stats", "--answers", a, "--format", "csv", "--rotation"},
+       "sheetkit: stats: --copies and --rotation are for the bounds of a single run in --format "
+       "text or json\n"},
       {{"export", "--answers", a, "--to", "jsonl", "-o", "x.json"},
        "sheetkit: export: --to jsonl writes a .jsonl file, not x.json; give --to json or a name "
        "ending in .jsonl\n"},

@@ -47,6 +47,14 @@ TEST(SolutionCheck, TheSolverCertificatesAreFeasibleWithTheirFigures) {
     EXPECT_EQ(r.figures.usable_area, 6000 * 3210 - 26125);
     EXPECT_EQ(r.figures.area_bound, 10114826);  // every copy placed
     EXPECT_EQ(r.figures.gap(), 0.0);
+    // With any number of copies, turned or not, the knapsack bound is
+    // below the usable area, and the solver's placement never beats it.
+    solution_rules loose = solver_settings();
+    loose.copies = unlimited_copies;
+    loose.rotation = true;
+    const solution_report l = check_solution(glass.view(), read_text(*text), loose);
+    EXPECT_LE(l.figures.placed_area, l.figures.area_bound);
+    EXPECT_LE(l.figures.area_bound, l.figures.usable_area);
   }
 }
 

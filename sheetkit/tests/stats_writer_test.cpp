@@ -33,9 +33,10 @@ std::string written(bool json, bool rows) {
   return out.str();
 }
 
-constexpr const char* worked_rows = R"(instance  item types    area min      median    area max  total area   defects    coverage
-       1           4          14          15          16     61.000%         2     16.000%
-       2           4          10          14          18     60.000%         2     16.000%
+constexpr const char* worked_rows =
+    R"(instance  item types    area min      median    area max  total area   defects    coverage  usable area  best bound  bound by
+       1           4          14          15          16     61.000%         2     16.000%           84          61  knapsack
+       2           4          10          14          18     60.000%         2     16.000%           84          60  knapsack
 
 )";
 
@@ -53,9 +54,14 @@ total item area                            60          60.50             61
 total item area / object area         60.000%        60.500%        61.000%
 defects                                     2           2.00              2
 defect coverage                       16.000%        16.000%        16.000%
+usable area                                84          84.00             84
+best bound                                 60          60.50             61
 
 item types longer or wider than the object: 0
 item types with area outside the bounds: 0
+best bound: on the placed area, the least of the usable area, the copies that fit and
+  the knapsack bound, with 1 copy of each item type, never turned
+  knapsack bound exact in 2 instances, the linear relaxation in 0
 median: the lower of the two middle values when their number is even
 )";
 
@@ -85,10 +91,20 @@ constexpr const char* worked_json = R"({
   "per_instance": [
     {"instance": 1, "item_types": 4, "item_area": {"min": 14, "median": 15, "max": 16},
      "total_item_area": 61, "total_item_area_relative": 0.61,
-     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16},
+     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16,
+     "upper_bounds": {"object_area": 100, "defect_area": 16, "usable_area": 84,
+                      "copies_that_fit": [1, 1, 1, 1], "value_is_area": true, "copies_value": 61,
+                      "linear_relaxation": 61, "knapsack": 61, "knapsack_method": "all_fit",
+                      "knapsack_exact": true, "knapsack_note": null, "best": 61,
+                      "best_is": "knapsack"}},
     {"instance": 2, "item_types": 4, "item_area": {"min": 10, "median": 14, "max": 18},
      "total_item_area": 60, "total_item_area_relative": 0.6,
-     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16}
+     "defects": 2, "defect_union_area": 16, "defect_union_relative": 0.16,
+     "upper_bounds": {"object_area": 100, "defect_area": 16, "usable_area": 84,
+                      "copies_that_fit": [1, 1, 1, 1], "value_is_area": true, "copies_value": 60,
+                      "linear_relaxation": 60, "knapsack": 60, "knapsack_method": "all_fit",
+                      "knapsack_exact": true, "knapsack_note": null, "best": 60,
+                      "best_is": "knapsack"}}
   ],
   "instances": 2,
   "item_types_total": 8,
@@ -102,7 +118,13 @@ constexpr const char* worked_json = R"({
   "total_item_area_relative_per_instance": {"min": 0.6, "mean": 0.605, "max": 0.61},
   "defects_per_instance": {"min": 2, "mean": 2.0, "max": 2},
   "defect_union_area_per_instance": {"min": 16, "mean": 16.0, "max": 16},
-  "defect_union_relative_per_instance": {"min": 0.16, "mean": 0.16, "max": 0.16}
+  "defect_union_relative_per_instance": {"min": 0.16, "mean": 0.16, "max": 0.16},
+  "bound_rules": {"copies": 1, "rotation": false},
+  "usable_area_per_instance": {"min": 84, "mean": 84.0, "max": 84},
+  "best_bound_per_instance": {"min": 60, "mean": 60.5, "max": 61},
+  "best_bound_total": 121,
+  "knapsack_exact_instances": 2,
+  "knapsack_relaxation_instances": 0
 })";
 
 TEST(StatsWriter, Json) {
