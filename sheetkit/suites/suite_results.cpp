@@ -2,10 +2,9 @@
 
 #include <sheetgen/types.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -15,6 +14,7 @@
 #include "files/source.h"
 #include "files/text.h"
 #include "solutions/export_contract.h"
+#include "solutions/judge.h"
 #include "solutions/solution_reader.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_export.h"
@@ -69,13 +69,10 @@ solution_rules export_rules(const std::string& record, const guillotine_rules& g
   solution_rules rules;
   rules.guillotine = guillotine;
   rules.max_violations = 1;
-  const std::size_t copies = record.find(" --copies ");
-  if (copies != std::string::npos) {
-    const std::string n = record.substr(copies + 10, record.find_first_of(" \n", copies + 10) -
-                                                         copies - 10);
-    rules.copies = n == "unlimited" ? unlimited_copies : parse_positive(n).value_or(1);
+  if (const std::optional<export_terms> t = parse_export_record(record)) {
+    rules.copies = t->copies;
+    rules.rotation = t->rotation;
   }
-  rules.rotation = record.find(" --rotation") != std::string::npos;
   return rules;
 }
 
@@ -125,8 +122,8 @@ std::map<std::string, solver_files> solver_files_in(const fs::path& folder) {
 }
 
 set_outcome check_set(const results_options& o, const suite_class& c, int32_t seed,
-                      const std::string& record, const solution_rules& rules,
-                      const sheetgen::progress_callback& progress) {
+                      const std::string& record, const export_terms& terms,
+                      const solution_rules& rules, const sheetgen::progress_callback& progress) {
   const std::string set = set_name(c, seed);
   const fs::path place = o.out / set;
   if (!is_folder(place)) {
@@ -171,36 +168,26 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
     const solution_instance target{run.object, in.items, in.defects};
     // The rules are those the export gave the solver, and its files must
     // still be our instance: a stale or edited export is no test of it.
-    const export_contract contract = read_export_contract(folder, target);
-    if (!contract.differences.empty()) {
-      throw sheetgen::error(contract.differences.front() +
-                            "; export the suite again into a new folder");
-    }
-    solution_rules instance_rules = rules;
-    instance_rules.type_copies = contract.copies;
-    instance_rules.type_rotation = contract.rotation;
-    for (const auto& [solver, files] : solver_files_in(folder)) {
+    // Its differences are violations of every solution judged here.
+    const std::map<std::string, solver_files> solvers = solver_files_in(folder);
+    const export_contract contract = read_export_contract(folder, target, terms);
+    for (const auto& [solver, files] : solvers) {
       set_figures& f = figures_of(solver);
       if (!files.certificate) continue;  // the solver ran, and found nothing
       const fs::path certificate = folder / (solver + ".csv");
-      std::vector<solution> read = read_solution(certificate);
-      // A placement file with no rows places nothing: a solution all the same.
-      if (read.empty()) read.emplace_back().file = certificate.string();
-      if (read.size() != 1 || (read[0].instance != 0 && read[0].instance != in.number)) {
-        foreign(certificate, "not a solution of " + folder_name + " alone");
-      }
       // The violations name the file within its instance's folder, which the listing names.
-      read[0].file = solver + ".csv";
-      const solution_report report = check_solution(target, read[0], instance_rules);
+      const judgement j =
+          judge_file({target, in.number, rules, &contract}, certificate, solver + ".csv");
       f.found[static_cast<std::size_t>(in.number - 1)] = true;
       ++f.row.found;
-      if (!report.feasible()) {
+      if (!j.judged || !j.report.feasible()) {
         ++f.row.infeasible;
-        const std::vector<std::string> lines = report.lines();
+        const std::vector<std::string> lines = j.report.lines();
         outcome.infeasible.push_back(
-            {set + "/" + folder_name, solver, lines.empty() ? std::string() : lines.front()});
+            {set + "/" + folder_name, solver, !j.judged ? j.why : lines.front()});
         continue;
       }
+      const solution_report& report = j.report;
       const double u = report.figures.utilisation();
       if (f.row.feasible == 0 || u < f.row.utilisation_min) f.row.utilisation_min = u;
       if (f.row.feasible == 0 || u > f.row.utilisation_max) f.row.utilisation_max = u;
@@ -320,11 +307,21 @@ suite_results gather_results(const results_options& o,
     results.exported = record.substr(0, record.find('\n'));
   }
   const solution_rules rules = export_rules(record, o.guillotine);
+  export_terms terms;
+  if (!sets.empty()) {
+    const std::optional<export_terms> t = parse_export_record(record);
+    if (!t) {
+      foreign(o.out / set_name(*sets[0].cls->cls, sets[0].seed) / exported_file,
+              "names no rules an export gives (--copies N or unlimited, --rotation)");
+    }
+    terms = *t;
+  }
 
   std::vector<set_outcome> outcomes(sets.size());
   suite_progress checking(progress, instances);
   parallel_for(sets.size(), o.jobs, [&](std::size_t i) {
-    outcomes[i] = check_set(o, *sets[i].cls->cls, sets[i].seed, record, rules, checking.for_run());
+    outcomes[i] =
+        check_set(o, *sets[i].cls->cls, sets[i].seed, record, terms, rules, checking.for_run());
   });
   checking.end();
 
