@@ -146,6 +146,21 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   listed((one / "items.csv").string() + ":2: item type 0 has COPIES -5 and ORIENTED 7");
   std::ofstream(one / "items.csv") << items;
 
+  // The table never goes over what results reads or a solver wrote.
+  const std::string manifest = bytes_of(dir() / "manifest.tsv");
+  for (const fs::path& over : {dir() / "manifest.tsv", one / "rectangle.csv",
+                               out() / "suite.sha256", out() / "worked" / "table.txt"}) {
+    const std::string before = fs::exists(over) ? bytes_of(over) : "";
+    const testing::cli_result r = results({"-o", over.string()});
+    EXPECT_EQ(r.status, 2) << over;
+    EXPECT_NE(r.err.find("-o " + over.string()), std::string::npos) << r.err;
+    EXPECT_EQ(fs::exists(over) ? bytes_of(over) : "", before) << over;
+  }
+  EXPECT_EQ(bytes_of(dir() / "manifest.tsv"), manifest);
+  EXPECT_EQ(results({"-o", (out() / "table.txt").string()}).status, 1);  // beside the sets: fine
+  EXPECT_NE(bytes_of(out() / "table.txt").find("infeasible"), std::string::npos);
+  fs::remove(out() / "table.txt");
+
   std::ofstream(out() / "suite.sha256") << std::string(64, '0') << "\n";
   refused((out() / "suite.sha256").string() + ": names the suite " + std::string(64, '0'));
 }
