@@ -1,6 +1,7 @@
 #include "suites/suite_results.h"
 
 #include <sheetgen/types.h>
+#include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
 #include <map>
@@ -234,6 +235,11 @@ double solver_time(std::string_view text, const std::string& name) {
   if (output == j.end() || !output->is_object()) return -1;
   const auto time = output->find("Time");
   if (time == output->end() || !time->is_number() || time->get<double>() < 0) return -1;
+  // Past a million years no run took: such a time would sum to infinity.
+  if (!(time->get<double>() <= 3.2e13)) {
+    throw sheetgen::error(name + ": not a solver's JSON output: Output.Time " + time->dump() +
+                          " seconds is past any run's");
+  }
   return time->get<double>();
 }
 
@@ -304,7 +310,8 @@ suite_results gather_results(const results_options& o,
       foreign(first, "an export --to json or jsonl; suite results reads the certificates of an "
                      "export --to packingsolver");
     }
-    results.exported = record.substr(0, record.find('\n'));
+    // Shown on a terminal and in the page: its bytes as the readers show them.
+    results.exported = sheetgen::visible_bytes(record.substr(0, record.find('\n')));
   }
   const solution_rules rules = export_rules(record, o.guillotine);
   export_terms terms;

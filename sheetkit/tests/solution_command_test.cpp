@@ -122,3 +122,36 @@ TEST_F(SolutionCommand, ExportWritesTheSolverRulesAndLeavesTheDefaultAsItWas) {
 
 }  // namespace
 }  // namespace sheetkit
+
+namespace sheetkit {
+namespace {
+
+// Hostile names and claims: every one a message naming its file, never a
+// cut document or a library's exception.
+TEST_F(SolutionCommand, HostileNamesAndClaimsGetMessagesNamingTheFile) {
+  const std::string certificate =
+      testing::file_text(solver_data("export/instance_1/rectangle_solution.csv"));
+  // A name that is not UTF-8: the JSON document is whole, the verdict feasible.
+  const std::string odd = path("caf\xe9.csv");
+  write("caf\xe9.csv", certificate);
+  const auto json = sheetkit(run({"solution", "check", odd, "--json"}));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("caf\xef\xbf\xbd.csv"), std::string::npos) << json.out;
+  EXPECT_EQ(json.out.back(), '\n');
+
+  // --claims naming a folder: its name and what it is.
+  const auto folder = sheetkit(run({"solution", "check", odd, "--claims", dir_.string()}));
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.out.find(dir_.string() + ": a folder"), std::string::npos) << folder.out;
+
+  // A claim past 64 bits is quoted as the file says it.
+  write("claims.json",
+        R"({"Output": {"Solution": {"NumberOfItems": 18446744073709551615, "NumberOfBins": 1}}})");
+  const auto claims = sheetkit(run({"solution", "check", odd, "--claims", path("claims.json")}));
+  EXPECT_EQ(claims.status, 1);
+  EXPECT_NE(claims.out.find("NumberOfItems 18446744073709551615, where"), std::string::npos)
+      << claims.out;
+}
+
+}  // namespace
+}  // namespace sheetkit

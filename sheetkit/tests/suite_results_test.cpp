@@ -214,12 +214,36 @@ TEST_F(SuiteResults, SolutionCheckOfASetSaysWhatResultsSays) {
   EXPECT_EQ(feasible, 1);
 }
 
+TEST_F(SuiteResults, TheFirstForeignFileInTheSuitesOrderIsNamedForEveryJobCount) {
+  std::ofstream(out() / "plain" / "s2" / "instance_1" / "notes.txt") << "b\n";
+  std::ofstream(out() / "worked" / "s2" / "instance_1" / "notes.txt") << "a\n";
+  for (const char* jobs : {"1", "2", "4"}) {
+    const testing::cli_result r = results({"-j", jobs});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find((out() / "worked" / "s2" / "instance_1" / "notes.txt").string()),
+              std::string::npos)
+        << jobs << ": " << r.err;
+  }
+}
+
+TEST_F(SuiteResults, TheRecordIsShownAsTheReadersShowBytes) {
+  for (const char* set : {"worked/s19", "worked/s2", "plain/s19", "plain/s2"}) {
+    std::ofstream(out() / set / ".exported")
+        << "sheetkit suite export --to packingsolver --copies 1\x1b[2J\n";
+  }
+  const testing::cli_result r = results();
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
 TEST(SolverTime, ReadsPackingSolversOutputAndRefusesWhatIsNoJson) {
   EXPECT_EQ(solver_time(R"({"Output": {"Solution": {}, "Time": 1.5}})", "a.json"), 1.5);
   EXPECT_LT(solver_time(R"({"Output": {"Solution": {}}})", "a.json"), 0);
   EXPECT_LT(solver_time(R"({"Output": {"Time": "fast"}})", "a.json"), 0);
   EXPECT_THROW(solver_time("[1, 2]", "a.json"), sheetgen::error);
   EXPECT_THROW(solver_time("", "a.json"), sheetgen::error);
+  // A time no run took would sum to infinity in the means.
+  EXPECT_THROW(solver_time(R"({"Output": {"Time": 1.7e308}})", "a.json"), sheetgen::error);
 }
 
 }  // namespace
