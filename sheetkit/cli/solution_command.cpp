@@ -70,6 +70,7 @@ struct solution_options {
   solution_rules rules;
   bool from_export = false;  // the one SOLUTIONS is an export folder
   bool placements = false;   // SOLUTIONS are placement files for the run
+  std::shared_ptr<solution_source> source_files;  // opened by prepare
 };
 
 // One of `choices`, or a usage error that names them and the nearest.
@@ -80,16 +81,6 @@ void require_one_of(const std::string& option, const std::string& value,
   const std::optional<std::string> guess = nearest(value, choices);
   throw usage_error(option + " takes " + one_of(choices) + ", not \"" + value + "\"" +
                     (guess ? "; did you mean " + *guess + "?" : ""));
-}
-
-// The first line of `path`, without a byte order mark or line end.
-std::string header_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) return "";
-  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 void add_options(CLI::App& app, solution_options& o) {
@@ -164,15 +155,15 @@ void prepare(solution_options& o) {
     if (fs::is_directory(path, ec))
       throw usage_error(path + " is a folder; give an export folder alone, or solution files");
   }
-  o.placements = !o.from_export && header_of(o.solutions[0]) == placements_header;
+  // The first file is opened once, here, and its header read: a pipe is
+  // read once, and a device stops at the reader's bound.
+  o.source_files = std::make_shared<solution_source>(
+      solution_places{o.solutions, o.certificate, o.from_export, false});
+  o.placements = o.source_files->placements();
   if (!o.claims.empty() && !o.from_export && (o.placements || o.solutions.size() != 1)) {
     throw usage_error("--claims FILE goes with one certificate, or names the file in each "
                       "instance folder of an export");
   }
-}
-
-solution_places places_of(const solution_options& o) {
-  return {o.solutions, o.certificate, o.from_export, o.placements};
 }
 
 // Instance `in`'s solution judged, the solver's claims included; not
@@ -196,7 +187,7 @@ judgement judge(const run_info& run, const instance& in, const solution_options&
 int check_work(const run_info& run, solution_options& o, session& s) {
   const std::unique_ptr<solution_summary> summary = make_solution_summary(s.out, o.format);
   run_solution_figures total;
-  solution_source src(places_of(o));
+  solution_source& src = *o.source_files;
   int64_t instances = 0;
   file_pass(run)([&](const instance& in) {
     ++instances;
@@ -220,7 +211,7 @@ int check_work(const run_info& run, solution_options& o, session& s) {
 }
 
 int draw_work(const run_info& run, solution_options& o, session& s) {
-  solution_source src(places_of(o));
+  solution_source& src = *o.source_files;
   const fs::path into = o.folder->begin();
   std::vector<std::string> written;
   std::vector<std::string> missing;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "files/regular_file.h"
+
 namespace sheetkit {
 
 namespace {
@@ -17,6 +19,8 @@ namespace {
 template <std::size_t n>
 std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
                                               const std::string& header) {
+  // The export's files are plain ones: a link or FIFO here is no export.
+  require_plain_file(path);
   std::ifstream in(path, std::ios::binary);
   const std::string name = path.string();
   if (!in) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));

@@ -13,6 +13,7 @@
 
 #include "solutions/export_contract.h"
 #include "solutions/solution_check.h"
+#include "solutions/solution_reader.h"
 
 namespace sheetkit {
 
@@ -41,6 +42,10 @@ struct judgement {
 /// reader, or holds placements of another instance than `c.number`.
 judgement judge_file(const judge_case& c, const std::filesystem::path& file,
                      const std::string& name = {});
+
+/// Reads the rest of `reader` (its header read, the file named `file` in
+/// messages) as instance `c.number`'s solution and judges it, as judge_file.
+judgement judge_reader(const judge_case& c, solution_reader& reader, const std::string& file);
 
 /// Judges `s`, already read (placement files read in order, Python's
 /// arrays): the check under `c.rules` and `c.contract`.

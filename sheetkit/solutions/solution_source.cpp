@@ -9,6 +9,8 @@
 #include <system_error>
 #include <utility>
 
+#include "files/regular_file.h"
+
 namespace sheetkit {
 
 namespace fs = std::filesystem;
@@ -22,7 +24,22 @@ std::string count_text(int64_t n, const std::string& noun) {
 }  // namespace
 
 solution_source::solution_source(solution_places places) : places_(std::move(places)) {
-  if (!places_.from_export) return;
+  if (!places_.from_export) {
+    places_.placements = false;
+    if (places_.paths.empty()) return;
+    const std::string& name = places_.paths[0];
+    first_in_ = std::make_unique<std::ifstream>(name, std::ios::binary);
+    try {
+      if (!*first_in_)
+        throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+      first_reader_ = std::make_unique<solution_reader>(*first_in_, name);
+      places_.placements = first_reader_->format() == solution_format::placements;
+    } catch (const sheetgen::error& e) {
+      first_error_ = e.what();
+      first_reader_.reset();
+    }
+    return;
+  }
   const fs::path record = fs::path(places_.paths[0]) / export_record_file;
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(record, ec))) return;
@@ -65,6 +82,9 @@ judgement solution_source::judge(judge_case c) {
       return j;
     }
     try {
+      // In a folder the user did not make: a plain file, or a FIFO could
+      // block and a link stand in for it.
+      require_plain_file(path);
       contract = read_export_contract(instance_folder(k), c.instance, terms_);
     } catch (const sheetgen::error& e) {
       judgement j;
@@ -72,6 +92,14 @@ judgement solution_source::judge(judge_case c) {
       return j;
     }
     c.contract = &*contract;
+  } else if (k == 1) {
+    // The first file, whose header is read already: a pipe is read once.
+    if (!first_reader_) {
+      judgement j;
+      j.why = first_error_;
+      return j;
+    }
+    return judge_reader(c, *first_reader_, places_.paths[0]);
   } else if (k <= static_cast<int64_t>(places_.paths.size())) {
     path = places_.paths[static_cast<std::size_t>(k - 1)];
   } else {
@@ -127,6 +155,11 @@ bool solution_source::next_placements(int64_t k, solution& out) {
       if (next_file_ >= places_.paths.size()) break;
       reader_.reset();
       const std::string& name = places_.paths[next_file_++];
+      if (next_file_ == 1 && first_reader_) {
+        reader_ = std::move(first_reader_);
+        in_ = std::move(first_in_);
+        continue;
+      }
       in_ = std::make_unique<std::ifstream>(name, std::ios::binary);
       if (!*in_) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
       reader_ = std::make_unique<solution_reader>(*in_, name);

@@ -34,8 +34,14 @@ inline constexpr const char* export_record_file = ".exported";
 /// A run's solutions, an instance at a time, in the run's order.
 class solution_source {
  public:
-  /// Throws sheetgen::error when an export folder's record names no rules.
+  /// Opens the first solution file and reads its header (once: a pipe is
+  /// read once), so that `placements` is known. Throws sheetgen::error when
+  /// an export folder's record names no rules.
   explicit solution_source(solution_places places);
+
+  /// Whether the files given are placement files (known from the first's
+  /// header); places.placements is ignored.
+  bool placements() const { return places_.placements; }
 
   /// Instance `c.number`'s solution judged (c.contract is set here for an
   /// export folder). Throws sheetgen::error for placement files out of
@@ -56,6 +62,9 @@ class solution_source {
 
   solution_places places_;
   std::optional<export_terms> terms_;  // the export folder's record
+  std::unique_ptr<std::ifstream> first_in_;  // the first file, its header read
+  std::unique_ptr<solution_reader> first_reader_;
+  std::string first_error_;  // why its header could not be read
   std::unique_ptr<std::ifstream> in_;
   std::unique_ptr<solution_reader> reader_;
   std::size_t next_file_ = 0;

@@ -155,3 +155,42 @@ TEST_F(SolutionCommand, HostileNamesAndClaimsGetMessagesNamingTheFile) {
 
 }  // namespace
 }  // namespace sheetkit
+
+#include <sys/stat.h>
+
+#include <thread>
+
+namespace sheetkit {
+namespace {
+
+// Every solution file is read once: from a pipe, it is judged as a file
+// is; a device stops at the reader's bound; in an export folder a link or
+// FIFO stands for no file of the export.
+TEST_F(SolutionCommand, APipeIsReadOnceAndWhatIsNoPlainFileIsNamed) {
+  const std::string certificate =
+      testing::file_text(solver_data("export/instance_1/rectangle_solution.csv"));
+  const std::string fifo = path("pipe.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << certificate; });
+  const auto piped = sheetkit(run({"solution", "check", fifo}));
+  writer.join();
+  EXPECT_EQ(piped.status, 0) << piped.out << piped.err;
+  EXPECT_NE(piped.out.find("instance 1: " + fifo + ": feasible; 25 items"), std::string::npos)
+      << piped.out;
+
+  const auto zero = sheetkit(run({"solution", "check", "/dev/zero"}));
+  EXPECT_EQ(zero.status, 1);
+  EXPECT_NE(zero.out.find("/dev/zero:1: line longer than 1024 characters"), std::string::npos)
+      << zero.out;
+
+  const fs::path items = dir_ / "export" / "instance_1" / "items.csv";
+  fs::remove(items);
+  fs::create_symlink("/dev/zero", items);
+  const auto linked = sheetkit(
+      run({"solution", "check", path("export"), "--certificate", "rectangle_solution.csv"}));
+  EXPECT_EQ(linked.status, 1);
+  EXPECT_NE(linked.out.find(items.string() + ": a link"), std::string::npos) << linked.out;
+}
+
+}  // namespace
+}  // namespace sheetkit
