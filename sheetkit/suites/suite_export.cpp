@@ -277,6 +277,30 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
                          record.substr(0, record.size() - 1) +
                          "\"; give a new folder for an export of other options");
     }
+    // Kept only whole, as results reads it: a set damaged since would be
+    // kept for good, and results would ask for an export that keeps it.
+    std::string damage;
+    if (o.to == "packingsolver") {
+      for (int64_t k = 1; k <= s.cls->instances && damage.empty(); ++k) {
+        const std::string folder = "instance_" + std::to_string(k);
+        if (!fs::is_directory(fs::symlink_status(place / folder, ec))) {
+          damage = folder + " is missing";
+          break;
+        }
+        for (const char* f : {"items.csv", "bins.csv", "defects.csv"}) {
+          if (damage.empty() && !fs::is_regular_file(fs::symlink_status(place / folder / f, ec)))
+            damage = folder + "/" + f + " is missing, or no plain file";
+        }
+      }
+    } else {
+      const std::string file = o.to == "json" ? "run.json" : "run.jsonl";
+      if (!fs::is_regular_file(fs::symlink_status(place / file, ec)))
+        damage = file + " is missing, or no plain file";
+    }
+    if (!damage.empty()) {
+      return refuse_here(place.string() + ": the set is damaged (" + damage + "); remove " +
+                         place.string() + " (with what solvers wrote there) and export again");
+    }
     s.kept = true;
   }
 

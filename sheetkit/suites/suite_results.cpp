@@ -117,7 +117,12 @@ std::map<std::string, solver_files> solver_files_in(const fs::path& folder) {
     if (kind == ".json") solvers[stem].output = true;
   }
   for (const char* name : {"items.csv", "bins.csv", "defects.csv"}) {
-    if (!is_file(folder / name)) foreign(folder / name, "missing; run sheetkit suite export again");
+    if (!is_file(folder / name)) {
+      foreign(folder / name, "missing: the set is damaged; remove " +
+                                 folder.parent_path().string() +
+                                 " (with what solvers wrote there) and run sheetkit suite export "
+                                 "again");
+    }
   }
   return solvers;
 }
@@ -164,7 +169,8 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
     const std::string folder_name = "instance_" + std::to_string(in.number);
     const fs::path folder = place / folder_name;
     if (!is_folder(folder)) {
-      foreign(folder, "missing from the exported set; run sheetkit suite export again");
+      foreign(folder, "missing from the exported set: the set is damaged; remove " +
+                          place.string() + " and run sheetkit suite export again");
     }
     const solution_instance target{run.object, in.items, in.defects};
     // The rules are those the export gave the solver, and its files must

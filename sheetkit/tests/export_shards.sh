@@ -83,5 +83,20 @@ check "a linked class folder is refused" [ "$status" = 2 ]
 check "... naming it" grep -q "out/a is a link" link.txt
 check "... and the suite is untouched" [ "$(find suite | sort | md5sum)" = "$before" ]
 
+# A set damaged since it was exported: export refuses to keep it and says
+# what works; done so, the export is whole again.
+rm -rf out
+"$sheetkit" suite export suite --to packingsolver -o out >/dev/null
+set=$(find out/a -mindepth 1 -maxdepth 1 -name 's*' | sort | head -1)
+rm "$set/instance_2/items.csv"
+"$sheetkit" suite results suite out >results.txt 2>&1
+check "results names the damaged set" grep -qF "remove $set (with what solvers wrote there)" results.txt
+"$sheetkit" suite export suite --to packingsolver -o out >damaged.txt 2>&1
+check "export refuses to keep it" [ $? = 2 ]
+check "... and says what to do" grep -qF "$set: the set is damaged (instance_2/items.csv is missing, or no plain file); remove $set" damaged.txt
+rm -rf "$set"
+"$sheetkit" suite export suite --to packingsolver -o out >/dev/null
+check "done so, the export is one export's" diff -r ref out
+
 [ "$failures" = 0 ] && echo "all passed" || echo "$failures failed"
 [ "$failures" = 0 ]
