@@ -368,6 +368,11 @@ def _int_array(name, value, columns):
     a = np.asarray(value)
     if a.size == 0 and (a.ndim == 1 or a.ndim == 2 and a.shape[1] in columns):
         return np.zeros((0, columns[0]), dtype=np.int64)
+    if a.dtype == object:
+        # Python ints past 64 bits land in an object array: name the value.
+        for v in a.flat:
+            if isinstance(v, numbers.Integral) and not -2**63 <= int(v) < 2**63:
+                raise ValueError(f"{name} holds {int(v)}, past 64 bits")
     if a.dtype.kind not in "iu":
         raise TypeError(f"{name} must hold integers, not {a.dtype}")
     if a.ndim != 2 or a.shape[1] not in columns:

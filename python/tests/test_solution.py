@@ -135,6 +135,8 @@ def _planted(name, line, row):
 def test_arguments_past_their_range_raise_naming_them():
     with pytest.raises(ValueError, match=r"copies must be an int >= 1, or None for unlimited, not -1"):
         sheetgen.check_placements(ITEMS, DEFECTS, 10, 10, FEASIBLE, copies=-1)
+    with pytest.raises(ValueError, match=r"^placements holds 36893488147419103232, past 64 bits$"):
+        sheetgen.check_placements(ITEMS, DEFECTS, 10, 10, [[0, 2**65, 0, 0]])
     with pytest.raises(ValueError, match=r"^length is 36893488147419103232, past 64 bits$"):
         sheetgen.check_placements(ITEMS, DEFECTS, 2**65, 10, FEASIBLE)
     with pytest.raises(ValueError, match=r"defects row 0: x 0 to 1000000, y 0 to 1 is no defect of "
