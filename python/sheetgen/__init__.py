@@ -411,6 +411,11 @@ def _int_array(name, value, columns):
     a = np.asarray(value)
     if a.size == 0 and (a.ndim == 1 or a.ndim == 2 and a.shape[1] in columns):
         return np.zeros((0, columns[0]), dtype=np.int64)
+    if a.dtype == object:
+        # Python ints past 64 bits land in an object array: name the value.
+        for v in a.flat:
+            if isinstance(v, numbers.Integral) and not -2**63 <= int(v) < 2**63:
+                raise ValueError(f"{name} holds {int(v)}, past 64 bits")
     if a.dtype.kind not in "iu":
         raise TypeError(f"{name} must hold integers, not {a.dtype}")
     if a.ndim != 2 or a.shape[1] not in columns:
@@ -421,26 +426,44 @@ def _int_array(name, value, columns):
     return np.ascontiguousarray(a, dtype=np.int64)
 
 
+def _int64(name, value):
+    # An int argument within 64 bits, or an error that names it.
+    number = int(_int_answer(name, value))
+    if not -2**63 <= number < 2**63:
+        raise ValueError(f"{name} is {number}, past 64 bits")
+    return number
+
+
 def check_placements(items, defects, length, width, placements, copies=1, rotation=False, *,
-                     sides=None):
-    """Checks placed items on one instance as `sheetkit solution check`
-    does, with the same code: exactly, in 64-bit integers.
+                     sides=None, number_of_stages=3, cut_type="non-exact",
+                     first_stage_orientation="any", cut_thickness=0, minimum_waste_length=1,
+                     cut_through_defects=False):
+    """Checks a solution of one instance as `sheetkit solution check`
+    does, with the same code (its one judge): exactly, in 64-bit integers.
 
     items       the item types: (k, 3) length, width, area as a Run or read()
                 gives them, or (k, 2) length, width; type t is row t
     defects     the defects: (m, 4) x1, y1, x2, y2 as a Run or read() gives
                 them ((0, 4) or [] without defects); defect d is row d
     length, width   the object's sides (x runs along the length)
-    placements  (n, 4) integers: item type, x, y, rotated (1 when the item
-                is turned by 90 degrees, so that its length runs along y);
-                (x, y) is its corner nearest the origin
+    placements  a Solution from read_solution(): the whole certificate is
+                judged (its COPIES, BIN and defect rows, the cutting tree
+                under the guillotine settings below), with the messages
+                sheetkit gives for its file; or (n, 4) integers: item type,
+                x, y, rotated (1 when the item is turned by 90 degrees, so
+                that its length runs along y); (x, y) is its corner nearest
+                the origin
     copies      how often each item type may be placed: an int >= 1, or
                 None for unlimited (sheetkit's --copies unlimited)
     rotation    whether items may be turned (sheetkit's --rotation)
-    sides       (keyword) (n, 2) placed sides along x and y, where the
-                solution states them (read_solution's Solution.sides of a
-                certificate): then they are checked against the type's,
-                and a turn is seen by their being swapped
+    sides       (keyword) with placement arrays, (n, 2) placed sides along x
+                and y: then they are checked against the type's, and a turn
+                is seen by their being swapped
+    number_of_stages, cut_type, first_stage_orientation, cut_thickness,
+    minimum_waste_length, cut_through_defects
+                (keywords) a guillotine certificate's settings, as sheetkit
+                solution check's options of the same names (defaults 3,
+                "non-exact", "any", 0, 1, False)
 
     Arrays may be numpy arrays of any integer type or nested sequences.
     Returns a dict with the names of `sheetkit solution check --json`:
@@ -449,7 +472,7 @@ def check_placements(items, defects, length, width, placements, copies=1, rotati
     items_placed, distinct_types, placed_area, profit, usable_area,
     area_bound (ints), utilisation and gap (floats). A message names the
     placement by its 0-based row where sheetkit names the file's line:
-    "placement 3: item type 1 at (0, 4), 3 x 5, overlaps defect 0 (x 1 to
+    "placement 3: item type 1 at (0, 4), 3 x 5, overlaps defect 1 (x 1 to
     4, y 0 to 2)"; an overlap names both rows, "placement 3, 7: ...".
     Malformed arguments raise TypeError or ValueError; nothing in the
     placements does (a type that is none of the items is a violation).
@@ -457,14 +480,27 @@ def check_placements(items, defects, length, width, placements, copies=1, rotati
     if copies is None:
         copies = -1
     else:
-        copies = int(_int_answer("copies", copies))
-    if not isinstance(rotation, (bool, np.bool_)):
-        raise TypeError(f"rotation must be a bool, not {type(rotation).__name__}")
+        copies = _int64("copies", copies)
+        if copies < 1:
+            raise ValueError(f"copies must be an int >= 1, or None for unlimited, not {copies}")
+    for name, flag in (("rotation", rotation), ("cut_through_defects", cut_through_defects)):
+        if not isinstance(flag, (bool, np.bool_)):
+            raise TypeError(f"{name} must be a bool, not {type(flag).__name__}")
+    for name, text in (("cut_type", cut_type), ("first_stage_orientation", first_stage_orientation)):
+        if not isinstance(text, str):
+            raise TypeError(f"{name} must be a str, not {type(text).__name__}")
+    if isinstance(placements, Solution):
+        given = {name: getattr(placements, name) for name in Solution.__slots__}
+        given["file"] = placements.file
+    else:
+        given = _int_array("placements", placements, (4,))
     return _sheetgen.check_placements(
         _int_array("items", items, (2, 3)), _int_array("defects", defects, (4,)),
-        int(_int_answer("length", length)), int(_int_answer("width", width)),
-        _int_array("placements", placements, (4,)),
-        None if sides is None else _int_array("sides", sides, (2,)), copies, bool(rotation))
+        _int64("length", length), _int64("width", width), given,
+        None if sides is None else _int_array("sides", sides, (2,)), copies, bool(rotation),
+        _int64("number_of_stages", number_of_stages), cut_type, first_stage_orientation,
+        _int64("cut_thickness", cut_thickness), _int64("minimum_waste_length", minimum_waste_length),
+        bool(cut_through_defects))
 
 
 def bounds(items, defects, length, width, copies=1, values=None, rotation=False):
@@ -536,15 +572,22 @@ class Solution:
     lines       (n,) int64 each row's line in the file
     bins        (b, 5) int64 a rectangle certificate's BIN rows: bin type,
                 copies, position, length (x), width (y)
+    bin_lines   (b,) int64 each BIN row's line
     defects     (d, 5) int64 a certificate's defect rows: index, x, y,
                 length, width (what the solver read)
+    defect_bins (d,) int64 the bin (plate) each defect row puts it in
+    defect_lines (d,) int64 each defect row's line
     nodes       (m, 10) int64 a guillotine certificate's tree in file order:
                 plate, copies, node id, x, y, length (WIDTH), width (HEIGHT),
                 type, depth (CUT), parent (-1 for a root)
+    node_lines  (m,) int64 each node's line
+
+    Pass it whole to check_placements() to judge it as sheetkit does.
     """
 
     __slots__ = ("file", "format", "instance", "placements", "sides", "copies", "lines",
-                 "bins", "defects", "nodes")
+                 "bins", "bin_lines", "defects", "defect_bins", "defect_lines", "nodes",
+                 "node_lines")
 
     def __init__(self, **fields):
         for name in self.__slots__:

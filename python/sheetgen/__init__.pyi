@@ -109,11 +109,17 @@ def check_placements(
     defects: npt.ArrayLike,
     length: _Int,
     width: _Int,
-    placements: npt.ArrayLike,
+    placements: Solution | npt.ArrayLike,
     copies: _Int | None = 1,
     rotation: bool = False,
     *,
     sides: npt.ArrayLike | None = None,
+    number_of_stages: _Int = 3,
+    cut_type: Literal["non-exact", "exact"] = "non-exact",
+    first_stage_orientation: Literal["vertical", "horizontal", "any"] = "any",
+    cut_thickness: _Int = 0,
+    minimum_waste_length: _Int = 1,
+    cut_through_defects: bool = False,
 ) -> _CheckResult: ...
 
 class _Bounds(TypedDict):
@@ -150,7 +156,11 @@ class Solution:
     copies: npt.NDArray[np.int64]
     lines: npt.NDArray[np.int64]
     bins: npt.NDArray[np.int64]
+    bin_lines: npt.NDArray[np.int64]
     defects: npt.NDArray[np.int64]
+    defect_bins: npt.NDArray[np.int64]
+    defect_lines: npt.NDArray[np.int64]
     nodes: npt.NDArray[np.int64]
+    node_lines: npt.NDArray[np.int64]
 
 def read_solution(path: _Path) -> list[Solution]: ...

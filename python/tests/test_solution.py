@@ -84,3 +84,63 @@ def test_bad_files_raise_sheetkit_messages(in_tmp):
     one, three = sheetgen.read_solution(pathlib.Path("s.csv"))
     assert (one.instance, three.instance) == (1, 3)
     assert three.placements.tolist() == [[1, 2, 0, 1]] and three.lines.tolist() == [3]
+
+
+GLASS = SOURCE_DIR / "examples/glass"
+# Faults planted by line into the glass run's certificates: a tree with a
+# gap, a plate of two objects, copies stacked on one spot, a defect in
+# another bin, and none.
+PLANTED = [("rectangleguillotine_solution.csv", 7, "0,1,5,665,0,40,973,-1,3,2"),
+           ("rectangleguillotine_solution.csv", 2, "0,2,0,0,0,6000,3210,0,0,"),
+           ("rectangle_solution.csv", 30, "ITEM,14,2,0,3680,0,266,2131,0"),
+           ("rectangle_solution.csv", 3, "DEFECT,0,1,7,1492,1920,150,90,"),
+           ("rectangle_solution.csv", 0, None)]
+
+
+@pytest.mark.skipif(not SHEETKIT.exists(), reason="needs sheetkit, built beside the package")
+def test_a_whole_certificate_is_judged_as_sheetkit_judges_it(in_tmp):
+    run = sheetgen.Run.from_answers(GLASS / "answers.txt")
+    run.write("instances.txt", "defects.txt")
+    items, defects = run[0]
+    verdicts = []
+    for name, line, row in PLANTED:
+        lines = (GLASS / name).read_text().splitlines(keepends=True)
+        if row:
+            lines[line - 1] = row + "\n"
+        pathlib.Path("c.csv").write_text("".join(lines))
+        out = subprocess.run([SHEETKIT, "solution", "check", "c.csv", "--object", "6000x3210",
+                              "instances.txt", "defects.txt", "--first-stage-orientation",
+                              "vertical", "--json"], capture_output=True, text=True)
+        expected = json.loads(out.stdout)["instances"][0]
+        del expected["instance"], expected["file"]
+        [s] = sheetgen.read_solution("c.csv")
+        got = sheetgen.check_placements(items, defects, 6000, 3210, s,
+                                        first_stage_orientation="vertical")
+        assert got == expected, name
+        verdicts.append(got["feasible"])
+    assert verdicts == [False, False, False, False, True]
+    # The tree is judged: the gap that the bare placements cannot show.
+    assert got["messages"] == [] and "planted.csv:4: the pieces of node 2 end at x 705" in \
+        json.dumps(sheetgen.check_placements(
+            items, defects, 6000, 3210, sheetgen.read_solution(_planted(*PLANTED[0]))[0]))
+
+
+def _planted(name, line, row):
+    lines = (GLASS / name).read_text().splitlines(keepends=True)
+    lines[line - 1] = row + "\n"
+    pathlib.Path("planted.csv").write_text("".join(lines))
+    return "planted.csv"
+
+
+def test_arguments_past_their_range_raise_naming_them():
+    with pytest.raises(ValueError, match=r"copies must be an int >= 1, or None for unlimited, not -1"):
+        sheetgen.check_placements(ITEMS, DEFECTS, 10, 10, FEASIBLE, copies=-1)
+    with pytest.raises(ValueError, match=r"^placements holds 36893488147419103232, past 64 bits$"):
+        sheetgen.check_placements(ITEMS, DEFECTS, 10, 10, [[0, 2**65, 0, 0]])
+    with pytest.raises(ValueError, match=r"^length is 36893488147419103232, past 64 bits$"):
+        sheetgen.check_placements(ITEMS, DEFECTS, 2**65, 10, FEASIBLE)
+    with pytest.raises(ValueError, match=r"defects row 0: x 0 to 1000000, y 0 to 1 is no defect of "
+                                         r"the 10 x 10 object"):
+        sheetgen.check_placements(ITEMS, [[0, 0, 1000000, 1]], 10, 10, FEASIBLE)
+    with pytest.raises(ValueError, match=r'first_stage_orientation must be "vertical", '):
+        sheetgen.check_placements(ITEMS, DEFECTS, 10, 10, FEASIBLE, first_stage_orientation="up")

@@ -15,8 +15,8 @@
 
 #include "cli/run_options.h"
 #include "cli/usage_error.h"
-#include "files/output_folder.h"
 #include "files/instance_reader.h"
+#include "files/output_folder.h"
 #include "files/source.h"
 #include "files/suggest.h"
 #include "files/text.h"
@@ -25,6 +25,7 @@
 #include "solutions/solution_check.h"
 #include "solutions/solution_picture.h"
 #include "solutions/solution_reader.h"
+#include "solutions/solution_source.h"
 #include "solutions/solution_summary.h"
 
 namespace sheetkit {
@@ -33,9 +34,10 @@ const char* const solution_footer =
     "SOLUTIONS are an export folder (export --to packingsolver -o DIR) whose instance_K/\n"
     "hold the solver's certificates (named by --certificate), or one certificate file per\n"
     "instance in the run's order, or placement files (header instance,item_type,x,y,rotated)\n"
-    "for the whole run. Item types and defects are numbered from 0, as the export's rows.\n"
-    "From an export folder the copies and the rotation are those its items.csv gave the\n"
-    "solver, and its files are held to ours; otherwise --copies and --rotation give them.\n"
+    "for the whole run. Item types are numbered from 0, as the export's rows; instances and\n"
+    "defects from 1 (a file's own 0-based ID is said as ID). From an export folder the copies\n"
+    "and the rotation are those the export was asked for (its record, else its items.csv), and\n"
+    "its files are held to ours and to them; otherwise --copies and --rotation give them.\n"
     "The guillotine options are PackingSolver's own: pass the same to both.";
 
 namespace {
@@ -68,6 +70,7 @@ struct solution_options {
   solution_rules rules;
   bool from_export = false;  // the one SOLUTIONS is an export folder
   bool placements = false;   // SOLUTIONS are placement files for the run
+  std::shared_ptr<solution_source> source_files;  // opened by prepare
 };
 
 // One of `choices`, or a usage error that names them and the nearest.
@@ -78,16 +81,6 @@ void require_one_of(const std::string& option, const std::string& value,
   const std::optional<std::string> guess = nearest(value, choices);
   throw usage_error(option + " takes " + one_of(choices) + ", not \"" + value + "\"" +
                     (guess ? "; did you mean " + *guess + "?" : ""));
-}
-
-// The first line of `path`, without a byte order mark or line end.
-std::string header_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) return "";
-  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 void add_options(CLI::App& app, solution_options& o) {
@@ -162,181 +155,50 @@ void prepare(solution_options& o) {
     if (fs::is_directory(path, ec))
       throw usage_error(path + " is a folder; give an export folder alone, or solution files");
   }
-  o.placements = !o.from_export && header_of(o.solutions[0]) == placements_header;
+  // The first file is opened once, here, and its header read: a pipe is
+  // read once, and a device stops at the reader's bound.
+  o.source_files = std::make_shared<solution_source>(
+      solution_places{o.solutions, o.certificate, o.from_export, false});
+  o.placements = o.source_files->placements();
   if (!o.claims.empty() && !o.from_export && (o.placements || o.solutions.size() != 1)) {
     throw usage_error("--claims FILE goes with one certificate, or names the file in each "
                       "instance folder of an export");
   }
 }
 
-// The solutions, an instance at a time, in the run's order.
-class solution_source {
- public:
-  explicit solution_source(const solution_options& o) : o_(o) {}
-
-  // Instance k's solution into `out`; false, with `why`, when it has none.
-  bool fetch(int64_t k, solution& out, std::string& why) {
-    if (o_.placements) return next_placements(k, out, why);
-    fs::path path;
-    if (o_.from_export) {
-      path = instance_folder(k) / o_.certificate;
-    } else if (k <= static_cast<int64_t>(o_.solutions.size())) {
-      path = o_.solutions[static_cast<std::size_t>(k - 1)];
-    } else {
-      why = "no solution file given (" + count_of(static_cast<int64_t>(o_.solutions.size()), "file") +
-            " for the run)";
-      return false;
-    }
-    std::error_code ec;
-    if (!fs::exists(path, ec)) {
-      why = path.string() + ": " + (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message();
-      return false;
-    }
-    std::vector<solution> all;
-    try {
-      all = read_solution(path);
-    } catch (const sheetgen::error& e) {
-      why = e.what();
-      return false;
-    }
-    if (all.size() != 1 || (all[0].format == solution_format::placements && all[0].instance != k)) {
-      why = path.string() + ": holds placements of " +
-            (all.empty() ? std::string("no instance") : "instance " + std::to_string(all[0].instance)) +
-            ", not of instance " + std::to_string(k) + " alone";
-      return false;
-    }
-    out = std::move(all[0]);
-    return true;
+// Instance `in`'s solution judged, the solver's claims included; not
+// judged, with why, when it has none to judge.
+judgement judge(const run_info& run, const instance& in, const solution_options& o,
+                solution_source& src) {
+  judge_case c{{run.object, in.items, in.defects}, in.number, o.rules};
+  judgement j = src.judge(c);
+  if (!j.judged || o.claims.empty()) return j;
+  const fs::path claims =
+      o.from_export ? src.instance_folder(in.number) / o.claims : fs::path(o.claims);
+  try {
+    check_claims(read_claims(claims), j.read, j.report, o.rules.max_violations);
+  } catch (const sheetgen::error& e) {
+    j.judged = false;
+    j.why = e.what();
   }
-
-  fs::path instance_folder(int64_t k) const {
-    return fs::path(o_.solutions[0]) / ("instance_" + std::to_string(k));
-  }
-
-  // After the run's `instances`: what the solutions hold beyond them.
-  std::string leftover(int64_t instances) {
-    if (o_.from_export) {
-      std::error_code ec;
-      if (fs::exists(instance_folder(instances + 1), ec))
-        return instance_folder(instances + 1).string() + " is beyond the run's " +
-               count_of(instances, "instance") + ": an export of another run?";
-      return "";
-    }
-    if (!o_.placements) {
-      if (static_cast<int64_t>(o_.solutions.size()) > instances)
-        return count_of(static_cast<int64_t>(o_.solutions.size()), "solution file") +
-               " for a run of " + count_of(instances, "instance");
-      return "";
-    }
-    solution s;
-    std::string why;
-    const bool found = next_placements(instances + 1, s, why) && !s.items.empty();
-    if (found || pending_) {
-      const solution& beyond = pending_ ? *pending_ : s;
-      return located(beyond.file, beyond.items.empty() ? 0 : beyond.items[0].line) +
-             ": instance " + std::to_string(beyond.instance) + ", beyond the run's " +
-             count_of(instances, "instance");
-    }
-    return "";
-  }
-
- private:
-  // Placement files read in turn; instance k's rows, or none.
-  bool next_placements(int64_t k, solution& out, std::string& why) {
-    while (true) {
-      if (pending_) {
-        if (pending_->instance > k) break;
-        out = std::move(*pending_);
-        pending_.reset();
-        if (out.instance == k) return true;
-        continue;  // an instance the run has already passed: cannot happen in order
-      }
-      if (!reader_ || !reader_->next(next_)) {
-        if (next_file_ >= o_.solutions.size()) break;
-        reader_.reset();
-        const std::string& name = o_.solutions[next_file_++];
-        in_ = std::make_unique<std::ifstream>(name, std::ios::binary);
-        if (!*in_) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
-        reader_ = std::make_unique<solution_reader>(*in_, name);
-        if (reader_->format() != solution_format::placements)
-          throw sheetgen::error(name + ":1: a certificate among placement files; give placement "
-                                "files alone, or one certificate per instance");
-        continue;
-      }
-      if (next_.instance <= last_)
-        throw sheetgen::error(located(next_.file, next_.items[0].line) + ": instance " +
-                              std::to_string(next_.instance) + " after instance " +
-                              std::to_string(last_) + " (give the files in the run's order)");
-      last_ = next_.instance;
-      pending_ = std::move(next_);
-    }
-    out = solution{};
-    out.file = o_.solutions.size() == 1 ? o_.solutions[0] : "the placement files";
-    out.instance = k;
-    why.clear();
-    return true;  // no rows: nothing placed
-  }
-
-  const solution_options& o_;
-  std::unique_ptr<std::ifstream> in_;
-  std::unique_ptr<solution_reader> reader_;
-  std::size_t next_file_ = 0;
-  solution next_;
-  std::optional<solution> pending_;
-  int64_t last_ = 0;
-};
-
-// Instance `in`'s solution judged: its contract and claims included.
-// False, with `why`, when it has none to judge.
-bool judge(const run_info& run, const instance& in, solution_options& o, solution_source& src,
-           solution& s, solution_report& report, std::string& why) {
-  if (!src.fetch(in.number, s, why)) return false;
-  const solution_instance view{run.object, in.items, in.defects};
-  solution_rules rules = o.rules;
-  std::vector<std::string> differences;
-  if (o.from_export) {
-    try {
-      export_contract c = read_export_contract(src.instance_folder(in.number), view);
-      rules.type_copies = std::move(c.copies);
-      rules.type_rotation = std::move(c.rotation);
-      differences = std::move(c.differences);
-    } catch (const sheetgen::error& e) {
-      why = e.what();
-      return false;
-    }
-  }
-  report = check_solution(view, s, rules);
-  for (std::string& d : differences) report.add({std::move(d)}, rules.max_violations);
-  if (!o.claims.empty()) {
-    const fs::path claims =
-        o.from_export ? src.instance_folder(in.number) / o.claims : fs::path(o.claims);
-    try {
-      check_claims(read_claims(claims), s, report, rules.max_violations);
-    } catch (const sheetgen::error& e) {
-      why = e.what();
-      return false;
-    }
-  }
-  return true;
+  return j;
 }
 
 int check_work(const run_info& run, solution_options& o, session& s) {
   const std::unique_ptr<solution_summary> summary = make_solution_summary(s.out, o.format);
   run_solution_figures total;
-  solution_source src(o);
+  solution_source& src = *o.source_files;
   int64_t instances = 0;
-  solution sol;
-  solution_report report;
-  std::string why;
   file_pass(run)([&](const instance& in) {
     ++instances;
-    if (!judge(run, in, o, src, sol, report, why)) {
+    const judgement j = judge(run, in, o, src);
+    if (!j.judged) {
       ++total.missing;
-      summary->missing(in.number, why);
+      summary->missing(in.number, j.why);
       return;
     }
-    total.add(report);
-    summary->instance(in.number, sol.file, report);
+    total.add(j.report);
+    summary->instance(in.number, j.read.file, j.report);
   });
   const std::string beyond = src.leftover(instances);
   summary->run(total);
@@ -349,28 +211,26 @@ int check_work(const run_info& run, solution_options& o, session& s) {
 }
 
 int draw_work(const run_info& run, solution_options& o, session& s) {
-  solution_source src(o);
+  solution_source& src = *o.source_files;
   const fs::path into = o.folder->begin();
   std::vector<std::string> written;
   std::vector<std::string> missing;
-  solution sol;
-  solution_report report;
-  std::string why;
   file_pass(run)([&](const instance& in) {
     bool chosen = false;
     for (const auto& range : o.ranges) chosen = chosen || (in.number >= range.first && in.number <= range.second);
     // Placement files are read in order: an instance left out is read past.
     if (!chosen) {
-      if (o.placements) src.fetch(in.number, sol, why);
+      src.skip(in.number);
       return;
     }
-    if (!judge(run, in, o, src, sol, report, why)) {
-      missing.push_back("instance " + std::to_string(in.number) + ": no solution: " + why);
+    const judgement j = judge(run, in, o, src);
+    if (!j.judged) {
+      missing.push_back("instance " + std::to_string(in.number) + ": no solution: " + j.why);
       return;
     }
     const std::string name = "instance_" + std::to_string(in.number) + ".svg";
     std::ofstream file(into / name, std::ios::binary);
-    render_solution(file, run, in, sol, report, svg::form{});
+    render_solution(file, run, in, j.read, j.report, svg::form{});
     file.close();
     if (!file) throw sheetgen::error("Cannot write file " + (into / name).string() + "!");
     written.push_back((o.folder->path() / name).string());

@@ -197,6 +197,23 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
     std::error_code ec;
     if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
       throw usage_error(o->file + " is a folder; give a file's name with -o");
+    // The table may go beside the export, never over what results reads
+    // or a solver wrote: the suite, the export's record of it, a set.
+    if (!o->file.empty() && o->file != "-") {
+      const fs::path file = o->file;
+      const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+      if (same_or_inside(file, o->dir)) {
+        throw usage_error("-o " + o->file + " lies inside the suite " + o->dir +
+                          ", which this command reads; give a file outside it");
+      }
+      if (same_or_inside(file, fs::path(o->out) / export_sha256_file) ||
+          (same_or_inside(folder, o->out) && !fs::equivalent(folder, o->out, ec))) {
+        throw usage_error("-o " + o->file + " is a file of the export " + o->out +
+                          " (its record or a set, where solvers write); give a file beside its "
+                          "sets, such as " +
+                          (fs::path(o->out) / "results.txt").string() + ", or outside it");
+      }
+    }
     o->r.guillotine.non_exact = o->cut_type == "non-exact";
     o->r.guillotine.first_stage_orientation =
         o->orientation == "vertical"     ? stage_orientation::vertical

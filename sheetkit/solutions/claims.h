@@ -21,6 +21,10 @@ struct solution_claims {
   std::optional<double> item_profit;   ///< ItemProfit
   std::optional<int64_t> bins;         ///< NumberOfBins
   std::optional<bool> feasible;        ///< Feasible, where the solver writes it
+  /// What the file says of NumberOfItems, ItemArea and NumberOfBins where
+  /// it is past 64 bits (the claim is then held as the largest int64, and
+  /// quoted as written).
+  std::optional<std::string> items_text, item_area_text, bins_text;
 };
 
 /// Reads the figures of `Output.Solution` in a PackingSolver --output

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "files/regular_file.h"
+
 namespace sheetkit {
 
 namespace {
@@ -17,6 +19,8 @@ namespace {
 template <std::size_t n>
 std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
                                               const std::string& header) {
+  // The export's files are plain ones: a link or FIFO here is no export.
+  require_plain_file(path);
   std::ifstream in(path, std::ios::binary);
   const std::string name = path.string();
   if (!in) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
@@ -51,10 +55,47 @@ std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
   return rows;
 }
 
+// The COPIES the export writes for a type of `area` under `terms`:
+// unlimited as the most copies that could fit the object by area.
+int64_t written_copies(const export_terms& terms, int64_t area, int64_t object_area) {
+  if (terms.copies != unlimited_copies) return terms.copies;
+  return area > 0 ? (object_area - 1) / area + 1 : 1;
+}
+
+std::string terms_text(const export_terms& t) {
+  return "--copies " +
+         (t.copies == unlimited_copies ? std::string("unlimited") : std::to_string(t.copies)) +
+         (t.rotation ? " --rotation" : "");
+}
+
 }  // namespace
 
+std::optional<export_terms> parse_export_record(std::string_view line) {
+  constexpr std::string_view head = "sheetkit suite export --to packingsolver --copies ";
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (line.substr(0, head.size()) != head) return std::nullopt;
+  line.remove_prefix(head.size());
+  export_terms t;
+  constexpr std::string_view turn = " --rotation";
+  if (line.size() > turn.size() && line.substr(line.size() - turn.size()) == turn) {
+    t.rotation = true;
+    line.remove_suffix(turn.size());
+  }
+  if (line == "unlimited") {
+    t.copies = unlimited_copies;
+    return t;
+  }
+  int64_t n = 0;
+  const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), n);
+  if (ec != std::errc() || end != line.data() + line.size() || n < 1 || line[0] == '0')
+    return std::nullopt;
+  t.copies = n;
+  return t;
+}
+
 export_contract read_export_contract(const std::filesystem::path& dir,
-                                     const solution_instance& instance) {
+                                     const solution_instance& instance,
+                                     const std::optional<export_terms>& terms) {
   export_contract c;
   const std::string stale = "; the export is not of these files (stale, or changed since)";
   const auto differ = [&](const std::filesystem::path& file, std::size_t row, const std::string& what) {
@@ -63,10 +104,43 @@ export_contract read_export_contract(const std::filesystem::path& dir,
 
   const std::filesystem::path items_file = dir / "items.csv";
   const auto items = read_rows<5>(items_file, "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED");
+  const int64_t object_area = int64_t{instance.object.length} * instance.object.width;
+  // A row's area: our type's, or the row's own sides (capped) past ours.
+  const auto area_of = [&](std::size_t k) -> int64_t {
+    if (k < instance.items.size()) return instance.items[k].area;
+    int64_t a = 0;
+    return __builtin_mul_overflow(items[k][0], items[k][1], &a) ? INT64_MAX : a;
+  };
+  // Without a record: the terms of the first row, or unlimited copies
+  // where every row has the count that unlimited writes.
+  if (terms) {
+    c.terms = *terms;
+  } else if (!items.empty()) {
+    c.terms.copies = items[0][3];
+    c.terms.rotation = items[0][4] == 0;
+    bool same = true, as_unlimited = true;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      same = same && items[k][3] == items[0][3];
+      as_unlimited = as_unlimited && items[k][3] == written_copies({unlimited_copies, false},
+                                                                   area_of(k), object_area);
+    }
+    if (!same && as_unlimited) c.terms.copies = unlimited_copies;
+  }
   for (std::size_t k = 0; k < items.size(); ++k) {
     const auto& [length, width, profit, copies, oriented] = items[k];
-    c.copies.push_back(copies);
-    c.rotation.push_back(oriented == 0);
+    c.copies.push_back(c.terms.copies);
+    c.rotation.push_back(c.terms.rotation);
+    // What the solver was told is what the export was asked: a row edited
+    // since (or out of the format's range) would change the rules.
+    const int64_t want_copies = written_copies(c.terms, area_of(k), object_area);
+    const int64_t want_oriented = c.terms.rotation ? 0 : 1;
+    if (copies != want_copies || oriented != want_oriented) {
+      differ(items_file, k,
+             "item type " + std::to_string(k) + " has COPIES " + std::to_string(copies) +
+                 " and ORIENTED " + std::to_string(oriented) + ", where the export (" +
+                 terms_text(c.terms) + ") writes COPIES " + std::to_string(want_copies) +
+                 " and ORIENTED " + std::to_string(want_oriented));
+    }
     if (k >= instance.items.size()) {
       differ(items_file, k, "item type " + std::to_string(k) + " is not ours: the instance has " +
                                 std::to_string(instance.items.size()));
@@ -101,15 +175,18 @@ export_contract read_export_contract(const std::filesystem::path& dir,
   for (std::size_t k = 0; k < defects.size(); ++k) {
     const auto& [bin, x, y, length, width] = defects[k];
     if (k >= instance.defects.size()) {
-      differ(defects_file, k, "defect " + std::to_string(k) + " is not ours: the instance has " +
-                                  std::to_string(instance.defects.size()));
+      differ(defects_file, k,
+             "defect " + std::to_string(k + 1) + " (ID " + std::to_string(k) +
+                 " in defects.csv) is not ours: the instance has " +
+                 std::to_string(instance.defects.size()));
       continue;
     }
     const placed_defect& d = instance.defects[k];
     if (bin != 0 || x != d.x1 || y != d.y1 || length != int64_t{d.x2} - d.x1 ||
         width != int64_t{d.y2} - d.y1) {
       differ(defects_file, k,
-             "defect " + std::to_string(k) + " is not ours (x " + std::to_string(d.x1) + " to " +
+             "defect " + std::to_string(k + 1) + " (ID " + std::to_string(k) +
+                 " in defects.csv) is not ours (x " + std::to_string(d.x1) + " to " +
                  std::to_string(d.x2) + ", y " + std::to_string(d.y1) + " to " +
                  std::to_string(d.y2) + ")");
     }

@@ -136,9 +136,17 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
       if (parent_of[k] < n) child[fill[parent_of[k]]++] = k;
   }
 
-  // Per plate: its root, and the orientation of its first level (unknown
-  // with "any" until the root is cut).
-  std::map<int64_t, int> first_along_x;  // 1 vertical, 0 horizontal
+  // Per plate: its root, and the orientation of its first level. With
+  // "any" it is unknown until the first node that is really cut, in level
+  // order, fixes it: a tree is sound under "any" exactly when it is under
+  // one of the two, and an uncut level fits both.
+  struct first_level {
+    bool along_x;  // vertical
+    int64_t node;  // the node whose cut fixed it; -1 by the rules
+    int64_t level;
+  };
+  std::map<int64_t, first_level> first_along_x;
+  std::map<int64_t, int64_t> plate_copies;
   for (const auto& [plate, list] : roots) {
     const cut_node& root = nodes[list.front()];
     if (plate != 0) {
@@ -160,13 +168,27 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
               std::to_string(instance.object.width) + " at (0, 0)",
           nullptr);
     }
+    if (root.type != 0) {
+      add(at(root) + ": the root, node " + std::to_string(root.id) + ", is of bin type " +
+              std::to_string(root.type) + "; the object is bin type 0",
+          nullptr);
+    }
+    // A plate's COPIES is the number of identical plates it stands for.
+    if (root.copies != 1) {
+      add(at(root) + ": plate " + std::to_string(plate) + " has COPIES " +
+              std::to_string(root.copies) + ": the object is one plate (COPIES 1)",
+          nullptr);
+    }
     if (root.depth != 0) {
       add(at(root) + ": the root, node " + std::to_string(root.id) + ", has CUT " +
               std::to_string(root.depth) + ", not 0",
           nullptr);
     }
-    if (rules.first_stage_orientation == stage_orientation::vertical) first_along_x[plate] = 1;
-    if (rules.first_stage_orientation == stage_orientation::horizontal) first_along_x[plate] = 0;
+    plate_copies.emplace(plate, root.copies);
+    if (rules.first_stage_orientation == stage_orientation::vertical)
+      first_along_x[plate] = {true, -1, 1};
+    if (rules.first_stage_orientation == stage_orientation::horizontal)
+      first_along_x[plate] = {false, -1, 1};
   }
   if (roots.empty() && n > 0) add(s.file + ": the tree has no root (a node without PARENT)", nullptr);
 
@@ -193,8 +215,16 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
     if (p.parent >= 0 && p.type != node_branch) {
       add(at(p) + ": " + node_name(p) + " is cut further; only a branch (TYPE -2) is", &p);
     }
+    const int64_t level = plus(p.depth, 1);
     for (const std::size_t c : pieces) {
-      if (nodes[c].depth != p.depth + 1) {
+      const auto copies = plate_copies.find(nodes[c].plate);
+      if (copies != plate_copies.end() && nodes[c].copies != copies->second) {
+        add(at(nodes[c]) + ": " + node_name(nodes[c]) + " has COPIES " +
+                std::to_string(nodes[c].copies) + " where its plate, plate " +
+                std::to_string(nodes[c].plate) + ", has COPIES " + std::to_string(copies->second),
+            &nodes[c]);
+      }
+      if (nodes[c].depth != level) {
         add(at(nodes[c]) + ": node " + std::to_string(nodes[c].id) + " has CUT " +
                 std::to_string(nodes[c].depth) + " where its parent, node " +
                 std::to_string(p.id) + ", has CUT " + std::to_string(p.depth),
@@ -259,24 +289,8 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
               " its end at " + axis + " " + std::to_string(end_of(p)),
           &p);
     }
-    if (!cut) continue;
-
-    const int64_t level = p.depth + 1;
-    auto known = first_along_x.find(p.plate);
-    if (known == first_along_x.end() && p.parent < 0) {
-      known = first_along_x.emplace(p.plate, along_x ? 1 : 0).first;
-    }
-    if (known != first_along_x.end()) {
-      const bool first = known->second == 1;
-      const bool expected_x = (level % 2 == 1) ? first : !first;
-      if (expected_x != along_x) {
-        add(at(p) + ": node " + std::to_string(p.id) + " is cut by " +
-                orientation_name(along_x) + " cuts at level " + std::to_string(level) +
-                ", where that level's cuts are " + orientation_name(expected_x) +
-                " (the first level's " + orientation_name(first) + ")",
-            &p);
-      }
-    }
+    // A level that cuts nothing is a level all the same: a piece passed on
+    // whole still takes a stage of the saw, so the stage count holds for it.
     if (level > rules.number_of_stages) {
       // Non-exact: a last-stage piece may be trimmed once, into its item
       // and a waste.
@@ -292,6 +306,29 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
                 std::to_string(level) + "; " + stages_rule + " allow " +
                 std::to_string(rules.number_of_stages) + " levels" +
                 (rules.non_exact ? ", and one more only to trim an item from its waste" : ""),
+            &p);
+      }
+    }
+    if (!cut) continue;
+
+    auto known = first_along_x.find(p.plate);
+    if (known == first_along_x.end()) {
+      const bool first = (level % 2 == 1) ? along_x : !along_x;
+      known = first_along_x.emplace(p.plate, first_level{first, p.id, level}).first;
+    }
+    {
+      const bool first = known->second.along_x;
+      const bool expected_x = (level % 2 == 1) ? first : !first;
+      if (expected_x != along_x) {
+        const std::string why = known->second.node < 0
+                                    ? "the first level's " + std::string(orientation_name(first))
+                                    : "the first level's " + std::string(orientation_name(first)) +
+                                          ", as node " + std::to_string(known->second.node) +
+                                          "'s cuts at level " +
+                                          std::to_string(known->second.level) + " make it";
+        add(at(p) + ": node " + std::to_string(p.id) + " is cut by " + orientation_name(along_x) +
+                " cuts at level " + std::to_string(level) + ", where that level's cuts are " +
+                orientation_name(expected_x) + " (" + why + ")",
             &p);
       }
     }
@@ -332,7 +369,7 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
         }
         add(at(b) + ": the cut at " + axis + " " + std::to_string(from) + " between nodes " +
                 std::to_string(a.id) + " and " + std::to_string(b.id) + " crosses defect " +
-                std::to_string(d) + " (x " + std::to_string(f.x1) + " to " +
+                std::to_string(d + 1) + " (x " + std::to_string(f.x1) + " to " +
                 std::to_string(f.x2) + ", y " + std::to_string(f.y1) + " to " +
                 std::to_string(f.y2) + "); give --cut-through-defects if the saw may",
             &where);

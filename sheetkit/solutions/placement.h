@@ -40,6 +40,7 @@ struct stated_bin {
 /// type -4): what the solver read, to be held to our defect file.
 struct stated_defect {
   int64_t index = 0;  ///< the defect's index in its bin type (-1 where the file gives none)
+  int64_t bin = 0;    ///< the bin (type or plate) the file puts it in: 0 is the object
   int64_t x = 0;      ///< corner nearest the origin
   int64_t y = 0;
   int64_t length = 0;  ///< side along x

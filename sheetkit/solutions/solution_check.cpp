@@ -31,8 +31,9 @@ std::string n(int64_t v) { return std::to_string(v); }
 
 std::string sides(int64_t length, int64_t width) { return n(length) + " x " + n(width); }
 
+// Our defects as people count them, from 1.
 std::string defect_text(std::size_t index, const placed_defect& d) {
-  return "defect " + std::to_string(index) + " (x " + n(d.x1) + " to " + n(d.x2) + ", y " +
+  return "defect " + std::to_string(index + 1) + " (x " + n(d.x1) + " to " + n(d.x2) + ", y " +
          n(d.y1) + " to " + n(d.y2) + ")";
 }
 
@@ -130,8 +131,15 @@ solution_report check_solution(const solution_instance& instance, const solution
   if (s.format == solution_format::rectangle) {
     if (s.bins.empty() && !s.items.empty())
       add_text(s.file + ": no BIN row; the object is bin type 0, " + sides(object_length, object_width));
+    const stated_bin* first_bin = nullptr;
     for (const stated_bin& b : s.bins) {
       const std::string at = located(s, b.line) + ": ";
+      if (first_bin != nullptr) {
+        add_text(at + "a second BIN row (the first is line " + n(first_bin->line) +
+                 "): the object is one bin, bin 0");
+        continue;
+      }
+      first_bin = &b;
       if (b.type != 0) {
         add_text(at + "bin type " + n(b.type) + " is not the object's: the export has one bin type, 0");
       } else if (b.length != object_length || b.width != object_width) {
@@ -169,7 +177,12 @@ solution_report check_solution(const solution_instance& instance, const solution
       const bool turn_ok = may_turn(p.item_type);
       const bool as_is = q.length == t.length && q.width == t.width;
       const bool turned = q.length == t.width && q.width == t.length;
-      if ((!as_is || p.rotated) && turned && !turn_ok) {
+      // A square turned is the same square: no turn to forbid.
+      if (p.rotated && as_is && !turned && p.length > 0) {
+        add(at_area(at() + item_text(q) + ": rotated 1, but these are item type " + n(p.item_type) +
+                        "'s sides unturned, " + sides(t.length, t.width),
+                    p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
+      } else if (!as_is && turned && !turn_ok) {
         add(at_area(at() + item_text(q) + ": item type " + n(p.item_type) + " is " +
                         sides(t.length, t.width) + ", turned here, and rotation is not allowed",
                     p.x, p.y, sum_capped(p.x, q.length), sum_capped(p.y, q.width)));
@@ -180,7 +193,16 @@ solution_report check_solution(const solution_instance& instance, const solution
       }
       int64_t& u = used[static_cast<std::size_t>(p.item_type)];
       if (u == 0) first_line[static_cast<std::size_t>(p.item_type)] = p.line;
-      u = sum_capped(u, p.copies);
+      // Counted once: more copies are a violation above, and lie on this one.
+      u = sum_capped(u, 1);
+    }
+    // A row's COPIES is the number of identical bins (plates) it stands in:
+    // on our one object, copies beyond 1 would lie on each other. The tree
+    // check words this for a guillotine certificate's nodes.
+    if (p.copies != 1 && s.format != solution_format::guillotine) {
+      add_text(at() + item_text(q) + " has COPIES " + n(p.copies) +
+               ": a row's COPIES is the number of identical bins it stands in, and the object "
+               "is one bin (COPIES 1)");
     }
     if (p.bin != 0) {
       add_text(at() + item_text(q) + " lies in bin " + n(p.bin) + ": the object is one bin, bin 0");
@@ -214,8 +236,16 @@ solution_report check_solution(const solution_instance& instance, const solution
     for (std::size_t k = 0; k < s.defects.size(); ++k) {
       const stated_defect& d = s.defects[k];
       const std::string at = located(s, d.line) + ": ";
-      const std::string stated = "defect " + n(d.index) + " at (" + n(d.x) + ", " + n(d.y) +
-                                 "), " + sides(d.length, d.width);
+      const std::string stated =
+          "the certificate's defect " +
+          (s.format == solution_format::rectangle ? "ID " + n(d.index) + " " : std::string()) +
+          "at (" + n(d.x) + ", " + n(d.y) + "), " + sides(d.length, d.width);
+      if (d.bin != 0) {
+        add_text(at + stated + " lies in " +
+                 (s.format == solution_format::rectangle ? "bin " : "plate ") + n(d.bin) +
+                 ": the object is one bin, bin 0");
+        continue;
+      }
       if (k >= ours) {
         add_text(at + stated + " is not ours: the instance has " + std::to_string(ours) +
                  (ours == 1 ? " defect" : " defects") + "; the solver read other defects");

@@ -21,6 +21,7 @@ namespace {
 // Longer lines are no solution's; refusing them keeps memory bounded.
 constexpr std::size_t max_line = 1024;
 constexpr std::size_t chunk = std::size_t{1} << 16;
+constexpr int64_t max_depth = 1000000000;
 
 // Lines of a file read in chunks: an istream's getline per line would take
 // most of the time on a million placements.
@@ -206,7 +207,7 @@ void read_rectangle(line_source& src, solution& out) {
                                        std::to_string(y));
         out.bins.push_back({id, copies, bin, lx, ly, at});
       } else {
-        out.defects.push_back({id, x, y, lx, ly, at});
+        out.defects.push_back({id, bin, x, y, lx, ly, at});
       }
     } else {
       src.fail("TYPE \"" + sheetgen::visible_bytes(f[0]) + "\" is none of BIN, DEFECT, ITEM");
@@ -231,10 +232,15 @@ void read_guillotine(line_source& src, solution& out) {
     n.width = positive(src, f[6], "HEIGHT");
     n.type = at_least(src, f[7], "TYPE", -4, "is none of -4 to -1 nor an item type");
     n.depth = integer(src, f[8], "CUT");
+    // No tree is deeper than its file is long: bounding the depth here
+    // keeps the check's level arithmetic far from overflow.
+    if (n.depth > max_depth)
+      src.fail("CUT " + std::to_string(n.depth) + " is past " + std::to_string(max_depth) +
+               " levels; no tree is that deep");
     if (n.type == -4) {
       if (n.id != -1 || n.depth != -1 || !f[9].empty())
         src.fail("a defect row (TYPE -4) has NODE_ID -1, CUT -1 and no PARENT");
-      out.defects.push_back({defects++, n.x, n.y, n.length, n.width, n.line});
+      out.defects.push_back({defects++, n.plate, n.x, n.y, n.length, n.width, n.line});
       continue;
     }
     if (n.id < 0) src.fail("NODE_ID " + std::to_string(n.id) + " is negative");

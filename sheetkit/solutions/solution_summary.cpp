@@ -104,7 +104,10 @@ class json_summary : public solution_summary {
 
  private:
   void put(const nlohmann::ordered_json& j) {
-    out_ << (first_ ? "\n" : ",\n") << j.dump();
+    // File names are bytes: what is not UTF-8 becomes U+FFFD, as in the
+    // pictures and pages, so that the document is always whole.
+    out_ << (first_ ? "\n" : ",\n")
+         << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     first_ = false;
   }
   std::ostream& out_;

@@ -6,16 +6,17 @@
 #include <sstream>
 #include <system_error>
 
-#include "files/instance_reader.h"
-#include "files/source.h"
-#include "files/markup.h"
-#include "suites/results_table.h"
 #include "files/files.h"
+#include "files/instance_reader.h"
+#include "files/markup.h"
+#include "files/source.h"
 #include "solutions/export_contract.h"
+#include "solutions/judge.h"
 #include "solutions/solution_picture.h"
 #include "solutions/solution_reader.h"
-#include "suites/suite_export.h"
+#include "suites/results_table.h"
 #include "suites/suite_contents.h"
+#include "suites/suite_export.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "suites/suite_report.h"
@@ -62,20 +63,18 @@ void write_unsolved(std::ostream& out, const char* title, const std::vector<unso
 // judged under the rules its export gave the solver.
 std::string solution_svg(const run_info& run, const instance& in, const fs::path& certificate,
                          const results_options& o, const std::string& id) {
-  std::vector<solution> read = read_solution(certificate);
-  if (read.empty()) read.emplace_back();
-  read[0].file = certificate.filename().string();
   const solution_instance target{run.object, in.items, in.defects};
   const fs::path folder = certificate.parent_path();
-  solution_rules rules = export_rules(
-      read_whole_file((folder.parent_path() / exported_file).string()), o.guillotine);
+  const std::string record = read_whole_file((folder.parent_path() / exported_file).string());
+  solution_rules rules = export_rules(record, o.guillotine);
   rules.max_violations = 20;
-  const export_contract contract = read_export_contract(folder, target);
-  rules.type_copies = contract.copies;
-  rules.type_rotation = contract.rotation;
+  const export_contract contract =
+      read_export_contract(folder, target, parse_export_record(record));
+  const judgement j = judge_file({target, in.number, rules, &contract}, certificate,
+                                 certificate.filename().string());
+  if (!j.judged) throw sheetgen::error(j.why);
   std::ostringstream svg;
-  render_solution(svg, run, in, read[0], check_solution(target, read[0], rules),
-                  {.id = id, .standalone = false});
+  render_solution(svg, run, in, j.read, j.report, {.id = id, .standalone = false});
   return svg.str();
 }
 

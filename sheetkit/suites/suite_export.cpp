@@ -1,8 +1,12 @@
 #include "suites/suite_export.h"
 
 #include <sheetgen/types.h>
+#include <sheetgen/visible_bytes.h>
 
 #include <cstdint>
+#include <optional>
+#include <set>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -10,7 +14,9 @@
 #include "figures/export.h"
 #include "figures/field_exports.h"
 #include "files/files.h"
+#include "files/folder_lock.h"
 #include "files/instance_reader.h"
+#include "files/regular_file.h"
 #include "files/source.h"
 #include "files/text.h"
 #include "suites/suite_contents.h"
@@ -113,19 +119,49 @@ void write_set(const suite_export_options& o, const suite_class& c, int32_t seed
   }
 }
 
-// Removes the temporary folders that an export killed on its way left in
-// the folders of `suite`'s classes.
-void clear_temporaries(const fs::path& out, const suite_contents& suite) {
+// The locks an export holds in OUT while it writes: every export shares
+// the first (the whole export holds it alone), a shard holds its own too.
+constexpr const char* export_lock = ".export.lock";
+std::string export_shard_lock(const suite_shard& shard) {
+  return ".export.shard-" + std::to_string(shard.k) + "-of-" + std::to_string(shard.n) + ".lock";
+}
+bool is_export_lock(std::string_view name) {
+  return name == export_lock || (name.starts_with(".export.shard-") && name.ends_with(".lock"));
+}
+
+// What an export leaves in OUT before its first set: its locks, and the
+// temporary of suite.sha256 when killed before renaming it.
+bool left_before_the_sets(std::string_view name) {
+  return is_export_lock(name) || name.starts_with(std::string(export_sha256_file) + ".tmp-");
+}
+
+// Removes the temporaries that an export killed on its way left: of the
+// sets `sets` only (a shard's own), or every one in the classes' folders
+// (the whole export, which runs alone). Another shard's are its own.
+void clear_temporaries(const fs::path& out, const suite_contents& suite,
+                       const std::vector<export_set>& sets, bool whole) {
   std::error_code ec;
+  std::set<std::string> own;
+  for (const export_set& s : sets) {
+    const fs::path place = out / set_name(*s.cls, s.seed);
+    own.insert(place.parent_path().filename().string() + "/." + place.filename().string() +
+               ".tmp-");
+  }
   for (const class_seeds& c : suite.classes) {
     const fs::path folder = out / c.cls->name;
     if (!fs::is_directory(fs::symlink_status(folder, ec))) continue;
     for (const fs::directory_entry& entry : folder_entries(folder)) {
       const std::string name = entry.path().filename().string();
-      if (name.starts_with(".s") && name.find(".tmp-") != std::string::npos) {
+      const std::size_t tmp = name.find(".tmp-");
+      if (!name.starts_with(".s") || tmp == std::string::npos) continue;
+      if (whole || own.count(c.cls->name + "/" + name.substr(0, tmp + 5)) > 0)
         fs::remove_all(entry.path(), ec);
-      }
     }
+  }
+  if (!whole) return;
+  for (const fs::directory_entry& entry : folder_entries(out)) {
+    if (entry.path().filename().string().starts_with(std::string(export_sha256_file) + ".tmp-"))
+      fs::remove(entry.path(), ec);
   }
 }
 
@@ -161,18 +197,60 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
   const fs::file_status status = fs::status(o.out, ec);
   const fs::path sha_path = o.out / export_sha256_file;
   const std::string sha_line = suite.manifest_sha256 + "\n";
-  if (fs::exists(status)) {
-    if (!fs::is_directory(status)) return refuse(out_name + " is a file; give a folder's name");
-    if (fs::exists(fs::symlink_status(sha_path, ec))) {
-      const std::string found = read_whole_file(sha_path.string());
-      if (found != sha_line) {
-        return refuse(out_name + " holds the export of another suite (its " +
-                      export_sha256_file + " is not " + suite.manifest_sha256 +
-                      ", the manifest sha256 of " + o.dir.string() + "); give a new folder");
+  if (fs::exists(status) && !fs::is_directory(status))
+    return refuse(out_name + " is a file; give a folder's name");
+  // The locks live in OUT: it is made first, and goes again on a refusal.
+  const bool made_out = fs::create_directories(o.out, ec);
+  if (ec) throw sheetgen::error("Cannot create folder " + out_name + ": " + ec.message());
+  std::vector<folder_lock> locks;
+  {
+    std::vector<std::pair<std::string, bool>> wanted{{export_lock, !o.shard.whole()}};
+    if (!o.shard.whole()) wanted.emplace_back(export_shard_lock(o.shard), false);
+    for (const auto& [name, shared] : wanted) {
+      folder_lock::taken by;
+      std::optional<folder_lock> lock = folder_lock::take(o.out / name, shared, by);
+      if (!lock) {
+        locks.clear();
+        return refuse("another export is running into " + out_name +
+                      (by.pid > 0 ? " (pid " + std::to_string(by.pid) + ")" : "") +
+                      "; wait for it to end" + (o.shard.whole() ? "" : ", or give another shard"));
       }
-    } else if (!fs::is_empty(o.out, ec)) {
-      return refuse(out_name + " holds files but no export (no " + export_sha256_file +
-                    "); give a new or empty folder");
+      locks.push_back(std::move(*lock));
+    }
+  }
+  const auto refuse_here = [&](const std::string& why) {
+    locks.clear();
+    if (made_out) fs::remove(o.out, ec);
+    return refuse(why);
+  };
+  // A class folder that is a link would put sets wherever it points.
+  for (const class_seeds& c : suite.classes) {
+    const fs::path folder = o.out / c.cls->name;
+    if (fs::is_symlink(fs::symlink_status(folder, ec))) {
+      return refuse_here(folder.string() +
+                         " is a link; an export writes its sets into folders of its own: remove "
+                         "it, or give a new folder");
+    }
+  }
+  {
+    if (fs::is_symlink(fs::symlink_status(sha_path, ec)) ||
+        (fs::exists(fs::symlink_status(sha_path, ec)) &&
+         !fs::is_regular_file(fs::symlink_status(sha_path, ec)))) {
+      return refuse_here(sha_path.string() + " is not a plain file; give a new folder");
+    }
+    if (fs::exists(fs::symlink_status(sha_path, ec))) {
+      const std::string found = read_small_file(sha_path, 200);
+      if (found != sha_line) {
+        return refuse_here(out_name + " holds the export of another suite (its " +
+                           export_sha256_file + " is not " + suite.manifest_sha256 +
+                           ", the manifest sha256 of " + o.dir.string() + "); give a new folder");
+      }
+    } else {
+      for (const fs::directory_entry& entry : folder_entries(o.out)) {
+        if (left_before_the_sets(entry.path().filename().string())) continue;
+        return refuse_here(out_name + " holds files but no export (no " + export_sha256_file +
+                           "); give a new or empty folder");
+      }
     }
   }
 
@@ -195,25 +273,52 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
       continue;
     }
     const fs::path record_path = place / exported_file;
-    if (!fs::is_regular_file(fs::symlink_status(record_path, ec))) {
-      return refuse(place.string() + " is no exported set (no " + exported_file +
-                    "); remove it, or give a new folder");
+    if (!fs::is_directory(fs::symlink_status(place, ec))) {
+      return refuse_here(place.string() +
+                         " is no folder of an exported set (a link, or a file); "
+                         "remove it, or give a new folder");
     }
-    const std::string found = read_whole_file(record_path.string());
+    if (!fs::is_regular_file(fs::symlink_status(record_path, ec))) {
+      return refuse_here(place.string() + " is no exported set (no " + exported_file +
+                         "); remove it, or give a new folder");
+    }
+    const std::string found = read_small_file(record_path, 1000);
     if (found != record) {
-      return refuse(place.string() + " was exported as \"" +
-                    found.substr(0, found.find('\n')) + "\", not \"" +
-                    record.substr(0, record.size() - 1) +
-                    "\"; give a new folder for an export of other options");
+      return refuse_here(place.string() + " was exported as \"" +
+                         sheetgen::visible_bytes(found.substr(0, found.find('\n'))) + "\", not \"" +
+                         record.substr(0, record.size() - 1) +
+                         "\"; give a new folder for an export of other options");
+    }
+    // Kept only whole, as results reads it: a set damaged since would be
+    // kept for good, and results would ask for an export that keeps it.
+    std::string damage;
+    if (o.to == "packingsolver") {
+      for (int64_t k = 1; k <= s.cls->instances && damage.empty(); ++k) {
+        const std::string folder = "instance_" + std::to_string(k);
+        if (!fs::is_directory(fs::symlink_status(place / folder, ec))) {
+          damage = folder + " is missing";
+          break;
+        }
+        for (const char* f : {"items.csv", "bins.csv", "defects.csv"}) {
+          if (damage.empty() && !fs::is_regular_file(fs::symlink_status(place / folder / f, ec)))
+            damage = folder + "/" + f + " is missing, or no plain file";
+        }
+      }
+    } else {
+      const std::string file = o.to == "json" ? "run.json" : "run.jsonl";
+      if (!fs::is_regular_file(fs::symlink_status(place / file, ec)))
+        damage = file + " is missing, or no plain file";
+    }
+    if (!damage.empty()) {
+      return refuse_here(place.string() + ": the set is damaged (" + damage + "); remove " +
+                         place.string() + " (with what solvers wrote there) and export again");
     }
     s.kept = true;
   }
 
   // From here on OUT changes.
-  fs::create_directories(o.out, ec);
-  if (ec) throw sheetgen::error("Cannot create folder " + out_name + ": " + ec.message());
   if (!fs::exists(fs::symlink_status(sha_path, ec))) write_file(sha_path, sha_line);
-  clear_temporaries(o.out, suite);
+  clear_temporaries(o.out, suite, sets, o.shard.whole());
   std::vector<std::size_t> to_write;
   for (std::size_t i = 0; i < sets.size(); ++i)
     if (!sets[i].kept) to_write.push_back(i);

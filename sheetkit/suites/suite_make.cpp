@@ -132,13 +132,14 @@ void discard(const fs::path& set) {
 struct found_set {
   bool exists = false;
   std::optional<set_record> record;
+  std::string differs;  // the file its .done does not describe, when one does not
 };
 
 found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
   const fs::path place = dir / set_name(c, seed);
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(place, ec))) return {};
-  found_set found{true, {}};
+  found_set found{true, {}, {}};
   try {
     found.record = read_done(read_small_file(place / suite_files::done, max_done_bytes), c, seed);
   } catch (const sheetgen::error&) {
@@ -148,6 +149,20 @@ found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
   if (found.record && (found.record->files[0].bytes != answers.size() ||
                        found.record->files[0].sha256 != sha256_of(answers))) {
     found.record.reset();
+  }
+  // Make keeps the set by its .done and writes the manifest from it: held
+  // to the files it names, as verify holds it, so that an edited .done is
+  // never sealed into the suite.
+  if (found.record) {
+    for (const set_file& f : found.record->files) {
+      const fs::path file = place / f.name;
+      const bool plain = fs::is_regular_file(fs::symlink_status(file, ec));
+      if (!plain || fs::file_size(file, ec) != f.bytes || digest_file(file).sha256 != f.sha256) {
+        found.record.reset();
+        found.differs = f.name;
+        break;
+      }
+    }
   }
   return found;
 }
@@ -181,9 +196,14 @@ make_plan plan_sets(const fs::path& dir, const std::vector<suite_unit>& units,
     found_set found = look_at(dir, c, seed);
     const bool foreign = found.exists && !found.record;
     if (foreign && !o.force && plan.refusal.empty()) {
-      plan.refusal = (dir / set_name(c, seed)).string() +
-                     ": not a set made from this suite file's answers; remove it, or give --force to "
-                     "make it again";
+      plan.refusal =
+          (dir / set_name(c, seed)).string() +
+          (found.differs.empty()
+               ? ": not a set made from this suite file's answers; remove it, or give --force to "
+                 "make it again"
+               : ": its .done does not describe its " + found.differs +
+                     " (changed since it was made); remove the set, or give --force to make it "
+                     "again");
     }
     plan.sets.push_back({&c, seed, std::move(found.record), foreign});
   };

@@ -1,11 +1,11 @@
 #include "suites/suite_results.h"
 
 #include <sheetgen/types.h>
-
-#include <nlohmann/json.hpp>
+#include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -15,6 +15,7 @@
 #include "files/source.h"
 #include "files/text.h"
 #include "solutions/export_contract.h"
+#include "solutions/judge.h"
 #include "solutions/solution_reader.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_export.h"
@@ -69,13 +70,10 @@ solution_rules export_rules(const std::string& record, const guillotine_rules& g
   solution_rules rules;
   rules.guillotine = guillotine;
   rules.max_violations = 1;
-  const std::size_t copies = record.find(" --copies ");
-  if (copies != std::string::npos) {
-    const std::string n = record.substr(copies + 10, record.find_first_of(" \n", copies + 10) -
-                                                         copies - 10);
-    rules.copies = n == "unlimited" ? unlimited_copies : parse_positive(n).value_or(1);
+  if (const std::optional<export_terms> t = parse_export_record(record)) {
+    rules.copies = t->copies;
+    rules.rotation = t->rotation;
   }
-  rules.rotation = record.find(" --rotation") != std::string::npos;
   return rules;
 }
 
@@ -119,14 +117,19 @@ std::map<std::string, solver_files> solver_files_in(const fs::path& folder) {
     if (kind == ".json") solvers[stem].output = true;
   }
   for (const char* name : {"items.csv", "bins.csv", "defects.csv"}) {
-    if (!is_file(folder / name)) foreign(folder / name, "missing; run sheetkit suite export again");
+    if (!is_file(folder / name)) {
+      foreign(folder / name, "missing: the set is damaged; remove " +
+                                 folder.parent_path().string() +
+                                 " (with what solvers wrote there) and run sheetkit suite export "
+                                 "again");
+    }
   }
   return solvers;
 }
 
 set_outcome check_set(const results_options& o, const suite_class& c, int32_t seed,
-                      const std::string& record, const solution_rules& rules,
-                      const sheetgen::progress_callback& progress) {
+                      const std::string& record, const export_terms& terms,
+                      const solution_rules& rules, const sheetgen::progress_callback& progress) {
   const std::string set = set_name(c, seed);
   const fs::path place = o.out / set;
   if (!is_folder(place)) {
@@ -166,41 +169,32 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
     const std::string folder_name = "instance_" + std::to_string(in.number);
     const fs::path folder = place / folder_name;
     if (!is_folder(folder)) {
-      foreign(folder, "missing from the exported set; run sheetkit suite export again");
+      foreign(folder, "missing from the exported set: the set is damaged; remove " +
+                          place.string() + " and run sheetkit suite export again");
     }
     const solution_instance target{run.object, in.items, in.defects};
     // The rules are those the export gave the solver, and its files must
     // still be our instance: a stale or edited export is no test of it.
-    const export_contract contract = read_export_contract(folder, target);
-    if (!contract.differences.empty()) {
-      throw sheetgen::error(contract.differences.front() +
-                            "; export the suite again into a new folder");
-    }
-    solution_rules instance_rules = rules;
-    instance_rules.type_copies = contract.copies;
-    instance_rules.type_rotation = contract.rotation;
-    for (const auto& [solver, files] : solver_files_in(folder)) {
+    // Its differences are violations of every solution judged here.
+    const std::map<std::string, solver_files> solvers = solver_files_in(folder);
+    const export_contract contract = read_export_contract(folder, target, terms);
+    for (const auto& [solver, files] : solvers) {
       set_figures& f = figures_of(solver);
       if (!files.certificate) continue;  // the solver ran, and found nothing
       const fs::path certificate = folder / (solver + ".csv");
-      std::vector<solution> read = read_solution(certificate);
-      // A placement file with no rows places nothing: a solution all the same.
-      if (read.empty()) read.emplace_back().file = certificate.string();
-      if (read.size() != 1 || (read[0].instance != 0 && read[0].instance != in.number)) {
-        foreign(certificate, "not a solution of " + folder_name + " alone");
-      }
       // The violations name the file within its instance's folder, which the listing names.
-      read[0].file = solver + ".csv";
-      const solution_report report = check_solution(target, read[0], instance_rules);
+      const judgement j =
+          judge_file({target, in.number, rules, &contract}, certificate, solver + ".csv");
       f.found[static_cast<std::size_t>(in.number - 1)] = true;
       ++f.row.found;
-      if (!report.feasible()) {
+      if (!j.judged || !j.report.feasible()) {
         ++f.row.infeasible;
-        const std::vector<std::string> lines = report.lines();
+        const std::vector<std::string> lines = j.report.lines();
         outcome.infeasible.push_back(
-            {set + "/" + folder_name, solver, lines.empty() ? std::string() : lines.front()});
+            {set + "/" + folder_name, solver, !j.judged ? j.why : lines.front()});
         continue;
       }
+      const solution_report& report = j.report;
       const double u = report.figures.utilisation();
       if (f.row.feasible == 0 || u < f.row.utilisation_min) f.row.utilisation_min = u;
       if (f.row.feasible == 0 || u > f.row.utilisation_max) f.row.utilisation_max = u;
@@ -247,6 +241,11 @@ double solver_time(std::string_view text, const std::string& name) {
   if (output == j.end() || !output->is_object()) return -1;
   const auto time = output->find("Time");
   if (time == output->end() || !time->is_number() || time->get<double>() < 0) return -1;
+  // Past a million years no run took: such a time would sum to infinity.
+  if (!(time->get<double>() <= 3.2e13)) {
+    throw sheetgen::error(name + ": not a solver's JSON output: Output.Time " + time->dump() +
+                          " seconds is past any run's");
+  }
   return time->get<double>();
 }
 
@@ -317,14 +316,25 @@ suite_results gather_results(const results_options& o,
       foreign(first, "an export --to json or jsonl; suite results reads the certificates of an "
                      "export --to packingsolver");
     }
-    results.exported = record.substr(0, record.find('\n'));
+    // Shown on a terminal and in the page: its bytes as the readers show them.
+    results.exported = sheetgen::visible_bytes(record.substr(0, record.find('\n')));
   }
   const solution_rules rules = export_rules(record, o.guillotine);
+  export_terms terms;
+  if (!sets.empty()) {
+    const std::optional<export_terms> t = parse_export_record(record);
+    if (!t) {
+      foreign(o.out / set_name(*sets[0].cls->cls, sets[0].seed) / exported_file,
+              "names no rules an export gives (--copies N or unlimited, --rotation)");
+    }
+    terms = *t;
+  }
 
   std::vector<set_outcome> outcomes(sets.size());
   suite_progress checking(progress, instances);
   parallel_for(sets.size(), o.jobs, [&](std::size_t i) {
-    outcomes[i] = check_set(o, *sets[i].cls->cls, sets[i].seed, record, rules, checking.for_run());
+    outcomes[i] =
+        check_set(o, *sets[i].cls->cls, sets[i].seed, record, terms, rules, checking.for_run());
   });
   checking.end();
 

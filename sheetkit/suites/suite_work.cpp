@@ -15,7 +15,11 @@ namespace sheetkit {
 void parallel_for(std::size_t count, int jobs, const std::function<void(std::size_t)>& work) {
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
+  // The failure of the lowest index, whichever thread met one first: every
+  // lower index was taken before it and runs to its end, so the error told
+  // is the first in order for every number of jobs.
   std::exception_ptr first;
+  std::size_t first_index = count;
   std::mutex first_lock;
   const auto worker = [&] {
     for (std::size_t i = next++; i < count && !failed; i = next++) {
@@ -23,7 +27,10 @@ void parallel_for(std::size_t count, int jobs, const std::function<void(std::siz
         work(i);
       } catch (...) {
         const std::lock_guard<std::mutex> hold(first_lock);
-        if (!first) first = std::current_exception();
+        if (!first || i < first_index) {
+          first = std::current_exception();
+          first_index = i;
+        }
         failed = true;
       }
     }

@@ -23,7 +23,8 @@ namespace sheetkit {
 
 // Calls work(i) for every i below `count` on up to `jobs` threads, which
 // take the i in order as they come free. After an exception no new i
-// starts; the first one is rethrown once every thread has stopped.
+// starts; the one of the lowest i is rethrown once every thread has
+// stopped, the same for every number of jobs.
 void parallel_for(std::size_t count, int jobs, const std::function<void(std::size_t)>& work);
 
 // Most seeds in a row whose runs abort before a class with "complete" is

@@ -33,9 +33,11 @@ TEST(ExportContract, TheExportIsHeldToOurFilesAndGivesItsRules) {
   EXPECT_EQ(stale.differences[0].substr(stale.differences[0].find("bins.csv")),
             "bins.csv: not the one bin 6000,3210,1 of the object; the export is not of these files "
             "(stale, or changed since)");
-  EXPECT_NE(stale.differences[1].find("defects.csv:3: defect 1 is not ours (x 134 to 534, y 3027 to 3057)"),
+  EXPECT_NE(stale.differences[1].find("defects.csv:3: defect 2 (ID 1 in defects.csv) is not ours "
+                                      "(x 134 to 534, y 3027 to 3057)"),
             std::string::npos);
-  EXPECT_NE(stale.differences[2].find("defects.csv:5: defect 3 is not ours: the instance has 3"),
+  EXPECT_NE(stale.differences[2].find(
+                "defects.csv:5: defect 4 (ID 3 in defects.csv) is not ours: the instance has 3"),
             std::string::npos);
 
   std::ofstream(dir / "items.csv") << "WIDTH,HEIGHT,PROFIT,COPIES\n";

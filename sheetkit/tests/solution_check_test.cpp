@@ -67,17 +67,25 @@ TEST(SolutionCheck, EachPlantedFaultOfARectangleCertificateIsNamedWithItsLine) {
   const planted faults[] = {
       // Item type 1 moved 37 down, into item type 0 below it.
       {7, "ITEM,1,1,0,0,800,579,155,0",
-       "solution.csv:6, 7: item type 0 at (0, 0), 449 x 837, overlaps item type 1 at (0, 800), 579 x 155"},
+       "solution.csv:6, 7: item type 0 at (0, 0), 449 x 837, overlaps item type 1 at (0, 800), 579 "
+       "x 155"},
       {30, "ITEM,14,1,0,4900,1000,266,2131,0",
-       "solution.csv:30: item type 14 at (4900, 1000), 266 x 2131, overlaps defect 2 (x 4969 to 4994, y 1120 to 1145)"},
+       "solution.csv:30: item type 14 at (4900, 1000), 266 x 2131, overlaps defect 3 (x 4969 to "
+       "4994, y 1120 to 1145)"},
       {30, "ITEM,14,1,0,5800,0,266,2131,0", "is not inside the object (x 0 to 6000, y 0 to 3210)"},
-      {30, "ITEM,14,1,0,3946,0,2131,266,0", "item type 14 is 266 x 2131, turned here, and rotation is not allowed"},
+      {30, "ITEM,14,1,0,3946,0,2131,266,0",
+       "item type 14 is 266 x 2131, turned here, and rotation is not allowed"},
       {30, "ITEM,14,1,0,4000,0,266,2130,0", "item type 14 is 266 x 2131"},
-      {30, "ITEM,14,2,0,4000,0,266,2131,0", "item type 14 is placed 2 times (first here); its copies allow 1"},
-      {30, "ITEM,13,1,0,4000,0,499,391,0", "solution.csv:17: item type 13 is placed 2 times (first here)"},
-      {30, "ITEM,25,1,0,4000,0,266,2131,0", "item type 25 is none of the instance's 25 item types (0 to 24)"},
+      {30, "ITEM,14,2,0,4000,0,266,2131,0",
+       "has COPIES 2: a row's COPIES is the number of identical bins it stands in"},
+      {30, "ITEM,13,1,0,4000,0,499,391,0",
+       "solution.csv:17: item type 13 is placed 2 times (first here)"},
+      {30, "ITEM,25,1,0,4000,0,266,2131,0",
+       "item type 25 is none of the instance's 25 item types (0 to 24)"},
       {30, "ITEM,14,1,1,4000,0,266,2131,0", "lies in bin 1: the object is one bin"},
-      {4, "DEFECT,1,1,0,134,3000,400,30,", "solution.csv:4: defect 1 at (134, 3000), 400 x 30 is not our defect 1 (x 134 to 534, y 3027 to 3057)"},
+      {4, "DEFECT,1,1,0,134,3000,400,30,",
+       "solution.csv:4: the certificate's defect ID 1 at (134, 3000), 400 x 30 is not our defect 2 "
+       "(x 134 to 534, y 3027 to 3057)"},
       {2, "BIN,0,1,0,0,0,6000,3200,", "bin type 0 is 6000 x 3200 here; the object is 6000 x 3210"},
       {2, "BIN,0,2,0,0,0,6000,3210,", "bin 0 (2 copies): the object is one bin"},
   };
@@ -148,9 +156,12 @@ TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
   testing::solver_instance moved = glass;
   moved.defects.push_back({700, 3150, 720, 3200});
   const solution_report crossed = check_solution(moved.view(), read_text(guillotine_text), solver_settings());
-  EXPECT_TRUE(says(crossed, "the cut at x 710 between nodes 1 and 18 crosses defect 3 (x 700 to 720, y 3150 to 3200)"))
+  EXPECT_TRUE(says(
+      crossed,
+      "the cut at x 710 between nodes 1 and 18 crosses defect 4 (x 700 to 720, y 3150 to 3200)"))
       << joined(crossed);
-  EXPECT_TRUE(says(crossed, "our defect 3 (x 700 to 720, y 3150 to 3200) is missing from the certificate"));
+  EXPECT_TRUE(
+      says(crossed, "our defect 4 (x 700 to 720, y 3150 to 3200) is missing from the certificate"));
   solution_rules may = solver_settings();
   may.guillotine.cut_through_defects = true;
   EXPECT_EQ(check_solution(moved.view(), read_text(guillotine_text), may).violation_count, 1);
@@ -181,7 +192,7 @@ TEST(SolutionCheck, ACutCrossesExactlyTheDefectsThatReachAcrossItsLine) {
   const std::string cut = "the cut at x 710 between nodes 1 and 18 crosses defect ";
   for (const violation& v : r.violations) {
     const std::size_t at = v.text.find(cut);
-    if (at != std::string::npos) crossed.push_back(std::stoi(v.text.substr(at + cut.size())));
+    if (at != std::string::npos) crossed.push_back(std::stoi(v.text.substr(at + cut.size())) - 1);
   }
   EXPECT_EQ(crossed, expected);
   EXPECT_GT(expected.size(), 50u);

@@ -122,3 +122,75 @@ TEST_F(SolutionCommand, ExportWritesTheSolverRulesAndLeavesTheDefaultAsItWas) {
 
 }  // namespace
 }  // namespace sheetkit
+
+namespace sheetkit {
+namespace {
+
+// Hostile names and claims: every one a message naming its file, never a
+// cut document or a library's exception.
+TEST_F(SolutionCommand, HostileNamesAndClaimsGetMessagesNamingTheFile) {
+  const std::string certificate =
+      testing::file_text(solver_data("export/instance_1/rectangle_solution.csv"));
+  // A name that is not UTF-8: the JSON document is whole, the verdict feasible.
+  const std::string odd = path("caf\xe9.csv");
+  write("caf\xe9.csv", certificate);
+  const auto json = sheetkit(run({"solution", "check", odd, "--json"}));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("caf\xef\xbf\xbd.csv"), std::string::npos) << json.out;
+  EXPECT_EQ(json.out.back(), '\n');
+
+  // --claims naming a folder: its name and what it is.
+  const auto folder = sheetkit(run({"solution", "check", odd, "--claims", dir_.string()}));
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.out.find(dir_.string() + ": a folder"), std::string::npos) << folder.out;
+
+  // A claim past 64 bits is quoted as the file says it.
+  write("claims.json",
+        R"({"Output": {"Solution": {"NumberOfItems": 18446744073709551615, "NumberOfBins": 1}}})");
+  const auto claims = sheetkit(run({"solution", "check", odd, "--claims", path("claims.json")}));
+  EXPECT_EQ(claims.status, 1);
+  EXPECT_NE(claims.out.find("NumberOfItems 18446744073709551615, where"), std::string::npos)
+      << claims.out;
+}
+
+}  // namespace
+}  // namespace sheetkit
+
+#include <sys/stat.h>
+
+#include <thread>
+
+namespace sheetkit {
+namespace {
+
+// Every solution file is read once: from a pipe, it is judged as a file
+// is; a device stops at the reader's bound; in an export folder a link or
+// FIFO stands for no file of the export.
+TEST_F(SolutionCommand, APipeIsReadOnceAndWhatIsNoPlainFileIsNamed) {
+  const std::string certificate =
+      testing::file_text(solver_data("export/instance_1/rectangle_solution.csv"));
+  const std::string fifo = path("pipe.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << certificate; });
+  const auto piped = sheetkit(run({"solution", "check", fifo}));
+  writer.join();
+  EXPECT_EQ(piped.status, 0) << piped.out << piped.err;
+  EXPECT_NE(piped.out.find("instance 1: " + fifo + ": feasible; 25 items"), std::string::npos)
+      << piped.out;
+
+  const auto zero = sheetkit(run({"solution", "check", "/dev/zero"}));
+  EXPECT_EQ(zero.status, 1);
+  EXPECT_NE(zero.out.find("/dev/zero:1: line longer than 1024 characters"), std::string::npos)
+      << zero.out;
+
+  const fs::path items = dir_ / "export" / "instance_1" / "items.csv";
+  fs::remove(items);
+  fs::create_symlink("/dev/zero", items);
+  const auto linked = sheetkit(
+      run({"solution", "check", path("export"), "--certificate", "rectangle_solution.csv"}));
+  EXPECT_EQ(linked.status, 1);
+  EXPECT_NE(linked.out.find(items.string() + ": a link"), std::string::npos) << linked.out;
+}
+
+}  // namespace
+}  // namespace sheetkit

@@ -244,11 +244,15 @@ TEST_F(SuiteMake, AnotherMakeInTheFolderIsNamedAndAStaleLockTakenOver) {
 // Where manifest.tsv stands the suite is complete, its page included.
 TEST_F(SuiteMake, TheManifestComesLast) {
   ASSERT_EQ(make("one").status, 0);
-  // The page cannot be made: a set's file that only the page reads is spoilt.
+  // A set's file spoilt since it was made: its .done no longer describes
+  // it, so make refuses to keep it, and seals no manifest over it.
   folder_.write("one/sheet/s0/instances.txt", "not an instance file\n");
   fs::remove(folder_ / "one/manifest.tsv");
   const testing::cli_result failed = make("one");
-  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_NE(failed.err.find("sheet/s0: its .done does not describe its instances.txt"),
+            std::string::npos)
+      << failed.err;
   EXPECT_FALSE(fs::exists(folder_ / "one/manifest.tsv"));
 }
 

@@ -108,9 +108,17 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   refused((one / "rectangle.json").string() + ": not a solver's JSON output");
   std::ofstream(one / "rectangle.json") << "{}";
 
+  // A certificate the reader refuses is no feasible solution: listed with
+  // the reader's words, as solution check gives them.
   const std::string certificate = bytes_of(one / "rectangle.csv");
   std::ofstream(one / "rectangle.csv") << "TYPE,ID,COPIES\nITEM,0,1\n";
-  refused((one / "rectangle.csv").string() + ":1:");
+  const auto listed = [&](const std::string& what) {
+    const testing::cli_result r = results();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("  worked/s19/instance_1  rectangle  " + what), std::string::npos)
+        << r.out;
+  };
+  listed("rectangle.csv:1: header \"TYPE,ID,COPIES\" is none of");
   std::ofstream(one / "rectangle.csv") << certificate;
 
   fs::create_directories(out() / "worked" / "s3");
@@ -121,14 +129,111 @@ TEST_F(SuiteResults, BadExportsAreNamedAndNothingIsWritten) {
   refused((out() / "plain" / "s2").string() + ": the set plain/s2 is missing from the export");
   fs::rename(folder_ / "s2", out() / "plain" / "s2");
 
-  // An export edited since: the solver read another instance.
+  // An export edited since: the solver read another instance, or other
+  // rules than the export's record gives; a value out of range is one.
   const std::string items = bytes_of(one / "items.csv");
   std::ofstream(one / "items.csv") << "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n3,5,15,9,1\n";
-  refused((one / "items.csv").string() + ": 1 item types where the instance has 4");
+  listed((one / "items.csv").string() +
+         ":2: item type 0 has COPIES 9 and ORIENTED 1, where the export (--copies 1) writes "
+         "COPIES 1 and ORIENTED 1");
+  std::string turned = items;
+  turned.replace(turned.find(",1,1\n"), 5, ",1,0\n");
+  std::ofstream(one / "items.csv") << turned;
+  listed((one / "items.csv").string() + ":2: item type 0 has COPIES 1 and ORIENTED 0");
+  std::string negative = items;
+  negative.replace(negative.find(",1,1\n"), 5, ",-5,7\n");
+  std::ofstream(one / "items.csv") << negative;
+  listed((one / "items.csv").string() + ":2: item type 0 has COPIES -5 and ORIENTED 7");
   std::ofstream(one / "items.csv") << items;
+
+  // The table never goes over what results reads or a solver wrote.
+  const std::string manifest = bytes_of(dir() / "manifest.tsv");
+  for (const fs::path& over : {dir() / "manifest.tsv", one / "rectangle.csv",
+                               out() / "suite.sha256", out() / "worked" / "table.txt"}) {
+    const std::string before = fs::exists(over) ? bytes_of(over) : "";
+    const testing::cli_result r = results({"-o", over.string()});
+    EXPECT_EQ(r.status, 2) << over;
+    EXPECT_NE(r.err.find("-o " + over.string()), std::string::npos) << r.err;
+    EXPECT_EQ(fs::exists(over) ? bytes_of(over) : "", before) << over;
+  }
+  EXPECT_EQ(bytes_of(dir() / "manifest.tsv"), manifest);
+  EXPECT_EQ(results({"-o", (out() / "table.txt").string()}).status, 1);  // beside the sets: fine
+  EXPECT_NE(bytes_of(out() / "table.txt").find("infeasible"), std::string::npos);
+  fs::remove(out() / "table.txt");
 
   std::ofstream(out() / "suite.sha256") << std::string(64, '0') << "\n";
   refused((out() / "suite.sha256").string() + ": names the suite " + std::string(64, '0'));
+}
+
+// The one judge: solution check of a set's export folder and suite results
+// give one verdict and one message for each certificate, feasible or not,
+// with the rules of the set's record and its files held to them.
+TEST_F(SuiteResults, SolutionCheckOfASetSaysWhatResultsSays) {
+  const fs::path set = out() / "worked" / "s19";
+  const fs::path one = set / "instance_1";
+  const std::string certificate = bytes_of(one / "rectangle.csv");
+  const std::string items = bytes_of(one / "items.csv");
+  const auto first_violation = [&] {
+    const testing::cli_result c =
+        sheetkit({"solution", "check", set.string(), "--certificate", "rectangle.csv", "--object",
+                  "10x10", (dir() / "worked/s19/instances.txt").string(),
+                  (dir() / "worked/s19/defects.txt").string()});
+    const std::string first = c.out.substr(0, c.out.find('\n'));
+    return first.starts_with("instance 1: ") ? std::string() : first;
+  };
+  const auto listed = [&] {
+    const std::string r = results().out;
+    const std::string key = "  worked/s19/instance_1  rectangle  ";
+    const std::size_t at = r.find(key);
+    return at == std::string::npos ? std::string()
+                                   : r.substr(at + key.size(), r.find('\n', at) - at - key.size());
+  };
+  struct planted {
+    std::string certificate;
+    std::string items;
+  };
+  std::string stacked = certificate;
+  stacked.replace(stacked.find("ITEM,0,1,"), 9, "ITEM,0,7,");
+  std::string turned = items;
+  turned.replace(turned.find(",1,1\n"), 5, ",1,0\n");
+  const planted cases[] = {{certificate, items}, {stacked, items}, {certificate, turned}};
+  int feasible = 0;
+  for (const planted& p : cases) {
+    std::ofstream(one / "rectangle.csv") << p.certificate;
+    std::ofstream(one / "items.csv") << p.items;
+    const std::string check = first_violation(), result = listed();
+    feasible += check.empty();
+    EXPECT_EQ(check.empty(), result.empty()) << check << "\n" << result;
+    // The check names the file by its path, results within its instance folder.
+    if (!check.empty()) {
+      const std::string path = (one / "rectangle.csv").string();
+      EXPECT_EQ(check.starts_with(path) ? check.substr(path.size()) : check,
+                result.starts_with("rectangle.csv") ? result.substr(13) : result);
+    }
+  }
+  EXPECT_EQ(feasible, 1);
+}
+
+TEST_F(SuiteResults, TheFirstForeignFileInTheSuitesOrderIsNamedForEveryJobCount) {
+  std::ofstream(out() / "plain" / "s2" / "instance_1" / "notes.txt") << "b\n";
+  std::ofstream(out() / "worked" / "s2" / "instance_1" / "notes.txt") << "a\n";
+  for (const char* jobs : {"1", "2", "4"}) {
+    const testing::cli_result r = results({"-j", jobs});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find((out() / "worked" / "s2" / "instance_1" / "notes.txt").string()),
+              std::string::npos)
+        << jobs << ": " << r.err;
+  }
+}
+
+TEST_F(SuiteResults, TheRecordIsShownAsTheReadersShowBytes) {
+  for (const char* set : {"worked/s19", "worked/s2", "plain/s19", "plain/s2"}) {
+    std::ofstream(out() / set / ".exported")
+        << "sheetkit suite export --to packingsolver --copies 1\x1b[2J\n";
+  }
+  const testing::cli_result r = results();
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
 }
 
 TEST(SolverTime, ReadsPackingSolversOutputAndRefusesWhatIsNoJson) {
@@ -137,6 +242,8 @@ TEST(SolverTime, ReadsPackingSolversOutputAndRefusesWhatIsNoJson) {
   EXPECT_LT(solver_time(R"({"Output": {"Time": "fast"}})", "a.json"), 0);
   EXPECT_THROW(solver_time("[1, 2]", "a.json"), sheetgen::error);
   EXPECT_THROW(solver_time("", "a.json"), sheetgen::error);
+  // A time no run took would sum to infinity in the means.
+  EXPECT_THROW(solver_time(R"({"Output": {"Time": 1.7e308}})", "a.json"), sheetgen::error);
 }
 
 }  // namespace

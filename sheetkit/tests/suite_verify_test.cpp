@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "bytes_of.h"
 #include "suite_example.h"
 #include "test_util.h"
 #include "unprivileged.h"
@@ -144,6 +145,20 @@ TEST_F(SuiteVerify, DoneIsHeldToTheSetsFiles) {
                                    "/sheet/s1/.done:3: differs from the set's files (make would "
                                    "write it into the manifest)\n"))
       << flipped.out;
+  // make holds it to the files as verify does: it never seals the edited
+  // .done into the manifest, and --force makes the set again.
+  const fs::path dir = copy_ / "suite";
+  const std::string manifest = testing::bytes_of(dir / "manifest.tsv");
+  const std::string definition = (*made_ / "suite.json").string();
+  const testing::cli_result kept = sheetkit({"suite", "make", definition, "-o", dir.string()});
+  EXPECT_EQ(kept.status, 2);
+  EXPECT_TRUE(has(kept.err, d + "/sheet/s1: its .done does not describe its instances.txt"))
+      << kept.err;
+  EXPECT_EQ(testing::bytes_of(dir / "manifest.tsv"), manifest);
+  EXPECT_EQ(sheetkit({"suite", "make", definition, "-o", dir.string(), "--force"}).status, 0);
+  EXPECT_EQ(sheetkit({"suite", "verify", dir.string()}).status, 0);
+  EXPECT_EQ(testing::bytes_of(dir / "manifest.tsv"), manifest);
+
   const testing::cli_result gone =
       verify_spoiled([](const fs::path& dir) { fs::remove(dir / "sheet/s1/.done"); });
   EXPECT_EQ(gone.status, 1);
