@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 
+#include "family_binding.h"
 #include "input_file.h"
 #include "read_binding.h"
 #include "run_binding.h"
@@ -50,6 +51,7 @@ PYBIND11_MODULE(_sheetgen, m) {
   });
 
   sheetgen::python::define_run(m);
+  sheetgen::python::define_family(m);
   sheetgen::python::define_read(m);
   sheetgen::python::define_solution(m);
 }

@@ -291,7 +291,7 @@ class solution_source {
 bool judge(const run_info& run, const instance& in, solution_options& o, solution_source& src,
            solution& s, solution_report& report, std::string& why) {
   if (!src.fetch(in.number, s, why)) return false;
-  const solution_instance view{run.object, in.items, in.defects};
+  const solution_instance view{run.object, in.items, in.defects, in.values};
   solution_rules rules = o.rules;
   std::vector<std::string> differences;
   if (o.from_export) {
