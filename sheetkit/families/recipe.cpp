@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -197,7 +198,17 @@ recipe parse_recipe(std::string_view given, const std::string& name) {
 }
 
 run_info run_from_recipe(const std::string& path) {
-  const recipe r = parse_recipe(read_whole_file(path), path);
+  // A recipe is a few hundred bytes: read no more than a MiB, never the
+  // endless bytes of a device.
+  constexpr std::size_t largest = std::size_t{1} << 20;
+  std::ifstream in = open_input(path);
+  std::string text(largest + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) throw file_error("Cannot read file", path, last_os_error());
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.size() > largest)
+    throw sheetgen::error(path + ": more than 1 MiB, too large to be a family recipe");
+  const recipe r = parse_recipe(text, path);
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   run_info run;
   run.object = sheetgen::family_run(r.settings).object();

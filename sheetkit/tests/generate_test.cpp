@@ -133,6 +133,10 @@ TEST_F(Generate, AnEditedOrBrokenRecipeIsRefused) {
                                   "files in its own folder\n");
   EXPECT_EQ(refused("instances 3\n"),
             p + ":1: not a family recipe: the first line is not \"sheetgen family recipe 1\"\n");
+  const auto zero = sheetkit({"verify", "--recipe", "/dev/zero"});
+  EXPECT_EQ(zero.err,
+            "sheetkit: verify: /dev/zero: more than 1 MiB, too large to be a family recipe\n");
+  EXPECT_EQ(zero.status, 2);
   // Written by Windows' git: CR LF is taken as LF.
   std::string crlf;
   for (const char c : good) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
