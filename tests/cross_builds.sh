@@ -18,13 +18,18 @@ build() {  # FOLDER CMAKE_ARGUMENTS...
   cmake -S "$root" -B "$folder" -DCMAKE_BUILD_TYPE=Release -DSHEETGEN_TESTS=OFF \
     -DSHEETGEN_BENCH=OFF "$@" >"$folder.configure.log" ||
     { cat "$folder.configure.log"; return 1; }
-  cmake --build "$folder" --target sheetgen --parallel 2 >/dev/null
+  cmake --build "$folder" --target sheetgen family_outcomes --parallel 2 >/dev/null
 }
 
 compare() {  # BINARY LAUNCHER...
   local bin=$1
   shift
   SHEETGEN_LAUNCHER="$*" bash "$root/tests/outcomes.sh" "$bin" --compare "$record"
+  # The families, made by the program beside it.
+  local families
+  families=$(dirname "$bin")/family_outcomes${bin##*sheetgen}
+  SHEETGEN_LAUNCHER="$*" bash "$root/tests/family_outcomes.sh" "$families" --compare \
+    "$root/tests/data/family_outcomes.txt"
 }
 
 echo "== x87 extended precision is refused"

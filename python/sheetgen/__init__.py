@@ -102,8 +102,8 @@ except ModuleNotFoundError as e:
     raise _not_built(pathlib.Path(__file__).resolve().parent, e.name) from None
 from . import _sheetgen
 
-__all__ = ["Run", "read", "check_placements", "bounds", "read_solution", "Solution", "Error",
-           "InstanceIterator", "FileIterator", "__version__"]
+__all__ = ["Run", "FamilyRun", "generate", "read", "check_placements", "bounds", "read_solution",
+           "Solution", "Error", "InstanceIterator", "FileIterator", "__version__"]
 
 # The extension's types are sheetgen's, wherever they are shown.
 for _type in (Error, FileIterator, InstanceIterator):
@@ -384,6 +384,111 @@ class Run:
 
 
 collections.abc.Sequence.register(Run)
+
+
+def _parameter_text(owner, name, value):
+    """A family's or law's parameter as the library takes it: text."""
+    if isinstance(value, bool) or not isinstance(value, (numbers.Integral, str)):
+        raise TypeError(f"{owner}: {name} must be an int or a str, not {type(value).__name__}")
+    return str(int(value)) if isinstance(value, numbers.Integral) else value
+
+
+class FamilyRun:
+    """A run of an instance family (docs/families.md), made by
+    sheetgen.generate: a sequence of its instances, as a Run is.
+
+    run[k] (0-based, negative from the end) and iteration give the pairs
+    (items, defects) of new int32 numpy arrays shaped as a Run's; values(k)
+    and copies(k) give instance k's value and copies per item type as int64
+    arrays (copies -1: unlimited); instance(k) gives all four at once. Any
+    instance is made on its own, without the GIL, the same bytes as
+    `sheetkit generate` writes for the same settings.
+    """
+
+    __slots__ = ("_run",)
+
+    def __init__(self, core):
+        self._run = core
+
+    length = property(lambda self: self._run.length, doc="The object's length (int).")
+    width = property(lambda self: self._run.width, doc="The object's width (int).")
+
+    @property
+    def settings(self):
+        """(family, parameters, law, law_parameters, seed, layer), every
+        default filled in, parameters as (name, text) pairs in order."""
+        return self._run.settings
+
+    def __len__(self):
+        return self._run.instances
+
+    def instance(self, k):
+        """(items, defects, values, copies) of instance k."""
+        return self._run.instance(_index(k, len(self)) + 1)
+
+    def __getitem__(self, k):
+        if isinstance(k, slice):
+            return [self[i] for i in range(*k.indices(len(self)))]
+        items, defects, _, _ = self.instance(k)
+        return items, defects
+
+    def __iter__(self):
+        for k in range(len(self)):
+            yield self[k]
+
+    def values(self, k):
+        """Instance k's value per item type (int64 array)."""
+        return self.instance(k)[2]
+
+    def copies(self, k):
+        """Instance k's copies per item type (int64 array; -1 unlimited)."""
+        return self.instance(k)[3]
+
+    def __repr__(self):
+        family, parameters, law, law_parameters, seed, layer = self.settings
+        text = ", ".join(f"{n}={v}" for n, v in parameters)
+        if law:
+            text += f", defects=({law!r}, {dict(law_parameters)!r})"
+        return f"sheetgen.generate({family!r}, {text}, instances={len(self)}, seed={seed})"
+
+
+collections.abc.Sequence.register(FamilyRun)
+
+
+def generate(family, *, instances=1, seed=1, defects=None, layer=None, **parameters):
+    """A run of the instance family `family` ("binpacking", "knapsack",
+    "gcut"; docs/families.md gives each law and its parameters), as
+    `sheetkit generate` makes it: generate("binpacking", class_=1,
+    items=20, instances=10) is Berkey and Wang's class I, n = 20, as
+    published. Parameters are keywords (int or str; class_ for class);
+    defects is (LAW, {NAME: VALUE}), such as ("separate", {"count": 3});
+    layer keeps the first defects of each instance's draw.
+
+    A bad family, law or parameter raises sheetgen.Error naming it (with a
+    "did you mean"); a defect that cannot be placed raises it when its
+    instance is made.
+    """
+    if not isinstance(family, str):
+        raise TypeError(f"family must be a str, not {type(family).__name__}")
+    given = [(name.rstrip("_"), _parameter_text(family, name.rstrip("_"), value))
+             for name, value in parameters.items()]
+    law, law_given = "", []
+    if defects is not None:
+        if isinstance(defects, str):
+            law, law_parameters = defects, {}
+        else:
+            law, law_parameters = defects
+        law_given = [(name, _parameter_text(law, name, value))
+                     for name, value in dict(law_parameters).items()]
+    def whole(name, value):
+        if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+            raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+        if not -2**31 <= int(value) < 2**31:
+            raise Error(f"{name} {int(value)} is out of range")
+        return int(value)
+    return FamilyRun(_sheetgen.FamilyRun(
+        family, given, law, law_given, whole("instances", instances), whole("seed", seed),
+        -1 if layer is None else whole("layer", layer)))
 
 
 def read(instance_file, defect_file=None):

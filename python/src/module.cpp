@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "bounds_binding.h"
+#include "family_binding.h"
 #include "input_file.h"
 #include "read_binding.h"
 #include "run_binding.h"
@@ -54,6 +55,7 @@ PYBIND11_MODULE(_sheetgen, m) {
   });
 
   sheetgen::python::define_run(m);
+  sheetgen::python::define_family(m);
   sheetgen::python::define_read(m);
   sheetgen::python::define_solution(m);
   sheetgen::python::define_bounds(m);

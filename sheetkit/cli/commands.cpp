@@ -39,6 +39,9 @@
 #include "files/suggest.h"
 #include "files/text.h"
 #include "files/verify.h"
+#include "cli/generate_command.h"
+#include "families/recipe.h"
+#include "families/recipe_verify.h"
 #include "pictures/draw.h"
 #include "suites/suite_contents.h"
 
@@ -57,7 +60,7 @@ int64_t count_instances(const instance_pass& pass) {
 
 // The files a command reads, which replacing its -o folder must not delete.
 std::vector<std::string> files_read(const run_options& source, const run_info& run) {
-  return {source.answers, run.instance_file, run.defect_file};
+  return {source.answers, source.recipe, run.instance_file, run.defect_file, run.value_file};
 }
 
 int check_work(const run_info& run, session& s) {
@@ -510,6 +513,8 @@ void check_export(export_options& o, const run_info& run) {
     one_of("--first-stage-orientation", o.parameters.first_stage_orientation,
            {"vertical", "horizontal", "any"});
   }
+  if (!run.value_file.empty() && !o.copies.empty())
+    throw usage_error("--copies: the run's value file gives each item type's copies");
   if (o.copies == "unlimited") {
     o.rules.copies = -1;
   } else if (!o.copies.empty()) {
@@ -614,12 +619,30 @@ int verify_work(const run_info& run, session& s) {
   return same ? status_ok : status_problems;
 }
 
+int verify_recipe_work(const run_info& run, session& s) {
+  std::ostringstream report;
+  const bool same = verify_recipe(run, report, s.shown.callback());
+  s.shown.clear();
+  s.out << report.str();
+  return same ? status_ok : status_problems;
+}
+
 std::function<prepared()> setup_verify(CLI::App& app) {
-  auto answers = std::make_shared<std::string>();
-  app.add_option("--answers", *answers, "The run's answers, as piped into sheetgen")
+  struct sources {
+    std::string answers, recipe;
+  };
+  auto given = std::make_shared<sources>();
+  CLI::Option* answers =
+      app.add_option("--answers", given->answers, "The run's answers, as piped into sheetgen")
+          ->type_name("FILE");
+  app.add_option("--recipe", given->recipe, "A family run's recipe, as sheetkit generate writes it")
       ->type_name("FILE")
-      ->required();
-  return [answers] { return prepared{run_from_answers(*answers), verify_work}; };
+      ->excludes(answers);
+  return [given] {
+    if (!given->recipe.empty()) return prepared{run_from_recipe(given->recipe), verify_recipe_work};
+    if (given->answers.empty()) throw usage_error("give --answers FILE or --recipe FILE");
+    return prepared{run_from_answers(given->answers), verify_work};
+  };
 }
 
 std::function<prepared()> setup_version(CLI::App&) {
@@ -688,6 +711,8 @@ const command table[] = {
      "json: one document; jsonl: a first line for the run (object, answers), then one line\n"
      "per instance, for readers that take one line at a time.",
      setup_export},
+    {"generate", "Write a run of an instance family and the recipe that makes it again",
+     generate_footer, setup_generate},
     {"verify", "Generate the run again and compare it with the files",
      "Compares byte for byte as it generates, in constant memory, and shows the first\n"
      "line that differs in each file. Answers whose run ends in the repair failure are\n"

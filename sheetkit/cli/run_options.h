@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/usage_error.h"
+#include "families/recipe.h"
 #include "files/source.h"
 #include "files/text.h"
 
@@ -25,6 +26,7 @@ namespace sheetkit {
 struct run_options {
   std::string answers;               ///< --answers FILE; empty when not given
   std::vector<std::string> object;  ///< --object's values; empty when not given
+  std::string recipe;               ///< --recipe FILE; empty when not given
 
   /// Adds --answers and --object to `command`.
   void add_to(CLI::App& command) {
@@ -35,14 +37,22 @@ struct run_options {
         ->expected(2, 3)
         ->type_name("LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]")
         ->excludes(a);
+    command
+        .add_option("--recipe", recipe,
+                    "A family run's recipe, as sheetkit generate writes it (its files beside it)")
+        ->type_name("FILE")
+        ->excludes(a)
+        ->excludes("--object");
   }
 
   /// The run they give; throws usage_error when neither is given.
   run_info run() const {
     if (!answers.empty()) return run_from_answers(answers);
+    if (!recipe.empty()) return run_from_recipe(recipe);
     if (object.empty()) {
       throw usage_error(
-          "give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE [DEFECT_FILE]");
+          "give --answers FILE, --recipe FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
+          "[DEFECT_FILE]");
     }
     rectangle size;
     try {

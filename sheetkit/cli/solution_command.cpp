@@ -170,7 +170,7 @@ void prepare(solution_options& o) {
 // judged, with why, when it has none to judge.
 judgement judge(const run_info& run, const instance& in, const solution_options& o,
                 solution_source& src) {
-  judge_case c{{run.object, in.items, in.defects}, in.number, o.rules};
+  judge_case c{{run.object, in.items, in.defects, in.values}, in.number, o.rules};
   judgement j = src.judge(c);
   if (!j.judged || o.claims.empty()) return j;
   const fs::path claims =

@@ -68,11 +68,16 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     if (failed) throw file_error("Cannot create folder", folder, failed);
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
-    for (const rectangle& item : in.items) {
-      const int64_t copies = rules.copies >= 0 ? rules.copies
-                             : item.area > 0   ? (object_area - 1) / item.area + 1
-                                               : 1;
-      put_csv_line(text, item.length, item.width, item.area, copies, oriented);
+    for (std::size_t k = 0; k < in.items.size(); ++k) {
+      const rectangle& item = in.items[k];
+      // A family run's value file gives each type's profit and copies.
+      const bool valued = k < in.values.size();
+      const int64_t given = valued ? in.values[k].copies : rules.copies;
+      const int64_t copies = given >= 0      ? given
+                             : item.area > 0 ? (object_area - 1) / item.area + 1
+                                             : 1;
+      put_csv_line(text, item.length, item.width, valued ? in.values[k].value : item.area, copies,
+                   oriented);
     }
     write_file(folder / "items.csv", text);
     write_file(folder / "bins.csv", bins);
@@ -139,6 +144,23 @@ void put_instance(std::string& out, const instance& in, const flush_fn& flush) {
   for (const rectangle& item : in.items) {
     put_json_row(out, first_item, item.length, item.width, item.area);
     if (out.size() >= flush_at) flush(out);
+  }
+  if (!in.values.empty()) {
+    // A family run's: "values":[...],"copies":[...], null for unlimited.
+    out += "],\"values\":[";
+    for (std::size_t k = 0; k < in.values.size(); ++k) {
+      if (k > 0) out += ',';
+      put(out, in.values[k].value);
+    }
+    out += "],\"copies\":[";
+    for (std::size_t k = 0; k < in.values.size(); ++k) {
+      if (k > 0) out += ',';
+      if (in.values[k].copies < 0) {
+        out += "null";
+      } else {
+        put(out, in.values[k].copies);
+      }
+    }
   }
   out += "],\"defects\":[";
   bool first_defect = true;

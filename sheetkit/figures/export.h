@@ -27,7 +27,9 @@ struct packingsolver_rules {
 // 1-based, without leading zeros), creating the folders, each with
 //   items.csv    WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED: per item type its
 //                length, width, area, and by default 1, 1 (one copy, nothing
-//                may be rotated; see packingsolver_rules);
+//                may be rotated; see packingsolver_rules); a family run's
+//                value and copies where the instance has them (unlimited
+//                written as for packingsolver_rules);
 //   bins.csv     WIDTH,HEIGHT,COPIES: the object's length, width, 1;
 //   defects.csv  BIN,X,Y,WIDTH,HEIGHT: per defect 0, x1, y1, x2 - x1, y2 - y1;
 //                always written, only the header when there are no defects.
@@ -45,6 +47,8 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
 //               "min_area":..,"max_area":..,"defects":[[length,width],...],"seed":..} or null,
 //    "instances":[
 //     {"items":[[length,width,area],...],"defects":[[x1,y1,x2,y2],...]},
+//     (a family run's instance also "values":[...],"copies":[...] after
+//     "items", one per item type, null for unlimited copies)
 //     ...]}
 // with one instance per line, named as in the suite file (json_format.h).
 // The bounds are text: the shortest decimal that the dialogue reads back to

@@ -1,8 +1,11 @@
 #include "files/check.h"
 
+#include <sheetgen/value_file.h>
+
 #include <climits>
-#include <istream>
+#include <fstream>
 #include <functional>
+#include <istream>
 #include <optional>
 #include <span>
 #include <string>
@@ -77,10 +80,14 @@ class oversize_notes {
 
 class run_checker {
  public:
-  run_checker(const run_info& run, bool with_defects, problem_list& problems,
-              oversize_notes& notes)
+  run_checker(const run_info& run, bool with_defects, problem_list& problems, oversize_notes& notes)
       : run_(run),
         answers_(run.answers ? &*run.answers : nullptr),
+        counted_(run.answers || run.family),
+        asked_(run.answers  ? run.answers->no_instances
+               : run.family ? run.family->instances
+                            : 0),
+        asked_by_(run.answers ? "the answers ask" : "the recipe asks"),
         with_defects_(with_defects),
         problems_(problems),
         notes_(notes),
@@ -90,13 +97,14 @@ class run_checker {
   void check(const instance& in) {
     items_ += static_cast<int64_t>(in.items.size());
     defects_ += static_cast<int64_t>(in.defects.size());
-    const bool asked_for = answers_ == nullptr || in.number <= answers_->no_instances;
-    if (!asked_for && in.number == answers_->no_instances + 1) {
+    const bool asked_for = !counted_ || in.number <= asked_;
+    if (!asked_for && in.number == asked_ + 1) {
       first_extra_items_ = in.item_line;
       first_extra_defects_ = in.defect_line;
     }
     if (answers_ != nullptr && asked_for) check_counts(in);
-    if (answers_ == nullptr) compare_with_first(in);
+    // A recipe tells what each block holds; verify compares them.
+    if (!counted_) compare_with_first(in);
     // The one loop that sees every item line. Runs of items are first only
     // asked whether any has something to say, without a branch an item, so
     // that the compiler can take several at once; a run that has is gone
@@ -120,10 +128,10 @@ class run_checker {
 
   // What only the end of both files tells: how many blocks there were.
   void check_block_count(const instance_reader& reader) {
-    if (answers_ == nullptr) return;
-    const int64_t asked = answers_->no_instances;
+    if (!counted_) return;
+    const int64_t asked = asked_;
     const int64_t found = reader.instances();
-    const std::string asked_text = ", but the answers ask for " + count_of(asked, "instance");
+    const std::string asked_text = ", but " + asked_by_ + " for " + count_of(asked, "instance");
     if (found < asked) {
       problems_.add(run_.instance_file, reader.item_end_line(),
                     "file ends after " + count_of(found, "block") + asked_text + ": cut short?");
@@ -252,6 +260,9 @@ class run_checker {
 
   const run_info& run_;
   const sheetgen::run_parameters* answers_;
+  bool counted_;   // whether the answers or a recipe tell how many instances there are
+  int64_t asked_;  // how many they ask for
+  std::string asked_by_;
   bool with_defects_;
   problem_list& problems_;
   oversize_notes& notes_;
@@ -279,8 +290,71 @@ std::string cut_short(std::string message, int64_t complete, const run_info& run
   }
   message += "; the file is cut short after " + count_of(complete, "complete block");
   if (run.answers) message += " of the " + std::to_string(run.answers->no_instances) + " asked for";
+  if (run.family) message += " of the " + std::to_string(run.family->instances) + " asked for";
   return message;
 }
+
+// A family run's value file, held line by line to the instance file: a
+// block for every block, a line for every item type. What its reader
+// throws ends its check (it cannot go on), not the instance file's.
+class value_lines {
+ public:
+  value_lines(const run_info& run, problem_list& problems)
+      : name_(run.value_file), problems_(problems) {
+    if (name_.empty()) return;
+    try {
+      in_ = open_input(name_);
+      reader_.emplace(in_, name_);
+    } catch (const sheetgen::error& e) {
+      problems_.add(e.what());
+    }
+  }
+
+  void check(const instance& in) {
+    if (!reader_) return;
+    try {
+      if (!reader_->next(block_)) {
+        problems_.add(name_, reader_->end_line(),
+                      "file ends after " + count_of(in.number - 1, "block") + ", but " +
+                          count_of(in.number, "block") + " are in the instance file");
+        reader_.reset();
+        return;
+      }
+    } catch (const sheetgen::error& e) {
+      problems_.add(e.what());
+      reader_.reset();
+      return;
+    }
+    if (block_.size() != in.items.size()) {
+      problems_.add(name_, reader_->block_line(),
+                    "block " + std::to_string(in.number) + " has " +
+                        count_of(static_cast<int64_t>(block_.size()), "line") +
+                        " where the instance file has " +
+                        count_of(static_cast<int64_t>(in.items.size()), "item type") + " (line " +
+                        std::to_string(in.item_line) + ")");
+    }
+  }
+
+  void finish(const instance_reader& items) {
+    if (!reader_) return;
+    try {
+      if (reader_->next(block_)) {
+        problems_.add(name_, reader_->block_line(),
+                      "block " + std::to_string(items.instances() + 1) +
+                          " is beyond the instance file's " + count_of(items.instances(), "block"));
+      }
+    } catch (const sheetgen::error& e) {
+      problems_.add(e.what());
+    }
+  }
+
+ private:
+  std::string name_;
+  problem_list& problems_;
+  std::ifstream in_;
+  std::optional<sheetgen::value_reader> reader_;
+  std::vector<sheetgen::item_value> block_;
+};
 
 // `open` makes the reader; what it throws is a problem of the files.
 int64_t check_run(const run_info& run, const std::function<instance_reader()>& open,
@@ -288,7 +362,10 @@ int64_t check_run(const run_info& run, const std::function<instance_reader()>& o
                   const sheetgen::progress_callback& progress) {
   oversize_notes notes;
   run_checker checker(run, with_defects, problems, notes);
-  const int64_t total = run.answers ? run.answers->no_instances : 0;
+  const int64_t total = run.answers  ? run.answers->no_instances
+                        : run.family ? run.family->instances
+                                     : 0;
+  value_lines values(run, problems);
   const auto report = [&](int64_t done) {
     if (progress) progress({"check", done, total, checker.items() + checker.defects(), "lines"});
   };
@@ -299,16 +376,19 @@ int64_t check_run(const run_info& run, const std::function<instance_reader()>& o
     report(0);
     while (reader->next(in)) {
       checker.check(in);
+      values.check(in);
       report(in.number);
     }
     checker.check_block_count(*reader);
+    values.finish(*reader);
   } catch (const sheetgen::error& e) {
     // A reader that has thrown cannot go on: nothing after this is known.
     problems.add(cut_short(e.what(), reader ? reader->instances() : 0, run));
   }
   problems.finish();
   if (problems.count() == 0) {
-    out << run.instance_file << (with_defects ? ", " + run.defect_file : "") << ": "
+    out << run.instance_file << (with_defects ? ", " + run.defect_file : "")
+        << (run.value_file.empty() ? "" : ", " + run.value_file) << ": "
         << count_of(reader->instances(), "instance") << ", "
         << count_of(checker.items(), "item type");
     if (with_defects) out << ", " << count_of(checker.defects(), "defect");

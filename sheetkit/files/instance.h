@@ -3,7 +3,9 @@
 #ifndef SHEETKIT_INSTANCE_H_
 #define SHEETKIT_INSTANCE_H_
 
+#include <sheetgen/families.h>
 #include <sheetgen/types.h>
+#include <sheetgen/value_file.h>
 
 #include <cstdint>
 #include <functional>
@@ -23,6 +25,8 @@ struct run_info {
   std::optional<sheetgen::run_parameters> answers;  // with minarea / maxarea derived
   std::string instance_file;                        // names as given, for messages and titles
   std::string defect_file;                          // empty when there is none
+  std::string value_file;                           // a family run's values and copies, or empty
+  std::optional<sheetgen::family_settings> family;  // a family run's, from its recipe
 };
 
 // One instance: its block of item types and its block of defects.
@@ -32,6 +36,7 @@ struct instance {
   std::vector<placed_defect> defects;  // empty when there is no defect file
   int64_t item_line = 0;               // line of the block's first line in the instance file
   int64_t defect_line = 0;             // the same in the defect file (0 without one)
+  std::vector<sheetgen::item_value> values;  // a family run's, one per item type; else empty
 };
 
 // Calls `visit` for every instance, in order. A pass may be made more than

@@ -1,8 +1,13 @@
 #include "files/instance_reader.h"
 
+#include <sheetgen/value_file.h>
+
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "files/files.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -51,11 +56,34 @@ bool instance_reader::next(instance& out) {
 }
 
 instance_pass file_pass(const run_info& run) {
-  return [instance_file = run.instance_file,
-          defect_file = run.defect_file](const std::function<void(const instance&)>& visit) {
+  return [instance_file = run.instance_file, defect_file = run.defect_file,
+          value_file = run.value_file](const std::function<void(const instance&)>& visit) {
     instance_reader reader(instance_file, defect_file);
     instance one;
-    while (reader.next(one)) visit(one);
+    if (value_file.empty()) {
+      while (reader.next(one)) visit(one);
+      return;
+    }
+    // A family run's values go with its item types, block by block; a
+    // value file that does not hold line by line to the instance file
+    // stops the pass (check lists every such problem).
+    std::ifstream in = open_input(value_file);
+    sheetgen::value_reader values(in, value_file);
+    while (reader.next(one)) {
+      if (!values.next(one.values)) {
+        throw sheetgen::error(value_file + ":" + std::to_string(values.end_line()) +
+                              ": file ends after " + count_of(one.number - 1, "block") +
+                              ", but the instance file has more");
+      }
+      if (one.values.size() != one.items.size()) {
+        throw sheetgen::error(value_file + ":" + std::to_string(values.block_line()) + ": block " +
+                              std::to_string(one.number) + " has " +
+                              count_of(static_cast<int64_t>(one.values.size()), "line") +
+                              " where the instance file has " +
+                              count_of(static_cast<int64_t>(one.items.size()), "item type"));
+      }
+      visit(one);
+    }
   };
 }
 

@@ -54,8 +54,10 @@ class instance_reader {
 };
 
 // A pass that opens the run's files anew each time and reads them with an
-// instance_reader. A pipe gives its instances to one pass only: for
-// commands that read a run once.
+// instance_reader; with a value file (a family run's), each instance's
+// values too, which must hold to its item types (else sheetgen::error). A
+// pipe gives its instances to one pass only: for commands that read a run
+// once.
 instance_pass file_pass(const run_info& run);
 
 }  // namespace sheetkit

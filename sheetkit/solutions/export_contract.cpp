@@ -147,12 +147,15 @@ export_contract read_export_contract(const std::filesystem::path& dir,
       continue;
     }
     const rectangle& t = instance.items[k];
-    if (length != t.length || width != t.width || profit != t.area) {
+    // A family run's value where it has one; the area otherwise.
+    const int64_t value = k < instance.values.size() ? instance.values[k].value : t.area;
+    if (length != t.length || width != t.width || profit != value) {
       differ(items_file, k,
              "item type " + std::to_string(k) + " is " + std::to_string(length) + " x " +
                  std::to_string(width) + " (PROFIT " + std::to_string(profit) + ") here, " +
-                 std::to_string(t.length) + " x " + std::to_string(t.width) + " (area " +
-                 std::to_string(t.area) + ") in ours");
+                 std::to_string(t.length) + " x " + std::to_string(t.width) +
+                 (k < instance.values.size() ? " (value " : " (area ") + std::to_string(value) +
+                 ") in ours");
     }
   }
   if (items.size() < instance.items.size()) {

@@ -119,7 +119,8 @@ solution_report check_solution(const solution_instance& instance, const solution
   const int64_t object_width = instance.object.width;
   const auto copies_of = [&](int64_t type) {
     const auto t = static_cast<std::size_t>(type);
-    return t < rules.type_copies.size() ? rules.type_copies[t] : rules.copies;
+    if (t < rules.type_copies.size()) return rules.type_copies[t];
+    return t < instance.values.size() ? instance.values[t].copies : rules.copies;
   };
   const auto may_turn = [&](int64_t type) {
     const auto t = static_cast<std::size_t>(type);
@@ -315,6 +316,11 @@ solution_report check_solution(const solution_instance& instance, const solution
     f.placed_area = sum_capped(f.placed_area, product_capped(instance.items[t].area, used[t]));
   }
   f.profit = f.placed_area;
+  if (!instance.values.empty()) {
+    f.profit = 0;
+    for (std::size_t t = 0; t < used.size() && t < instance.values.size(); ++t)
+      f.profit = sum_capped(f.profit, product_capped(instance.values[t].value, used[t]));
+  }
   f.object_area = object_length * object_width;
   {
     union_area_calculator area;

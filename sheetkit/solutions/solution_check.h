@@ -55,6 +55,9 @@ struct solution_instance {
   rectangle object;                        ///< the object's length and width
   std::span<const rectangle> items;        ///< the item types, in file order (type 0 first)
   std::span<const placed_defect> defects;  ///< our defects, in file order (defect 0 first)
+  /// A family run's value and copies per item type, when not empty: the
+  /// profit counts the values, and the copies hold where no rule overrides them.
+  std::span<const sheetgen::item_value> values = {};
 };
 
 /// How good a solution is, whether feasible or not.

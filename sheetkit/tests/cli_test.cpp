@@ -112,13 +112,13 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
   const std::string new_folder = "; give a new folder's name with -o\n";
   const call calls[] = {
       {{},
-       "sheetkit: give a command: check, stats, draw, export, verify, suite, solution or version "
-       "(sheetkit --help says what each does)\n"},
+       "sheetkit: give a command: check, stats, draw, export, generate, verify, suite, solution "
+       "or version (sheetkit --help says what each does)\n"},
       {{"chek"}, "sheetkit: unknown command \"chek\"; did you mean check?\n"},
       {{"drwa", "-o", "x"}, "sheetkit: unknown command \"drwa\"; did you mean draw?\n"},
       {{"frobnicate"},
        "sheetkit: unknown command \"frobnicate\"; give check, stats, draw, "
-       "export, verify, suite, solution or version\n"},
+       "export, generate, verify, suite, solution or version\n"},
       {{"--verbose", "check"},
        "sheetkit: unknown option --verbose (sheetkit --help lists the "
        "options)\n"},
@@ -143,8 +143,8 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
       {{"check", "--answers", a, "--object", "10x10", "instances.txt"},
        "sheetkit: check: give --answers or --object, not both\n"},
       {{"check"},
-       "sheetkit: check: give --answers FILE, or --object LENGTHxWIDTH INSTANCE_FILE "
-       "[DEFECT_FILE]\n"},
+       "sheetkit: check: give --answers FILE, --recipe FILE, or --object LENGTHxWIDTH "
+       "INSTANCE_FILE [DEFECT_FILE]\n"},
       {{"check", "--object", "10by10", "instances.txt"},
        "sheetkit: check: --object: expected LENGTHxWIDTH, two positive integers such as "
        "20000x20000, not \"10by10\"\n"},

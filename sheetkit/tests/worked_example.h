@@ -35,7 +35,7 @@ inline std::vector<instance> worked_instances() {
   int64_t item_line = 1;
   int64_t defect_line = 1;
   for (std::size_t k = 0; k < items.size(); ++k) {
-    out.push_back({static_cast<int64_t>(k) + 1, items[k], defects[k], item_line, defect_line});
+    out.push_back({static_cast<int64_t>(k) + 1, items[k], defects[k], item_line, defect_line, {}});
     item_line += static_cast<int64_t>(items[k].size()) + 1;
     defect_line += static_cast<int64_t>(defects[k].size()) + 1;
   }
