@@ -54,10 +54,13 @@ void render_solution(std::ostream& out, const run_info& run, const instance& ins
   svg::canvas c;
   const std::string title = "Instance " + std::to_string(inst.number) + " solved \xE2\x80\x94 " +
                             svg::shorten(s.file, 60);
-  const std::string sub = "object " + size_text(v.length, v.width) + "; " +
-                          count_of(static_cast<int64_t>(inst.items.size()), "item type") + ", " +
-                          count_of(static_cast<int64_t>(inst.defects.size()), "defect") + " from " +
-                          svg::shorten(run.instance_file, 40);
+  // Each count names the file it comes from.
+  std::string sub = "object " + size_text(v.length, v.width) + "; " +
+                    count_of(static_cast<int64_t>(inst.items.size()), "item type") + " from " +
+                    svg::shorten(run.instance_file, 40);
+  if (!run.defect_file.empty())
+    sub += ", " + count_of(static_cast<int64_t>(inst.defects.size()), "defect") + " from " +
+           svg::shorten(run.defect_file, 40);
   start_object(c, v, title, sub, how.bare);
 
   // The items, each filled by its type.

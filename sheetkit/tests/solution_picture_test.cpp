@@ -46,6 +46,8 @@ TEST(SolutionPicture, EveryViolationWithAPlaceIsOutlinedAndNumbered) {
   EXPECT_EQ(count(svg, "class=\"item t"), 4u);
   EXPECT_GT(count(svg, "class=\"hatch\""), 0u);
   EXPECT_NE(svg.find("3 violations; 3 outlined in red"), std::string::npos);
+  // Each count names its own file.
+  EXPECT_NE(svg.find("2 item types from i.txt, 1 defect from d.txt"), std::string::npos);
 }
 
 TEST(SolutionPicture, AHugePlacementIsDrawnUpToItsLimitAndSaysSo) {
