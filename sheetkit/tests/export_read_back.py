@@ -12,6 +12,8 @@ import subprocess
 import sys
 import tempfile
 
+import reader_tools
+
 
 def export(sheetkit, folder, answers, to, where):
     subprocess.run([sheetkit, "export", "--answers", answers, "--to", to, "-o", where],
@@ -35,12 +37,8 @@ def main():
                           "larger_i.txt\nlarger_d.txt\n7\n0\n",
     }
     with tempfile.TemporaryDirectory() as folder:
-        for name, answers in runs.items():
-            with open(os.path.join(folder, name), "w") as f:
-                f.write(answers)
-            with open(os.path.join(folder, name)) as f:
-                subprocess.run([sheetgen], cwd=folder, stdin=f, stdout=subprocess.DEVNULL,
-                               check=True)
+        reader_tools.make_runs(sheetgen, folder, runs)
+        for name in runs:
             base = name.split(".")[0]
             export(sheetkit, folder, name, "json", base + ".json")
             export(sheetkit, folder, name, "jsonl", base + ".jsonl")

@@ -4,17 +4,12 @@
 # and an export killed at any point, even before it has named its suite in
 # OUT, is resumed by the next. Usage: export_shards.sh SHEETKIT
 set -uo pipefail
+# shellcheck source=script_checks.sh
+source "$(dirname "$(realpath "$0")")/script_checks.sh"
 sheetkit=$(realpath "$1")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-failures=0
-
-check() {  # NAME CONDITION...: a line per check, a count of failures
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
 
 # Many small sets, so that the shards' sets interleave in every class folder.
 cat >suite.json <<'JSON'

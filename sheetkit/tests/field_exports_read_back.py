@@ -14,6 +14,8 @@ import subprocess
 import sys
 import tempfile
 
+import reader_tools
+
 
 def sheetkit(tool, folder, *args, status=0):
     r = subprocess.run([tool, *args], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -56,12 +58,8 @@ def main():
                           "larger_i.txt\nlarger_d.txt\n7\n0\n",
     }
     with tempfile.TemporaryDirectory() as folder:
-        for name, answers in runs.items():
-            with open(os.path.join(folder, name), "w") as f:
-                f.write(answers)
-            with open(os.path.join(folder, name)) as f:
-                subprocess.run([sheetgen], cwd=folder, stdin=f, stdout=subprocess.DEVNULL,
-                               check=True)
+        reader_tools.make_runs(sheetgen, folder, runs)
+        for name in runs:
             base = name.split(".")[0]
             sheetkit(tool, folder, "export", "--answers", name, "--to", "json", "-o", base + ".json")
             with open(os.path.join(folder, base + ".json")) as f:

@@ -1,7 +1,7 @@
 """What the tests that read sheetkit's pages and tables as their readers do
 share: headless Chromium, the pages' validation, a parser of the DOM
-Chromium built, pdflatex on a table in a plain article, the screenshots
-and the verdict."""
+Chromium built, pdflatex on a table in a plain article, the screenshots,
+the runs that the export read-backs make, and the verdict."""
 
 import html.parser
 import os
@@ -142,6 +142,16 @@ def compile_latex(folder, name, body, preamble="", fits=True):
     with open(os.path.join(folder, name + ".log"), errors="replace") as f:
         log = f.read()
     return [f"{name}: {line}" for line in log.splitlines() if line.startswith("Overfull")]
+
+
+def make_runs(sheetgen, folder, runs):
+    """Writes each answers file of `runs` (name: text) into `folder` and pipes
+    it into sheetgen there, as a user makes a run."""
+    for name, answers in runs.items():
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(answers)
+        with open(os.path.join(folder, name)) as f:
+            subprocess.run([sheetgen], cwd=folder, stdin=f, stdout=subprocess.DEVNULL, check=True)
 
 
 def verdict(problems):

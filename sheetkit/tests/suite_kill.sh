@@ -4,22 +4,13 @@
 # into the built sheetgen. Every end must be byte-identical to one make.
 # Usage: suite_kill.sh SHEETKIT SHEETGEN
 set -uo pipefail
+# shellcheck source=script_checks.sh
+source "$(dirname "$(realpath "$0")")/script_checks.sh"
 sheetkit=$(realpath "$1")
 sheetgen=$(realpath "$2")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-failures=0
-
-check() {  # NAME CONDITION...: a line per check, a count of failures
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
-
-quietly() {  # COMMAND...: its output shown only when it fails
-  "$@" >quiet.txt 2>&1 || { cat quiet.txt; return 1; }
-}
 
 # Large sets to be killed inside, many small ones to be killed between,
 # and a class whose seeds depend on which runs abort.
