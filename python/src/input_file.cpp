@@ -2,6 +2,10 @@
 
 #include <pybind11/pybind11.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -60,6 +64,58 @@ error_keeping_buffer::int_type error_keeping_buffer::underflow() {
   if (got <= 0) return traits_type::eof();
   setg(buffer_, buffer_, buffer_ + got);
   return traits_type::to_int_type(buffer_[0]);
+}
+
+interruptible_buffer::interruptible_buffer(const std::string& name) {
+  // Opened here, not reopened after open_input: a pipe opened again after
+  // its writer left would wait for another writer, for ever.
+  for (;;) {
+    int code = 0;
+    {
+      py::gil_scoped_release release;  // a named pipe's open waits for a writer
+      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+      code = errno;
+    }
+    if (fd_ >= 0) return;
+    if (code != EINTR) {
+      error_ = std::error_code(code, std::generic_category());
+      return;
+    }
+    if (PyErr_CheckSignals() != 0) {
+      interrupted_ = true;
+      return;
+    }
+  }
+}
+
+interruptible_buffer::~interruptible_buffer() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+interruptible_buffer::int_type interruptible_buffer::underflow() {
+  while (fd_ >= 0 && !interrupted_ && !error_) {
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 100);  // ms: how late Ctrl-C may be seen
+    if (ready > 0) {
+      const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+      if (got > 0) {
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(buffer_[0]);
+      }
+      if (got == 0) break;  // the end
+      if (errno != EINTR && errno != EAGAIN) {
+        error_ = std::error_code(errno, std::generic_category());
+        break;
+      }
+    } else if (ready < 0 && errno != EINTR) {
+      error_ = std::error_code(errno, std::generic_category());
+      break;
+    }
+    // A spell waited, or a signal came: Python's handlers run now.
+    py::gil_scoped_acquire hold;
+    if (PyErr_CheckSignals() != 0) interrupted_ = true;  // the exception stays pending
+  }
+  return traits_type::eof();
 }
 
 }  // namespace sheetgen::python

@@ -42,6 +42,35 @@ class error_keeping_buffer : public std::streambuf {
   char buffer_[4096];
 };
 
+// Reads a file by its descriptor, without the GIL, and lets Ctrl-C end the
+// read: a pipe that stalls is waited on in short spells, and between them
+// Python's signal handlers run. After a handler raised, the buffer gives
+// the end of the input and interrupted() says why; the caller then throws
+// the pending exception (pybind11::error_already_set) once it has the GIL.
+class interruptible_buffer : public std::streambuf {
+ public:
+  // Opens `name`, with the GIL, which it lets go while the OS opens it;
+  // an error or an interrupt there is told as for a read.
+  explicit interruptible_buffer(const std::string& name);
+  ~interruptible_buffer() override;
+  interruptible_buffer(const interruptible_buffer&) = delete;
+  interruptible_buffer& operator=(const interruptible_buffer&) = delete;
+
+  // Whether a signal handler raised while reading.
+  bool interrupted() const { return interrupted_; }
+  // The OS error met, if any.
+  std::error_code error() const { return error_; }
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  int fd_ = -1;
+  bool interrupted_ = false;
+  std::error_code error_;
+  char buffer_[1 << 16];
+};
+
 }  // namespace sheetgen::python
 
 #endif  // SHEETGEN_PYTHON_INPUT_FILE_H_

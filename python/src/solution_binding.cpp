@@ -301,13 +301,29 @@ py::dict solution_dict(const sheetkit::solution& s) {
 }
 
 py::list read(const std::string& name) {
-  const std::unique_ptr<std::ifstream> in = open_input(name);
+  interruptible_buffer buffer(name);
+  if (buffer.interrupted()) throw py::error_already_set();
+  if (buffer.error()) {  // Python's OSError for what cannot be opened
+    set_os_error(buffer.error().value(), name);
+    throw py::error_already_set();
+  }
+  std::istream in(&buffer);
   std::vector<sheetkit::solution> solutions;
   {
     py::gil_scoped_release release;
-    sheetkit::solution_reader reader(*in, name);
-    sheetkit::solution s;
-    while (reader.next(s)) solutions.push_back(std::move(s));
+    try {
+      sheetkit::solution_reader reader(in, name);
+      sheetkit::solution s;
+      while (!buffer.interrupted() && reader.next(s)) solutions.push_back(std::move(s));
+    } catch (const std::exception&) {
+      // What Ctrl-C or an OS error cut short is no fault of the file.
+      if (!buffer.interrupted() && !buffer.error()) throw;
+    }
+  }
+  if (buffer.interrupted()) throw py::error_already_set();  // KeyboardInterrupt, say
+  if (buffer.error()) {
+    set_os_error(buffer.error().value(), name);
+    throw py::error_already_set();
   }
   py::list out;
   for (const sheetkit::solution& s : solutions) out.append(solution_dict(s));

@@ -1,11 +1,17 @@
 """check_placements and read_solution: sheetkit's referee, held to what
 sheetkit itself prints for the same placements."""
 
+import array
+import fcntl
 import json
 import os
 import pathlib
 import re
+import signal
 import subprocess
+import termios
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -84,6 +90,60 @@ def test_bad_files_raise_sheetkit_messages(in_tmp):
     one, three = sheetgen.read_solution(pathlib.Path("s.csv"))
     assert (one.instance, three.instance) == (1, 3)
     assert three.placements.tolist() == [[1, 2, 0, 1]] and three.lines.tolist() == [3]
+
+
+class Stopped(Exception):
+    pass
+
+
+def _stop(signum, frame):
+    raise Stopped
+
+
+def test_ctrl_c_ends_a_read_from_a_stalled_pipe(in_tmp):
+    # A solver's pipe that says a header and then nothing: Ctrl-C (here
+    # SIGINT, whose handler raises Stopped) ends the wait at once.
+    os.mkfifo("stalled.csv")
+    # A reader end of our own, so that the solver's open never waits, and
+    # to see when read_solution has taken what was written.
+    ours = os.open("stalled.csv", os.O_RDONLY | os.O_NONBLOCK)
+    release = threading.Event()
+
+    def solver():
+        fd = os.open("stalled.csv", os.O_WRONLY)
+        os.write(fd, b"instance,item_type,x,y,rotated\n1,0,0,0,0\n")
+        unread = array.array("i", [1])
+        while unread[0] > 0 and not release.is_set():  # until read_solution reads on
+            fcntl.ioctl(ours, termios.FIONREAD, unread)
+            time.sleep(0.01)
+        time.sleep(0.2)
+        if not release.is_set():
+            os.kill(os.getpid(), signal.SIGINT)
+        release.wait(20)
+        os.close(fd)
+
+    before = signal.signal(signal.SIGINT, _stop)
+    writer = threading.Thread(target=solver)
+    try:
+        writer.start()
+        started = time.monotonic()
+        with pytest.raises(Stopped):
+            sheetgen.read_solution("stalled.csv")
+        assert time.monotonic() - started < 10  # not when the writer gives up
+    finally:
+        release.set()
+        writer.join()
+        signal.signal(signal.SIGINT, before)
+        os.close(ours)
+    # Without a signal, what a pipe holds is read as a file's.
+    pathlib.Path("whole.csv").write_text("instance,item_type,x,y,rotated\n1,0,0,0,0\n")
+    os.mkfifo("piped.csv")
+    feeder = threading.Thread(target=lambda: pathlib.Path("piped.csv").write_bytes(
+        pathlib.Path("whole.csv").read_bytes()))
+    feeder.start()
+    [s] = sheetgen.read_solution("piped.csv")
+    feeder.join()
+    assert s.placements.tolist() == [[0, 0, 0, 0]]
 
 
 GLASS = SOURCE_DIR / "examples/glass"
