@@ -158,8 +158,8 @@ found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
       const fs::path file = place / f.name;
       const bool plain = fs::is_regular_file(fs::symlink_status(file, ec));
       if (!plain || fs::file_size(file, ec) != f.bytes || digest_file(file).sha256 != f.sha256) {
+        found.differs = f.name;  // before the reset, which frees `f`
         found.record.reset();
-        found.differs = f.name;
         break;
       }
     }
