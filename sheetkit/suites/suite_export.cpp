@@ -238,18 +238,25 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
          !fs::is_regular_file(fs::symlink_status(sha_path, ec)))) {
       return refuse_here(sha_path.string() + " is not a plain file; give a new folder");
     }
-    if (fs::exists(fs::symlink_status(sha_path, ec))) {
+    // Shards run at once: one may name the suite and begin its sets between
+    // our look for the name and our look at the folder. Whatever it left
+    // comes after the name, so a folder holding more is looked at again.
+    bool named = fs::exists(fs::symlink_status(sha_path, ec));
+    if (!named) {
+      for (const fs::directory_entry& entry : folder_entries(o.out)) {
+        if (left_before_the_sets(entry.path().filename().string())) continue;
+        named = fs::exists(fs::symlink_status(sha_path, ec));
+        if (named) break;
+        return refuse_here(out_name + " holds files but no export (no " + export_sha256_file +
+                           "); give a new or empty folder");
+      }
+    }
+    if (named) {
       const std::string found = read_small_file(sha_path, 200);
       if (found != sha_line) {
         return refuse_here(out_name + " holds the export of another suite (its " +
                            export_sha256_file + " is not " + suite.manifest_sha256 +
                            ", the manifest sha256 of " + o.dir.string() + "); give a new folder");
-      }
-    } else {
-      for (const fs::directory_entry& entry : folder_entries(o.out)) {
-        if (left_before_the_sets(entry.path().filename().string())) continue;
-        return refuse_here(out_name + " holds files but no export (no " + export_sha256_file +
-                           "); give a new or empty folder");
       }
     }
   }
