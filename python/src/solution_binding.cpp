@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "input_file.h"
+#include "interrupts.h"
 #include "solutions/judge.h"
 #include "solutions/solution_check.h"
 #include "solutions/solution_reader.h"
@@ -29,6 +30,12 @@ using int_array = py::array_t<int64_t, py::array::c_style>;
 constexpr int64_t int32_max = std::numeric_limits<int32_t>::max();
 
 [[noreturn]] void refuse(const std::string& what) { throw py::value_error(what); }
+
+// Copying millions of rows takes a while (each page of the copy faults
+// in on its own), with the GIL held: Ctrl-C is looked for as it goes.
+void now_and_then(std::size_t row) {
+  if ((row & 0xffff) == 0xffff && PyErr_CheckSignals() != 0) throw py::error_already_set();
+}
 
 const int64_t* rows(const int_array& a, py::ssize_t columns, const char* name) {
   if (a.ndim() != 2 || a.shape(1) != columns)
@@ -132,9 +139,10 @@ sheetkit::solution certificate_of(const py::dict& d) {
   const auto [sd, ns] = column("sides", 2, n);
   const auto [cp, nc] = column("copies", 0, n);
   const auto [ln, nl] = column("lines", 0, n);
-  s.items.resize(static_cast<std::size_t>(n));
+  s.items.reserve(static_cast<std::size_t>(n));
   for (py::ssize_t k = 0; k < n; ++k) {
-    sheetkit::placement& q = s.items[static_cast<std::size_t>(k)];
+    now_and_then(static_cast<std::size_t>(k));
+    sheetkit::placement& q = s.items.emplace_back();
     q.item_type = p[4 * k];
     q.x = p[4 * k + 1];
     q.y = p[4 * k + 2];
@@ -189,12 +197,14 @@ py::dict check(const int_array& items, const int_array& defects, int64_t length,
     }
     given.file = "placement";
     given.rows = true;
-    given.items.resize(static_cast<std::size_t>(rows_given.shape(0)));
-    for (std::size_t k = 0; k < given.items.size(); ++k, p += 4) {
+    const auto n = static_cast<std::size_t>(rows_given.shape(0));
+    given.items.reserve(n);
+    for (std::size_t k = 0; k < n; ++k, p += 4) {
+      now_and_then(k);
       if (p[3] != 0 && p[3] != 1)
         refuse("placement " + std::to_string(k) + ": rotated " + std::to_string(p[3]) +
                " is neither 0 nor 1");
-      sheetkit::placement& q = given.items[k];
+      sheetkit::placement& q = given.items.emplace_back();
       q.item_type = p[0];
       q.x = p[1];
       q.y = p[2];
@@ -219,6 +229,8 @@ py::dict check(const int_array& items, const int_array& defects, int64_t length,
   sheetkit::judgement j;
   {
     py::gil_scoped_release release;
+    interrupt_check interrupted;  // Ctrl-C ends a check of millions of rows
+    c.rules.poll = [&interrupted] { interrupted(); };
     j = sheetkit::judge_solution(c, std::move(given));
   }
   const sheetkit::solution_report& r = j.report;

@@ -146,6 +146,35 @@ def test_ctrl_c_ends_a_read_from_a_stalled_pipe(in_tmp):
     assert s.placements.tolist() == [[0, 0, 0, 0]]
 
 
+
+def test_ctrl_c_ends_a_check_of_millions_of_rows():
+    # A grid of 3 million unit items, whose sweep takes a while: a signal
+    # (its handler raises Stopped, as Ctrl-C's raises KeyboardInterrupt) a
+    # tenth of the way in ends the check long before it would end.
+    side = 1800
+    xs, ys = np.meshgrid(np.arange(side, dtype=np.int64), np.arange(side, dtype=np.int64))
+    placements = np.zeros((side * side, 4), dtype=np.int64)
+    placements[:, 1] = xs.ravel()
+    placements[:, 2] = ys.ravel()
+
+    def check():
+        return sheetgen.check_placements([[1, 1, 1]], [], side, side, placements, copies=None)
+
+    started = time.monotonic()
+    r = check()
+    whole = time.monotonic() - started
+    assert r["feasible"] and r["items_placed"] == side * side
+    before = signal.signal(signal.SIGALRM, _stop)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, whole / 10)
+        started = time.monotonic()
+        with pytest.raises(Stopped):
+            check()
+        assert time.monotonic() - started < whole / 2
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, before)
+
 GLASS = SOURCE_DIR / "examples/glass"
 # Faults planted by line into the glass run's certificates: a tree with a
 # gap, a plate of two objects, copies stacked on one spot, a defect in

@@ -89,7 +89,11 @@ class crossing_defects {
 
 void check_guillotine_tree(const solution_instance& instance, const solution& s,
                            const guillotine_rules& rules, solution_report& report,
-                           std::size_t keep) {
+                           std::size_t keep, const std::function<void()>& poll) {
+  uint32_t steps = 0;
+  const auto step = [&] {
+    if ((++steps & 0xfff) == 0 && poll) poll();
+  };
   const std::vector<cut_node>& nodes = s.nodes;
   const std::size_t n = nodes.size();
   const auto at = [&](const cut_node& c) { return located(s.file, c.line); };
@@ -107,13 +111,17 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
 
   std::unordered_map<int64_t, std::size_t> by_id;
   by_id.reserve(n);
-  for (std::size_t k = 0; k < n; ++k) by_id.emplace(nodes[k].id, k);
+  for (std::size_t k = 0; k < n; ++k) {
+    step();
+    by_id.emplace(nodes[k].id, k);
+  }
 
   // Children of each node, in file order.
   std::vector<std::size_t> start(n + 1, 0), child;
   std::map<int64_t, std::vector<std::size_t>> roots;  // by plate
   std::vector<std::size_t> parent_of(n, n);
   for (std::size_t k = 0; k < n; ++k) {
+    step();
     if (nodes[k].parent < 0) {
       roots[nodes[k].plate].push_back(k);
       continue;
@@ -208,6 +216,7 @@ void check_guillotine_tree(const solution_instance& instance, const solution& s,
   std::optional<crossing_defects> by_x, by_y;  // built when a cut first needs them
   std::vector<std::size_t> crossed;
   for (const std::size_t k : order) {
+    step();
     if (start[k] == start[k + 1]) continue;
     const cut_node& p = nodes[k];
     pieces.assign(child.begin() + static_cast<std::ptrdiff_t>(start[k]),

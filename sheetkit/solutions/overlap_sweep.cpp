@@ -36,7 +36,12 @@ class fenwick {
 overlap_counts find_overlaps(
     std::span<const sweep_box> items, std::span<const sweep_box> defects,
     const std::function<bool()>& want,
-    const std::function<void(std::size_t, std::size_t, bool)>& found) {
+    const std::function<void(std::size_t, std::size_t, bool)>& found,
+    const std::function<void()>& poll) {
+  uint32_t steps = 0;
+  const auto step = [&] {
+    if ((++steps & 0xfff) == 0 && poll) poll();
+  };
   const std::size_t n = items.size();
   const std::size_t total = n + defects.size();
   const auto box = [&](std::size_t k) -> const sweep_box& {
@@ -72,7 +77,9 @@ overlap_counts find_overlaps(
       keys.push_back(static_cast<uint64_t>(b.y1) << 32 | uint64_t{k} << 1);
       keys.push_back(static_cast<uint64_t>(b.y2) << 32 | uint64_t{k} << 1 | 1);
     }
+    step();
     sort_by_high_half(keys, scratch);
+    if (poll) poll();
     uint64_t last = keys.empty() ? 0 : keys[0] >> 32;
     uint32_t rank = 0;
     for (const uint64_t key : keys) {
@@ -90,7 +97,9 @@ overlap_counts find_overlaps(
       if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x2) << 32 | k);
     for (std::size_t k = 0; k < total; ++k)
       if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x1) << 32 | uint64_t{1} << 31 | k);
+    if (poll) poll();
     sort_by_high_half(keys, scratch);
+    if (poll) poll();
     for (uint64_t& key : keys) key = (key & 0x7fffffff) << 1 | (key >> 31 & 1);
     order = std::move(keys);
   } else {
@@ -122,9 +131,11 @@ overlap_counts find_overlaps(
       events.push_back({b.x1, uint64_t{k} << 1 | 1});
       events.push_back({b.x2, uint64_t{k} << 1});
     }
+    if (poll) poll();
     std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
       return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
     });
+    if (poll) poll();
     order.reserve(2 * total);
     for (const event& e : events) order.push_back(e.code);
   }
@@ -153,6 +164,7 @@ overlap_counts find_overlaps(
   const auto name = [&](std::size_t kind, std::size_t k) {
     const std::size_t from = kind == 0 ? 0 : n, to = kind == 0 ? n : total;
     for (std::size_t j = from; j < to; ++j) {
+      step();
       if (!want()) return;
       if (started[j] >= started[k] || !interiors_meet(box(k), box(j))) continue;
       if (k < n) {
@@ -170,6 +182,7 @@ overlap_counts find_overlaps(
   overlap_counts counts;
   uint32_t starts = 0;
   for (const uint64_t code : order) {
+    step();
     const std::size_t k = static_cast<std::size_t>(code >> 1);
     const std::size_t kind = k < n ? 0 : 1;
     if ((code & 1) == 0) {

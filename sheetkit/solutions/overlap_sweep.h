@@ -36,11 +36,13 @@ struct overlap_counts {
 /// Naming costs a pass over the rectangles for each rectangle that meets
 /// others while `want()` holds (meant for the first few); counting costs
 /// O(log n) per rectangle.
-/// The coordinates may be any 64-bit integers.
+/// The coordinates may be any 64-bit integers. `poll`, when set, is called
+/// every few thousand steps and may throw to abandon the sweep.
 overlap_counts find_overlaps(
     std::span<const sweep_box> items, std::span<const sweep_box> defects,
     const std::function<bool()>& want,
-    const std::function<void(std::size_t item, std::size_t other, bool other_is_defect)>& found);
+    const std::function<void(std::size_t item, std::size_t other, bool other_is_defect)>& found,
+    const std::function<void()>& poll = {});
 
 }  // namespace sheetkit
 

@@ -165,7 +165,9 @@ solution_report check_solution(const solution_instance& instance, const solution
   prefer_huge_pages(boxed);
   std::vector<int64_t> used(instance.items.size(), 0);
   std::vector<int64_t> first_line(instance.items.size(), 0);
+  uint32_t steps = 0;
   for (const placement& p : s.items) {
+    if ((++steps & 0xfff) == 0 && rules.poll) rules.poll();
     const placed q = placed_item(p, instance.items);
     // Only a violation needs the line's name: a million feasible items make none.
     const auto at = [&] { return located(s, p.line) + ": "; };
@@ -300,12 +302,13 @@ solution_report check_solution(const solution_instance& instance, const solution
                   : s.file;
           add(at_area(lines + ": " + item_text(*first) + ", overlaps " + item_text(*second), x1,
                       y1, x2, y2));
-        });
+        },
+        rules.poll);
     r.violation_count += counts.item_pairs + counts.defect_pairs - named;
   }
 
   if (s.format == solution_format::guillotine)
-    check_guillotine_tree(instance, s, rules.guillotine, r, keep);
+    check_guillotine_tree(instance, s, rules.guillotine, r, keep, rules.poll);
 
   // The figures.
   solution_figures& f = r.figures;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,6 +49,10 @@ struct solution_rules {
   std::vector<bool> type_rotation;
   guillotine_rules guillotine;  ///< for guillotine certificates only
   std::size_t max_violations = 20;  ///< violations kept in full; the rest are counted
+  /// When set, called every few thousand steps of a check; it may throw to
+  /// abandon the check (Python's Ctrl-C does), and the exception leaves the
+  /// check as it came.
+  std::function<void()> poll;
 };
 
 /// The instance a solution is checked against, as our files give it.

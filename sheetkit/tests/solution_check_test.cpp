@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,32 @@ TEST(SolutionCheck, OnlyTheFirstViolationsAreKeptAndAllAreCounted) {
   EXPECT_EQ(r.lines().back(), "... and 415 more violations");
   EXPECT_EQ(r.violations[0].text,
             "run.csv: item type 0 at (10, 10), 449 x 837, overlaps item type 0 at (10, 10), 449 x 837");
+}
+
+TEST(SolutionCheck, APollThatThrowsAbandonsTheCheckWhereverItIsCalled) {
+  // 300 x 300 unit items on the glass plate (some on its defects): the
+  // placement pass and the sweep each call the poll many times.
+  std::vector<placement> grid;
+  for (int64_t x = 0; x < 300; ++x)
+    for (int64_t y = 0; y < 300; ++y)
+      grid.push_back({.item_type = 0, .x = x * 20, .y = y * 10, .length = 1, .width = 1});
+  const std::vector<rectangle> unit{rectangle::of(1, 1)};
+  const solution_instance instance{glass.view().object, unit, glass.view().defects};
+  solution_rules rules;
+  rules.copies = unlimited_copies;
+  const solution_report plain = check_placements(instance, grid, rules);
+  int64_t calls = 0;
+  rules.poll = [&] { ++calls; };
+  const solution_report polled = check_placements(instance, grid, rules);
+  EXPECT_EQ(polled.lines(), plain.lines());
+  ASSERT_GT(calls, 2 * 90000 / 4096);
+  for (int64_t stop = 1; stop <= calls; stop += std::max<int64_t>(1, calls / 7)) {
+    int64_t left = stop;
+    rules.poll = [&] {
+      if (--left == 0) throw std::runtime_error("interrupted");
+    };
+    EXPECT_THROW(check_placements(instance, grid, rules), std::runtime_error) << stop;
+  }
 }
 
 TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
