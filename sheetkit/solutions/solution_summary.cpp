@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "figures/json_format.h"
 #include "files/text.h"
 
 namespace sheetkit {
@@ -73,7 +74,9 @@ nlohmann::ordered_json figures_json(const solution_figures& f) {
 
 class json_summary : public solution_summary {
  public:
-  explicit json_summary(std::ostream& out) : out_(out) { out_ << "{\"instances\": ["; }
+  explicit json_summary(std::ostream& out) : out_(out) {
+    out_ << "{\"format_version\": " << json_format_version << ", \"instances\": [";
+  }
   void instance(int64_t number, const std::string& file, const solution_report& r) override {
     nlohmann::ordered_json j = {{"instance", number}, {"file", file},
                                 {"feasible", r.feasible()}, {"violations", r.violation_count},

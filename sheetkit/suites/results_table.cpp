@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "figures/json_format.h"
 #include "files/markup.h"
 #include "files/text.h"
 
@@ -237,7 +238,8 @@ void write_results_json(std::ostream& out, const suite_results& r) {
     }
     return a;
   };
-  const json doc = {{"suite", r.suite},
+  const json doc = {{"format_version", json_format_version},
+                    {"suite", r.suite},
                     {"manifest_sha256", r.manifest_sha256},
                     {"exported", r.exported},
                     {"solvers", r.solvers},

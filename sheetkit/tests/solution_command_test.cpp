@@ -138,6 +138,7 @@ TEST_F(SolutionCommand, HostileNamesAndClaimsGetMessagesNamingTheFile) {
   EXPECT_EQ(json.status, 0) << json.err;
   EXPECT_NE(json.out.find("caf\xef\xbf\xbd.csv"), std::string::npos) << json.out;
   EXPECT_EQ(json.out.back(), '\n');
+  EXPECT_EQ(json.out.rfind("{\"format_version\": 2, \"instances\": [", 0), 0u) << json.out;
 
   // --claims naming a folder: its name and what it is.
   const auto folder = sheetkit(run({"solution", "check", odd, "--claims", dir_.string()}));
