@@ -31,114 +31,160 @@ class fenwick {
   std::vector<int64_t> tree_;
 };
 
+// The rectangles of a sweep: the items, then the defects, as one list.
+struct sweep_rectangles {
+  std::span<const sweep_box> items, defects;
+  const std::function<void()>& poll;
+  std::size_t n = items.size();
+  std::size_t total = n + defects.size();
+
+  const sweep_box& box(std::size_t k) const { return k < n ? items[k] : defects[k - n]; }
+  static bool solid(const sweep_box& b) { return b.x1 < b.x2 && b.y1 < b.y2; }
+  void check_in() const {
+    if (poll) poll();
+  }
+};
+
+// Each rectangle's y edges as indices among the distinct y coordinates
+// (ys), and the events in sweep order: by x, an end before a start at the
+// same x, so that rectangles that only touch are never active together.
+struct sweep_order {
+  std::vector<uint32_t> low, high;
+  std::vector<uint64_t> order;  // rectangle << 1 | start, in sweep order
+  std::size_t distinct_ys = 0;
+};
+
+// Where every coordinate fits 31 bits and every index too (any real
+// placement), both orders come from a radix sort of keys coordinate <<
+// 32 | the rest: several times as fast as comparison sorts.
+bool fits_radix_keys(const sweep_rectangles& in) {
+  bool small = in.total < (std::size_t{1} << 31);
+  for (std::size_t k = 0; k < in.total && small; ++k) {
+    const sweep_box& b = in.box(k);
+    constexpr int64_t limit = int64_t{1} << 31;
+    small = !in.solid(b) || (b.x1 >= 0 && b.y1 >= 0 && b.x2 < limit && b.y2 < limit);
+  }
+  return small;
+}
+
+sweep_order radix_order(const sweep_rectangles& in) {
+  sweep_order o;
+  o.low.resize(in.total);
+  o.high.resize(in.total);
+  std::vector<uint32_t>& low = o.low;
+  std::vector<uint32_t>& high = o.high;
+  const std::size_t total = in.total;
+  const auto box = [&](std::size_t k) -> const sweep_box& { return in.box(k); };
+  const auto solid = sweep_rectangles::solid;
+  std::vector<uint64_t> keys, scratch;
+  keys.reserve(2 * total);
+  scratch.reserve(2 * total);
+  prefer_huge_pages(keys);
+  prefer_huge_pages(scratch);
+  // y << 32 | rectangle << 1 | top edge; the ranks of distinct ys.
+  for (std::size_t k = 0; k < total; ++k) {
+    const sweep_box& b = box(k);
+    if (!solid(b)) continue;
+    keys.push_back(static_cast<uint64_t>(b.y1) << 32 | uint64_t{k} << 1);
+    keys.push_back(static_cast<uint64_t>(b.y2) << 32 | uint64_t{k} << 1 | 1);
+  }
+  in.check_in();
+  sort_by_high_half(keys, scratch);
+  in.check_in();
+  uint64_t last = keys.empty() ? 0 : keys[0] >> 32;
+  uint32_t rank = 0;
+  for (const uint64_t key : keys) {
+    rank += (key >> 32) != last ? 1 : 0;
+    last = key >> 32;
+    const auto k = static_cast<std::size_t>(key >> 1 & 0x7fffffff);
+    (key & 1 ? high : low)[k] = rank;
+  }
+  o.distinct_ys = keys.empty() ? 0 : std::size_t{rank} + 1;
+  // x << 32 | start << 31 | rectangle: ends first, then starts, each in
+  // rectangle order, which a stable sort by x keeps, as a sort of the
+  // whole keys would order them.
+  keys.clear();
+  for (std::size_t k = 0; k < total; ++k)
+    if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x2) << 32 | k);
+  for (std::size_t k = 0; k < total; ++k)
+    if (solid(box(k)))
+      keys.push_back(static_cast<uint64_t>(box(k).x1) << 32 | uint64_t{1} << 31 | k);
+  in.check_in();
+  sort_by_high_half(keys, scratch);
+  in.check_in();
+  for (uint64_t& key : keys) key = (key & 0x7fffffff) << 1 | (key >> 31 & 1);
+  o.order = std::move(keys);
+  return o;
+}
+
+sweep_order comparison_order(const sweep_rectangles& in) {
+  sweep_order o;
+  o.low.resize(in.total);
+  o.high.resize(in.total);
+  std::vector<uint32_t>& low = o.low;
+  std::vector<uint32_t>& high = o.high;
+  std::vector<uint64_t>& order = o.order;
+  const std::size_t total = in.total;
+  const auto box = [&](std::size_t k) -> const sweep_box& { return in.box(k); };
+  const auto solid = sweep_rectangles::solid;
+  std::vector<int64_t> ys;
+  ys.reserve(2 * total);
+  for (std::size_t k = 0; k < total; ++k) {
+    const sweep_box& b = box(k);
+    if (!solid(b)) continue;
+    ys.push_back(b.y1);
+    ys.push_back(b.y2);
+  }
+  std::sort(ys.begin(), ys.end());
+  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  o.distinct_ys = ys.size();
+  const auto y_index = [&](int64_t y) {
+    return static_cast<uint32_t>(std::lower_bound(ys.begin(), ys.end(), y) - ys.begin());
+  };
+  struct event {
+    int64_t x;
+    uint64_t code;
+  };
+  std::vector<event> events;
+  events.reserve(2 * total);
+  for (std::size_t k = 0; k < total; ++k) {
+    const sweep_box& b = box(k);
+    if (!solid(b)) continue;
+    low[k] = y_index(b.y1);
+    high[k] = y_index(b.y2);
+    events.push_back({b.x1, uint64_t{k} << 1 | 1});
+    events.push_back({b.x2, uint64_t{k} << 1});
+  }
+  in.check_in();
+  std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
+    return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
+  });
+  in.check_in();
+  order.reserve(2 * total);
+  for (const event& e : events) order.push_back(e.code);
+
+  return o;
+}
+
 }  // namespace
 
-overlap_counts find_overlaps(
-    std::span<const sweep_box> items, std::span<const sweep_box> defects,
-    const std::function<bool()>& want,
-    const std::function<void(std::size_t, std::size_t, bool)>& found,
-    const std::function<void()>& poll) {
+overlap_counts find_overlaps(std::span<const sweep_box> items, std::span<const sweep_box> defects,
+                             const std::function<bool()>& want,
+                             const std::function<void(std::size_t, std::size_t, bool)>& found,
+                             const std::function<void()>& poll) {
   uint32_t steps = 0;
   const auto step = [&] {
     if ((++steps & 0xfff) == 0 && poll) poll();
   };
-  const std::size_t n = items.size();
-  const std::size_t total = n + defects.size();
-  const auto box = [&](std::size_t k) -> const sweep_box& {
-    return k < n ? items[k] : defects[k - n];
-  };
-  const auto solid = [](const sweep_box& b) { return b.x1 < b.x2 && b.y1 < b.y2; };
-
-  // Each rectangle's y edges as indices among the distinct y coordinates
-  // (ys), and the events in sweep order: by x, an end before a start at the
-  // same x, so that rectangles that only touch are never active together.
-  std::vector<uint32_t> low(total), high(total);
-  std::vector<uint64_t> order;  // rectangle << 1 | start, in sweep order
-  std::size_t distinct_ys = 0;
-  // Where every coordinate fits 31 bits and every index too (any real
-  // placement), both orders come from a radix sort of keys coordinate <<
-  // 32 | the rest: several times as fast as comparison sorts.
-  bool small = total < (std::size_t{1} << 31);
-  for (std::size_t k = 0; k < total && small; ++k) {
-    const sweep_box& b = box(k);
-    constexpr int64_t limit = int64_t{1} << 31;
-    small = !solid(b) || (b.x1 >= 0 && b.y1 >= 0 && b.x2 < limit && b.y2 < limit);
-  }
-  if (small) {
-    std::vector<uint64_t> keys, scratch;
-    keys.reserve(2 * total);
-    scratch.reserve(2 * total);
-    prefer_huge_pages(keys);
-    prefer_huge_pages(scratch);
-    // y << 32 | rectangle << 1 | top edge; the ranks of distinct ys.
-    for (std::size_t k = 0; k < total; ++k) {
-      const sweep_box& b = box(k);
-      if (!solid(b)) continue;
-      keys.push_back(static_cast<uint64_t>(b.y1) << 32 | uint64_t{k} << 1);
-      keys.push_back(static_cast<uint64_t>(b.y2) << 32 | uint64_t{k} << 1 | 1);
-    }
-    step();
-    sort_by_high_half(keys, scratch);
-    if (poll) poll();
-    uint64_t last = keys.empty() ? 0 : keys[0] >> 32;
-    uint32_t rank = 0;
-    for (const uint64_t key : keys) {
-      rank += (key >> 32) != last ? 1 : 0;
-      last = key >> 32;
-      const auto k = static_cast<std::size_t>(key >> 1 & 0x7fffffff);
-      (key & 1 ? high : low)[k] = rank;
-    }
-    distinct_ys = keys.empty() ? 0 : std::size_t{rank} + 1;
-    // x << 32 | start << 31 | rectangle: ends first, then starts, each in
-    // rectangle order, which a stable sort by x keeps, as a sort of the
-    // whole keys would order them.
-    keys.clear();
-    for (std::size_t k = 0; k < total; ++k)
-      if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x2) << 32 | k);
-    for (std::size_t k = 0; k < total; ++k)
-      if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x1) << 32 | uint64_t{1} << 31 | k);
-    if (poll) poll();
-    sort_by_high_half(keys, scratch);
-    if (poll) poll();
-    for (uint64_t& key : keys) key = (key & 0x7fffffff) << 1 | (key >> 31 & 1);
-    order = std::move(keys);
-  } else {
-    std::vector<int64_t> ys;
-    ys.reserve(2 * total);
-    for (std::size_t k = 0; k < total; ++k) {
-      const sweep_box& b = box(k);
-      if (!solid(b)) continue;
-      ys.push_back(b.y1);
-      ys.push_back(b.y2);
-    }
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    distinct_ys = ys.size();
-    const auto y_index = [&](int64_t y) {
-      return static_cast<uint32_t>(std::lower_bound(ys.begin(), ys.end(), y) - ys.begin());
-    };
-    struct event {
-      int64_t x;
-      uint64_t code;
-    };
-    std::vector<event> events;
-    events.reserve(2 * total);
-    for (std::size_t k = 0; k < total; ++k) {
-      const sweep_box& b = box(k);
-      if (!solid(b)) continue;
-      low[k] = y_index(b.y1);
-      high[k] = y_index(b.y2);
-      events.push_back({b.x1, uint64_t{k} << 1 | 1});
-      events.push_back({b.x2, uint64_t{k} << 1});
-    }
-    if (poll) poll();
-    std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
-      return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
-    });
-    if (poll) poll();
-    order.reserve(2 * total);
-    for (const event& e : events) order.push_back(e.code);
-  }
+  const sweep_rectangles in{items, defects, poll};
+  const std::size_t n = in.n;
+  const std::size_t total = in.total;
+  const auto box = [&](std::size_t k) -> const sweep_box& { return in.box(k); };
+  sweep_order sorted = fits_radix_keys(in) ? radix_order(in) : comparison_order(in);
+  const std::vector<uint32_t>& low = sorted.low;
+  const std::vector<uint32_t>& high = sorted.high;
+  const std::size_t distinct_ys = sorted.distinct_ys;
+  const std::vector<uint64_t>& order = sorted.order;
 
   // Per kind (0 items, 1 defects): active rectangles by their y2's index
   // and by their y1's, and how many.
