@@ -53,6 +53,18 @@ TEST(OverlapSweep, FindsExactlyThePairsThatComparingAllPairsFinds) {
         });
     EXPECT_EQ(quiet.item_pairs, counts.item_pairs);
     EXPECT_EQ(quiet.defect_pairs, counts.defect_pairs);
+    // Moved past 31 bits, or below 0, the same rectangles take the sweep's
+    // other ordering (a comparison sort): the same pairs.
+    for (const int64_t by : {int64_t{1} << 40, int64_t{-3}}) {
+      auto far_items = items, far_defects = defects;
+      for (auto* list : {&far_items, &far_defects})
+        for (sweep_box& b : *list) b = {b.x1 + by, b.y1 - by, b.x2 + by, b.y2 - by};
+      pair_set far;
+      find_overlaps(
+          far_items, far_defects, [] { return true; },
+          [&](std::size_t a, std::size_t b, bool defect) { far.insert({a, b, defect}); });
+      EXPECT_EQ(far, expected) << "round " << round << ", moved by " << by;
+    }
   }
 }
 
