@@ -49,6 +49,7 @@ struct sweep_rectangles {
 // (ys), and the events in sweep order: by x, an end before a start at the
 // same x, so that rectangles that only touch are never active together.
 struct sweep_order {
+  explicit sweep_order(std::size_t total) : low(total), high(total) {}
   std::vector<uint32_t> low, high;
   std::vector<uint64_t> order;  // rectangle << 1 | start, in sweep order
   std::size_t distinct_ys = 0;
@@ -68,14 +69,8 @@ bool fits_radix_keys(const sweep_rectangles& in) {
 }
 
 sweep_order radix_order(const sweep_rectangles& in) {
-  sweep_order o;
-  o.low.resize(in.total);
-  o.high.resize(in.total);
-  std::vector<uint32_t>& low = o.low;
-  std::vector<uint32_t>& high = o.high;
+  sweep_order o(in.total);
   const std::size_t total = in.total;
-  const auto box = [&](std::size_t k) -> const sweep_box& { return in.box(k); };
-  const auto solid = sweep_rectangles::solid;
   std::vector<uint64_t> keys, scratch;
   keys.reserve(2 * total);
   scratch.reserve(2 * total);
@@ -83,8 +78,8 @@ sweep_order radix_order(const sweep_rectangles& in) {
   prefer_huge_pages(scratch);
   // y << 32 | rectangle << 1 | top edge; the ranks of distinct ys.
   for (std::size_t k = 0; k < total; ++k) {
-    const sweep_box& b = box(k);
-    if (!solid(b)) continue;
+    const sweep_box& b = in.box(k);
+    if (!in.solid(b)) continue;
     keys.push_back(static_cast<uint64_t>(b.y1) << 32 | uint64_t{k} << 1);
     keys.push_back(static_cast<uint64_t>(b.y2) << 32 | uint64_t{k} << 1 | 1);
   }
@@ -97,7 +92,7 @@ sweep_order radix_order(const sweep_rectangles& in) {
     rank += (key >> 32) != last ? 1 : 0;
     last = key >> 32;
     const auto k = static_cast<std::size_t>(key >> 1 & 0x7fffffff);
-    (key & 1 ? high : low)[k] = rank;
+    (key & 1 ? o.high : o.low)[k] = rank;
   }
   o.distinct_ys = keys.empty() ? 0 : std::size_t{rank} + 1;
   // x << 32 | start << 31 | rectangle: ends first, then starts, each in
@@ -105,10 +100,10 @@ sweep_order radix_order(const sweep_rectangles& in) {
   // whole keys would order them.
   keys.clear();
   for (std::size_t k = 0; k < total; ++k)
-    if (solid(box(k))) keys.push_back(static_cast<uint64_t>(box(k).x2) << 32 | k);
+    if (in.solid(in.box(k))) keys.push_back(static_cast<uint64_t>(in.box(k).x2) << 32 | k);
   for (std::size_t k = 0; k < total; ++k)
-    if (solid(box(k)))
-      keys.push_back(static_cast<uint64_t>(box(k).x1) << 32 | uint64_t{1} << 31 | k);
+    if (in.solid(in.box(k)))
+      keys.push_back(static_cast<uint64_t>(in.box(k).x1) << 32 | uint64_t{1} << 31 | k);
   in.check_in();
   sort_by_high_half(keys, scratch);
   in.check_in();
@@ -118,20 +113,13 @@ sweep_order radix_order(const sweep_rectangles& in) {
 }
 
 sweep_order comparison_order(const sweep_rectangles& in) {
-  sweep_order o;
-  o.low.resize(in.total);
-  o.high.resize(in.total);
-  std::vector<uint32_t>& low = o.low;
-  std::vector<uint32_t>& high = o.high;
-  std::vector<uint64_t>& order = o.order;
+  sweep_order o(in.total);
   const std::size_t total = in.total;
-  const auto box = [&](std::size_t k) -> const sweep_box& { return in.box(k); };
-  const auto solid = sweep_rectangles::solid;
   std::vector<int64_t> ys;
   ys.reserve(2 * total);
   for (std::size_t k = 0; k < total; ++k) {
-    const sweep_box& b = box(k);
-    if (!solid(b)) continue;
+    const sweep_box& b = in.box(k);
+    if (!in.solid(b)) continue;
     ys.push_back(b.y1);
     ys.push_back(b.y2);
   }
@@ -148,10 +136,10 @@ sweep_order comparison_order(const sweep_rectangles& in) {
   std::vector<event> events;
   events.reserve(2 * total);
   for (std::size_t k = 0; k < total; ++k) {
-    const sweep_box& b = box(k);
-    if (!solid(b)) continue;
-    low[k] = y_index(b.y1);
-    high[k] = y_index(b.y2);
+    const sweep_box& b = in.box(k);
+    if (!in.solid(b)) continue;
+    o.low[k] = y_index(b.y1);
+    o.high[k] = y_index(b.y2);
     events.push_back({b.x1, uint64_t{k} << 1 | 1});
     events.push_back({b.x2, uint64_t{k} << 1});
   }
@@ -160,9 +148,8 @@ sweep_order comparison_order(const sweep_rectangles& in) {
     return a.x != b.x ? a.x < b.x : (a.code & 1) < (b.code & 1);
   });
   in.check_in();
-  order.reserve(2 * total);
-  for (const event& e : events) order.push_back(e.code);
-
+  o.order.reserve(2 * total);
+  for (const event& e : events) o.order.push_back(e.code);
   return o;
 }
 

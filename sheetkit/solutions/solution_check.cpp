@@ -366,15 +366,12 @@ std::string located(const solution& s, int64_t line) {
   return s.file + " " + std::to_string(line - 1);
 }
 
-double solution_figures::utilisation() const {
-  return usable_area > 0 ? static_cast<double>(placed_area) / static_cast<double>(usable_area)
-                         : 0.0;
+double utilisation_of(int64_t placed, int64_t usable) {
+  return usable > 0 ? static_cast<double>(placed) / static_cast<double>(usable) : 0.0;
 }
 
-double solution_figures::gap() const {
-  return area_bound > 0
-             ? static_cast<double>(area_bound - placed_area) / static_cast<double>(area_bound)
-             : 0.0;
+double gap_of(int64_t bound, int64_t placed) {
+  return bound > 0 ? static_cast<double>(bound - placed) / static_cast<double>(bound) : 0.0;
 }
 
 std::vector<std::string> solution_report::lines() const {

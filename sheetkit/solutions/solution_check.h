@@ -65,6 +65,11 @@ struct solution_instance {
   std::span<const sheetgen::item_value> values = {};
 };
 
+/// placed / usable, 0 when nothing is usable: an instance's utilisation, or a run's.
+double utilisation_of(int64_t placed, int64_t usable);
+/// (bound - placed) / bound, 0 when the bound is 0: an instance's gap, or a run's.
+double gap_of(int64_t bound, int64_t placed);
+
 /// How good a solution is, whether feasible or not.
 struct solution_figures {
   int64_t items_placed = 0;    ///< placed items, copies counted
@@ -77,9 +82,9 @@ struct solution_figures {
   int64_t area_bound = 0;      ///< the best bound (bounds.h): at most min(usable, available area)
 
   /// placed area / usable area (0 when nothing is usable).
-  double utilisation() const;
+  double utilisation() const { return utilisation_of(placed_area, usable_area); }
   /// (area bound - placed area) / area bound (0 when the bound is 0).
-  double gap() const;
+  double gap() const { return gap_of(area_bound, placed_area); }
 };
 
 /// One thing wrong with a solution.

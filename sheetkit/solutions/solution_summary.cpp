@@ -158,15 +158,10 @@ void run_solution_figures::add(const solution_report& r) {
 }
 
 double run_solution_figures::utilisation() const {
-  return usable_area > 0 ? static_cast<double>(placed_area) / static_cast<double>(usable_area)
-                         : 0.0;
+  return utilisation_of(placed_area, usable_area);
 }
 
-double run_solution_figures::gap() const {
-  return area_bound > 0
-             ? static_cast<double>(area_bound - placed_area) / static_cast<double>(area_bound)
-             : 0.0;
-}
+double run_solution_figures::gap() const { return gap_of(area_bound, placed_area); }
 
 std::unique_ptr<solution_summary> make_solution_summary(std::ostream& out,
                                                         const std::string& format) {
