@@ -218,6 +218,12 @@ void solve(const fs::path& dir, const fs::path& out, const std::string& set, int
       placed = static_cast<double>(in.values[0]);
       break;
     }
+    // Without defects, a second copy beside the first where the family
+    // gives two or more: the copies are the value file's, not --copies 1.
+    if (in.defects.empty() && in.copies[0] != 1 && 2 * item.length <= object.length) {
+      certificate += std::to_string(n) + ",0," + std::to_string(item.length) + ",0,0\n";
+      placed *= 2;
+    }
     std::ofstream(out / set / ("instance_" + std::to_string(n)) / "mine.csv") << certificate;
     profit[set.substr(0, set.find('/'))].push_back(placed);
   }
