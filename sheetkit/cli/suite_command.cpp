@@ -27,8 +27,10 @@ namespace sheetkit {
 
 const char* const suite_footer =
     "make writes DIR/suite.json, a copy of the JSON file, each set to DIR/CLASS/sSEED/\n"
-    "(answers.txt, instances.txt, defects.txt), then DIR/SHA256SUMS, DIR/index.html, the page\n"
-    "that report writes, and last DIR/manifest.tsv: where it stands, the suite is complete.\n"
+    "(answers.txt, instances.txt, defects.txt; a class that names a family: recipe.txt,\n"
+    "instances.txt, defects.txt, values.txt, and a class CLASS.dK per count K of its \"layers\"),\n"
+    "then DIR/SHA256SUMS, DIR/index.html, the page that report writes, and last\n"
+    "DIR/manifest.tsv: where it stands, the suite is complete.\n"
     "Making again keeps the complete sets and does the rest; one make at a time in DIR.\n"
     "--shard K/N takes the pieces of the suite's order (classes as the file lists them,\n"
     "seeds in order) at the 1-based positions p with (p - 1) mod N = K - 1;\n"

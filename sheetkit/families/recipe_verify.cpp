@@ -11,7 +11,7 @@
 namespace sheetkit {
 
 bool verify_recipe(const run_info& run, std::ostream& out,
-                   const sheetgen::progress_callback& progress) {
+                   const sheetgen::progress_callback& progress, const made_bytes& made) {
   const sheetgen::family_run family(*run.family);
   // A value line is at most two 19-digit numbers, a tab and a line break.
   constexpr std::size_t value_line_room = 41;
@@ -26,10 +26,15 @@ bool verify_recipe(const run_info& run, std::ostream& out,
   int64_t done = 0;
   if (progress) progress({"verify", 0, total, 0, "items"});
   for (int32_t n = 1; n <= total; ++n) {
-    if (items.done() && values.done() && (!defects || defects->done())) break;
+    if (!made && items.done() && values.done() && (!defects || defects->done())) break;
     family.make(n, in);
     text = {};
     append_instance_text(in, defects.has_value(), text);
+    if (made) {
+      made(0, text.items);
+      if (defects) made(1, text.defects);
+      made(2, text.values);
+    }
     const auto lines = static_cast<int64_t>(in.items.size()) + 1;
     if (!items.done()) items.compare(text.items, lines);
     if (!values.done()) values.compare(text.values, lines);

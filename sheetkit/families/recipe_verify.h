@@ -5,7 +5,9 @@
 
 #include <sheetgen/progress.h>
 
+#include <functional>
 #include <ostream>
+#include <string_view>
 
 #include "files/instance.h"
 
@@ -15,8 +17,13 @@ namespace sheetkit {
 // files (instance, defect, value), as verify_run writes them; reports the
 // pass as "verify" (unit: items). `run` comes from run_from_recipe.
 // Returns true when every file is as the recipe makes it.
+//
+// `made`, when set, takes the bytes of every file as the recipe makes
+// them, an instance's block at a time and past any difference too: file
+// 0 the instance file, 1 the defect file, 2 the value file.
+using made_bytes = std::function<void(int file, std::string_view bytes)>;
 bool verify_recipe(const run_info& run, std::ostream& out,
-                   const sheetgen::progress_callback& progress = {});
+                   const sheetgen::progress_callback& progress = {}, const made_bytes& made = {});
 
 }  // namespace sheetkit
 

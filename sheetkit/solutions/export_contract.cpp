@@ -128,18 +128,22 @@ export_contract read_export_contract(const std::filesystem::path& dir,
   }
   for (std::size_t k = 0; k < items.size(); ++k) {
     const auto& [length, width, profit, copies, oriented] = items[k];
-    c.copies.push_back(c.terms.copies);
+    // A family run's type has the copies of its value file, whatever --copies says.
+    const bool valued = k < instance.values.size() && k < instance.items.size();
+    const export_terms row_terms{valued ? instance.values[k].copies : c.terms.copies,
+                                 c.terms.rotation};
+    c.copies.push_back(row_terms.copies);
     c.rotation.push_back(c.terms.rotation);
     // What the solver was told is what the export was asked: a row edited
     // since (or out of the format's range) would change the rules.
-    const int64_t want_copies = written_copies(c.terms, area_of(k), object_area);
+    const int64_t want_copies = written_copies(row_terms, area_of(k), object_area);
     const int64_t want_oriented = c.terms.rotation ? 0 : 1;
     if (copies != want_copies || oriented != want_oriented) {
       differ(items_file, k,
              "item type " + std::to_string(k) + " has COPIES " + std::to_string(copies) +
                  " and ORIENTED " + std::to_string(oriented) + ", where the export (" +
-                 terms_text(c.terms) + ") writes COPIES " + std::to_string(want_copies) +
-                 " and ORIENTED " + std::to_string(want_oriented));
+                 (valued ? "the value file's copies" : terms_text(c.terms)) + ") writes COPIES " +
+                 std::to_string(want_copies) + " and ORIENTED " + std::to_string(want_oriented));
     }
     if (k >= instance.items.size()) {
       differ(items_file, k, "item type " + std::to_string(k) + " is not ours: the instance has " +

@@ -1,12 +1,12 @@
 #include "suites/results_table.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -27,17 +27,23 @@ struct heading {
   const char* group;  // over several columns; "" for none
   const char* name;
 };
-constexpr std::array<heading, 11> headings{{{"", "instances"},
-                                            {"", "found"},
-                                            {"", "feasible"},
-                                            {"", "infeasible"},
-                                            {"", "missing"},
-                                            {"utilisation (%)", "mean"},
-                                            {"utilisation (%)", "min"},
-                                            {"utilisation (%)", "max"},
-                                            {"gap (%)", "mean"},
-                                            {"items", "mean"},
-                                            {"time (s)", "mean"}}};
+constexpr std::array<heading, 12> all_headings{{{"", "instances"},
+                                                {"", "found"},
+                                                {"", "feasible"},
+                                                {"", "infeasible"},
+                                                {"", "missing"},
+                                                {"utilisation (%)", "mean"},
+                                                {"utilisation (%)", "min"},
+                                                {"utilisation (%)", "max"},
+                                                {"gap (%)", "mean"},
+                                                {"items", "mean"},
+                                                {"time (s)", "mean"},
+                                                {"profit", "mean"}}};
+
+// The columns of `r`'s table: the profit only where families give values.
+std::span<const heading> headings_of(const suite_results& r) {
+  return std::span<const heading>(all_headings).first(r.profits ? 12 : 11);
+}
 
 std::string fixed(double v, int decimals) {
   char text[64];
@@ -59,7 +65,7 @@ std::optional<double> mean(double sum, int64_t n) {
 // The figures of a row, as fractions and seconds: nothing where no
 // feasible solution (or no time) is there to average.
 struct row_values {
-  std::optional<double> utilisation, utilisation_min, utilisation_max, gap, items, time;
+  std::optional<double> utilisation, utilisation_min, utilisation_max, gap, items, time, profit;
 };
 
 row_values values_of(const solver_row& r) {
@@ -68,6 +74,7 @@ row_values values_of(const solver_row& r) {
   v.gap = mean(r.gap_sum, r.feasible);
   v.items = mean(static_cast<double>(r.items_sum), r.feasible);
   v.time = mean(r.time_sum, r.timed);
+  v.profit = mean(r.profit_sum, r.feasible);
   if (r.feasible > 0) {
     v.utilisation_min = r.utilisation_min;
     v.utilisation_max = r.utilisation_max;
@@ -77,24 +84,26 @@ row_values values_of(const solver_row& r) {
 
 // A row's cells for people; a mean over fewer solutions than instances
 // carries `mark`.
-std::vector<std::string> cells_of(const solver_row& r, const std::string& mark) {
+std::vector<std::string> cells_of(const solver_row& r, const std::string& mark, bool profits) {
   const row_values v = values_of(r);
   const std::string m = r.partial() ? mark : "";
   const auto cell = [](const std::optional<double>& x, double scale, int decimals,
                        const std::string& suffix) {
     return x ? fixed(*x * scale, decimals) + suffix : std::string();
   };
-  return {std::to_string(r.instances),
-          std::to_string(r.found),
-          std::to_string(r.feasible),
-          std::to_string(r.infeasible),
-          std::to_string(r.missing()),
-          cell(v.utilisation, 100, 2, m),
-          cell(v.utilisation_min, 100, 2, ""),
-          cell(v.utilisation_max, 100, 2, ""),
-          cell(v.gap, 100, 2, m),
-          cell(v.items, 1, 2, m),
-          v.time ? seconds_text(*v.time) + m : std::string()};
+  std::vector<std::string> cells{std::to_string(r.instances),
+                                 std::to_string(r.found),
+                                 std::to_string(r.feasible),
+                                 std::to_string(r.infeasible),
+                                 std::to_string(r.missing()),
+                                 cell(v.utilisation, 100, 2, m),
+                                 cell(v.utilisation_min, 100, 2, ""),
+                                 cell(v.utilisation_max, 100, 2, ""),
+                                 cell(v.gap, 100, 2, m),
+                                 cell(v.items, 1, 2, m),
+                                 v.time ? seconds_text(*v.time) + m : std::string()};
+  if (profits) cells.push_back(cell(v.profit, 1, 2, m));
+  return cells;
 }
 
 bool any_partial(const suite_results& r) {
@@ -131,10 +140,12 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   for (std::size_t i = 0; i < r.solvers.size(); ++i) out << (i > 0 ? ", " : "") << r.solvers[i];
   out << "\n\n";
 
+  const std::span<const heading> headings = headings_of(r);
   std::vector<std::vector<std::string>> rows;
   for (const solver_row& row : r.rows) {
     std::vector<std::string> line{row.cls, row.solver};
-    for (std::string& cell : cells_of(row, "*")) line.push_back(cell.empty() ? "-" : cell);
+    for (std::string& cell : cells_of(row, "*", r.profits))
+      line.push_back(cell.empty() ? "-" : cell);
     rows.push_back(std::move(line));
   }
   std::vector<std::size_t> width(headings.size() + 2);
@@ -175,7 +186,8 @@ void write_results_text(std::ostream& out, const suite_results& r) {
 
 void write_results_csv(std::ostream& out, const suite_results& r) {
   out << "class,solver,instances,found,feasible,infeasible,missing,utilisation_mean,"
-         "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean\n";
+         "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean"
+      << (r.profits ? ",profit_mean\n" : "\n");
   for (const solver_row& row : r.rows) {
     const row_values v = values_of(row);
     out << row.cls << ',' << row.solver << ',' << row.instances << ',' << row.found << ','
@@ -184,6 +196,7 @@ void write_results_csv(std::ostream& out, const suite_results& r) {
          {v.utilisation, v.utilisation_min, v.utilisation_max, v.gap, v.items, v.time}) {
       out << ',' << (x ? shortest(*x) : "");
     }
+    if (r.profits) out << ',' << (v.profit ? shortest(*v.profit) : "");
     out << '\n';
   }
 }
@@ -195,15 +208,16 @@ void write_results_latex(std::ostream& out, const suite_results& r) {
       << "% landscape article's text width.\n";
   // Thirteen columns at normal size and gaps overrun even a landscape page.
   out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
-      << "\\begin{tabular}{@{}ll" << std::string(headings.size(), 'r') << "@{}}\n\\toprule\n";
+      << "\\begin{tabular}{@{}ll" << std::string(headings_of(r).size(), 'r') << "@{}}\n\\toprule\n";
   out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
-         "\\\\\n\\cmidrule(lr){8-10}\n";
+      << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){8-10}\n";
   out << "class & solver";
-  for (const heading& h : headings) out << " & " << h.name;
+  for (const heading& h : headings_of(r)) out << " & " << h.name;
   out << " \\\\\n\\midrule\n";
   for (const solver_row& row : r.rows) {
     out << latex_escape(row.cls) << " & " << latex_escape(row.solver);
-    for (const std::string& cell : cells_of(row, "$^*$")) out << " & " << (cell.empty() ? "--" : cell);
+    for (const std::string& cell : cells_of(row, "$^*$", r.profits))
+      out << " & " << (cell.empty() ? "--" : cell);
     out << " \\\\\n";
   }
   out << "\\bottomrule\n\\end{tabular}}\n";
@@ -228,6 +242,7 @@ void write_results_json(std::ostream& out, const suite_results& r) {
                     {"gap_mean", number(v.gap)},
                     {"items_mean", number(v.items)},
                     {"time_mean", number(v.time)}});
+    if (r.profits) rows.back()["profit_mean"] = number(v.profit);
   }
   const auto list = [](const std::vector<unsolved>& l, bool with_violation) {
     json a = json::array();
@@ -254,11 +269,13 @@ std::string results_table_html(const suite_results& r) {
   std::ostringstream out;
   out << "<table class=\"figures results\">\n<thead>\n<tr><th rowspan=\"2\" scope=\"col\" "
          "class=\"name\">class</th><th rowspan=\"2\" scope=\"col\" class=\"name\">solver</th>";
+  const std::span<const heading> headings = headings_of(r);
   for (std::size_t k = 0; k < 5; ++k)
     out << "<th rowspan=\"2\" scope=\"col\">" << headings[k].name << "</th>";
   out << "<th colspan=\"3\" scope=\"colgroup\" class=\"group\">utilisation (%)</th>"
          "<th scope=\"col\" class=\"group\">gap (%)</th><th scope=\"col\" "
-         "class=\"group\">items</th><th scope=\"col\" class=\"group\">time (s)</th></tr>\n<tr>";
+         "class=\"group\">items</th><th scope=\"col\" class=\"group\">time (s)</th>"
+      << (r.profits ? "<th scope=\"col\" class=\"group\">profit</th>" : "") << "</tr>\n<tr>";
   for (std::size_t k = 5; k < headings.size(); ++k)
     out << "<th scope=\"col\">" << headings[k].name << "</th>";
   out << "</tr>\n</thead>\n<tbody>\n";
@@ -266,7 +283,7 @@ std::string results_table_html(const suite_results& r) {
     const bool bad = row.infeasible > 0 || row.missing() > 0;
     out << "<tr" << (bad ? " class=\"short\"" : "") << "><th scope=\"row\" class=\"name\">"
         << xml_escape(row.cls) << "</th><td class=\"name\">" << xml_escape(row.solver) << "</td>";
-    for (const std::string& cell : cells_of(row, "*"))
+    for (const std::string& cell : cells_of(row, "*", r.profits))
       out << "<td class=\"num\">" << (cell.empty() ? "\xE2\x80\x93" : cell) << "</td>";
     out << "</tr>\n";
   }

@@ -34,15 +34,6 @@ std::vector<std::string_view> fields_of(std::string_view line) {
   }
 }
 
-// The manifest's columns from "instances" to "defects", as make writes
-// them for class `c`.
-std::string class_columns(const suite_class& c) {
-  std::string text;
-  for (const int32_t n : {c.instances, c.length, c.width, c.item_types})
-    text += std::to_string(n) + "\t";
-  return text + c.lower + "\t" + c.upper + "\t" + c.defect_sizes();
-}
-
 }  // namespace
 
 std::vector<int32_t> class_seeds::with(std::string_view status) const {
@@ -153,7 +144,8 @@ void read_manifest(suite_contents& s, const std::string& manifest) {
         std::string_view(manifest).substr(at + 1, end == std::string::npos ? end : end - at - 1);
     at = end;
     const std::vector<std::string_view> f = fields_of(line);
-    if (f.size() != 14) throw wrong(number, "not a line of a manifest");
+    const bool laws = s.definition.has_families();
+    if (f.size() != (laws ? 15u : 14u)) throw wrong(number, "not a line of a manifest");
     const auto cls = by_name.find(std::string(f[1]));
     if (cls == by_name.end()) throw wrong(number, "class \"" + std::string(f[1]) + "\" is not in suite.json");
     const suite_class& c = *cls->second;
@@ -165,7 +157,7 @@ void read_manifest(suite_contents& s, const std::string& manifest) {
     } catch (const std::exception&) {
       throw wrong(number, "not a seed: \"" + std::string(f[2]) + "\"");
     }
-    if (columns != class_columns(c) || f[0] != set_name(c, seed))
+    if (columns != c.manifest_columns() || f[0] != set_name(c, seed) || (laws && f[14] != c.law()))
       throw wrong(number, "does not fit class \"" + c.name + "\" of suite.json");
     std::string_view status;
     for (const std::string_view known : {status_completed, status_repair_abort, status_skipped})
@@ -204,13 +196,20 @@ void require_plain_set(const fs::path& dir, const run_info& in_suite) {
   }
   require_plain_file(dir / instances);
   if (!in_suite.defect_file.empty()) require_plain_file(dir / in_suite.defect_file);
+  if (!in_suite.value_file.empty()) require_plain_file(dir / in_suite.value_file);
 }
 
 run_info set_run(const suite_class& c, int32_t seed, const fs::path& dir) {
   const fs::path set = dir / set_name(c, seed);
   rectangle object{.area = c.length * c.width, .length = c.length, .width = c.width};
-  return run_from_object(object, (set / suite_files::instances).string(),
-                         c.defects.empty() ? "" : (set / suite_files::defects).string());
+  run_info run = run_from_object(object, (set / suite_files::instances).string(),
+                                 c.has_defect_file() ? (set / suite_files::defects).string() : "");
+  if (c.family) {
+    // A family's set: read with its values and copies, as its recipe gives them.
+    run.value_file = (set / suite_files::values).string();
+    run.family = c.settings(seed);
+  }
+  return run;
 }
 
 namespace {

@@ -14,10 +14,11 @@
 #include <set>
 #include <sstream>
 
-#include "suites/json_places.h"
-#include "suites/suite_files.h"
+#include "families/recipe.h"
 #include "files/source.h"
 #include "files/suggest.h"
+#include "suites/json_places.h"
+#include "suites/suite_files.h"
 
 namespace sheetkit {
 
@@ -40,6 +41,62 @@ std::string suite_class::defect_sizes() const {
     text += std::to_string(w);
   }
   return text.empty() ? "-" : text;
+}
+
+namespace {
+
+// "name=value name=value", as a recipe writes parameters.
+std::string words(const std::vector<sheetgen::parameter>& parameters) {
+  std::string text;
+  for (const auto& [name, value] : parameters) {
+    if (!text.empty()) text += ' ';
+    text += name + "=" + value;
+  }
+  return text;
+}
+
+}  // namespace
+
+sheetgen::family_settings suite_class::settings(int32_t seed) const {
+  sheetgen::family_settings s = *family;
+  s.seed = seed;
+  return s;
+}
+
+const char* suite_class::source_file() const {
+  return family ? suite_files::recipe : suite_files::answers;
+}
+
+std::string suite_class::source(int32_t seed) const {
+  if (!family) return answers(seed);
+  recipe r;
+  r.settings = settings(seed);
+  return recipe_text(r);
+}
+
+bool suite_class::has_defect_file() const {
+  return family ? !family->defects.empty() : !defects.empty();
+}
+
+std::string suite_class::manifest_columns() const {
+  std::string text;
+  for (const int32_t n : {instances, length, width, item_types}) text += std::to_string(n) + "\t";
+  if (!family) return text + lower + "\t" + upper + "\t" + defect_sizes();
+  // The defect law as the recipe gives it, and the layer kept of it.
+  std::string law = family->defects.empty() ? "-" : family->defects;
+  if (!family->defect_parameters.empty()) law += " " + words(family->defect_parameters);
+  if (family->layer >= 0) law += " layer=" + std::to_string(family->layer);
+  return text + "-\t-\t" + law;
+}
+
+std::string suite_class::law() const {
+  if (!family) return "dialogue";
+  return family->family + (family->parameters.empty() ? "" : " " + words(family->parameters));
+}
+
+bool suite_definition::has_families() const {
+  return std::any_of(classes.begin(), classes.end(),
+                     [](const suite_class& c) { return c.family.has_value(); });
 }
 
 namespace {
@@ -147,14 +204,26 @@ class definition_reader {
     int64_t sets = 0;
     for (std::size_t i = 0; i < classes.size(); ++i) {
       const std::string pointer = json_places::child("/classes", i);
-      suite_class c = read_class(classes[i], pointer, complete);
-      if (!names.insert(c.name).second) fail(pointer + "/name", "a second class of this name");
-      sets += c.complete ? c.count : static_cast<int64_t>(c.seeds.size());
-      if (sets > max_suite_sets) {
-        fail(seeds_pointer(classes[i], pointer),
-             "more than " + std::to_string(max_suite_sets) + " sets in the suite");
+      const bool family = classes[i].is_object() && classes[i].contains("family");
+      std::vector<suite_class> read;
+      if (family) {
+        read = read_family_class(classes[i], pointer);
+      } else {
+        read.push_back(read_class(classes[i], pointer, complete));
       }
-      suite.classes.push_back(std::move(c));
+      for (suite_class& c : read) {
+        if (!names.insert(c.name).second) {
+          fail(pointer + "/name", family && c.family->layer >= 0
+                                      ? "its layer's folder " + c.name + " is another class's"
+                                      : "a second class of this name");
+        }
+        sets += c.complete ? c.count : static_cast<int64_t>(c.seeds.size());
+        if (sets > max_suite_sets) {
+          fail(seeds_pointer(classes[i], pointer),
+               "more than " + std::to_string(max_suite_sets) + " sets in the suite");
+        }
+        suite.classes.push_back(std::move(c));
+      }
     }
     if (doc_.contains("seeds") && std::all_of(classes.begin(), classes.end(),
                                               [](const json& c) { return c.contains("seeds"); })) {
@@ -441,6 +510,10 @@ class definition_reader {
       const int64_t value = v.is_number_unsigned() && v.get<uint64_t>() > uint64_t{largest_seed}
                                 ? largest_seed + 1
                                 : v.get<int64_t>();
+      if (out.family && (value < 0 || value > largest_seed)) {
+        fail(at, "seed " + cut(digits) + " is out of range for a family: 0 to " +
+                     std::to_string(largest_seed));
+      }
       if (value < std::numeric_limits<int32_t>::min() || value > largest_seed) {
         check_answers(pointer, answers + digits + "\n0\n", at);  // the dialogue's own message
       }
@@ -514,6 +587,150 @@ class definition_reader {
                                p.defects[static_cast<std::size_t>(k)].width);
     }
     return out;
+  }
+
+  // A parameter's value as text: a string as it is, a number as written.
+  std::string parameter_text(const json& v, const std::string& pointer) const {
+    if (v.is_string()) return v.get<std::string>();
+    if (v.is_number()) return std::string(places_->raw(pointer));
+    fail(pointer, "expected a number or a string, not " + kind(v, pointer));
+  }
+
+  // The parameters of object `pointer` (but those in `skip`), in the
+  // file's order.
+  std::vector<sheetgen::parameter> parameters(const json& object, const std::string& pointer,
+                                              std::string_view skip = {}) const {
+    if (!object.is_object()) fail(pointer, "expected an object, not " + kind(object, pointer));
+    std::vector<sheetgen::parameter> out;
+    for (const auto& [key, value] : object.items()) {
+      if (key == skip) continue;
+      out.emplace_back(key, parameter_text(value, json_places::child(pointer, key)));
+    }
+    // nlohmann-json's objects are sorted by key: the file's order is the places'.
+    std::sort(out.begin(), out.end(), [&](const auto& a, const auto& b) {
+      return places_->key(json_places::child(pointer, a.first)) <
+             places_->key(json_places::child(pointer, b.first));
+    });
+    return out;
+  }
+
+  // Fails at the field the family's message is about: a parameter of
+  // `object` when it names one (its name when unknown, else its value),
+  // else `otherwise`.
+  [[noreturn]] void fail_family(const sheetgen::error& e, const std::string& object,
+                                const std::vector<sheetgen::parameter>& given,
+                                const std::string& otherwise) const {
+    const std::string message = e.what();
+    for (const auto& [name, value] : given) {
+      const std::string at = json_places::child(object, name);
+      if (message.find("no parameter \"" + name + "\"") != std::string::npos) {
+        fail(places_->key(at), context(at), message);
+      }
+      if (message.find(": " + name + " ") != std::string::npos) fail(at, message);
+    }
+    fail(otherwise, message);
+  }
+
+  // A class that names a family: one class, or one per layer, named
+  // NAME.dK, each with the same seeds (and so the same items).
+  std::vector<suite_class> read_family_class(const json& c, const std::string& pointer) const {
+    suite_class out;
+    out.name = class_name(c, pointer);
+    only_fields(
+        c, pointer,
+        {"name", "family", "parameters", "instances", "defects", "layers", "seeds", "complete"});
+    if (flag(c, pointer, "complete")) {
+      fail(pointer + "/complete", "a family's runs always complete: leave \"complete\" out");
+    }
+    sheetgen::family_settings s;
+    s.family = string_field(c, pointer, "family");
+    const std::string params = pointer + "/parameters";
+    if (c.contains("parameters")) s.parameters = parameters(c["parameters"], params);
+    const std::string instances = pointer + "/instances";
+    integer(required(c, pointer, "instances"), instances);
+    const json& n = c["instances"];
+    if (n.is_number_unsigned() ? n.get<uint64_t>() > uint64_t{sheetgen::MAXMOD}
+                               : n.get<int64_t>() < 1) {
+      fail(instances, "instances " + cut(places_->raw(instances)) + " is out of range: 1 to " +
+                          std::to_string(sheetgen::MAXMOD));
+    }
+    s.instances = n.get<int32_t>();
+    // The items first, so that a fault of the family is told before the defects'.
+    try {
+      sheetgen::family_run{s};
+    } catch (const sheetgen::error& e) {
+      if (std::string(e.what()).starts_with("unknown family")) fail(pointer + "/family", e.what());
+      fail_family(e, params, s.parameters, c.contains("parameters") ? params : pointer);
+    }
+    const std::string law = pointer + "/defects";
+    if (c.contains("defects")) {
+      const json& d = c["defects"];
+      if (!d.is_object()) {
+        fail(law, "expected {\"law\": ..., and its parameters}, not " + kind(d, law));
+      }
+      s.defects = string_field(d, law, "law");
+      s.defect_parameters = parameters(d, law, "law");
+      try {
+        sheetgen::family_run{s};
+      } catch (const sheetgen::error& e) {
+        if (std::string(e.what()).starts_with("unknown defect law")) fail(law + "/law", e.what());
+        fail_family(e, law, s.defect_parameters, law);
+      }
+    }
+    const sheetgen::family_run run(s);
+    out.family = run.settings();
+    out.family->seed = 0;
+    out.instances = s.instances;
+    out.length = run.object().length;
+    out.width = run.object().width;
+    for (const auto& [name, value] : out.family->parameters)
+      if (name == "items") out.item_types = static_cast<int32_t>(std::stol(value));
+    out.lower = out.upper = "-";
+    read_seeds(c, pointer, "", out);
+    if (!c.contains("layers")) return {out};
+
+    const std::string layers = pointer + "/layers";
+    const json& given = c["layers"];
+    if (!given.is_array() || given.empty())
+      fail(layers,
+           "expected a list of defect counts such as [0, 1, 2], not " + kind(given, layers));
+    if (!c.contains("defects"))
+      fail(layers, "layers keep the first defects of a defect law: give \"defects\"");
+    // The most defects the law draws, where it says: more would repeat the last layer.
+    std::optional<int64_t> most;
+    for (const auto& [name, value] : out.family->defect_parameters) {
+      if (out.family->defects == "separate" && name == "count") most = std::stol(value);
+      if (out.family->defects == "sizes" && name == "sizes")
+        most = static_cast<int64_t>(sheetgen::parse_sizes(value).size());
+      if (out.family->defects == "points" && name == "high") most = std::stol(value);
+    }
+    std::vector<suite_class> classes;
+    int64_t before = -1;
+    for (std::size_t k = 0; k < given.size(); ++k) {
+      const std::string at = json_places::child(layers, k);
+      integer(given[k], at);
+      const int64_t layer =
+          given[k].is_number_unsigned() && given[k].get<uint64_t>() > uint64_t{sheetgen::MAXDEF}
+              ? int64_t{sheetgen::MAXDEF} + 1
+              : given[k].get<int64_t>();
+      if (layer < 0 || layer > sheetgen::MAXDEF)
+        fail(at, "a layer is a defect count from 0 to " + std::to_string(sheetgen::MAXDEF));
+      if (most && layer > *most) {
+        fail(at, "layer " + std::to_string(layer) + " keeps more defects than the law draws (" +
+                     std::to_string(*most) + ")");
+      }
+      if (layer <= before) fail(at, "the layers are counts in increasing order, each once");
+      before = layer;
+      suite_class one = out;
+      one.family->layer = static_cast<int32_t>(layer);
+      one.name = out.name + ".d" + std::to_string(layer);
+      if (!safe_name(one.name) || suite_files::collides(one.name)) {
+        fail(pointer + "/name", "its layer's folder " + cut(one.name) +
+                                    " is not a class folder's name; give the class a shorter one");
+      }
+      classes.push_back(std::move(one));
+    }
+    return classes;
   }
 
   const std::string& file_;

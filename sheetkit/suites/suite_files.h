@@ -27,6 +27,9 @@ inline constexpr const char* answers = "answers.txt";
 /// The files sheetgen writes in a set's folder.
 inline constexpr const char* instances = "instances.txt";
 inline constexpr const char* defects = "defects.txt";
+/// A family set's recipe (in place of answers.txt) and its value file.
+inline constexpr const char* recipe = "recipe.txt";
+inline constexpr const char* values = "values.txt";
 /// The record a set keeps once complete (see suite_manifest.h).
 inline constexpr const char* done = ".done";
 

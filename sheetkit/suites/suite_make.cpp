@@ -13,17 +13,18 @@
 #include <utility>
 #include <vector>
 
+#include "families/generate.h"
 #include "files/files.h"
 #include "files/folder_lock.h"
 #include "files/regular_file.h"
-#include "suites/sha256.h"
 #include "files/source.h"
-#include "suites/suite_manifest.h"
-#include "suites/suite_files.h"
+#include "files/text.h"
+#include "suites/sha256.h"
 #include "suites/suite_contents.h"
+#include "suites/suite_files.h"
+#include "suites/suite_manifest.h"
 #include "suites/suite_report.h"
 #include "suites/suite_work.h"
-#include "files/text.h"
 
 namespace sheetkit {
 
@@ -72,6 +73,38 @@ sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs
   return read_answers_quietly(in, folder);
 }
 
+// Writes the set's record into its temporary folder and renames the
+// folder to its place: from then on the set is complete.
+void seal_set(const set_record& set, const fs::path& temporary, const fs::path& place) {
+  put_file(temporary / suite_files::done, done_text(set));
+  std::error_code failed;
+  fs::rename(temporary, place, failed);
+  if (failed) throw file_error("Cannot rename folder", temporary.filename(), failed);
+}
+
+// A family class's set: the files sheetkit generate writes, its recipe
+// among them, made in `temporary`.
+set_record make_family_set(const suite_class& c, int32_t seed, const fs::path& temporary,
+                           const fs::path& place, const sheetgen::progress_callback& progress) {
+  recipe r;
+  r.settings = c.settings(seed);
+  // Its instances count as a dialogue run's do, in an item pass.
+  const sheetgen::progress_callback counted = [&](const sheetgen::pass_progress& p) {
+    if (!progress) return;
+    sheetgen::pass_progress item = p;
+    if (!p.pass.empty()) item.pass = "items";
+    progress(item);
+  };
+  generate_run(r, suite_files::recipe, temporary, counted);
+  set_record set{&c, seed, status_completed, {}};
+  for (const std::string& name : set_file_names(c, status_completed)) {
+    const file_digest d = digest_file(temporary / name);
+    set.files.push_back({name, d.bytes, d.sha256});
+  }
+  seal_set(set, temporary, place);
+  return set;
+}
+
 // Writes one set in a temporary folder beside its place and renames it
 // there once its files and their record are complete.
 set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
@@ -79,6 +112,7 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
   const fs::path place = dir / set_name(c, seed);
   const fs::path temporary = new_temporary_folder(place);
   try {
+    if (c.family) return make_family_set(c, seed, temporary, place, progress);
     const std::string answers = c.answers(seed);
     put_file(temporary / suite_files::answers, answers);
     const sheetgen::run_parameters p = answers_of(c, seed, temporary);
@@ -93,17 +127,14 @@ set_record make_set(const fs::path& dir, const suite_class& c, int32_t seed,
       set.status = status_repair_abort;
     }
     std::vector<std::string> written;
-    if (set.status == status_completed && !c.defects.empty())
+    if (set.status == status_completed && c.has_defect_file())
       written.push_back(suite_files::defects);
     written.push_back(suite_files::instances);
     for (const std::string& name : written) {
       const file_digest d = digest_file(temporary / name);
       set.files.push_back({name, d.bytes, d.sha256});
     }
-    put_file(temporary / suite_files::done, done_text(set));
-    std::error_code failed;
-    fs::rename(temporary, place, failed);
-    if (failed) throw file_error("Cannot rename folder", temporary.filename(), failed);
+    seal_set(set, temporary, place);
     return set;
   } catch (const sheetgen::error& e) {
     std::error_code ignored;
@@ -145,7 +176,7 @@ found_set look_at(const fs::path& dir, const suite_class& c, int32_t seed) {
   } catch (const sheetgen::error&) {
     return found;  // no record
   }
-  const std::string answers = c.answers(seed);
+  const std::string answers = c.source(seed);
   if (found.record && (found.record->files[0].bytes != answers.size() ||
                        found.record->files[0].sha256 != sha256_of(answers))) {
     found.record.reset();
@@ -540,7 +571,8 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
 
   std::vector<set_record> records = std::move(plan.skipped);
   for (planned_set& s : sets) records.push_back(std::move(*s.made));
-  const std::string manifest = manifest_text(suite_.name, sheetgen::version, records);
+  const std::string manifest =
+      manifest_text(suite_.name, sheetgen::version, records, suite_.has_families());
   // The manifest last: where it stands, the suite is complete, page and all.
   write_file(dir / suite_files::sums, sums_text(records));
   write_file(dir / suite_files::page, suite_report_html(read_suite_contents(dir, manifest),

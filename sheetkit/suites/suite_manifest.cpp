@@ -31,29 +31,26 @@ keyed_rows sorted(keyed_rows rows) {
 }  // namespace
 
 std::string manifest_text(std::string_view suite, std::string_view version,
-                          const std::vector<set_record>& sets) {
+                          const std::vector<set_record>& sets, bool laws) {
   keyed_rows rows;
   for (const set_record& s : sets) {
     const suite_class& c = *s.cls;
     const std::string set = set_name(c, s.seed);
     std::string head = set + "\t" + c.name + "\t" + std::to_string(s.seed) + "\t";
-    for (const int32_t n : {c.instances, c.length, c.width, c.item_types}) {
-      head += std::to_string(n) + "\t";
-    }
-    head +=
-        c.lower + "\t" + c.upper + "\t" + c.defect_sizes() + "\t" + std::string(s.status) + "\t";
-    if (s.files.empty()) rows.emplace_back(set, head + "-\t-\t-\n");
+    head += c.manifest_columns() + "\t" + std::string(s.status) + "\t";
+    const std::string tail = laws ? "\t" + c.law() + "\n" : "\n";
+    if (s.files.empty()) rows.emplace_back(set, head + "-\t-\t-" + tail);
     for (const set_file& f : s.files) {
       const std::string file = set + "/" + f.name;
       rows.emplace_back(file,
-                        head + file + "\t" + std::to_string(f.bytes) + "\t" + f.sha256 + "\n");
+                        head + file + "\t" + std::to_string(f.bytes) + "\t" + f.sha256 + tail);
     }
   }
   return std::string(manifest_header) + std::string(version) + "\tsuite " + std::string(suite) +
          "\n" +
          "set\tclass\tseed\tinstances\tlength\twidth\titem_types\tlower\tupper\tdefects\tstatus\t"
-         "file\tbytes\tsha256\n" +
-         joined(sorted(std::move(rows)));
+         "file\tbytes\tsha256" +
+         (laws ? "\tlaw\n" : "\n") + joined(sorted(std::move(rows)));
 }
 
 std::string manifest_version(std::string_view manifest) {
@@ -79,7 +76,8 @@ uint64_t max_manifest_bytes(const suite_definition& suite) {
     // The longest row: the set twice and a file, the class, numbers at
     // their widest, the bounds, the defects, the status and the digest.
     const uint64_t row = 3 * (c.name.size() + 13) + c.name.size() + 20 + 4 * 11 + c.lower.size() +
-                         c.upper.size() + c.defect_sizes().size() + 24 + 20 + 64 + 16;
+                         c.upper.size() + c.manifest_columns().size() + c.law().size() + 24 + 20 +
+                         64 + 16;
     // A seed of "complete" comes after fewer than max_aborts_in_a_row that abort.
     const uint64_t seeds = c.complete ? static_cast<uint64_t>(c.count * max_aborts_in_a_row)
                                       : static_cast<uint64_t>(c.seeds.size());
@@ -94,6 +92,15 @@ std::string done_text(const set_record& set) {
     text += f.name + "\t" + std::to_string(f.bytes) + "\t" + f.sha256 + "\n";
   }
   return text;
+}
+
+std::vector<std::string> set_file_names(const suite_class& c, std::string_view status) {
+  // The files the run leaves: no defect file after the repair abort.
+  std::vector<std::string> names{c.source_file()};
+  if (c.has_defect_file() && status == status_completed) names.push_back(suite_files::defects);
+  names.push_back(suite_files::instances);
+  if (c.family) names.push_back(suite_files::values);
+  return names;
 }
 
 std::optional<set_record> read_done(std::string_view text, const suite_class& c, int32_t seed) {
@@ -125,10 +132,7 @@ std::optional<set_record> read_done(std::string_view text, const suite_class& c,
     f.bytes = std::stoull(std::string(bytes));
     set.files.push_back(std::move(f));
   }
-  // The files the run leaves: no defect file after the repair abort.
-  std::vector<std::string> names{suite_files::answers, suite_files::instances};
-  if (!c.defects.empty() && set.status == status_completed)
-    names.insert(names.begin() + 1, suite_files::defects);
+  const std::vector<std::string> names = set_file_names(c, set.status);
   const bool named =
       std::equal(names.begin(), names.end(), set.files.begin(), set.files.end(),
                  [](const std::string& n, const set_file& f) {

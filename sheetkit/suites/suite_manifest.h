@@ -22,7 +22,7 @@ inline constexpr std::string_view status_skipped = "skipped: repair abort";
 
 // One file of a set.
 struct set_file {
-  std::string name;  // "answers.txt", "instances.txt", "defects.txt"
+  std::string name;  // "answers.txt" or "recipe.txt", "instances.txt", "defects.txt", ...
   uint64_t bytes = 0;
   std::string sha256;
 
@@ -39,9 +39,10 @@ struct set_record {
 
 // manifest.tsv: a header line, the column names, then one row per set file
 // (one per skipped seed), sorted by the file column (the set's, for a
-// skipped seed) in byte order.
+// skipped seed) in byte order. With `laws` (a suite with a family class),
+// a last column "law" names the law of each set (suite_class::law).
 std::string manifest_text(std::string_view suite, std::string_view version,
-                          const std::vector<set_record>& sets);
+                          const std::vector<set_record>& sets, bool laws = false);
 
 // The version of sheetgen that a manifest's header names; empty when the
 // header is not one.
@@ -57,8 +58,11 @@ constexpr uint64_t max_done_bytes = 4096;
 // with "complete" may skip): what is read of one, and of SHA256SUMS.
 uint64_t max_manifest_bytes(const suite_definition& suite);
 
-// .done: the status, then "NAME\tBYTES\tSHA256" per file.
+// .done: the status, then "NAME\tBYTES\tSHA256" per file, the set's
+// source (answers.txt, recipe.txt) first, then the others by name.
 std::string done_text(const set_record& set);
+// The files a set of `c` with `status` holds, in its record's order.
+std::vector<std::string> set_file_names(const suite_class& c, std::string_view status);
 // Reads .done back for the set `c`, `seed`; nothing when it is not one.
 std::optional<set_record> read_done(std::string_view text, const suite_class& c, int32_t seed);
 

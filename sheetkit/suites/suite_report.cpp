@@ -215,13 +215,15 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
   const run_info run = set_run(*c.cls, completed.front());
   run_info all = run;
   all.instance_file = c.cls->name + "/s*/instances.txt";
-  std::istringstream answers(c.cls->answers(completed.front()));
-  all.answers = read_answers_quietly(answers);  // the area bounds, the same in every set
+  if (!c.cls->family) {
+    std::istringstream answers(c.cls->answers(completed.front()));
+    all.answers = read_answers_quietly(answers);  // the area bounds, the same in every set
+  }
   item_charts items(all, sum);
   // Without defects the instance would be an empty object: its item shapes
   // tell more.
   std::optional<defect_overlay> overlay;
-  if (!c.cls->defects.empty()) {
+  if (c.cls->has_defect_file()) {
     v.instance_svg = render_instance(run, *first, c.cls->instances,
                                      {.id = id + "-instance", .standalone = false});
     all.defect_file = c.cls->name + "/s*/defects.txt";
@@ -240,18 +242,25 @@ void write_class(std::ostream& out, const class_seeds& c, const class_view& v) {
   const suite_class& k = *c.cls;
   out << "<section class=\"class\" id=\"class-" << html(k.name) << "\">\n<h3>" << html(k.name)
       << "</h3>\n<p class=\"answers\">object " << html(size_text(k.length, k.width)) << " \xC2\xB7 "
-      << count_of(k.instances, "instance") << " of " << count_of(k.item_types, "item type")
-      << " \xC2\xB7 area bounds " << html(k.lower) << " to " << html(k.upper) << " \xC2\xB7 "
-      << (k.defects.empty() ? "no defects"
-                             : count_of(static_cast<int64_t>(k.defects.size()), "defect") + " (" +
-                                   html(defect_sizes_text(k)) + ")")
-      << " \xC2\xB7 " << (c.seeds.size() == 1 ? "seed " : "seeds ")
-      << seed_ranges([&] {
-           std::vector<int32_t> all;
-           for (const suite_seed& s : c.seeds) all.push_back(s.seed);
-           return all;
-         }())
-      << " (" << v.row.sets << " completed)</p>\n";
+      << count_of(k.instances, "instance") << " of " << count_of(k.item_types, "item type");
+  if (k.family) {
+    // The laws as the manifest names them.
+    const std::string columns = k.manifest_columns();
+    const std::string law = columns.substr(columns.rfind('\t') + 1);
+    out << " \xC2\xB7 family " << html(k.law()) << " \xC2\xB7 "
+        << (law == "-" ? "no defects" : "defects " + html(law));
+  } else {
+    out << " \xC2\xB7 area bounds " << html(k.lower) << " to " << html(k.upper) << " \xC2\xB7 "
+        << (k.defects.empty() ? "no defects"
+                              : count_of(static_cast<int64_t>(k.defects.size()), "defect") + " (" +
+                                    html(defect_sizes_text(k)) + ")");
+  }
+  out << " \xC2\xB7 " << (c.seeds.size() == 1 ? "seed " : "seeds ") << seed_ranges([&] {
+    std::vector<int32_t> all;
+    for (const suite_seed& s : c.seeds) all.push_back(s.seed);
+    return all;
+  }()) << " ("
+      << v.row.sets << " completed)</p>\n";
   if (v.first_set.empty()) {
     out << "<p class=\"note\">No run of this class completed: there is nothing to draw.</p>\n";
   } else {

@@ -172,7 +172,7 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       foreign(folder, "missing from the exported set: the set is damaged; remove " +
                           place.string() + " and run sheetkit suite export again");
     }
-    const solution_instance target{run.object, in.items, in.defects};
+    const solution_instance target{run.object, in.items, in.defects, in.values};
     // The rules are those the export gave the solver, and its files must
     // still be our instance: a stale or edited export is no test of it.
     // Its differences are violations of every solution judged here.
@@ -202,6 +202,7 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       f.row.utilisation_sum += u;
       f.row.gap_sum += report.figures.gap();
       f.row.items_sum += report.figures.items_placed;
+      f.row.profit_sum += static_cast<double>(report.figures.profit);
       if (files.output) {
         const fs::path output = folder / (solver + ".json");
         const double t = solver_time(read_whole_file(output.string()), output.string());
@@ -255,6 +256,7 @@ suite_results gather_results(const results_options& o,
   suite_results results;
   results.suite = suite.definition.name;
   results.manifest_sha256 = suite.manifest_sha256;
+  results.profits = suite.definition.has_families();
 
   // OUT: the export of this very suite.
   if (!is_folder(o.out)) {
@@ -375,6 +377,7 @@ suite_results gather_results(const results_options& o,
         row.utilisation_sum += r.utilisation_sum;
         row.gap_sum += r.gap_sum;
         row.items_sum += r.items_sum;
+        row.profit_sum += r.profit_sum;
         row.timed += r.timed;
         row.time_sum += r.time_sum;
         for (std::size_t k = 0; k < f->second.found.size(); ++k) {

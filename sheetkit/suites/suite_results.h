@@ -42,6 +42,7 @@ struct solver_row {
   double utilisation_max = 0;
   double gap_sum = 0;       ///< (area bound - placed area) / area bound, summed
   int64_t items_sum = 0;    ///< items placed, summed
+  double profit_sum = 0;    ///< profit (PROFIT of the items placed), summed
   int64_t timed = 0;        ///< feasible solutions whose solver output gives the time
   double time_sum = 0;      ///< seconds, summed over those
 
@@ -66,6 +67,9 @@ struct suite_results {
   std::vector<solver_row> rows;      ///< per class (the suite's order), per solver
   std::vector<unsolved> infeasible;  ///< in the suite's order
   std::vector<unsolved> missing;     ///< in the suite's order
+  /// Whether the tables show the mean profit: a suite with a family class,
+  /// whose items carry values of their own.
+  bool profits = false;
 
   /// Whether every solver has a feasible solution for every instance.
   bool complete() const { return infeasible.empty() && missing.empty() && !solvers.empty(); }

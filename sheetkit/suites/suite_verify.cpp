@@ -14,16 +14,17 @@
 #include <system_error>
 #include <vector>
 
+#include "families/recipe_verify.h"
 #include "files/files.h"
 #include "files/regular_file.h"
-#include "suites/sha256.h"
 #include "files/source.h"
-#include "suites/suite_contents.h"
-#include "suites/suite_manifest.h"
-#include "suites/suite_files.h"
-#include "suites/suite_work.h"
 #include "files/text.h"
 #include "files/verify.h"
+#include "suites/sha256.h"
+#include "suites/suite_contents.h"
+#include "suites/suite_files.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_work.h"
 
 namespace sheetkit {
 
@@ -57,20 +58,23 @@ sheetgen::run_parameters answers_of(const suite_class& c, int32_t seed, const fs
 // a class or set folder that is a link (the readers would leave the suite
 // through it), or a set file that is not a plain file (a link, a FIFO, a
 // device). `refused`: the files not to be opened.
-std::string plain_set(const fs::path& dir, const std::string& name,
+std::string plain_set(const fs::path& dir, const suite_class& c, const std::string& name,
                       std::set<std::string>& refused) {
   std::error_code ec;
   const fs::path folder = dir / name;
+  std::vector<std::string> files = {suite_files::answers, suite_files::instances,
+                                    suite_files::defects, suite_files::done};
+  if (c.family)
+    files = {suite_files::recipe, suite_files::instances, suite_files::defects, suite_files::values,
+             suite_files::done};
   for (const fs::path& f : {folder.parent_path(), folder}) {
     if (fs::is_symlink(fs::symlink_status(f, ec))) {
-      refused = {suite_files::answers, suite_files::instances, suite_files::defects,
-                 suite_files::done};
+      refused.insert(files.begin(), files.end());
       return f.string() + ": a link, not a folder: a suite is plain folders and files\n";
     }
   }
   std::string lines;
-  for (const char* file :
-       {suite_files::answers, suite_files::instances, suite_files::defects, suite_files::done}) {
+  for (const std::string& file : files) {
     const std::string kind = not_a_plain_file(folder / file);
     if (kind.empty()) continue;
     refused.insert(file);
@@ -126,39 +130,62 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
                     const sheetgen::progress_callback& progress) {
   const std::string name = set_name(c, seed);
   const fs::path folder = dir / name;
-  const std::string answers = c.answers(seed);
+  const std::string answers = c.source(seed);
   set_check check{
-      {&c, seed, status_completed, {{suite_files::answers, answers.size(), sha256_of(answers)}}},
+      {&c, seed, status_completed, {{c.source_file(), answers.size(), sha256_of(answers)}}},
       false,
       ""};
   std::set<std::string> refused;
   std::ostringstream found;
-  found << plain_set(dir, name, refused);
-  file_comparison answers_file(opened_as(folder / suite_files::answers, refused), answers.size());
+  found << plain_set(dir, c, name, refused);
+  file_comparison answers_file(opened_as(folder / c.source_file(), refused), answers.size());
   answers_file.compare(answers, std::count(answers.begin(), answers.end(), '\n'));
   answers_file.finish();
-  if (!answers_file.identical() && refused.count(suite_files::answers) == 0)
-    answers_file.report(found);
+  if (!answers_file.identical() && refused.count(c.source_file()) == 0) answers_file.report(found);
 
-  sheetgen::run_parameters p = answers_of(c, seed, folder);
-  p.filename = opened_as(folder / p.filename, refused);
-  p.defectfilename = opened_as(folder / p.defectfilename, refused);
-  std::array<sha256, 2> digests;
-  std::array<uint64_t, 2> bytes{};
+  // The instance file, the defect file and (of a family) the value file.
+  std::array<sha256, 3> digests;
+  std::array<uint64_t, 3> bytes{};
   std::ostringstream run_report;
-  const run_verdict verdict =
-      verify_run_files(p, run_report, progress, [&](bool defect_file, std::string_view block) {
-        digests[defect_file].add(block);
-        bytes[defect_file] += block.size();
-      });
+  run_verdict verdict;
+  if (c.family) {
+    run_info run;
+    run.object = rectangle::of(c.length, c.width);
+    run.instance_file = opened_as(folder / suite_files::instances, refused);
+    if (c.has_defect_file()) run.defect_file = opened_as(folder / suite_files::defects, refused);
+    run.value_file = opened_as(folder / suite_files::values, refused);
+    run.family = c.settings(seed);
+    // Its instances count as a dialogue run's do, in an item pass.
+    const sheetgen::progress_callback counted = [&](const sheetgen::pass_progress& p) {
+      if (!progress) return;
+      sheetgen::pass_progress item = p;
+      if (!p.pass.empty()) item.pass = "items";
+      progress(item);
+    };
+    verdict.identical =
+        verify_recipe(run, run_report, counted, [&](int file, std::string_view block) {
+          digests[static_cast<std::size_t>(file)].add(block);
+          bytes[static_cast<std::size_t>(file)] += block.size();
+        });
+  } else {
+    sheetgen::run_parameters p = answers_of(c, seed, folder);
+    p.filename = opened_as(folder / p.filename, refused);
+    p.defectfilename = opened_as(folder / p.defectfilename, refused);
+    verdict =
+        verify_run_files(p, run_report, progress, [&](bool defect_file, std::string_view block) {
+          digests[defect_file].add(block);
+          bytes[defect_file] += block.size();
+        });
+  }
   // A refused file is told once, above, not as one that cannot be read.
   if (!verdict.identical && refused.empty()) found << run_report.str();
   if (verdict.repair_abort) {
     check.expected.status = status_repair_abort;
-  } else if (!c.defects.empty()) {
+  } else if (c.has_defect_file()) {
     check.expected.files.push_back({suite_files::defects, bytes[1], digests[1].hex()});
   }
   check.expected.files.push_back({suite_files::instances, bytes[0], digests[0].hex()});
+  if (c.family) check.expected.files.push_back({suite_files::values, bytes[2], digests[2].hex()});
 
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
@@ -171,8 +198,12 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
     try {
       for (const fs::directory_entry& entry : folder_entries(folder)) {
         const std::string file = entry.path().filename().string();
-        if (file != suite_files::answers && file != suite_files::instances &&
-            file != suite_files::defects && file != suite_files::done) {
+        const std::vector<std::string> own = set_file_names(c, status_completed);
+        const bool known = c.family
+                               ? std::find(own.begin(), own.end(), file) != own.end()
+                               : file == suite_files::answers || file == suite_files::instances ||
+                                     file == suite_files::defects;
+        if (!known && file != suite_files::done) {
           found << entry.path().string() << ": not part of the set\n";
         }
       }
@@ -426,8 +457,9 @@ int verify_suite(const fs::path& dir, int jobs, suite_shard shard, std::ostream&
   // The version that made the suite: any version writes the same files.
   std::string version = manifest_version(found_manifest);
   if (version.empty()) version = sheetgen::version;
-  const bool manifest_same = check_listing(manifest, manifest_text(suite.name, version, records),
-                                           shard.whole(), true, limit, out);
+  const bool manifest_same =
+      check_listing(manifest, manifest_text(suite.name, version, records, suite.has_families()),
+                    shard.whole(), true, limit, out);
   const bool sums_same =
       check_listing(dir / suite_files::sums, sums_text(records), shard.whole(), false, limit, out);
 
