@@ -38,7 +38,9 @@ std::string manifest_text(std::string_view suite, std::string_view version,
     const std::string set = set_name(c, s.seed);
     std::string head = set + "\t" + c.name + "\t" + std::to_string(s.seed) + "\t";
     head += c.manifest_columns() + "\t" + std::string(s.status) + "\t";
-    const std::string tail = laws ? "\t" + c.law() + "\n" : "\n";
+    std::string tail;
+    if (laws) tail.append("\t").append(c.law());
+    tail += '\n';
     if (s.files.empty()) rows.emplace_back(set, head + "-\t-\t-" + tail);
     for (const set_file& f : s.files) {
       const std::string file = set + "/" + f.name;
