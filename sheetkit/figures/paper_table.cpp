@@ -141,11 +141,6 @@ const column& column_named(std::string_view name) {
 
 std::string_view name_key(const paper_table& t) { return t.classes ? "class" : "run"; }
 
-std::string fixed(double v, int decimals) {
-  std::array<char, 64> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%.*f", decimals, v);
-  return buffer.data();
-}
 
 // Decimals for a column of percentages: two significant digits for its
 // smallest non-zero value, at least one decimal, at most five.
@@ -233,7 +228,7 @@ people_view for_people(const paper_table& t, const std::vector<std::string>& nam
         } else if (x.type == value::text) {
           cell.text = x.s;
         } else if (x.type == value::real) {
-          cell.text = fixed(c.how == shown::percent ? 100 * x.r : x.r, decimals);
+          cell.text = fixed_text(c.how == shown::percent ? 100 * x.r : x.r, decimals);
         }
       }
     }
@@ -277,11 +272,6 @@ std::string notes(std::string_view prefix, const std::vector<const column*>& sho
   return text;
 }
 
-std::string pad(const std::string& s, std::size_t width, bool left) {
-  const std::size_t n = code_points(s);
-  const std::string fill(width > n ? width - n : 0, ' ');
-  return left ? s + fill : fill + s;
-}
 
 std::string centred(std::string_view s, std::size_t width) {
   const std::size_t n = s.size();
@@ -290,16 +280,6 @@ std::string centred(std::string_view s, std::size_t width) {
   return std::string(before, ' ') + std::string(s) + std::string(width - n - before, ' ');
 }
 
-// A CSV field, quoted when it holds a comma, a quote or a line break.
-std::string csv_field(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 std::string script_text(const value& v) {
   switch (v.type) {
@@ -403,7 +383,7 @@ void write_table_text(std::ostream& out, const paper_table& t,
     }
   }
 
-  std::string line = pad("", width[0], true);
+  std::string line = padded("", width[0], true);
   for (const span& g : groups) {
     std::size_t spanned = 2 * (g.last - g.first - 1);
     for (std::size_t k = g.first; k < g.last; ++k) spanned += width[k + 1];
@@ -411,15 +391,15 @@ void write_table_text(std::ostream& out, const paper_table& t,
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   out << line << '\n';
-  line = pad(std::string(name_key(t)), width[0], true);
+  line = padded(std::string(name_key(t)), width[0], true);
   for (std::size_t k = 0; k < n; ++k)
-    line += "  " + pad(std::string(v.shown_columns[k]->heading), width[k + 1], false);
+    line += "  " + padded(std::string(v.shown_columns[k]->heading), width[k + 1], false);
   out << line << '\n';
   for (std::size_t i = 0; i < t.rows.size(); ++i) {
-    line = pad(t.rows[i].name, width[0], true);
+    line = padded(t.rows[i].name, width[0], true);
     for (std::size_t k = 0; k < n; ++k) {
       const std::string& cell = v.rows[i][k].text;
-      line += "  " + pad(cell.empty() ? "-" : cell, width[k + 1], false);
+      line += "  " + padded(cell.empty() ? "-" : cell, width[k + 1], false);
     }
     out << line << '\n';
   }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "files/markup.h"
+
 namespace sheetkit {
 
 std::string count_of(int64_t n, std::string_view noun) {
@@ -48,6 +50,30 @@ std::string shortest_fixed(float f) {
   buffer text{};
   return {text.data(),
           std::to_chars(text.data(), text.data() + text.size(), f, std::chars_format::fixed).ptr};
+}
+
+std::string fixed_text(double v, int decimals) {
+  char text[400];  // DBL_MAX has 309 digits
+  std::snprintf(text, sizeof text, "%.*f", decimals, v);
+  return text;
+}
+
+std::string percent_text(double share) { return fixed_text(100 * share, 3) + "%"; }
+
+std::string csv_field(std::string_view s) {
+  if (s.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(s);
+  std::string out = "\"";
+  for (const char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string padded(std::string_view s, std::size_t width, bool left) {
+  const std::size_t n = code_points(s);
+  const std::string fill(width > n ? width - n : 0, ' ');
+  return left ? std::string(s) + fill : fill + std::string(s);
 }
 
 std::string seconds_text(double seconds) {

@@ -27,6 +27,21 @@ std::string shortest_text(double d);
 // The same without exponent form, for people: 0.000001f as "0.000001".
 std::string shortest_fixed(float f);
 
+// `v` with `decimals` decimals, as printf's %.*f writes it, whole at any
+// magnitude.
+std::string fixed_text(double v, int decimals);
+
+// A share as a percentage with three decimals: 0.52589 as "52.589%".
+std::string percent_text(double share);
+
+// A CSV field: quoted when it holds a comma, a quote or a line end, its
+// quotes doubled.
+std::string csv_field(std::string_view s);
+
+// `s` padded with spaces to `width` code points (UTF-8), on the right when
+// `left` (flush left), else on the left.
+std::string padded(std::string_view s, std::size_t width, bool left);
+
 // A duration in seconds for people: three decimals, and more where they
 // would show nothing but zeros, for two significant digits (0.14 ms as
 // "0.00014", not "0.000").

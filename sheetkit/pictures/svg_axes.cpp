@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "files/text.h"
 #include "pictures/svg_text.h"
 
 namespace sheetkit::svg {
@@ -22,7 +23,7 @@ std::vector<tick> make_ticks(double lo, double hi, double px, bool horizontal, t
     std::vector<int64_t> counts;
     for (auto i = static_cast<int64_t>(std::ceil(lo / s - 1e-9)); i * s <= hi + s * 1e-9; ++i) {
       const double v = static_cast<double>(i) * s;
-      ticks.push_back({v, kind == tick_kind::count ? std::string() : fixed(v, decimals)});
+      ticks.push_back({v, kind == tick_kind::count ? std::string() : fixed_text(v, decimals)});
       counts.push_back(std::llround(v));
     }
     if (kind == tick_kind::count) {

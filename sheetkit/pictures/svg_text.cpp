@@ -5,13 +5,14 @@
 #include <cstdio>
 
 #include "files/markup.h"
+#include "files/text.h"
 
 namespace sheetkit::svg {
 
 std::string decimal(double v, int significant) {
-  if (v == 0 || !std::isfinite(v)) return fixed(v, 0);
+  if (v == 0 || !std::isfinite(v)) return fixed_text(v, 0);
   const int magnitude = static_cast<int>(std::floor(std::log10(std::abs(v))));
-  std::string s = fixed(v, std::max(0, significant - 1 - magnitude));
+  std::string s = fixed_text(v, std::max(0, significant - 1 - magnitude));
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();
@@ -21,11 +22,6 @@ std::string decimal(double v, int significant) {
 
 std::string percent(double share) { return decimal(100 * share, 3) + "%"; }
 
-std::string fixed(double v, int decimals) {
-  char buf[400];  // DBL_MAX has 309 digits
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
 
 namespace {
 

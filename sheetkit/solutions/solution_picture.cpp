@@ -19,12 +19,6 @@ namespace {
 // Cut levels drawn, heaviest first; deeper levels look like the last.
 constexpr int cut_styles = 4;
 
-std::string percent(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f%%", 100 * v);
-  return text;
-}
-
 // The box of x1..x2, y1..y2 in units on the picture (y grows upwards on the object).
 svg::box to_box(const object_view& v, double x1, double y1, double x2, double y2) {
   const double left = v.x.px(x1), right = v.x.px(x2);
@@ -209,8 +203,8 @@ class solution_drawing {
     std::vector<std::string> notes;
     notes.push_back(count_of(f.items_placed, "item") + " of " + count_of(f.distinct_types, "type") +
                     " placed, area " + std::to_string(f.placed_area) + ": " +
-                    percent(f.utilisation()) + " of the usable area " +
-                    std::to_string(f.usable_area) + "; gap " + percent(f.gap()) +
+                    percent_text(f.utilisation()) + " of the usable area " +
+                    std::to_string(f.usable_area) + "; gap " + percent_text(f.gap()) +
                     " to the area bound " + std::to_string(f.area_bound) + ".");
     if (report_.feasible()) {
       notes.push_back("Feasible: no violation.");

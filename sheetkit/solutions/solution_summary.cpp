@@ -11,17 +11,8 @@ namespace sheetkit {
 
 namespace {
 
-std::string percent(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f%%", 100 * v);
-  return text;
-}
-
-std::string fraction(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6f", v);
-  return text;
-}
+std::string percent(double v) { return percent_text(v); }
+std::string fraction(double v) { return fixed_text(v, 6); }
 
 std::string figures_text(const solution_figures& f) {
   return count_of(f.items_placed, "item") + " of " + count_of(f.distinct_types, "type") +
@@ -29,16 +20,6 @@ std::string figures_text(const solution_figures& f) {
          ", gap " + percent(f.gap()) + " to the bound " + std::to_string(f.area_bound);
 }
 
-// CSV: a field with a comma, quote or line end is quoted, quotes doubled.
-std::string csv_field(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (const char ch : s) {
-    if (ch == '"') out += '"';
-    out += ch;
-  }
-  return out + "\"";
-}
 
 class text_summary : public solution_summary {
  public:

@@ -29,5 +29,19 @@ TEST(TextTest, SecondsKeepTwoSignificantDigits) {
   EXPECT_EQ(seconds_text(0), "0.000");
 }
 
+TEST(TextTest, TableCellsAreWholeQuotedAndPaddedByCharacters) {
+  // Whole at any magnitude: a figure of 1e300 is not cut at a buffer's end.
+  EXPECT_EQ(fixed_text(1e300, 2).size(), 301u + 3u);
+  EXPECT_EQ(fixed_text(-0.125, 2), "-0.12");  // printf's rounding, to even here
+  EXPECT_EQ(percent_text(0.525891), "52.589%");
+  EXPECT_EQ(csv_field("plain"), "plain");
+  EXPECT_EQ(csv_field("a,b"), "\"a,b\"");
+  EXPECT_EQ(csv_field("say \"hi\"\n"), "\"say \"\"hi\"\"\n\"");
+  // Columns line up in a terminal: "café" is four characters, five bytes.
+  EXPECT_EQ(padded("caf\xc3\xa9", 6, true), "caf\xc3\xa9  ");
+  EXPECT_EQ(padded("ab", 4, false), "  ab");
+  EXPECT_EQ(padded("toolong", 3, false), "toolong");
+}
+
 }  // namespace
 }  // namespace sheetkit
