@@ -13,6 +13,7 @@
 #ifndef SHEETGEN_SPLIT_LINES_H_
 #define SHEETGEN_SPLIT_LINES_H_
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
