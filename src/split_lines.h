@@ -3,10 +3,11 @@
 // and parsed by one of several threads, and the pieces handed to the
 // caller's thread in file order, a bounded number in hand at once.
 //
-// Only lines that the fast path takes (line_batch.h) are parsed here. The
-// first piece that holds any other line, a block that runs past the file's
-// end or grows too long, or a piece that does not read as the size the
-// file had at the start, ends this way of reading: the caller then reads
+// Lines are parsed here as line_reader parses them (line_batch.h, then
+// line_parse.h for the few the fast path leaves). The first piece that
+// holds a line either refuses, a block that runs past the file's end or
+// grows too long, or a piece that does not read as the size the file had
+// at the start, ends this way of reading: the caller then reads
 // the file again from its start on one thread (line_reader), past the
 // blocks given already, and that reading finds and words whatever is wrong,
 // so every block, line number and message is the one-thread reading's.
@@ -269,13 +270,35 @@ class split_lines {
       const char* stop = parse_(pos, limit, batch);
       p.ends.insert(p.ends.end(), batch.ends, batch.ends + batch.end_count);
       batch.end_count = 0;
-      if (stop == pos) return;  // a line for the careful parser
+      if (stop == pos) {
+        // A line for the careful parser (a CR LF end, a number of nine or
+        // ten digits), as line_reader takes it; one it refuses ends the split.
+        pos = careful_line(pos, p);
+        if (pos == nullptr) return;
+        continue;
+      }
       pos = stop;
     }
     p.end = from + static_cast<uint64_t>(pos - data);
     // The last line of the last piece ends with the file.
     if (last && p.end != file_->size()) return;
     p.whole = true;
+  }
+
+  // The line at `at` into p: an empty line (LF or CR LF) or one of
+  // numbers; the next line's start, or null for a line refused.
+  static const char* careful_line(const char* at, piece& p) {
+    if (at[0] == '\n' || (at[0] == '\r' && at[1] == '\n')) {
+      p.ends.push_back(p.values.count);
+      return at + (at[0] == '\n' ? 1 : 2);
+    }
+    int32_t numbers[line_batch::layout<Value>::fields];
+    const char* next = line_parse::parse_line<line_batch::layout<Value>::fields>(at, numbers);
+    // Never out of room (no line either parser takes is shorter than the
+    // fast path's shortest), but the check is cheap.
+    if (next == nullptr || p.values.count >= p.values.capacity()) return nullptr;
+    p.values.values()[p.values.count++] = line_batch::make<Value>(numbers);
+    return next;
   }
 
   std::unique_ptr<split_file> file_;
