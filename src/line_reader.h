@@ -26,6 +26,7 @@
 #include "line_batch.h"
 #include "line_parse.h"
 #include "mapped_file.h"
+#include "split_lines.h"
 
 namespace sheetgen {
 
@@ -129,13 +130,20 @@ class line_reader : line_source {
       : line_source(file, std::move(name), format),
         parse_(line_batch::fastest_parser<Value>()),
         mine_(1024),
-        theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {}
+        theirs_{line_batch::batch<Value>(8192), line_batch::batch<Value>(8192)} {
+    // A large regular file read (not mapped) is parsed on every core.
+    if (map_ == nullptr)
+      split_ = split_lines<Value>::start(split_file::open(file), format.max_lines, parse_);
+  }
   ~line_reader();  // waits for a read ahead: it fills this object's batches
 
   // Reads the next block into `out` (emptied first): true at its empty
   // line, false when the file ended where a new block would start.
   // Everything else throws sheetgen::error.
   bool next_block(std::vector<Value>& out);
+
+  // Whether the file is being parsed on several threads (for tests).
+  bool split() const { return split_ != nullptr; }
 
   // The line of the first line of the block being read or last read.
   int64_t block_line() const { return block_line_; }
@@ -155,6 +163,9 @@ class line_reader : line_source {
   line_batch::batch<Value> theirs_[2];  // parsed on the second, per half
   const char* their_start_[2] = {nullptr, nullptr};  // where those lines begin
   line_batch::batch<Value>* taking_ = nullptr;       // lines being handed on
+  std::unique_ptr<split_lines<Value>> split_;  // the file parsed on every core, while it lasts
+  // next_block, one thread reading from where the stream is.
+  bool read_block(std::vector<Value>& out);
 };
 
 template <class Value>
@@ -164,6 +175,25 @@ line_reader<Value>::~line_reader() {
 
 template <class Value>
 bool line_reader<Value>::next_block(std::vector<Value>& out) {
+  if (split_ != nullptr) {
+    const auto got = split_->next_block(out);
+    if (got != split_lines<Value>::outcome::gave_up) {
+      block_line_ = split_->block_line();
+      return got == split_lines<Value>::outcome::block;
+    }
+    // From the start on one thread, which words what is wrong: past the
+    // blocks given already (the same bytes), to the one given up on.
+    const int64_t given = split_->blocks();
+    split_.reset();
+    for (int64_t k = 0; k < given; ++k) {
+      if (!read_block(out)) return false;  // cut short since
+    }
+  }
+  return read_block(out);
+}
+
+template <class Value>
+bool line_reader<Value>::read_block(std::vector<Value>& out) {
   out.clear();
   for (;;) {
     if (taking_ != nullptr) {
