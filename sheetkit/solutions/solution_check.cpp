@@ -91,6 +91,12 @@ double solution_figures::gap() const {
              : 0.0;
 }
 
+double solution_figures::optimum_gap() const {
+  return known_optimum && *known_optimum > 0
+             ? static_cast<double>(*known_optimum - profit) / static_cast<double>(*known_optimum)
+             : 0.0;
+}
+
 std::vector<std::string> solution_report::lines() const {
   std::vector<std::string> out;
   out.reserve(violations.size() + 1);

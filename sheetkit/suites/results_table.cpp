@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -26,17 +27,37 @@ struct heading {
   const char* group;  // over several columns; "" for none
   const char* name;
 };
-constexpr std::array<heading, 11> headings{{{"", "instances"},
-                                            {"", "found"},
-                                            {"", "feasible"},
-                                            {"", "infeasible"},
-                                            {"", "missing"},
-                                            {"utilisation (%)", "mean"},
-                                            {"utilisation (%)", "min"},
-                                            {"utilisation (%)", "max"},
-                                            {"gap (%)", "mean"},
-                                            {"items", "mean"},
-                                            {"time (s)", "mean"}}};
+constexpr std::array<heading, 11> plain_headings{{{"", "instances"},
+                                                  {"", "found"},
+                                                  {"", "feasible"},
+                                                  {"", "infeasible"},
+                                                  {"", "missing"},
+                                                  {"utilisation (%)", "mean"},
+                                                  {"utilisation (%)", "min"},
+                                                  {"utilisation (%)", "max"},
+                                                  {"gap (%)", "mean"},
+                                                  {"items", "mean"},
+                                                  {"time (s)", "mean"}}};
+// Where some instances' optimum is known: how many, and the gap to it
+// beside the gap to the bound, each labelled.
+constexpr std::array<heading, 13> optimum_headings{{{"", "instances"},
+                                                    {"", "found"},
+                                                    {"", "feasible"},
+                                                    {"", "infeasible"},
+                                                    {"", "missing"},
+                                                    {"", "optima"},
+                                                    {"utilisation (%)", "mean"},
+                                                    {"utilisation (%)", "min"},
+                                                    {"utilisation (%)", "max"},
+                                                    {"gap to bound (%)", "mean"},
+                                                    {"gap to optimum (%)", "mean"},
+                                                    {"items", "mean"},
+                                                    {"time (s)", "mean"}}};
+
+std::span<const heading> headings_of(const suite_results& r) {
+  if (r.any_optimum()) return optimum_headings;
+  return plain_headings;
+}
 
 std::string fixed(double v, int decimals) {
   char text[64];
@@ -59,10 +80,12 @@ std::optional<double> mean(double sum, int64_t n) {
 // feasible solution (or no time) is there to average.
 struct row_values {
   std::optional<double> utilisation, utilisation_min, utilisation_max, gap, items, time;
+  std::optional<double> optimum_gap;  // over the feasible solutions on known optima
 };
 
 row_values values_of(const solver_row& r) {
   row_values v;
+  v.optimum_gap = mean(r.optimum_gap_sum, r.optimum_feasible);
   v.utilisation = mean(r.utilisation_sum, r.feasible);
   v.gap = mean(r.gap_sum, r.feasible);
   v.items = mean(static_cast<double>(r.items_sum), r.feasible);
@@ -74,26 +97,33 @@ row_values values_of(const solver_row& r) {
   return v;
 }
 
-// A row's cells for people; a mean over fewer solutions than instances
-// carries `mark`.
-std::vector<std::string> cells_of(const solver_row& r, const std::string& mark) {
+// A row's cells for people, in the order of headings_of (the known optima's
+// with `optimum`); a mean over fewer solutions than instances carries `mark`.
+std::vector<std::string> cells_of(const solver_row& r, const std::string& mark, bool optimum) {
   const row_values v = values_of(r);
   const std::string m = r.partial() ? mark : "";
   const auto cell = [](const std::optional<double>& x, double scale, int decimals,
                        const std::string& suffix) {
     return x ? fixed(*x * scale, decimals) + suffix : std::string();
   };
-  return {std::to_string(r.instances),
-          std::to_string(r.found),
-          std::to_string(r.feasible),
-          std::to_string(r.infeasible),
-          std::to_string(r.missing()),
-          cell(v.utilisation, 100, 2, m),
-          cell(v.utilisation_min, 100, 2, ""),
-          cell(v.utilisation_max, 100, 2, ""),
-          cell(v.gap, 100, 2, m),
-          cell(v.items, 1, 2, m),
-          v.time ? seconds_text(*v.time) + m : std::string()};
+  std::vector<std::string> cells = {std::to_string(r.instances),
+                                    std::to_string(r.found),
+                                    std::to_string(r.feasible),
+                                    std::to_string(r.infeasible),
+                                    std::to_string(r.missing()),
+                                    cell(v.utilisation, 100, 2, m),
+                                    cell(v.utilisation_min, 100, 2, ""),
+                                    cell(v.utilisation_max, 100, 2, ""),
+                                    cell(v.gap, 100, 2, m),
+                                    cell(v.items, 1, 2, m),
+                                    v.time ? seconds_text(*v.time) + m : std::string()};
+  if (optimum) {
+    // A mean over fewer solutions than the known optima carries the mark.
+    const std::string om = r.optimum_feasible < r.optima ? mark : "";
+    cells.insert(cells.begin() + 5, r.optima > 0 ? std::to_string(r.optima) : std::string());
+    cells.insert(cells.begin() + 10, cell(v.optimum_gap, 100, 2, om));
+  }
+  return cells;
 }
 
 bool any_partial(const suite_results& r) {
@@ -130,10 +160,12 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   for (std::size_t i = 0; i < r.solvers.size(); ++i) out << (i > 0 ? ", " : "") << r.solvers[i];
   out << "\n\n";
 
+  const std::span<const heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
   std::vector<std::vector<std::string>> rows;
   for (const solver_row& row : r.rows) {
     std::vector<std::string> line{row.cls, row.solver};
-    for (std::string& cell : cells_of(row, "*")) line.push_back(cell.empty() ? "-" : cell);
+    for (std::string& cell : cells_of(row, "*", optimum)) line.push_back(cell.empty() ? "-" : cell);
     rows.push_back(std::move(line));
   }
   std::vector<std::size_t> width(headings.size() + 2);
@@ -173,8 +205,12 @@ void write_results_text(std::ostream& out, const suite_results& r) {
 }
 
 void write_results_csv(std::ostream& out, const suite_results& r) {
+  // The known optima's columns come last, so that a script reading the
+  // others by place reads them still.
+  const bool optimum = r.any_optimum();
   out << "class,solver,instances,found,feasible,infeasible,missing,utilisation_mean,"
-         "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean\n";
+         "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean"
+      << (optimum ? ",optima,optimum_gap_mean\n" : "\n");
   for (const solver_row& row : r.rows) {
     const row_values v = values_of(row);
     out << row.cls << ',' << row.solver << ',' << row.instances << ',' << row.found << ','
@@ -183,6 +219,7 @@ void write_results_csv(std::ostream& out, const suite_results& r) {
          {v.utilisation, v.utilisation_min, v.utilisation_max, v.gap, v.items, v.time}) {
       out << ',' << (x ? shortest(*x) : "");
     }
+    if (optimum) out << ',' << row.optima << ',' << (v.optimum_gap ? shortest(*v.optimum_gap) : "");
     out << '\n';
   }
 }
@@ -193,16 +230,24 @@ void write_results_latex(std::ostream& out, const suite_results& r) {
       << ".\n% Needs \\usepackage{booktabs}. Set in \\footnotesize, with narrow gaps, to fit a\n"
       << "% landscape article's text width.\n";
   // Thirteen columns at normal size and gaps overrun even a landscape page.
+  const std::span<const heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
   out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
       << "\\begin{tabular}{@{}ll" << std::string(headings.size(), 'r') << "@{}}\n\\toprule\n";
-  out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
-         "\\\\\n\\cmidrule(lr){8-10}\n";
+  if (optimum) {
+    out << " & & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap to bound (\\%) & gap "
+           "to optimum (\\%) & items & time (s) \\\\\n\\cmidrule(lr){9-11}\n";
+  } else {
+    out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
+           "\\\\\n\\cmidrule(lr){8-10}\n";
+  }
   out << "class & solver";
   for (const heading& h : headings) out << " & " << h.name;
   out << " \\\\\n\\midrule\n";
   for (const solver_row& row : r.rows) {
     out << latex_escape(row.cls) << " & " << latex_escape(row.solver);
-    for (const std::string& cell : cells_of(row, "$^*$")) out << " & " << (cell.empty() ? "--" : cell);
+    for (const std::string& cell : cells_of(row, "$^*$", optimum))
+      out << " & " << (cell.empty() ? "--" : cell);
     out << " \\\\\n";
   }
   out << "\\bottomrule\n\\end{tabular}}\n";
@@ -227,6 +272,10 @@ void write_results_json(std::ostream& out, const suite_results& r) {
                     {"gap_mean", number(v.gap)},
                     {"items_mean", number(v.items)},
                     {"time_mean", number(v.time)}});
+    if (r.any_optimum()) {
+      rows.back()["optima"] = row.optima;
+      rows.back()["optimum_gap_mean"] = number(v.optimum_gap);
+    }
   }
   const auto list = [](const std::vector<unsolved>& l, bool with_violation) {
     json a = json::array();
@@ -249,22 +298,28 @@ void write_results_json(std::ostream& out, const suite_results& r) {
 }
 
 std::string results_table_html(const suite_results& r) {
+  const std::span<const heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
+  const std::size_t counts = optimum ? 6 : 5;  // the columns without a group
   std::ostringstream out;
   out << "<table class=\"figures results\">\n<thead>\n<tr><th rowspan=\"2\" scope=\"col\" "
          "class=\"name\">class</th><th rowspan=\"2\" scope=\"col\" class=\"name\">solver</th>";
-  for (std::size_t k = 0; k < 5; ++k)
+  for (std::size_t k = 0; k < counts; ++k)
     out << "<th rowspan=\"2\" scope=\"col\">" << headings[k].name << "</th>";
   out << "<th colspan=\"3\" scope=\"colgroup\" class=\"group\">utilisation (%)</th>"
-         "<th scope=\"col\" class=\"group\">gap (%)</th><th scope=\"col\" "
-         "class=\"group\">items</th><th scope=\"col\" class=\"group\">time (s)</th></tr>\n<tr>";
-  for (std::size_t k = 5; k < headings.size(); ++k)
+      << (optimum ? "<th scope=\"col\" class=\"group\">gap to bound (%)</th><th scope=\"col\" "
+                    "class=\"group\">gap to optimum (%)</th>"
+                  : "<th scope=\"col\" class=\"group\">gap (%)</th>")
+      << "<th scope=\"col\" class=\"group\">items</th><th scope=\"col\" class=\"group\">time "
+         "(s)</th></tr>\n<tr>";
+  for (std::size_t k = counts; k < headings.size(); ++k)
     out << "<th scope=\"col\">" << headings[k].name << "</th>";
   out << "</tr>\n</thead>\n<tbody>\n";
   for (const solver_row& row : r.rows) {
     const bool bad = row.infeasible > 0 || row.missing() > 0;
     out << "<tr" << (bad ? " class=\"short\"" : "") << "><th scope=\"row\" class=\"name\">"
         << xml_escape(row.cls) << "</th><td class=\"name\">" << xml_escape(row.solver) << "</td>";
-    for (const std::string& cell : cells_of(row, "*"))
+    for (const std::string& cell : cells_of(row, "*", optimum))
       out << "<td class=\"num\">" << (cell.empty() ? "\xE2\x80\x93" : cell) << "</td>";
     out << "</tr>\n";
   }

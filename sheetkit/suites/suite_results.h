@@ -44,6 +44,11 @@ struct solver_row {
   int64_t items_sum = 0;    ///< items placed, summed
   int64_t timed = 0;        ///< feasible solutions whose solver output gives the time
   double time_sum = 0;      ///< seconds, summed over those
+  /// Of the instances, those whose optimum is known by construction (a
+  /// perfect class): the table gives the gap to it apart from the bound's.
+  int64_t optima = 0;
+  int64_t optimum_feasible = 0;  ///< feasible solutions on those
+  double optimum_gap_sum = 0;    ///< (known optimum - profit) / known optimum, summed over those
 
   int64_t missing() const { return instances - found; }
   /// Whether the means leave instances out (missing or infeasible ones).
@@ -66,6 +71,14 @@ struct suite_results {
   std::vector<solver_row> rows;      ///< per class (the suite's order), per solver
   std::vector<unsolved> infeasible;  ///< in the suite's order
   std::vector<unsolved> missing;     ///< in the suite's order
+
+  /// Whether some row has instances with a known optimum: only then do
+  /// the tables show the columns of the known optima.
+  bool any_optimum() const {
+    for (const solver_row& row : rows)
+      if (row.optima > 0) return true;
+    return false;
+  }
 
   /// Whether every solver has a feasible solution for every instance.
   bool complete() const { return infeasible.empty() && missing.empty() && !solvers.empty(); }
