@@ -25,6 +25,8 @@ const family_kind family_table[] = {
      knapsack_parameters, make_knapsack},
     {"gcut", "sides uniform in [L/4, 3L/4] x [W/4, 3W/4], value = area", gcut_parameters,
      make_gcut},
+    {"perfect", "the leaves of a random guillotine tree around its defects: optimum known",
+     perfect_parameters_table, make_perfect},
 };
 
 const defect_law_kind law_table[] = {
@@ -110,7 +112,12 @@ std::string range_of(const parameter_info& p) {
       return "an integer from " + std::to_string(p.low) + " to " + std::to_string(p.high) +
              ", or unlimited";
     case parameter_kind::sizes:
-      return "sizes LENGTHxWIDTH separated by commas";
+      return std::string("sizes LENGTHxWIDTH separated by commas") +
+             (p.default_value != nullptr && std::string_view(p.default_value) == "none"
+                  ? ", or none"
+                  : "");
+    case parameter_kind::orientation:
+      return "vertical, horizontal or any";
   }
   return "";
 }
@@ -133,8 +140,14 @@ void check_value(std::string_view owner, const parameter_info& p, const std::str
       ok = millionths(value).has_value();
       break;
     case parameter_kind::sizes:
+      if (value == "none" && p.default_value != nullptr &&
+          std::string_view(p.default_value) == "none")
+        return;
       parse_sizes(value);  // names what is wrong itself
       ok = true;
+      break;
+    case parameter_kind::orientation:
+      ok = value == "vertical" || value == "horizontal" || value == "any";
       break;
   }
   if (!ok) {
@@ -257,6 +270,12 @@ family_run::family_run(family_settings settings) : s_(std::make_unique<state>())
   }
   s_->items = kind.make(settings.parameters);
   s_->object = s_->items->object();
+  if (!settings.defects.empty() && !s_->items->takes_defect_law()) {
+    throw family_error(std::string(kind.name) +
+                       " places its defects itself, cut out of its tree: give their sizes as "
+                       "its parameter defect_sizes=LENGTHxWIDTH,..., not the defect law " +
+                       settings.defects);
+  }
   if (!settings.defects.empty()) {
     const defect_law_kind& law =
         find_kind(law_table, settings.defects, "defect law", "defect laws");
@@ -285,11 +304,30 @@ const family_settings& family_run::settings() const { return s_->settings; }
 
 rectangle family_run::object() const { return s_->object; }
 
-bool family_run::has_defects() const { return s_->defects != nullptr; }
+bool family_run::has_defects() const {
+  return s_->defects != nullptr || s_->items->makes_defects();
+}
+
+bool family_run::makes_defects() const { return s_->items->makes_defects(); }
+
+bool family_run::knows_optimum() const { return s_->items->knows_optimum(); }
+
+std::optional<int64_t> family_run::known_optimum(const family_instance& in) const {
+  return s_->items->known_optimum(in);
+}
+
+const family& family_run::item_law() const { return *s_->items; }
 
 void family_run::make(int32_t number, family_instance& out) const {
   const family_settings& s = s_->settings;
-  s_->items->make_items(number, s.seed, out);
+  try {
+    s_->items->make_items(number, s.seed, out);
+  } catch (const family_error&) {
+    throw;
+  } catch (const error& e) {
+    throw error("instance " + std::to_string(number) + ": " + e.what());
+  }
+  if (s_->items->makes_defects()) return;
   out.defects.clear();
   if (!s_->defects) return;
   try {

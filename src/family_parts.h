@@ -28,6 +28,8 @@ extern const parameter_info gcut_parameters[4];
 std::unique_ptr<family> make_binpacking(std::span<const parameter> checked);
 std::unique_ptr<family> make_knapsack(std::span<const parameter> checked);
 std::unique_ptr<family> make_gcut(std::span<const parameter> checked);
+extern const parameter_info perfect_parameters_table[8];
+std::unique_ptr<family> make_perfect(std::span<const parameter> checked);
 
 // The defect laws of the table, with their parameters.
 extern const parameter_info sizes_parameters[1];

@@ -267,7 +267,7 @@ std::string refusal(const family_settings& s) {
 TEST(FamilySettings, BadInputIsNamed) {
   EXPECT_EQ(refusal(settings_of("binpaking", {})),
             "unknown family \"binpaking\"; did you mean binpacking? (families: binpacking, "
-            "knapsack, gcut)");
+            "knapsack, gcut, perfect)");
   EXPECT_EQ(refusal(settings_of("binpacking", {{"class", "1"}, {"itmes", "3"}})),
             "binpacking has no parameter \"itmes\"; did you mean items? (its parameters: class, "
             "items, first)");

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -52,7 +53,7 @@ using parameter = std::pair<std::string, std::string>;
 /// What a family run is made of: a family and its parameters, a defect law
 /// and its parameters, how many instances, and the seed.
 struct family_settings {
-  std::string family;                        ///< "binpacking", "knapsack", "gcut"
+  std::string family;                        ///< "binpacking", "knapsack", "gcut", "perfect"
   std::vector<parameter> parameters;         ///< the family's, by name
   std::string defects;                       ///< "" (none), "sizes", "separate" or "points"
   std::vector<parameter> defect_parameters;  ///< the defect law's, by name
@@ -66,10 +67,12 @@ struct family_settings {
 
 /// What kind of value a parameter takes.
 enum class parameter_kind {
-  integer,   ///< decimal digits, from `low` to `high`
-  fraction,  ///< a decimal such as 0.167 (at most 6 places), above 0 and at most 1
-  copies,    ///< an integer from `low` to `high`, or the word unlimited
-  sizes,     ///< defect sizes "LENGTHxWIDTH,...", at most MAXDEF of them
+  integer,      ///< decimal digits, from `low` to `high`
+  fraction,     ///< a decimal such as 0.167 (at most 6 places), above 0 and at most 1
+  copies,       ///< an integer from `low` to `high`, or the word unlimited
+  sizes,        ///< defect sizes "LENGTHxWIDTH,...", at most MAXDEF of them; also
+                ///< the word none where that is the parameter's default
+  orientation,  ///< vertical, horizontal or any
 };
 
 /// What a parameter takes, for help texts, documentation and messages.
@@ -94,8 +97,29 @@ class family {
 
   /// Fills `items`, `values` and `copies` of `out` (emptied first; the
   /// capacity is reused) with the item types of instance `number` (from 1)
-  /// of a run seeded with `seed`. Never touches `out.defects`.
+  /// of a run seeded with `seed`. Touches `out.defects` only where the
+  /// family makes its own (makes_defects), then filling them too. Throws
+  /// `error` when the law cannot make the instance.
   virtual void make_items(int32_t number, int32_t seed, family_instance& out) const = 0;
+
+  /// Whether the family places defects itself, as part of its items' law
+  /// (the perfect family cuts them out of its tree): make_items then fills
+  /// `out.defects`.
+  virtual bool makes_defects() const { return false; }
+
+  /// Whether a defect law may lay defects on the family's instances: not
+  /// where that would break what the family promises (a known optimum).
+  virtual bool takes_defect_law() const { return true; }
+
+  /// Whether every instance's optimum is known by construction.
+  virtual bool knows_optimum() const { return false; }
+
+  /// The best total value of instance `in` (as make_items made it, or as
+  /// read back from its files), where knows_optimum(); nullopt otherwise.
+  virtual std::optional<int64_t> known_optimum(const family_instance& in) const {
+    (void)in;
+    return std::nullopt;
+  }
 };
 
 /// A defect law, made by `defect_law_kind::make` from checked parameters.
@@ -161,12 +185,30 @@ class family_run {
   /// The large object.
   rectangle object() const;
 
-  /// Whether the run has a defect law.
+  /// Whether the run's instances have a defect file: a defect law, or a
+  /// family that places defects of its own.
   bool has_defects() const;
+
+  /// Whether the family places its defects itself (no defect law then).
+  bool makes_defects() const;
+
+  /// Whether every instance's optimum is known by construction (see
+  /// family::known_optimum): the recipe says so, and the referee gives the
+  /// gap to it.
+  bool knows_optimum() const;
+
+  /// Instance `in`'s known optimum (its best total value), or nullopt when
+  /// the family knows none.
+  std::optional<int64_t> known_optimum(const family_instance& in) const;
+
+  /// The family's law itself, for what only one family offers (see
+  /// perfect_instance).
+  const family& item_law() const;
 
   /// Makes instance `number` (1 to settings().instances) into `out`,
   /// reusing its capacity. Throws `error` when a defect cannot be placed
-  /// ("instance 3: defect 5 ..."). Safe to call from several threads at once.
+  /// or the family's law cannot make it ("instance 3: defect 5 ..."). Safe to call from several
+  /// threads at once.
   void make(int32_t number, family_instance& out) const;
 
  private:

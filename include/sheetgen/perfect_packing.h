@@ -49,6 +49,7 @@
 #ifndef SHEETGEN_PERFECT_PACKING_H_
 #define SHEETGEN_PERFECT_PACKING_H_
 
+#include <sheetgen/families.h>
 #include <sheetgen/types.h>
 
 #include <cstdint>
@@ -121,6 +122,13 @@ perfect_packing make_perfect_packing(const perfect_parameters& p);
 /// root that is one item is given a single child. Throws sheetgen::error
 /// for a packing with pinwheels, which no guillotine tree cuts.
 std::string perfect_guillotine_certificate(const perfect_packing& p);
+
+/// Instance `number` (1 to the run's instances) of a run of the family
+/// `perfect`, with its tree: the same items and defects as `run.make`
+/// gives, so that its certificate can be written. Throws sheetgen::error
+/// for a run of another family, a number outside the run, or an instance
+/// that cannot be built ("instance 3: defect 2 ... finds no place ...").
+perfect_packing perfect_instance(const family_run& run, int32_t number);
 
 /// The items where the tree puts them, as the placement CSV: header
 /// instance,item_type,x,y,rotated, then a line per item type in order.

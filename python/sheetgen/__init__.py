@@ -457,7 +457,9 @@ collections.abc.Sequence.register(FamilyRun)
 
 def generate(family, *, instances=1, seed=1, defects=None, layer=None, **parameters):
     """A run of the instance family `family` ("binpacking", "knapsack",
-    "gcut"; docs/families.md gives each law and its parameters), as
+    "gcut", "perfect"; docs/families.md gives each law and its parameters,
+    docs/perfect.md the perfect family's, whose defects are its own:
+    defect_sizes="60x40,30x90", no defect law), as
     `sheetkit generate` makes it: generate("binpacking", class_=1,
     items=20, instances=10) is Berkey and Wang's class I, n = 20, as
     published. Parameters are keywords (int or str; class_ for class);

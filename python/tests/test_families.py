@@ -40,9 +40,24 @@ def test_values_copies_defects_and_layers():
                                      ("copies", "unlimited")]
 
 
+def test_perfect_instances_tile_the_object_but_their_defects():
+    run = sheetgen.generate("perfect", items=40, length=300, width=200, least=4,
+                            defect_sizes="30x20,10x200", orientation="vertical", instances=3)
+    for k in range(3):
+        items, defects = run[k]
+        assert len(items) == 40 and defects.shape == (2, 4)
+        # Every item type once, value = area: their total is the usable area.
+        defect_area = int(((defects[:, 2] - defects[:, 0]) * (defects[:, 3] - defects[:, 1])).sum())
+        assert int(items[:, 2].sum()) == 300 * 200 - defect_area
+        assert (run.values(k) == items[:, 2]).all() and (run.copies(k) == 1).all()
+
+
 @pytest.mark.parametrize("call, message", [
     (lambda: sheetgen.generate("gcutt", items=3),
-     'unknown family "gcutt"; did you mean gcut? (families: binpacking, knapsack, gcut)'),
+     'unknown family "gcutt"; did you mean gcut? (families: binpacking, knapsack, gcut, perfect)'),
+    (lambda: sheetgen.generate("perfect", items=3, defect_sizes="5x5", defects="points"),
+     "perfect places its defects itself, cut out of its tree: give their sizes as its parameter "
+     "defect_sizes=LENGTHxWIDTH,..., not the defect law points"),
     (lambda: sheetgen.generate("gcut", itemz=3),
      'gcut has no parameter "itemz"; did you mean items? '
      "(its parameters: items, length, width, copies)"),

@@ -19,10 +19,13 @@ const char* const generate_footer =
     "  binpacking class=1..10 items=N [first=J]   the published classes I to X\n"
     "  knapsack type=1..3 items=N [length= width= copies=]\n"
     "  gcut items=N [length= width= copies=N|unlimited]\n"
+    "  perfect items=N [length= width= stages= orientation=vertical|horizontal|any least=\n"
+    "          defect_sizes=LxW,... pinwheels=]   optimum known; its defects its own\n"
     "Defect laws (--defects LAW NAME=VALUE ...):\n"
     "  sizes sizes=LxW,...   separate count=K [low= high= tries=]   points [low= high= side=]\n"
-    "The folder gets instances.txt, defects.txt (with a law), values.txt and recipe.txt;\n"
-    "check, verify and the other commands take --recipe DIR/recipe.txt.";
+    "The folder gets instances.txt, defects.txt (with defects), values.txt and recipe.txt;\n"
+    "check, verify and the other commands take --recipe DIR/recipe.txt. With --certificates\n"
+    "(perfect only) also placements.csv and certificate_K.csv, the construction itself.";
 
 namespace {
 
@@ -34,6 +37,8 @@ struct generate_options {
   int32_t layer = -1;
   std::string where;
   bool force = false;
+  bool certificates = false;
+  bool defect_file = false;
   std::optional<output_folder> folder;
   recipe chosen;
 };
@@ -53,12 +58,16 @@ std::vector<sheetgen::parameter> named_values(const std::vector<std::string>& wo
 
 int generate_work(generate_options& o, session& s) {
   const std::filesystem::path into = o.folder->begin();
-  const generated done = generate_run(o.chosen, recipe_name, into, s.shown.callback());
+  generated done = generate_run(o.chosen, recipe_name, into, s.shown.callback());
+  if (o.certificates) {
+    const std::vector<std::string> more = write_certificates(o.chosen, into);
+    done.files.insert(done.files.end() - 1, more.begin(), more.end());
+  }
   o.folder->commit();
   s.shown.clear();
   for (const std::string& file : done.files) s.out << (o.folder->path() / file).string() << '\n';
   s.out << count_of(done.instances, "instance") << ", " << count_of(done.item_types, "item type");
-  if (!o.chosen.settings.defects.empty()) s.out << ", " << count_of(done.defects, "defect");
+  if (o.defect_file) s.out << ", " << count_of(done.defects, "defect");
   s.out << '\n';
   return status_ok;
 }
@@ -82,6 +91,8 @@ std::function<prepared()> setup_generate(CLI::App& app) {
       ->type_name("DIR")
       ->required();
   app.add_flag("--force", o->force, "Replace the -o folder whole when it is not empty");
+  app.add_flag("--certificates", o->certificates,
+               "perfect: also write the construction as placements.csv and certificate_K.csv");
   return [o] {
     sheetgen::family_settings settings;
     settings.family = o->family[0];
@@ -94,13 +105,19 @@ std::function<prepared()> setup_generate(CLI::App& app) {
     settings.seed = o->seed;
     settings.layer = o->layer;
     try {
-      o->chosen.settings = sheetgen::family_run(settings).settings();
+      const sheetgen::family_run run(settings);
+      o->chosen.settings = run.settings();
+      o->defect_file = run.has_defects();
+      if (o->certificates && settings.family != "perfect") {
+        throw usage_error("--certificates: the family " + settings.family +
+                          " builds no solution of its own; only perfect does");
+      }
     } catch (const sheetgen::family_error& e) {
       throw usage_error(e.what());
     }
-    o->folder.emplace(
-        o->where, o->force, std::vector<std::string>{},
-        std::vector<std::string>{"instances.txt", "defects.txt", "values.txt", recipe_name});
+    o->folder.emplace(o->where, o->force, std::vector<std::string>{},
+                      std::vector<std::string>{"instances.txt", "defects.txt", "values.txt",
+                                               recipe_name, "placements.csv", "certificate_#.csv"});
     return prepared{run_info{}, [o](const run_info&, session& s) { return generate_work(*o, s); }};
   };
 }

@@ -15,6 +15,7 @@
 
 #include "cli/run_options.h"
 #include "cli/usage_error.h"
+#include "families/recipe.h"
 #include "files/instance_reader.h"
 #include "files/output_folder.h"
 #include "files/source.h"
@@ -185,13 +186,18 @@ judgement judge(const run_info& run, const instance& in, const solution_options&
 }
 
 int check_work(const run_info& run, solution_options& o, session& s) {
-  const std::unique_ptr<solution_summary> summary = make_solution_summary(s.out, o.format);
+  // A family that knows its instances' optima (from the run's recipe).
+  std::optional<sheetgen::family_run> family;
+  if (run.family) family.emplace(*run.family);
+  const bool known = family && family->knows_optimum();
+  const std::unique_ptr<solution_summary> summary = make_solution_summary(s.out, o.format, known);
   run_solution_figures total;
   solution_source& src = *o.source_files;
   int64_t instances = 0;
   file_pass(run)([&](const instance& in) {
     ++instances;
-    const judgement j = judge(run, in, o, src);
+    judgement j = judge(run, in, o, src);
+    if (known) j.report.figures.known_optimum = known_optimum(*family, in);
     if (!j.judged) {
       ++total.missing;
       summary->missing(in.number, j.why);

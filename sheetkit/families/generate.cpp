@@ -2,6 +2,7 @@
 
 #include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
+#include <sheetgen/perfect_packing.h>
 #include <sheetgen/value_file.h>
 
 #include <memory>
@@ -61,6 +62,33 @@ generated generate_run(const recipe& r, const std::string& recipe_name,
   write_file(folder / recipe_name, recipe_text(r));
   done.files.push_back(recipe_name);
   return done;
+}
+
+std::vector<std::string> write_certificates(const recipe& r, const std::filesystem::path& folder) {
+  const sheetgen::family_run run(r.settings);
+  // Pinwheels are cut by no guillotine tree: placements alone then.
+  bool guillotine = true;
+  for (const auto& [name, value] : run.settings().parameters)
+    if (name == "pinwheels" && value != "0") guillotine = false;
+  std::vector<std::string> names;
+  file_writer placements(folder / "placements.csv");
+  std::string text;
+  for (int32_t n = 1; n <= r.settings.instances; ++n) {
+    const sheetgen::perfect_packing p = sheetgen::perfect_instance(run, n);
+    std::string one = sheetgen::perfect_placements(p, n);
+    // One header for the whole run.
+    text.append(one, n == 1 ? 0 : one.find('\n') + 1);
+    if (text.size() >= (4u << 20)) placements.write(text), text.clear();
+    if (guillotine) {
+      const std::string name = "certificate_" + std::to_string(n) + ".csv";
+      write_file(folder / name, sheetgen::perfect_guillotine_certificate(p));
+      names.push_back(name);
+    }
+  }
+  placements.write(text);
+  placements.commit();
+  names.insert(names.begin(), "placements.csv");
+  return names;
 }
 
 }  // namespace sheetkit

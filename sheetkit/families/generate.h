@@ -32,6 +32,13 @@ generated generate_run(const recipe& r, const std::string& recipe_name,
                        const std::filesystem::path& folder,
                        const sheetgen::progress_callback& progress = {});
 
+// Writes the certificates of a perfect family run into `folder`: the
+// placement CSV of the whole run, placements.csv, and without pinwheels
+// each instance's guillotine tree in PackingSolver's rectangleguillotine
+// format, certificate_K.csv. Returns the names written. Throws
+// sheetgen::error for another family, or as generate_run.
+std::vector<std::string> write_certificates(const recipe& r, const std::filesystem::path& folder);
+
 // The bytes of one instance in each file, as generate_run writes them.
 struct instance_text {
   std::string items, defects, values;

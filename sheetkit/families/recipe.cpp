@@ -48,9 +48,12 @@ std::string recipe_text(const recipe& r) {
   if (!s.defects.empty()) text += "defects " + s.defects + joined(s.defect_parameters) + '\n';
   if (s.layer >= 0) text += "layer " + std::to_string(s.layer) + '\n';
   text += "instances " + std::to_string(s.instances) + "\nseed " + std::to_string(s.seed) + '\n';
+  // A family that places its defects itself has a defect file without a law.
+  const sheetgen::family_run run(s);
   text += "instance_file " + r.instance_file + '\n';
-  if (!s.defects.empty()) text += "defect_file " + r.defect_file + '\n';
+  if (run.has_defects()) text += "defect_file " + r.defect_file + '\n';
   text += "value_file " + r.value_file + '\n';
+  if (run.knows_optimum()) text += std::string(known_optimum_line) + '\n';
   return text + "check " + check_of(text) + '\n';
 }
 
@@ -157,9 +160,13 @@ recipe parse_recipe(std::string_view given, const std::string& name) {
   r.settings.seed = *number("seed", true);
   const std::size_t files_line = k;
   r.instance_file = *one("instance_file", true);
-  if (!r.settings.defects.empty()) r.defect_file = *one("defect_file", true);
+  // Whether the run has a defect file, or a known optimum, is the family's
+  // to say: a line too many or too few is an edit, found below.
+  if (const auto file = one("defect_file", false)) r.defect_file = *file;
   r.value_file = *one("value_file", true);
-  for (std::size_t f = files_line; f < k; ++f) {
+  const std::size_t files_end = k;
+  take("known_optimum", false);
+  for (std::size_t f = files_line; f < files_end; ++f) {
     const std::string_view line = lines[f];
     const std::string_view file = line.substr(line.find(' ') + 1);
     if (!plain_name(file)) {
@@ -211,12 +218,25 @@ run_info run_from_recipe(const std::string& path) {
   const recipe r = parse_recipe(text, path);
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   run_info run;
-  run.object = sheetgen::family_run(r.settings).object();
+  const sheetgen::family_run family(r.settings);
+  run.object = family.object();
   run.instance_file = (folder / r.instance_file).string();
-  if (!r.settings.defects.empty()) run.defect_file = (folder / r.defect_file).string();
+  if (family.has_defects()) run.defect_file = (folder / r.defect_file).string();
   run.value_file = (folder / r.value_file).string();
   run.family = r.settings;
   return run;
+}
+
+std::optional<int64_t> known_optimum(const sheetgen::family_run& family, const instance& in) {
+  if (!family.knows_optimum()) return std::nullopt;
+  sheetgen::family_instance read;
+  read.items = in.items;
+  read.defects = in.defects;
+  for (const sheetgen::item_value& v : in.values) {
+    read.values.push_back(v.value);
+    read.copies.push_back(v.copies);
+  }
+  return family.known_optimum(read);
 }
 
 }  // namespace sheetkit

@@ -12,19 +12,26 @@
 //   instance_file instances.txt
 //   defect_file defects.txt                                   (with a law)
 //   value_file values.txt
+//   known_optimum total_value                                 (a family that knows it)
 //   check 0123456789abcdef                                    (FNV-1a, 64 bits)
 #ifndef SHEETKIT_RECIPE_H_
 #define SHEETKIT_RECIPE_H_
 
 #include <sheetgen/families.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "files/instance.h"
 
 namespace sheetkit {
+
+// The line of a run whose every instance's optimum is known: the total
+// value of all its item types, every copy placed (the perfect family).
+inline constexpr const char* known_optimum_line = "known_optimum total_value";
 
 // A family run and the names of its files (plain names, in the recipe's
 // folder).
@@ -48,6 +55,10 @@ recipe parse_recipe(std::string_view text, const std::string& name);
 // the recipe's folder. Throws file_error when it cannot be read, and as
 // parse_recipe.
 run_info run_from_recipe(const std::string& path);
+
+// Instance `in`'s known optimum, as read from a run of `family`'s files;
+// nullopt when the family knows none.
+std::optional<int64_t> known_optimum(const sheetgen::family_run& family, const instance& in);
 
 }  // namespace sheetkit
 

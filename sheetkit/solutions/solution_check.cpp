@@ -374,6 +374,10 @@ double gap_of(int64_t bound, int64_t placed) {
   return bound > 0 ? static_cast<double>(bound - placed) / static_cast<double>(bound) : 0.0;
 }
 
+double solution_figures::optimum_gap() const {
+  return known_optimum ? gap_of(*known_optimum, profit) : 0.0;
+}
+
 std::vector<std::string> solution_report::lines() const {
   std::vector<std::string> out;
   out.reserve(violations.size() + 1);

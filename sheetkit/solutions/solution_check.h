@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -80,11 +81,17 @@ struct solution_figures {
   int64_t usable_area = 0;     ///< object area minus the union of the defects
   int64_t available_area = 0;  ///< area of every copy allowed; -1 when unlimited
   int64_t area_bound = 0;      ///< the best bound (bounds.h): at most min(usable, available area)
+  /// The instance's best profit where its family knows it by construction
+  /// (the perfect family); set by the caller, who knows the family.
+  std::optional<int64_t> known_optimum;
 
   /// placed area / usable area (0 when nothing is usable).
   double utilisation() const { return utilisation_of(placed_area, usable_area); }
   /// (area bound - placed area) / area bound (0 when the bound is 0).
   double gap() const { return gap_of(area_bound, placed_area); }
+  /// (known optimum - profit) / known optimum: 0 for an optimal solution
+  /// (0 without a known optimum, or for one of 0).
+  double optimum_gap() const;
 };
 
 /// One thing wrong with a solution.

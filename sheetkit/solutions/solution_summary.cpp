@@ -21,14 +21,20 @@ std::string figures_text(const solution_figures& f) {
 }
 
 
+std::string optimum_text(const solution_figures& f) {
+  if (!f.known_optimum) return "";
+  return ", gap " + percent(f.optimum_gap()) + " to the known optimum " +
+         std::to_string(*f.known_optimum);
+}
+
 class text_summary : public solution_summary {
  public:
-  explicit text_summary(std::ostream& out) : out_(out) {}
+  explicit text_summary(std::ostream& out, bool known) : out_(out), known_(known) {}
   void instance(int64_t number, const std::string& file, const solution_report& r) override {
     for (const std::string& line : r.lines()) out_ << line << '\n';
     out_ << "instance " << number << ": " << file << ": "
          << (r.feasible() ? "feasible" : count_of(r.violation_count, "violation")) << "; "
-         << figures_text(r.figures) << '\n';
+         << figures_text(r.figures) << optimum_text(r.figures) << '\n';
   }
   void missing(int64_t number, const std::string& why) override {
     out_ << "instance " << number << ": no solution: " << why << '\n';
@@ -39,11 +45,15 @@ class text_summary : public solution_summary {
     if (f.missing > 0) out_ << ", " << f.missing << " without a solution";
     out_ << "; " << count_of(f.items_placed, "item") << ", area " << f.placed_area
          << ", utilisation " << percent(f.utilisation()) << ", gap " << percent(f.gap())
-         << " to the bound " << f.area_bound << '\n';
+         << " to the bound " << f.area_bound;
+    if (known_)
+      out_ << ", gap " << percent(f.optimum_gap()) << " to the known optima " << f.known_optimum;
+    out_ << '\n';
   }
 
  private:
   std::ostream& out_;
+  bool known_;
 };
 
 nlohmann::ordered_json figures_json(const solution_figures& f) {
@@ -55,7 +65,7 @@ nlohmann::ordered_json figures_json(const solution_figures& f) {
 
 class json_summary : public solution_summary {
  public:
-  explicit json_summary(std::ostream& out) : out_(out) {
+  json_summary(std::ostream& out, bool known) : out_(out), known_(known) {
     out_ << "{\"format_version\": " << json_format_version << ", \"instances\": [";
   }
   void instance(int64_t number, const std::string& file, const solution_report& r) override {
@@ -64,26 +74,32 @@ class json_summary : public solution_summary {
                                 {"messages", r.lines()}};
     const nlohmann::ordered_json figures = figures_json(r.figures);
     for (const auto& [key, value] : figures.items()) j[key] = value;
+    if (r.figures.known_optimum) {
+      j["known_optimum"] = *r.figures.known_optimum;
+      j["optimum_gap"] = r.figures.optimum_gap();
+    }
     put(j);
   }
   void missing(int64_t number, const std::string& why) override {
     put({{"instance", number}, {"missing", why}});
   }
   void run(const run_solution_figures& f) override {
-    out_ << (first_ ? "],\n" : "\n],\n") << "\"run\": "
-         << nlohmann::ordered_json{{"instances", f.instances},
-                                   {"feasible", f.feasible},
-                                   {"missing", f.missing},
-                                   {"violations", f.violations},
-                                   {"items_placed", f.items_placed},
-                                   {"placed_area", f.placed_area},
-                                   {"profit", f.profit},
-                                   {"usable_area", f.usable_area},
-                                   {"area_bound", f.area_bound},
-                                   {"utilisation", f.utilisation()},
-                                   {"gap", f.gap()}}
-                .dump()
-         << "}\n";
+    nlohmann::ordered_json j{{"instances", f.instances},
+                             {"feasible", f.feasible},
+                             {"missing", f.missing},
+                             {"violations", f.violations},
+                             {"items_placed", f.items_placed},
+                             {"placed_area", f.placed_area},
+                             {"profit", f.profit},
+                             {"usable_area", f.usable_area},
+                             {"area_bound", f.area_bound},
+                             {"utilisation", f.utilisation()},
+                             {"gap", f.gap()}};
+    if (known_) {
+      j["known_optimum"] = f.known_optimum;
+      j["optimum_gap"] = f.optimum_gap();
+    }
+    out_ << (first_ ? "],\n" : "\n],\n") << "\"run\": " << j.dump() << "}\n";
   }
 
  private:
@@ -95,34 +111,44 @@ class json_summary : public solution_summary {
     first_ = false;
   }
   std::ostream& out_;
+  bool known_;
   bool first_ = true;
 };
 
 class csv_summary : public solution_summary {
  public:
-  explicit csv_summary(std::ostream& out) : out_(out) {
+  csv_summary(std::ostream& out, bool known) : out_(out), known_(known) {
     out_ << "instance,file,feasible,violations,items_placed,distinct_types,placed_area,profit,"
-            "usable_area,area_bound,utilisation,gap\n";
+            "usable_area,area_bound,utilisation,gap"
+         << (known_ ? ",known_optimum,optimum_gap\n" : "\n");
   }
   void instance(int64_t number, const std::string& file, const solution_report& r) override {
     const solution_figures& f = r.figures;
     out_ << number << ',' << csv_field(file) << ',' << (r.feasible() ? 1 : 0) << ','
          << r.violation_count << ',' << f.items_placed << ',' << f.distinct_types << ','
          << f.placed_area << ',' << f.profit << ',' << f.usable_area << ',' << f.area_bound << ','
-         << fraction(f.utilisation()) << ',' << fraction(f.gap()) << '\n';
+         << fraction(f.utilisation()) << ',' << fraction(f.gap());
+    if (known_) {
+      out_ << ',' << (f.known_optimum ? std::to_string(*f.known_optimum) : "") << ','
+           << (f.known_optimum ? fraction(f.optimum_gap()) : "");
+    }
+    out_ << '\n';
   }
   void missing(int64_t number, const std::string& why) override {
-    out_ << number << ',' << csv_field(why) << ",0,,,,,,,,,\n";
+    out_ << number << ',' << csv_field(why) << ",0,,,,,,,,," << (known_ ? ",,\n" : "\n");
   }
   void run(const run_solution_figures& f) override {
-    out_ << "run,," << (f.feasible == f.instances && f.missing == 0 ? 1 : 0) << ','
-         << f.violations << ',' << f.items_placed << ",," << f.placed_area << ',' << f.profit
-         << ',' << f.usable_area << ',' << f.area_bound << ',' << fraction(f.utilisation()) << ','
-         << fraction(f.gap()) << '\n';
+    out_ << "run,," << (f.feasible == f.instances && f.missing == 0 ? 1 : 0) << ',' << f.violations
+         << ',' << f.items_placed << ",," << f.placed_area << ',' << f.profit << ','
+         << f.usable_area << ',' << f.area_bound << ',' << fraction(f.utilisation()) << ','
+         << fraction(f.gap());
+    if (known_) out_ << ',' << f.known_optimum << ',' << fraction(f.optimum_gap());
+    out_ << '\n';
   }
 
  private:
   std::ostream& out_;
+  bool known_;
 };
 
 }  // namespace
@@ -136,6 +162,14 @@ void run_solution_figures::add(const solution_report& r) {
   profit += r.figures.profit;
   usable_area += r.figures.usable_area;
   area_bound += r.figures.area_bound;
+  if (r.figures.known_optimum) {
+    known_optimum += *r.figures.known_optimum;
+    optimum_profit += r.figures.profit;
+  }
+}
+
+double run_solution_figures::optimum_gap() const {
+  return gap_of(known_optimum, optimum_profit);
 }
 
 double run_solution_figures::utilisation() const {
@@ -145,10 +179,11 @@ double run_solution_figures::utilisation() const {
 double run_solution_figures::gap() const { return gap_of(area_bound, placed_area); }
 
 std::unique_ptr<solution_summary> make_solution_summary(std::ostream& out,
-                                                        const std::string& format) {
-  if (format == "json") return std::make_unique<json_summary>(out);
-  if (format == "csv") return std::make_unique<csv_summary>(out);
-  return std::make_unique<text_summary>(out);
+                                                        const std::string& format,
+                                                        bool known_optima) {
+  if (format == "json") return std::make_unique<json_summary>(out, known_optima);
+  if (format == "csv") return std::make_unique<csv_summary>(out, known_optima);
+  return std::make_unique<text_summary>(out, known_optima);
 }
 
 }  // namespace sheetkit

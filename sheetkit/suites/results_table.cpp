@@ -27,35 +27,23 @@ struct heading {
   const char* group;  // over several columns; "" for none
   const char* name;
 };
-constexpr std::array<heading, 12> all_headings{{{"", "instances"},
-                                                {"", "found"},
-                                                {"", "feasible"},
-                                                {"", "infeasible"},
-                                                {"", "missing"},
-                                                {"utilisation (%)", "mean"},
-                                                {"utilisation (%)", "min"},
-                                                {"utilisation (%)", "max"},
-                                                {"gap (%)", "mean"},
-                                                {"items", "mean"},
-                                                {"time (s)", "mean"},
-                                                {"profit", "mean"}}};
-
-// The columns of `r`'s table: the profit only where families give values.
-std::span<const heading> headings_of(const suite_results& r) {
-  return std::span<const heading>(all_headings).first(r.profits ? 12 : 11);
+// The columns of `r`'s table: where some instances' optimum is known, how
+// many and the gap to it beside the gap to the bound, each labelled; the
+// profit last, where families give values.
+std::vector<heading> headings_of(const suite_results& r) {
+  const bool optimum = r.any_optimum();
+  std::vector<heading> h{{"", "instances"}, {"", "found"}, {"", "feasible"}, {"", "infeasible"},
+                         {"", "missing"}};
+  if (optimum) h.push_back({"", "optima"});
+  h.insert(h.end(),
+           {{"utilisation (%)", "mean"}, {"utilisation (%)", "min"}, {"utilisation (%)", "max"}});
+  h.push_back({optimum ? "gap to bound (%)" : "gap (%)", "mean"});
+  if (optimum) h.push_back({"gap to optimum (%)", "mean"});
+  h.insert(h.end(), {{"items", "mean"}, {"time (s)", "mean"}});
+  if (r.profits) h.push_back({"profit", "mean"});
+  return h;
 }
 
-std::string fixed(double v, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, v);
-  return text;
-}
-
-// The shortest decimal that reads back to the same double.
-std::string shortest(double v) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
 
 std::optional<double> mean(double sum, int64_t n) {
   if (n == 0) return std::nullopt;
@@ -66,10 +54,12 @@ std::optional<double> mean(double sum, int64_t n) {
 // feasible solution (or no time) is there to average.
 struct row_values {
   std::optional<double> utilisation, utilisation_min, utilisation_max, gap, items, time, profit;
+  std::optional<double> optimum_gap;  // over the feasible solutions on known optima
 };
 
 row_values values_of(const solver_row& r) {
   row_values v;
+  v.optimum_gap = mean(r.optimum_gap_sum, r.optimum_feasible);
   v.utilisation = mean(r.utilisation_sum, r.feasible);
   v.gap = mean(r.gap_sum, r.feasible);
   v.items = mean(static_cast<double>(r.items_sum), r.feasible);
@@ -82,26 +72,34 @@ row_values values_of(const solver_row& r) {
   return v;
 }
 
-// A row's cells for people; a mean over fewer solutions than instances
-// carries `mark`.
-std::vector<std::string> cells_of(const solver_row& r, const std::string& mark, bool profits) {
+// A row's cells for people, in the order of headings_of (the known optima's
+// with `optimum`, the profit with `profits`); a mean over fewer solutions
+// than instances carries `mark`.
+std::vector<std::string> cells_of(const solver_row& r, const std::string& mark, bool optimum,
+                                  bool profits) {
   const row_values v = values_of(r);
   const std::string m = r.partial() ? mark : "";
   const auto cell = [](const std::optional<double>& x, double scale, int decimals,
                        const std::string& suffix) {
-    return x ? fixed(*x * scale, decimals) + suffix : std::string();
+    return x ? fixed_text(*x * scale, decimals) + suffix : std::string();
   };
-  std::vector<std::string> cells{std::to_string(r.instances),
-                                 std::to_string(r.found),
-                                 std::to_string(r.feasible),
-                                 std::to_string(r.infeasible),
-                                 std::to_string(r.missing()),
-                                 cell(v.utilisation, 100, 2, m),
-                                 cell(v.utilisation_min, 100, 2, ""),
-                                 cell(v.utilisation_max, 100, 2, ""),
-                                 cell(v.gap, 100, 2, m),
-                                 cell(v.items, 1, 2, m),
-                                 v.time ? seconds_text(*v.time) + m : std::string()};
+  std::vector<std::string> cells = {std::to_string(r.instances),
+                                    std::to_string(r.found),
+                                    std::to_string(r.feasible),
+                                    std::to_string(r.infeasible),
+                                    std::to_string(r.missing()),
+                                    cell(v.utilisation, 100, 2, m),
+                                    cell(v.utilisation_min, 100, 2, ""),
+                                    cell(v.utilisation_max, 100, 2, ""),
+                                    cell(v.gap, 100, 2, m),
+                                    cell(v.items, 1, 2, m),
+                                    v.time ? seconds_text(*v.time) + m : std::string()};
+  if (optimum) {
+    // A mean over fewer solutions than the known optima carries the mark.
+    const std::string om = r.optimum_feasible < r.optima ? mark : "";
+    cells.insert(cells.begin() + 5, r.optima > 0 ? std::to_string(r.optima) : std::string());
+    cells.insert(cells.begin() + 10, cell(v.optimum_gap, 100, 2, om));
+  }
   if (profits) cells.push_back(cell(v.profit, 1, 2, m));
   return cells;
 }
@@ -110,10 +108,6 @@ bool any_partial(const suite_results& r) {
   return std::any_of(r.rows.begin(), r.rows.end(), [](const solver_row& x) { return x.partial(); });
 }
 
-std::string pad(const std::string& s, std::size_t width, bool left) {
-  const std::string fill(width > s.size() ? width - s.size() : 0, ' ');
-  return left ? s + fill : fill + s;
-}
 
 constexpr const char* partial_note =
     "means over the feasible solutions; * marks a mean over fewer solutions than instances "
@@ -140,11 +134,12 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   for (std::size_t i = 0; i < r.solvers.size(); ++i) out << (i > 0 ? ", " : "") << r.solvers[i];
   out << "\n\n";
 
-  const std::span<const heading> headings = headings_of(r);
+  const std::vector<heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
   std::vector<std::vector<std::string>> rows;
   for (const solver_row& row : r.rows) {
     std::vector<std::string> line{row.cls, row.solver};
-    for (std::string& cell : cells_of(row, "*", r.profits))
+    for (std::string& cell : cells_of(row, "*", optimum, r.profits))
       line.push_back(cell.empty() ? "-" : cell);
     rows.push_back(std::move(line));
   }
@@ -155,7 +150,7 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   for (const auto& line : rows)
     for (std::size_t k = 0; k < line.size(); ++k) width[k] = std::max(width[k], line[k].size());
   // Group headings over their columns, right-aligned like the numbers.
-  std::string top = pad("", width[0] + 2 + width[1], true);
+  std::string top = padded("", width[0] + 2 + width[1], true);
   for (std::size_t k = 0; k < headings.size();) {
     std::size_t end = k + 1;
     while (end < headings.size() && std::string(headings[end].group) == headings[k].group &&
@@ -166,17 +161,17 @@ void write_results_text(std::ostream& out, const suite_results& r) {
     for (std::size_t j = k; j < end; ++j) spanned += width[j + 2];
     const std::string group = headings[k].group;
     if (group.size() > spanned) width[end + 1] += group.size() - spanned;
-    top += "  " + pad(group, std::max(spanned, group.size()), false);
+    top += "  " + padded(group, std::max(spanned, group.size()), false);
     k = end;
   }
   while (!top.empty() && top.back() == ' ') top.pop_back();
   out << top << '\n';
-  std::string line = pad("class", width[0], true) + "  " + pad("solver", width[1], true);
-  for (std::size_t k = 0; k < headings.size(); ++k) line += "  " + pad(headings[k].name, width[k + 2], false);
+  std::string line = padded("class", width[0], true) + "  " + padded("solver", width[1], true);
+  for (std::size_t k = 0; k < headings.size(); ++k) line += "  " + padded(headings[k].name, width[k + 2], false);
   out << line << '\n';
   for (const auto& cells : rows) {
-    line = pad(cells[0], width[0], true) + "  " + pad(cells[1], width[1], true);
-    for (std::size_t k = 2; k < cells.size(); ++k) line += "  " + pad(cells[k], width[k], false);
+    line = padded(cells[0], width[0], true) + "  " + padded(cells[1], width[1], true);
+    for (std::size_t k = 2; k < cells.size(); ++k) line += "  " + padded(cells[k], width[k], false);
     out << line << '\n';
   }
   if (any_partial(r)) out << '\n' << partial_note << '\n';
@@ -185,18 +180,22 @@ void write_results_text(std::ostream& out, const suite_results& r) {
 }
 
 void write_results_csv(std::ostream& out, const suite_results& r) {
+  // The known optima's columns come last, so that a script reading the
+  // others by place reads them still.
+  const bool optimum = r.any_optimum();
   out << "class,solver,instances,found,feasible,infeasible,missing,utilisation_mean,"
          "utilisation_min,utilisation_max,gap_mean,items_mean,time_mean"
-      << (r.profits ? ",profit_mean\n" : "\n");
+      << (optimum ? ",optima,optimum_gap_mean" : "") << (r.profits ? ",profit_mean\n" : "\n");
   for (const solver_row& row : r.rows) {
     const row_values v = values_of(row);
     out << row.cls << ',' << row.solver << ',' << row.instances << ',' << row.found << ','
         << row.feasible << ',' << row.infeasible << ',' << row.missing();
     for (const std::optional<double>& x :
          {v.utilisation, v.utilisation_min, v.utilisation_max, v.gap, v.items, v.time}) {
-      out << ',' << (x ? shortest(*x) : "");
+      out << ',' << (x ? shortest_text(*x) : "");
     }
-    if (r.profits) out << ',' << (v.profit ? shortest(*v.profit) : "");
+    if (optimum) out << ',' << row.optima << ',' << (v.optimum_gap ? shortest_text(*v.optimum_gap) : "");
+    if (r.profits) out << ',' << (v.profit ? shortest_text(*v.profit) : "");
     out << '\n';
   }
 }
@@ -207,16 +206,24 @@ void write_results_latex(std::ostream& out, const suite_results& r) {
       << ".\n% Needs \\usepackage{booktabs}. Set in \\footnotesize, with narrow gaps, to fit a\n"
       << "% landscape article's text width.\n";
   // Thirteen columns at normal size and gaps overrun even a landscape page.
+  const std::vector<heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
   out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
-      << "\\begin{tabular}{@{}ll" << std::string(headings_of(r).size(), 'r') << "@{}}\n\\toprule\n";
-  out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
-      << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){8-10}\n";
+      << "\\begin{tabular}{@{}ll" << std::string(headings.size(), 'r') << "@{}}\n\\toprule\n";
+  if (optimum) {
+    out << " & & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap to bound (\\%) & gap "
+           "to optimum (\\%) & items & time (s) "
+        << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){9-11}\n";
+  } else {
+    out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
+        << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){8-10}\n";
+  }
   out << "class & solver";
-  for (const heading& h : headings_of(r)) out << " & " << h.name;
+  for (const heading& h : headings) out << " & " << h.name;
   out << " \\\\\n\\midrule\n";
   for (const solver_row& row : r.rows) {
     out << latex_escape(row.cls) << " & " << latex_escape(row.solver);
-    for (const std::string& cell : cells_of(row, "$^*$", r.profits))
+    for (const std::string& cell : cells_of(row, "$^*$", optimum, r.profits))
       out << " & " << (cell.empty() ? "--" : cell);
     out << " \\\\\n";
   }
@@ -242,6 +249,10 @@ void write_results_json(std::ostream& out, const suite_results& r) {
                     {"gap_mean", number(v.gap)},
                     {"items_mean", number(v.items)},
                     {"time_mean", number(v.time)}});
+    if (r.any_optimum()) {
+      rows.back()["optima"] = row.optima;
+      rows.back()["optimum_gap_mean"] = number(v.optimum_gap);
+    }
     if (r.profits) rows.back()["profit_mean"] = number(v.profit);
   }
   const auto list = [](const std::vector<unsolved>& l, bool with_violation) {
@@ -266,24 +277,29 @@ void write_results_json(std::ostream& out, const suite_results& r) {
 }
 
 std::string results_table_html(const suite_results& r) {
+  const std::vector<heading> headings = headings_of(r);
+  const bool optimum = r.any_optimum();
+  const std::size_t counts = optimum ? 6 : 5;  // the columns without a group
   std::ostringstream out;
   out << "<table class=\"figures results\">\n<thead>\n<tr><th rowspan=\"2\" scope=\"col\" "
          "class=\"name\">class</th><th rowspan=\"2\" scope=\"col\" class=\"name\">solver</th>";
-  const std::span<const heading> headings = headings_of(r);
-  for (std::size_t k = 0; k < 5; ++k)
+  for (std::size_t k = 0; k < counts; ++k)
     out << "<th rowspan=\"2\" scope=\"col\">" << headings[k].name << "</th>";
   out << "<th colspan=\"3\" scope=\"colgroup\" class=\"group\">utilisation (%)</th>"
-         "<th scope=\"col\" class=\"group\">gap (%)</th><th scope=\"col\" "
-         "class=\"group\">items</th><th scope=\"col\" class=\"group\">time (s)</th>"
+      << (optimum ? "<th scope=\"col\" class=\"group\">gap to bound (%)</th><th scope=\"col\" "
+                    "class=\"group\">gap to optimum (%)</th>"
+                  : "<th scope=\"col\" class=\"group\">gap (%)</th>")
+      << "<th scope=\"col\" class=\"group\">items</th><th scope=\"col\" class=\"group\">time "
+         "(s)</th>"
       << (r.profits ? "<th scope=\"col\" class=\"group\">profit</th>" : "") << "</tr>\n<tr>";
-  for (std::size_t k = 5; k < headings.size(); ++k)
+  for (std::size_t k = counts; k < headings.size(); ++k)
     out << "<th scope=\"col\">" << headings[k].name << "</th>";
   out << "</tr>\n</thead>\n<tbody>\n";
   for (const solver_row& row : r.rows) {
     const bool bad = row.infeasible > 0 || row.missing() > 0;
     out << "<tr" << (bad ? " class=\"short\"" : "") << "><th scope=\"row\" class=\"name\">"
         << xml_escape(row.cls) << "</th><td class=\"name\">" << xml_escape(row.solver) << "</td>";
-    for (const std::string& cell : cells_of(row, "*", r.profits))
+    for (const std::string& cell : cells_of(row, "*", optimum, r.profits))
       out << "<td class=\"num\">" << (cell.empty() ? "\xE2\x80\x93" : cell) << "</td>";
     out << "</tr>\n";
   }

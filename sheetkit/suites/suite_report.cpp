@@ -7,26 +7,27 @@
 #include <sheetgen/version.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
-
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
-#include "pictures/defect_overlay.h"
+#include "figures/bounds.h"
+#include "figures/table_figures.h"
 #include "files/files.h"
 #include "files/markup.h"
 #include "files/source.h"
+#include "files/text.h"
+#include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
 #include "pictures/picture.h"
+#include "pictures/svg.h"
 #include "suites/suite_files.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
-#include "pictures/svg.h"
-#include "figures/table_figures.h"
-#include "files/text.h"
 
 namespace sheetkit {
 
@@ -184,6 +185,14 @@ std::string defect_sizes_text(const suite_class& c) {
   return text;
 }
 
+// "97.3 %" of `whole`; "-" of nothing.
+std::string share_text(double part, double whole) {
+  if (whole <= 0) return "\xE2\x80\x93";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f\xC2\xA0%%", 100 * part / whole);
+  return text;
+}
+
 // A class's pictures and its row, from its completed sets.
 struct class_view {
   table_row row;
@@ -191,6 +200,9 @@ struct class_view {
   std::string instance_svg;  // empty: no defects, or no completed set
   std::string overlay_svg;   // the same
   std::string items_svg;     // empty: no completed set
+  // The best bound on the placed area (one copy of each type, no
+  // rotation), over all its instances.
+  int64_t bound_sum = 0, usable_sum = 0, bound_instances = 0, knapsack_exact = 0;
 };
 
 class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t index,
@@ -229,9 +241,19 @@ class_view view_class(const fs::path& dir, const class_seeds& c, std::size_t ind
     all.defect_file = c.cls->name + "/s*/defects.txt";
     overlay.emplace(all, sum);
   }
+  bound_calculator bounds;
   class_pass(dir, c, "pictures", progress)([&](const instance& in) {
     items.add(in);
     if (overlay) overlay->add(in);
+    bound_input b;
+    b.object = run.object;
+    b.items = in.items;
+    b.defects = in.defects;
+    const instance_bounds found = bounds(b);
+    v.bound_sum += found.best;
+    v.usable_sum += found.usable_area;
+    v.knapsack_exact += found.knapsack.exact ? 1 : 0;
+    ++v.bound_instances;
   });
   if (overlay) v.overlay_svg = overlay->render({.id = id + "-defects", .standalone = false});
   v.items_svg = items.render({.id = id + "-items", .standalone = false});
@@ -261,6 +283,17 @@ void write_class(std::ostream& out, const class_seeds& c, const class_view& v) {
     return all;
   }()) << " ("
       << v.row.sets << " completed)</p>\n";
+  if (v.bound_instances > 0) {
+    const double n = static_cast<double>(v.bound_instances);
+    char mean[64];
+    std::snprintf(mean, sizeof mean, "%.1f", static_cast<double>(v.bound_sum) / n);
+    out << "<p class=\"answers bounds\">best bound on the placed area, one copy of each type "
+           "unturned: mean "
+        << mean << " per instance, "
+        << share_text(static_cast<double>(v.bound_sum), static_cast<double>(v.usable_sum))
+        << " of the usable area \xC2\xB7 knapsack bound exact in " << v.knapsack_exact << " of "
+        << count_of(v.bound_instances, "instance") << "</p>\n";
+  }
   if (v.first_set.empty()) {
     out << "<p class=\"note\">No run of this class completed: there is nothing to draw.</p>\n";
   } else {

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <utility>
 
+#include "families/recipe.h"
 #include "files/files.h"
 #include "files/instance_reader.h"
 #include "files/source.h"
@@ -89,6 +91,7 @@ struct set_figures {
 struct set_outcome {
   std::map<std::string, set_figures> solvers;
   std::vector<unsolved> infeasible;
+  int64_t optima = 0;  // instances whose optimum is known
 };
 
 // A solver's files in an instance folder.
@@ -163,9 +166,13 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
   };
 
   const run_info run = set_run(c, seed, o.dir);
+  std::optional<sheetgen::family_run> family;
+  if (run.family) family.emplace(*run.family);
   int64_t seen = 0;
   file_pass(run)([&](const instance& in) {
     ++seen;
+    const std::optional<int64_t> optimum = family ? known_optimum(*family, in) : std::nullopt;
+    if (optimum) ++outcome.optima;
     const std::string folder_name = "instance_" + std::to_string(in.number);
     const fs::path folder = place / folder_name;
     if (!is_folder(folder)) {
@@ -203,6 +210,12 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
       f.row.gap_sum += report.figures.gap();
       f.row.items_sum += report.figures.items_placed;
       f.row.profit_sum += static_cast<double>(report.figures.profit);
+      if (optimum) {
+        solution_figures with = report.figures;
+        with.known_optimum = optimum;
+        ++f.row.optimum_feasible;
+        f.row.optimum_gap_sum += with.optimum_gap();
+      }
       if (files.output) {
         const fs::path output = folder / (solver + ".json");
         const double t = solver_time(read_whole_file(output.string()), output.string());
@@ -356,6 +369,7 @@ suite_results gather_results(const results_options& o,
       row.solver = solver;
       row.instances = static_cast<int64_t>(seeds.size()) * c.cls->instances;
       for (std::size_t i = begin; i < at; ++i) {
+        row.optima += outcomes[i].optima;
         const auto f = outcomes[i].solvers.find(solver);
         if (f == outcomes[i].solvers.end()) {
           for (int64_t k = 1; k <= c.cls->instances; ++k) {
@@ -380,6 +394,8 @@ suite_results gather_results(const results_options& o,
         row.profit_sum += r.profit_sum;
         row.timed += r.timed;
         row.time_sum += r.time_sum;
+        row.optimum_feasible += r.optimum_feasible;
+        row.optimum_gap_sum += r.optimum_gap_sum;
         for (std::size_t k = 0; k < f->second.found.size(); ++k) {
           if (!f->second.found[k]) {
             results.missing.push_back({set_name(*c.cls, sets[i].seed) + "/instance_" +

@@ -45,6 +45,11 @@ struct solver_row {
   double profit_sum = 0;    ///< profit (PROFIT of the items placed), summed
   int64_t timed = 0;        ///< feasible solutions whose solver output gives the time
   double time_sum = 0;      ///< seconds, summed over those
+  /// Of the instances, those whose optimum is known by construction (a
+  /// perfect class): the table gives the gap to it apart from the bound's.
+  int64_t optima = 0;
+  int64_t optimum_feasible = 0;  ///< feasible solutions on those
+  double optimum_gap_sum = 0;    ///< (known optimum - profit) / known optimum, summed over those
 
   int64_t missing() const { return instances - found; }
   /// Whether the means leave instances out (missing or infeasible ones).
@@ -70,6 +75,14 @@ struct suite_results {
   /// Whether the tables show the mean profit: a suite with a family class,
   /// whose items carry values of their own.
   bool profits = false;
+
+  /// Whether some row has instances with a known optimum: only then do
+  /// the tables show the columns of the known optima.
+  bool any_optimum() const {
+    for (const solver_row& row : rows)
+      if (row.optima > 0) return true;
+    return false;
+  }
 
   /// Whether every solver has a feasible solution for every instance.
   bool complete() const { return infeasible.empty() && missing.empty() && !solvers.empty(); }

@@ -209,7 +209,7 @@ TEST_F(Generate, BadInputIsAUsageErrorAndWritesNothing) {
   };
   EXPECT_EQ(refused({"knapsak", "type=1"}),
             "sheetkit: generate: unknown family \"knapsak\"; did you mean knapsack? (families: "
-            "binpacking, knapsack, gcut)\n");
+            "binpacking, knapsack, gcut, perfect)\n");
   EXPECT_EQ(
       refused({"knapsack", "type=4", "items=2"}),
       "sheetkit: generate: knapsack: type 4 is out of range: it takes an integer from 1 to 3\n");
@@ -226,6 +226,87 @@ TEST_F(Generate, BadInputIsAUsageErrorAndWritesNothing) {
                     1),
             "sheetkit: generate: instance 1: defect 2 does not fit beside the 1 before it in 20 "
             "tries: ask for fewer or smaller defects, or more tries\n");
+  // The perfect family: defects its tree cannot cut out are named before
+  // anything is made; a law beside its own defects is refused.
+  EXPECT_EQ(
+      refused({"perfect", "items=9", "stages=1", "defect_sizes=5x5,4x2", "orientation=vertical"}),
+      "sheetkit: generate: perfect: defect 1 (5 x 5) needs stages 2 or more: with one, a "
+      "defect spans the object's width\n");
+  EXPECT_EQ(refused({"perfect", "items=9", "least=8", "defect_sizes=50x50,20x4",
+                     "orientation=horizontal"}),
+            "sheetkit: generate: perfect: defect 2 (20 x 4) is shorter along the object's width "
+            "than least 8, and so would be the items beside it\n");
+  EXPECT_EQ(refused({"perfect", "items=9", "--defects", "points"})
+                .rfind("sheetkit: generate: perfect places its defects itself", 0),
+            0u);
+  EXPECT_EQ(refused({"binpacking", "class=1", "items=3", "--certificates"}),
+            "sheetkit: generate: --certificates: the family binpacking builds no solution of its "
+            "own; only perfect does\n");
+  // A tree too small for the item types asked for: found while making it.
+  EXPECT_EQ(refused({"perfect", "items=30", "length=10", "width=10", "least=4"}, 1),
+            "sheetkit: generate: instance 1: the tree cannot be cut into 30 item types with a "
+            "least side of 4 and 3 stages: it stopped at 4\n");
+}
+
+// A perfect run as a researcher uses it: its recipe says the optimum is
+// known, and the construction's own certificates meet it exactly.
+TEST_F(Generate, PerfectRunsCertificatesMeetTheKnownOptimum) {
+  for (const bool pinwheels : {false, true}) {
+    const std::string out = arg(pinwheels ? "pin" : "cut");
+    const auto made =
+        sheetkit({"generate", "perfect", "items=40", "length=600", "width=400", "stages=3",
+                  "least=5", "defect_sizes=40x30,25x60", pinwheels ? "pinwheels=2" : "pinwheels=0",
+                  "--instances", "3", "--seed", "5", "--certificates", "-o", out});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.out.find("3 instances, 120 item types, 6 defects\n"), std::string::npos)
+        << made.out;
+    const std::string recipe = read_file(fs::path(out) / "recipe.txt");
+    EXPECT_NE(recipe.find("\ndefect_file defects.txt\nvalue_file values.txt\nknown_optimum "
+                          "total_value\ncheck "),
+              std::string::npos)
+        << recipe;
+    EXPECT_EQ(recipe.find("\ndefects "), std::string::npos);  // no law: the family's own
+    const std::string r = out + "/recipe.txt";
+    EXPECT_EQ(sheetkit({"verify", "--recipe", r}).status, 0);
+    EXPECT_EQ(sheetkit({"check", "--recipe", r}).status, 0);
+    std::vector<std::vector<std::string>> solutions = {{out + "/placements.csv"}};
+    if (!pinwheels) {
+      solutions.push_back(
+          {out + "/certificate_1.csv", out + "/certificate_2.csv", out + "/certificate_3.csv"});
+    } else {
+      EXPECT_FALSE(fs::exists(fs::path(out) / "certificate_1.csv"));
+    }
+    for (const auto& files : solutions) {
+      std::vector<std::string> args = {"solution", "check", "--recipe", r, "--format", "csv"};
+      args.insert(args.end(), files.begin(), files.end());
+      const auto judged = sheetkit(args);
+      EXPECT_EQ(judged.status, 0) << judged.out << judged.err;
+      std::istringstream lines(judged.out);
+      std::string line;
+      std::getline(lines, line);
+      EXPECT_EQ(line.substr(line.size() - 30), ",gap,known_optimum,optimum_gap");
+      int rows = 0;
+      while (std::getline(lines, line)) {
+        ++rows;
+        // Feasible, and no gap to the bound or to the optimum, which is the profit.
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+        ASSERT_EQ(cells.size(), 14u) << line;
+        EXPECT_EQ(cells[2], "1") << line;
+        EXPECT_EQ(cells[11], "0.000000") << line;
+        EXPECT_EQ(cells[12], cells[7]) << line;
+        EXPECT_EQ(cells[13], "0.000000") << line;
+      }
+      EXPECT_EQ(rows, 4);  // three instances and the run
+      args[5] = "text";
+      const auto text = sheetkit(args);
+      EXPECT_NE(text.out.find("gap 0.000% to the known optimum "), std::string::npos) << text.out;
+    }
+  }
+  // A run of another family says nothing of optima.
+  ASSERT_EQ(sheetkit({"generate", "gcut", "items=3", "-o", arg("g")}).status, 0);
+  EXPECT_EQ(read_file(dir("g") / "recipe.txt").find("known_optimum"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sheetgen/perfect_packing.h>
 
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -148,6 +149,133 @@ TEST(PerfectPacking, RefusalsNameTheDefect) {
   EXPECT_NE(message().find("6 item types take at most 1"), std::string::npos) << message();
   p.seed = 0;
   EXPECT_NE(message().find("seed"), std::string::npos);
+}
+
+sheetgen::family_run perfect_run(std::vector<sheetgen::parameter> parameters, int32_t seed,
+                                 int32_t instances = 1) {
+  sheetgen::family_settings s;
+  s.family = "perfect";
+  s.parameters = std::move(parameters);
+  s.seed = seed;
+  s.instances = instances;
+  return sheetgen::family_run(std::move(s));
+}
+
+// The family's instances are its constructions: every certificate is
+// feasible and meets the known optimum, which is the best bound too.
+TEST(PerfectFamily, EveryInstancesCertificateMeetsItsKnownOptimum) {
+  std::mt19937 random(31);
+  const auto uniform = [&](int lo, int hi) {
+    return std::to_string(std::uniform_int_distribution<int>(lo, hi)(random));
+  };
+  int made = 0, with_defects = 0, with_pinwheels = 0;
+  for (int round = 0; round < 120; ++round) {
+    const int stages = std::uniform_int_distribution<int>(2, 4)(random);
+    const bool pinwheels = round % 3 == 2;
+    std::vector<sheetgen::parameter> given = {{"items", uniform(20, 60)},
+                                              {"length", uniform(200, 600)},
+                                              {"width", uniform(200, 500)},
+                                              {"stages", std::to_string(stages)},
+                                              {"least", uniform(1, 5)},
+                                              {"pinwheels", pinwheels ? uniform(1, 3) : "0"},
+                                              {"orientation", round % 2 ? "any" : "horizontal"}};
+    if (round % 2 == 0) given.emplace_back("defect_sizes", "20x30,15x15," + uniform(5, 40) + "x9");
+    std::optional<sheetgen::family_run> run;
+    try {
+      run.emplace(perfect_run(given, round + 1, 2));
+    } catch (const sheetgen::family_error& e) {
+      ADD_FAILURE() << e.what();
+      continue;
+    }
+    for (int32_t n = 1; n <= 2; ++n) {
+      sheetgen::family_instance in;
+      try {
+        run->make(n, in);
+      } catch (const sheetgen::error&) {
+        continue;  // a random tree that finds no room: refused, never half made
+      }
+      const perfect_packing c = sheetgen::perfect_instance(*run, n);
+      ASSERT_EQ(c.items, in.items);
+      ASSERT_EQ(c.defects, in.defects);
+      EXPECT_EQ(run->has_defects(), round % 2 == 0);
+      ++made;
+      with_defects += in.defects.empty() ? 0 : 1;
+      with_pinwheels += pinwheels ? 1 : 0;
+      const std::optional<int64_t> optimum = run->known_optimum(in);
+      ASSERT_TRUE(optimum.has_value());
+      EXPECT_EQ(*optimum, c.optimum);
+      const solution_instance instance{c.object, c.items, c.defects};
+      solution_rules rules;
+      rules.guillotine.number_of_stages = stages;
+      std::vector<solution> certificates = {read_one(sheetgen::perfect_placements(c, n), "p.csv")};
+      if (!pinwheels)
+        certificates.push_back(read_one(sheetgen::perfect_guillotine_certificate(c), "c.csv"));
+      for (const solution& s : certificates) {
+        solution_report r = check_solution(instance, s, rules);
+        r.figures.known_optimum = optimum;
+        EXPECT_TRUE(r.feasible()) << (r.lines().empty() ? "" : r.lines()[0]);
+        EXPECT_EQ(r.figures.profit, *optimum);
+        EXPECT_EQ(r.figures.optimum_gap(), 0.0);
+        EXPECT_EQ(r.figures.gap(), 0.0);
+      }
+    }
+  }
+  EXPECT_GT(made, 150);
+  EXPECT_GT(with_defects, 60);
+  EXPECT_GT(with_pinwheels, 40);
+}
+
+TEST(PerfectFamily, BadParametersNameWhatIsWrong) {
+  const auto message = [](std::vector<sheetgen::parameter> given, std::string law = "") {
+    sheetgen::family_settings s;
+    s.family = "perfect";
+    s.parameters = std::move(given);
+    s.defects = std::move(law);
+    if (!s.defects.empty()) s.defect_parameters = {{"sizes", "2x2"}};
+    try {
+      sheetgen::family_run run(s);
+    } catch (const sheetgen::family_error& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  const auto with = [](std::vector<sheetgen::parameter> more) {
+    std::vector<sheetgen::parameter> given = {{"items", "20"}, {"length", "100"}, {"width", "50"}};
+    given.insert(given.end(), more.begin(), more.end());
+    return given;
+  };
+  EXPECT_EQ(message(with({}), "sizes").rfind("perfect places its defects itself", 0), 0u);
+  EXPECT_EQ(
+      message(with({{"defect_sizes", "10x10"}, {"stages", "1"}, {"orientation", "vertical"}})),
+      "perfect: defect 1 (10 x 10) needs stages 2 or more: with one, a defect spans the "
+      "object's width");
+  // A least side that the gaps beside a defect cannot keep, either way.
+  EXPECT_EQ(message(with({{"defect_sizes", "96x10"}, {"least", "5"}, {"orientation", "vertical"}})),
+            "perfect: defect 1 (96 x 10) leaves a gap to the object's side shorter than least 5");
+  // With orientation any, a defect must suit both ways the first level may run.
+  const std::string narrow = message(with({{"defect_sizes", "3x10"}, {"least", "5"}}));
+  EXPECT_EQ(narrow.rfind("perfect: defect 1 (3 x 10) is shorter along the object's length than "
+                         "least 5",
+                         0),
+            0u)
+      << narrow;
+  EXPECT_NE(narrow.find("give orientation horizontal)"), std::string::npos);
+  EXPECT_EQ(
+      message(with({{"defect_sizes", "3x10"}, {"least", "5"}, {"orientation", "horizontal"}})),
+      "accepted");
+  EXPECT_EQ(message(with({{"defect_sizes", "120x10"}})),
+            "perfect: defect 1 (120 x 10) is larger than the object 100 x 50");
+  EXPECT_NE(message(with({{"defect_sizes", "60x10,50x10"}, {"orientation", "vertical"}}))
+                .find("defect 2 (50 x 10): defects 1 to 2 side by side along the object's length "
+                      "(as the tree cuts them out) need 110, more than its 100"),
+            std::string::npos);
+  EXPECT_EQ(message(with({{"least", "60"}})),
+            "perfect: least 60 is longer than a side of the object 100 x 50");
+  EXPECT_NE(message(with({{"pinwheels", "5"}})).find("items 20 take at most 4"), std::string::npos);
+  EXPECT_NE(message(with({{"orientation", "diagonal"}})).find("vertical, horizontal or any"),
+            std::string::npos);
+  EXPECT_NE(message(with({{"defect_sizes", "nonex"}})).find("not \"nonex\""), std::string::npos);
+  EXPECT_EQ(message(with({{"defect_sizes", "none"}})), "accepted");
 }
 
 }  // namespace

@@ -302,7 +302,7 @@ TEST(SuiteFamilyDefinition, BadFamilyClassesAreNamedWhereTheyStand) {
   const std::string bp = R"({"name": "bp", "family": "binpacking", "instances": 2, )";
   refused(R"({"name": "bp", "family": "binpackin", "instances": 2})",
           "2:38: class \"bp\", family: unknown family \"binpackin\"; did you mean binpacking? "
-          "(families: binpacking, knapsack, gcut)");
+          "(families: binpacking, knapsack, gcut, perfect)");
   refused(bp + R"("parameters": {"class": 1, "itemz": 20}})",
           "2:95: class \"bp\", parameters.itemz: binpacking has no parameter \"itemz\"; did you "
           "mean items? (its parameters: class, items, first)");

@@ -4,9 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "suite_example.h"
+#include "suites/results_table.h"
 #include "test_util.h"
 
 namespace sheetkit {
@@ -234,6 +237,80 @@ TEST_F(SuiteResults, TheRecordIsShownAsTheReadersShowBytes) {
   const testing::cli_result r = results();
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
   EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+// A class whose optima are known by construction beside one whose are
+// not: the gap to the optimum has columns of its own, apart from the gap
+// to the bound, and only the class that has optima fills them.
+TEST(ResultsTable, KnownOptimaGetColumnsOfTheirOwn) {
+  suite_results r;
+  r.suite = "mixed";
+  r.manifest_sha256 = std::string(64, 'a');
+  r.solvers = {"rect"};
+  solver_row perfect;
+  perfect.cls = "perfect";
+  perfect.solver = "rect";
+  perfect.instances = perfect.found = perfect.feasible = 4;
+  perfect.utilisation_sum = 3.8, perfect.utilisation_min = 0.9, perfect.utilisation_max = 1;
+  perfect.gap_sum = 0.2;
+  perfect.optima = 4;
+  perfect.optimum_feasible = 4;
+  perfect.optimum_gap_sum = 0.12;  // a mean of 3 %
+  solver_row classic = perfect;
+  classic.cls = "classic";
+  classic.optima = classic.optimum_feasible = 0;
+  classic.optimum_gap_sum = 0;
+  r.rows = {perfect, classic};
+  const auto text_of = [&](void (*write)(std::ostream&, const suite_results&)) {
+    std::ostringstream out;
+    write(out, r);
+    return out.str();
+  };
+  const std::string text = text_of(write_results_text);
+  EXPECT_NE(text.find("gap to bound (%)  gap to optimum (%)"), std::string::npos) << text;
+  const auto row_of = [&](const std::string& cls) {
+    const std::size_t at = text.find("\n" + cls + " ");
+    std::istringstream line(text.substr(at + 1, text.find('\n', at + 1) - at - 1));
+    std::vector<std::string> cells;
+    for (std::string cell; line >> cell;) cells.push_back(cell);
+    return cells;
+  };
+  // instances found feasible infeasible missing optima | utilisation | the
+  // gaps to the bound and to the optimum | items time
+  EXPECT_EQ(row_of("perfect"),
+            (std::vector<std::string>{"perfect", "rect", "4", "4", "4", "0", "0", "4", "95.00",
+                                      "90.00", "100.00", "5.00", "3.00", "0.00", "-"}))
+      << text;
+  EXPECT_EQ(row_of("classic"),
+            (std::vector<std::string>{"classic", "rect", "4", "4", "4", "0", "0", "-", "95.00",
+                                      "90.00", "100.00", "5.00", "-", "0.00", "-"}))
+      << text;
+  const std::string csv = text_of(write_results_csv);
+  EXPECT_NE(csv.find("time_mean,optima,optimum_gap_mean\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",4,0.03\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",0,\n"), std::string::npos) << csv;
+  const std::string json = text_of(write_results_json);
+  EXPECT_NE(json.find("\"optimum_gap_mean\": 0.03"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"optimum_gap_mean\": null"), std::string::npos) << json;
+  const std::string latex = text_of(write_results_latex);
+  EXPECT_NE(latex.find("gap to optimum (\\%)"), std::string::npos);
+  EXPECT_NE(latex.find("\\cmidrule(lr){9-11}"), std::string::npos);
+  // Every row has as many cells as the heading has columns.
+  const std::string html = results_table_html(r);
+  const auto count = [](const std::string& s, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(html, "<td class=\"num\">"), 2 * 13u);
+  EXPECT_NE(html.find("gap to optimum (%)"), std::string::npos);
+
+  // Without any known optimum: the columns and labels of before.
+  r.rows = {classic};
+  EXPECT_EQ(text_of(write_results_text).find("optim"), std::string::npos);
+  EXPECT_EQ(text_of(write_results_csv).find("optim"), std::string::npos);
+  EXPECT_EQ(text_of(write_results_json).find("optim"), std::string::npos);
+  EXPECT_EQ(count(results_table_html(r), "<td class=\"num\">"), 11u);
 }
 
 TEST(SolverTime, ReadsPackingSolversOutputAndRefusesWhatIsNoJson) {
