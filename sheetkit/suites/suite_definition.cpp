@@ -74,16 +74,14 @@ std::string suite_class::source(int32_t seed) const {
   return recipe_text(r);
 }
 
-bool suite_class::has_defect_file() const {
-  return family ? !family->defects.empty() : !defects.empty();
-}
+bool suite_class::has_defect_file() const { return family ? family_defects : !defects.empty(); }
 
 std::string suite_class::manifest_columns() const {
   std::string text;
   for (const int32_t n : {instances, length, width, item_types}) text += std::to_string(n) + "\t";
   if (!family) return text + lower + "\t" + upper + "\t" + defect_sizes();
   // The defect law as the recipe gives it, and the layer kept of it.
-  std::string law = family->defects.empty() ? "-" : family->defects;
+  std::string law = !family->defects.empty() ? family->defects : family_defects ? "own" : "-";
   if (!family->defect_parameters.empty()) law += " " + words(family->defect_parameters);
   if (family->layer >= 0) law += " layer=" + std::to_string(family->layer);
   return text + "-\t-\t" + law;
@@ -680,6 +678,7 @@ class definition_reader {
     const sheetgen::family_run run(s);
     out.family = run.settings();
     out.family->seed = 0;
+    out.family_defects = run.has_defects();
     out.instances = s.instances;
     out.length = run.object().length;
     out.width = run.object().width;

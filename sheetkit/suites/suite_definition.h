@@ -49,6 +49,9 @@ struct suite_class {
   // class keeps instances, length, width and item_types (its "items")
   // for the readers; its bounds are "-" and `defects` is empty.
   std::optional<sheetgen::family_settings> family;
+  // Whether a family class's sets have defects: a defect law's, or the
+  // family's own (the perfect family isolates its defects by cuts).
+  bool family_defects = false;
 
   // The run's answers as sheetgen reads them: one per line, the files
   // instances.txt and defects.txt, and the closing prompt's 0.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sheetgen/families.h>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -288,6 +289,79 @@ TEST_F(SuiteFamilies, ExportedSolvedAndTabulatedWithProfits) {
 
 // Every fault of a family class: the family's own words at the value's
 // place, status 2, nothing written.
+// A perfect class beside a classic one: the perfect sets carry the
+// defects the family isolates (held by the referee like any others), and
+// the table gives the gap to the known optimum beside the gap to the bound.
+TEST(SuitePerfectFamily, OwnDefectsAreHeldAndTheKnownOptimumIsTabulated) {
+  sheetgen::testing::scratch_folder folder;
+  std::ofstream(folder / "suite.json") << R"({"suite": "known", "seeds": [1],
+ "classes": [
+  {"name": "pf", "family": "perfect", "instances": 2,
+   "parameters": {"items": 12, "length": 600, "width": 400, "defect_sizes": "60x40"}},
+  {"name": "bp", "family": "binpacking", "parameters": {"class": 1, "items": 10},
+   "instances": 2}]})";
+  const fs::path dir = folder / "known", out = folder / "out";
+  ASSERT_EQ(sheetkit({"suite", "make", (folder / "suite.json").string(), "-o", dir.string()}).status,
+            0);
+  EXPECT_TRUE(fs::is_regular_file(dir / "pf/s1/defects.txt"));
+  EXPECT_NE(bytes_of(dir / "manifest.tsv").find("pf/s1/defects.txt"), std::string::npos);
+  ASSERT_EQ(sheetkit({"suite", "verify", dir.string()}).status, 0);
+  ASSERT_EQ(sheetkit({"suite", "export", dir.string(), "--to", "packingsolver", "-o", out.string()})
+                .status,
+            0);
+  // The construction's own placements, made again by generate, solve each instance.
+  const fs::path made = folder / "made";
+  ASSERT_EQ(sheetkit({"generate", "perfect", "items=12", "length=600", "width=400",
+                      "defect_sizes=60x40", "--instances", "2", "--seed", "1", "--certificates",
+                      "-o", made.string()})
+                .status,
+            0);
+  ASSERT_EQ(bytes_of(made / "instances.txt"), bytes_of(dir / "pf/s1/instances.txt"));
+  const std::vector<std::string> rows = lines_of(made / "placements.csv");
+  for (const char* k : {"1", "2"}) {
+    std::ofstream solution(out / "pf/s1" / (std::string("instance_") + k) / "solution.csv");
+    solution << rows[0] << '\n';
+    for (std::size_t i = 1; i < rows.size(); ++i)
+      if (rows[i].substr(0, rows[i].find(',')) == k) solution << rows[i] << '\n';
+  }
+  const testing::cli_result table = sheetkit({"suite", "results", dir.string(), out.string()});
+  EXPECT_NE(table.out.find("gap to bound (%)  gap to optimum (%)"), std::string::npos) << table.out;
+  std::string pf_row;
+  for (std::istringstream in(table.out); std::getline(in, pf_row);)
+    if (pf_row.starts_with("pf ")) break;
+  std::istringstream cells(pf_row);
+  std::vector<std::string> cell;
+  for (std::string c; cells >> c;) cell.push_back(c);
+  // class solver instances found feasible infeasible missing optima
+  // utilisation mean/min/max, gap to bound, gap to optimum
+  ASSERT_GE(cell.size(), 13u) << pf_row;
+  EXPECT_EQ(cell[4], "2");
+  EXPECT_EQ(cell[7], "2");
+  EXPECT_EQ(cell[8], "100.00");  // of the usable area, the defect taken away
+  EXPECT_EQ(cell[11], "0.00");
+  EXPECT_EQ(cell[12], "0.00");
+
+  // An item on the family's defect is a violation, as on any other defect.
+  const std::vector<std::string> defect = lines_of(out / "pf/s1/instance_1/defects.csv");
+  ASSERT_EQ(defect.size(), 2u);
+  const std::string at = defect[1].substr(defect[1].find(',') + 1);  // X,Y,WIDTH,HEIGHT
+  const std::string x = at.substr(0, at.find(','));
+  const std::string y = at.substr(x.size() + 1, at.find(',', x.size() + 1) - x.size() - 1);
+  // Item type 0 at the defect's corner, moved in as far as the object's edge needs.
+  const std::vector<std::string> item = lines_of(out / "pf/s1/instance_1/items.csv");
+  std::istringstream fields(item[1]);
+  std::string length, width;  // WIDTH is the length, as the export writes it
+  std::getline(fields, length, ',');
+  std::getline(fields, width, ',');
+  const int64_t ix = std::min<int64_t>(std::stoll(x), 600 - std::stoll(length));
+  const int64_t iy = std::min<int64_t>(std::stoll(y), 400 - std::stoll(width));
+  std::ofstream(out / "pf/s1/instance_1/solution.csv")
+      << "instance,item_type,x,y,rotated\n1,0," << ix << "," << iy << ",0\n";
+  const testing::cli_result bad = sheetkit({"suite", "results", dir.string(), out.string()});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("overlaps defect 1"), std::string::npos) << bad.out;
+}
+
 TEST(SuiteFamilyDefinition, BadFamilyClassesAreNamedWhereTheyStand) {
   sheetgen::testing::scratch_folder folder;
   const auto refused = [&](const std::string& cls, const std::string& what) {
