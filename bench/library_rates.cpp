@@ -23,7 +23,8 @@ double best_of_three(const std::function<void()>& work) {
   for (int i = 0; i < 3; ++i) {
     const auto start = std::chrono::steady_clock::now();
     work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   return best;
 }

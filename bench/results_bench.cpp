@@ -97,7 +97,8 @@ void solve(const fs::path& suite, const fs::path& out, int64_t length, int64_t w
           fs::exists(from / "defects.txt") ? blocks(from / "defects.txt") : std::vector<block>{};
       for (std::size_t i = 0; i < items.size(); ++i) {
         std::ofstream(set.path() / ("instance_" + std::to_string(i + 1)) / "shelf.csv")
-            << shelf_certificate(length, width, items[i], i < defects.size() ? defects[i] : block{});
+            << shelf_certificate(length, width, items[i],
+                                 i < defects.size() ? defects[i] : block{});
       }
     }
   }
@@ -109,8 +110,8 @@ void measure(const fs::path& scratch, const std::string& name, const std::string
   std::ofstream(file) << suite_file;
   const fs::path suite = scratch / name, out = scratch / (name + "-out");
   sheetkit({"suite", "make", file.string(), "-o", suite.string(), "-j", "2"});
-  sheetkit({"suite", "export", suite.string(), "--to", "packingsolver", "-o", out.string(), "-j",
-            "2"});
+  sheetkit(
+      {"suite", "export", suite.string(), "--to", "packingsolver", "-o", out.string(), "-j", "2"});
   // In a process of its own: what it reads would otherwise count in the
   // peak memory of every run forked after it.
   std::fflush(stdout);

@@ -135,9 +135,12 @@ int main(int argc, char** argv) {
               static_cast<double>(fs::file_size(scratch / "instances.txt")) / 1e6);
   if (against) {
     for (const char* command : {"check", "verify"}) {
-      side_by_side(command, lines, 9, [&](const char* program) {
-        return sheetkit(scratch, command, "reference.answers", nullptr, nullptr, program);
-      }, argv[2]);
+      side_by_side(
+          command, lines, 9,
+          [&](const char* program) {
+            return sheetkit(scratch, command, "reference.answers", nullptr, nullptr, program);
+          },
+          argv[2]);
     }
     fs::remove_all(scratch);
     return 0;
@@ -168,9 +171,10 @@ int main(int argc, char** argv) {
   std::ofstream(scratch / "empty.txt") << std::string(static_cast<std::size_t>(empty), '\n');
   const measured lines_json = best_of(
       repeats, [&] { return sheetkit(scratch, "stats", "--object", "10x10", "empty.txt"); });
-  std::printf("stats --per-instance --json, %d empty instances: %.2f s (CPU %.2f s), peak %.1f MiB\n",
-              empty, lines_json.seconds, lines_json.cpu_seconds,
-              static_cast<double>(lines_json.peak_kib) / 1024);
+  std::printf(
+      "stats --per-instance --json, %d empty instances: %.2f s (CPU %.2f s), peak %.1f MiB\n",
+      empty, lines_json.seconds, lines_json.cpu_seconds,
+      static_cast<double>(lines_json.peak_kib) / 1024);
   fs::remove(scratch / "empty.txt");
 
   if (large > 0) {

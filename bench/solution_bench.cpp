@@ -22,7 +22,9 @@ namespace fs = std::filesystem;
 
 constexpr int cell = 20;  // each item in a cell of its own, a unit short of its top right corner
 
-sheetkit::rectangle type_of(int k) { return sheetkit::rectangle::of(10 + k % 10, 10 + k / 10 % 10); }
+sheetkit::rectangle type_of(int k) {
+  return sheetkit::rectangle::of(10 + k % 10, 10 + k / 10 % 10);
+}
 
 // Writes the instance, its defects and the placement of `side` x `side` items.
 void write_files(const fs::path& dir, int side) {
@@ -42,7 +44,8 @@ void write_files(const fs::path& dir, int side) {
   std::ofstream placed(dir / "placements.csv", std::ios::binary);
   placed << sheetkit::placements_header << '\n';
   for (int i = 0; i < side; ++i)
-    for (int j = 0; j < side; ++j) placed << "1," << (i * 31 + j) % 100 << ',' << i * cell << ',' << j * cell << ",0\n";
+    for (int j = 0; j < side; ++j)
+      placed << "1," << (i * 31 + j) % 100 << ',' << i * cell << ',' << j * cell << ",0\n";
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -66,8 +69,8 @@ int main(int argc, char** argv) {
     std::ifstream in(dir / "defects.txt");
     double x1, y1, x2, y2;
     while (in >> x1 >> y1 >> x2 >> y2)
-      defects.push_back({static_cast<int32_t>(x1), static_cast<int32_t>(y1), static_cast<int32_t>(x2),
-                         static_cast<int32_t>(y2)});
+      defects.push_back({static_cast<int32_t>(x1), static_cast<int32_t>(y1),
+                         static_cast<int32_t>(x2), static_cast<int32_t>(y2)});
   }
   const int32_t object = side * cell;
   sheetkit::solution_rules rules;
@@ -78,8 +81,8 @@ int main(int argc, char** argv) {
     const std::vector<sheetkit::solution> s = sheetkit::read_solution(dir / "placements.csv");
     best_read = std::min(best_read, seconds_since(start));
     start = std::chrono::steady_clock::now();
-    const sheetkit::solution_report report =
-        sheetkit::check_solution({sheetkit::rectangle::of(object, object), items, defects}, s[0], rules);
+    const sheetkit::solution_report report = sheetkit::check_solution(
+        {sheetkit::rectangle::of(object, object), items, defects}, s[0], rules);
     best_check = std::min(best_check, seconds_since(start));
     if (!report.feasible() || report.figures.items_placed != int64_t{side} * side) {
       std::fprintf(stderr, "solution_bench: the placement should be feasible: %s\n",
@@ -88,17 +91,20 @@ int main(int argc, char** argv) {
     }
   }
   const double n = static_cast<double>(side) * side;
-  std::printf("%d placed items, %zu defects, object %d x %d\n", side * side, defects.size(), object, object);
-  std::printf("reading the placement file: %.3f s (%.1f M items/s)\n", best_read, n / best_read / 1e6);
-  std::printf("checking them:              %.3f s (%.1f M items/s)\n", best_check, n / best_check / 1e6);
+  std::printf("%d placed items, %zu defects, object %d x %d\n", side * side, defects.size(), object,
+              object);
+  std::printf("reading the placement file: %.3f s (%.1f M items/s)\n", best_read,
+              n / best_read / 1e6);
+  std::printf("checking them:              %.3f s (%.1f M items/s)\n", best_check,
+              n / best_check / 1e6);
 
   bench::measured best{1e9, 1e9, 0};
   const std::string size = std::to_string(object) + "x" + std::to_string(object);
   for (int r = 0; r < repeats; ++r) {
-    const bench::measured m = bench::run_process(
-        {SHEETKIT_BINARY, "solution", "check", "placements.csv", "--object", size, "instances.txt",
-         "defects.txt", "--copies", "unlimited"},
-        dir.string());
+    const bench::measured m =
+        bench::run_process({SHEETKIT_BINARY, "solution", "check", "placements.csv", "--object",
+                            size, "instances.txt", "defects.txt", "--copies", "unlimited"},
+                           dir.string());
     if (m.seconds < best.seconds) best = m;
   }
   std::printf("sheetkit solution check:    %.3f s (%.3f s CPU), %.1f MiB peak\n", best.seconds,

@@ -81,7 +81,8 @@ std::string check_by_name(sheetkit::run_info run, std::string_view items,
   std::ofstream(run.instance_file, std::ios::binary) << items;
   if (defects) std::ofstream(run.defect_file, std::ios::binary) << *defects;
   std::ostringstream out;
-  sheetkit::check_files(run, out, [](const sheetkit::file_error& e) { fail("unreadable", e.what()); });
+  sheetkit::check_files(run, out,
+                        [](const sheetkit::file_error& e) { fail("unreadable", e.what()); });
   std::string text = out.str();
   for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
     text.erase(at, folder.size());
@@ -130,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string line;
   while (std::getline(lines, line)) {
     // The notes come last, each "FILE:LINE: note: ...", then their number.
-    const bool note = is_problem_line(line) && line.substr(line.find(": ") + 2).starts_with("note: ");
+    const bool note =
+        is_problem_line(line) && line.substr(line.find(": ") + 2).starts_with("note: ");
     if (notes || note) {
       if (!note && !line.starts_with("note: ")) fail("malformed note", text);
       notes = true;

@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       }
     }
   } catch (const sheetgen::error& e) {
-    if (!std::string_view(e.what()).starts_with("s.csv:")) fail("a refusal without FILE:LINE", e.what());
+    if (!std::string_view(e.what()).starts_with("s.csv:"))
+      fail("a refusal without FILE:LINE", e.what());
   }
   return 0;
 }

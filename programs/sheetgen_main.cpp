@@ -15,13 +15,12 @@ int main(int argc, char** argv) {
   sheetgen::progress_line line(std::cerr, sheetgen::stderr_is_terminal(),
                                sheetgen::stdout_is_terminal());
   const bool after_prompt = sheetgen::stdout_is_terminal();
-  return sheetgen::run_program([&line](const sheetgen::pass_progress& p) { line.show(p); },
-                               [&](std::string_view why) {
-                                 // The console's message has no line break
-                                 // of its own where both share a terminal.
-                                 line.clear();
-                                 std::cerr << (after_prompt ? "\n" : "") << "sheetgen: " << why
-                                           << '\n'
-                                           << std::flush;
-                               });
+  return sheetgen::run_program(
+      [&line](const sheetgen::pass_progress& p) { line.show(p); },
+      [&](std::string_view why) {
+        // The console's message has no line break
+        // of its own where both share a terminal.
+        line.clear();
+        std::cerr << (after_prompt ? "\n" : "") << "sheetgen: " << why << '\n' << std::flush;
+      });
 }

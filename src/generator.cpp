@@ -71,8 +71,7 @@ defect_placer item_generator::defects() && {
 }
 
 defect_placer::defect_placer(std::unique_ptr<state> s) : s_(std::move(s)) {}
-defect_placer::defect_placer(const defect_placer& other)
-    : s_(std::make_unique<state>()) {
+defect_placer::defect_placer(const defect_placer& other) : s_(std::make_unique<state>()) {
   s_->p = other.s_->p;
   s_->rng = other.s_->rng;
   s_->count = other.s_->count;

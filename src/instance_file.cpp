@@ -19,9 +19,7 @@ instance_reader::~instance_reader() = default;
 instance_reader::instance_reader(instance_reader&&) noexcept = default;
 instance_reader& instance_reader::operator=(instance_reader&&) noexcept = default;
 
-bool instance_reader::next(std::vector<rectangle>& items) {
-  return lines_->next_block(items);
-}
+bool instance_reader::next(std::vector<rectangle>& items) { return lines_->next_block(items); }
 
 int64_t instance_reader::block_line() const { return lines_->block_line(); }
 

@@ -97,8 +97,8 @@ class batch {
   uint32_t count = 0;
   uint32_t ends[max_ends];
   uint32_t end_count = 0;
-  uint32_t taken = 0;       // values handed on
-  uint32_t ends_taken = 0;  // empty lines handed on
+  uint32_t taken = 0;          // values handed on
+  uint32_t ends_taken = 0;     // empty lines handed on
   const char* stop = nullptr;  // where parsing stopped: the next line to read
 
  private:
@@ -231,12 +231,10 @@ struct sse2 {
       pairs_b = _mm_packs_epi32(b, b);
       least_b = _mm_unpacklo_epi32(smallest(2), smallest(2));
     }
-    const __m128i values =
-        _mm_madd_epi16(_mm_packs_epi32(_mm_madd_epi16(pairs_a, hundreds),
-                                       _mm_madd_epi16(pairs_b, hundreds)),
-                       _mm_set1_epi32(0x00012710));  // 10000 and 1
-    const __m128i least =
-        _mm_unpacklo_epi64(_mm_unpacklo_epi32(smallest(0), smallest(1)), least_b);
+    const __m128i values = _mm_madd_epi16(
+        _mm_packs_epi32(_mm_madd_epi16(pairs_a, hundreds), _mm_madd_epi16(pairs_b, hundreds)),
+        _mm_set1_epi32(0x00012710));  // 10000 and 1
+    const __m128i least = _mm_unpacklo_epi64(_mm_unpacklo_epi32(smallest(0), smallest(1)), least_b);
     constexpr const int* order = layout<Value>::order;
     constexpr int shuffle =
         order[0] | order[1] << 2 | order[2] << 4 | (fields == 4 ? order[3] : 3) << 6;
@@ -296,22 +294,20 @@ struct avx2 {
     const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
     // Per 128-bit lane: the numbers' fours, then the numbers; lane 0 holds
     // numbers 0 and 1 at 0 and 1, lane 1 numbers 2 and 3 at 4 and 5.
-    const __m256i values = _mm256_madd_epi16(_mm256_packus_epi32(fours, fours),
-                                             _mm256_set1_epi32(0x00012710));
+    const __m256i values =
+        _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
     constexpr int at[4] = {0, 1, 4, 5};
     constexpr const int* order = layout<Value>::order;
     const __m128i ordered = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
         values, _mm256_setr_epi32(at[order[0]], at[order[1]], at[order[2]],
                                   at[order[fields == 4 ? 3 : 0]], 0, 0, 0, 0)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), ordered);
-    const __m128i least =
-        _mm_setr_epi32(smallest(order[0]), smallest(order[1]), smallest(order[2]),
-                       smallest(order[fields == 4 ? 3 : 0]));
+    const __m128i least = _mm_setr_epi32(smallest(order[0]), smallest(order[1]), smallest(order[2]),
+                                         smallest(order[fields == 4 ? 3 : 0]));
     return static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi32(least, ordered)));
   }
 };
 #endif
-
 
 #if defined(__GNUC__) || defined(__clang__)
 // Into parse_avx2, to be compiled for AVX2 there.
@@ -441,7 +437,7 @@ SHEETGEN_LINE_BATCH_INLINE const char* parse(const char* p, const char* limit, b
 #ifdef SHEETGEN_LINE_BATCH_AVX2
 template <class Value>
 [[gnu::target("avx2,bmi,bmi2")]] const char* parse_avx2(const char* p, const char* limit,
-                                                         batch<Value>& b) {
+                                                        batch<Value>& b) {
   return parse<Value, avx2>(p, limit, b);
 }
 #endif

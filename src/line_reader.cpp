@@ -115,7 +115,10 @@ std::string line_problem(std::string_view line, int fields, bool cut, bool longe
 }  // namespace
 
 line_source::line_source(std::istream& in, std::string name, line_format format)
-    : in_(in.rdbuf()), name_(std::move(name)), format_(format), longest_(max_line(format.fields) + 2) {
+    : in_(in.rdbuf()),
+      name_(std::move(name)),
+      format_(format),
+      longest_(max_line(format.fields) + 2) {
   open_buffer();
   // A stream that failed to open would otherwise read as an empty file.
   if (in_ == nullptr || !in) throw error(name_ + ": cannot be read");

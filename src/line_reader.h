@@ -9,8 +9,9 @@
 // lines when it gets there. A regular file opened by name may be mapped
 // instead (mapped_file.h): its halves are windows of the mapping, parsed where they
 // lie, the second thread making the next one resident; only its last few
-// hundred bytes are copied, so that zeros follow them as they follow a read. Only the caller's thread ever reports a line,
-// so every message and line number is what one thread reading alone gives.
+// hundred bytes are copied, so that zeros follow them as they follow a read. Only the caller's
+// thread ever reports a line, so every message and line number is what one thread reading alone
+// gives.
 #ifndef SHEETGEN_LINE_READER_H_
 #define SHEETGEN_LINE_READER_H_
 
@@ -103,7 +104,7 @@ class line_source {
   const char* pos_;  // the next line
   const char* end_;  // past the data read; zeros (or more of the mapping) follow
   bool eof_ = false;
-  int current_ = 0;  // the half pos_ is in
+  int current_ = 0;      // the half pos_ is in
   const char* data_[2];  // where each half's data starts
 
   read_result ahead_;  // written by the second thread, read once it finished
@@ -159,8 +160,8 @@ class line_reader : line_source {
   bool careful_line(std::vector<Value>& out);
 
   const line_batch::parser<Value> parse_;
-  line_batch::batch<Value> mine_;       // parsed on this thread
-  line_batch::batch<Value> theirs_[2];  // parsed on the second, per half
+  line_batch::batch<Value> mine_;                    // parsed on this thread
+  line_batch::batch<Value> theirs_[2];               // parsed on the second, per half
   const char* their_start_[2] = {nullptr, nullptr};  // where those lines begin
   line_batch::batch<Value>* taking_ = nullptr;       // lines being handed on
   std::unique_ptr<split_lines<Value>> split_;  // the file parsed on every core, while it lasts
@@ -241,7 +242,8 @@ bool line_reader<Value>::take(line_batch::batch<Value>& b, std::vector<Value>& o
     // having defaults.
     const std::size_t size = out.size();
     out.resize(size + static_cast<std::size_t>(n));
-    std::memcpy(out.data() + size, b.values() + b.taken, static_cast<std::size_t>(n) * sizeof(Value));
+    std::memcpy(out.data() + size, b.values() + b.taken,
+                static_cast<std::size_t>(n) * sizeof(Value));
     line_ += n;
     block_lines_ += n;
     b.taken = upto;

@@ -72,7 +72,8 @@ void on_bus_error(int sig, siginfo_t* info, void* context) {
   const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
   for (guard_slot& s : slots) {
     if (s.state.load(std::memory_order_acquire) != 2) continue;
-    if (at < s.begin.load(std::memory_order_relaxed) || at >= s.end.load(std::memory_order_relaxed)) {
+    if (at < s.begin.load(std::memory_order_relaxed) ||
+        at >= s.end.load(std::memory_order_relaxed)) {
       continue;
     }
     // A page of zeros where the file's page was.
@@ -155,7 +156,8 @@ std::unique_ptr<mapped_file> mapped_file::open(const std::filesystem::path& file
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (reserved == MAP_FAILED) return nullptr;
   m->reserved_ = static_cast<char*>(reserved);
-  void* data = mmap(m->reserved_ + page_size, m->size_, PROT_READ, MAP_SHARED | MAP_FIXED, m->fd_, 0);
+  void* data =
+      mmap(m->reserved_ + page_size, m->size_, PROT_READ, MAP_SHARED | MAP_FIXED, m->fd_, 0);
   if (data == MAP_FAILED) return nullptr;
   m->data_ = static_cast<const char*>(data);
   m->released_ = m->data_;
@@ -180,7 +182,8 @@ void mapped_file::prefetch(const char* from, std::size_t n) const {
   // kernel before 5.14 refuses it once, and then only reads ahead.
   static std::atomic<bool> populate{true};
   if (populate.load(std::memory_order_relaxed)) {
-    if (madvise(reinterpret_cast<void*>(start), length, MADV_POPULATE_READ) == 0 || errno != EINVAL) {
+    if (madvise(reinterpret_cast<void*>(start), length, MADV_POPULATE_READ) == 0 ||
+        errno != EINVAL) {
       return;
     }
     populate.store(false, std::memory_order_relaxed);

@@ -100,8 +100,7 @@ TEST(Answers, AnswersAloneAreReadAsTheDialogueReadsThem) {
         << bad;
   }
   for (const std::string& bad : {"0.1 0.2"s, "0.1x"s, "0xinf"s, "-"s}) {
-    EXPECT_EQ(testing::message_of([&] { parse_float_answer(bad); }),
-              "Input is not a valid number!")
+    EXPECT_EQ(testing::message_of([&] { parse_float_answer(bad); }), "Input is not a valid number!")
         << bad;
   }
   EXPECT_TRUE(std::isnan(parse_float_answer("1e39")));  // which no bound accepts

@@ -151,7 +151,8 @@ class pipe_buffer : public std::streambuf {
 
  protected:
   std::streamsize xsgetn(char* to, std::streamsize n) override {
-    if (at_ == text_.size()) throw std::ios_base::failure("read failed", std::error_code(EIO, std::generic_category()));
+    if (at_ == text_.size())
+      throw std::ios_base::failure("read failed", std::error_code(EIO, std::generic_category()));
     const std::size_t piece =
         std::min({static_cast<std::size_t>(n), text_.size() - at_, std::size_t{1} + at_ % 7919});
     text_.copy(to, piece, at_);
@@ -226,8 +227,9 @@ TEST(InstanceReader, ReadsFilesEndingAtPageEdges) {
     ASSERT_EQ(file.size(), size);
     EXPECT_EQ(read_all(file).size(), size % block.size() + size / block.size());
     file.back() = '7';
-    EXPECT_EQ(error_of(file), "f:" + std::to_string(size % block.size() + 2 * (size / block.size())) +
-                                  ": file ends in the middle of a line: cut short?");
+    EXPECT_EQ(error_of(file),
+              "f:" + std::to_string(size % block.size() + 2 * (size / block.size())) +
+                  ": file ends in the middle of a line: cut short?");
   }
 }
 
@@ -248,8 +250,8 @@ TEST(InstanceReader, ReportsAFileThatChangedWhileItWasRead) {
   ASSERT_GT(size, std::size_t{1} << 20);
   testing::scratch_folder dir;
   const std::filesystem::path path = dir / "instances.txt";
-  for (const std::size_t cut : {std::size_t{0}, std::size_t{40000}, size / 10, size / 2, size - 5000,
-                                size - 1, size + 1}) {
+  for (const std::size_t cut :
+       {std::size_t{0}, std::size_t{40000}, size / 10, size / 2, size - 5000, size - 1, size + 1}) {
     dir.write("instances.txt", file);
     instance_reader reader(path, "f");
     std::vector<rectangle> items;

@@ -24,8 +24,14 @@ using testing::scratch_folder;
 // Blocks of these sizes around batches of `capacity` items, with numbers
 // of every width and sign; returns what the file must hold.
 std::string add_blocks(instance_output& out, std::size_t capacity, int blocks) {
-  const int32_t numbers[] = {0, 1, 9999, 10000, 99999999, 100000000,
-                             std::numeric_limits<int32_t>::max(), -1,
+  const int32_t numbers[] = {0,
+                             1,
+                             9999,
+                             10000,
+                             99999999,
+                             100000000,
+                             std::numeric_limits<int32_t>::max(),
+                             -1,
                              std::numeric_limits<int32_t>::min()};
   const std::size_t sizes[] = {0, 1, capacity - 1, capacity, capacity + 1, 0, 2 * capacity + 1, 3};
   std::string expected;

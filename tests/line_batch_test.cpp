@@ -143,8 +143,8 @@ void batches() {
   {
     const padded in(block + "\n" + block + "1.000000\t2.000000\t2.000000\r\n" + block);
     line_batch::batch<rectangle> b(16);
-    const char* stop = line_batch::parse<rectangle, Steps>(
-        in.begin(), in.begin() + in.bytes.size() - 112, b);
+    const char* stop =
+        line_batch::parse<rectangle, Steps>(in.begin(), in.begin() + in.bytes.size() - 112, b);
     EXPECT_EQ(b.count, 4u);
     EXPECT_EQ(std::vector<uint32_t>(b.ends, b.ends + b.end_count),
               (std::vector<uint32_t>{2, 2, 4}));
@@ -154,10 +154,11 @@ void batches() {
   {  // full
     const padded in(block + block);
     line_batch::batch<rectangle> b(3);
-    const char* stop = line_batch::parse<rectangle, Steps>(
-        in.begin(), in.begin() + in.bytes.size() - 112, b);
+    const char* stop =
+        line_batch::parse<rectangle, Steps>(in.begin(), in.begin() + in.bytes.size() - 112, b);
     EXPECT_EQ(b.count, 3u);
-    EXPECT_EQ(stop - in.begin(), static_cast<std::ptrdiff_t>(block.size() + line({3, 5, 15}).size()));
+    EXPECT_EQ(stop - in.begin(),
+              static_cast<std::ptrdiff_t>(block.size() + line({3, 5, 15}).size()));
   }
   {  // a limit in the middle: only lines that start before it
     const padded in(block);

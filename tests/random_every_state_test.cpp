@@ -1,10 +1,10 @@
 // The random generator's state value over all 2^31 - 1 states: minutes of
 // work, so a program of its own that ctest labels slow.
-#include "random.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "random.h"
 
 namespace sheetgen {
 namespace {

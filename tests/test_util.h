@@ -63,7 +63,6 @@ struct answers {
 answers make(int instances, int length, int width, int items, const char* minrel,
              const char* maxrel, long long seed, std::vector<std::pair<int, int>> defects = {});
 
-
 // Every block that a reader (instance_reader, defect_reader) finds in
 // `text`, read as the file `name`; throws its error. The text is read twice,
 // through a stream and from a file by name (mapped): the blocks and the

@@ -1,9 +1,8 @@
 #include "input_file.h"
 
-#include <pybind11/pybind11.h>
-
 #include <fcntl.h>
 #include <poll.h>
+#include <pybind11/pybind11.h>
 #include <unistd.h>
 
 #include <cerrno>

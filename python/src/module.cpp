@@ -36,8 +36,8 @@ PYBIND11_MODULE(_sheetgen, m) {
       // own reads give (errno, strerror, filename).
       // A code of another category (a streambuf's own) is no errno.
       const std::error_code c = e.code();
-      const bool os = c.category() == std::generic_category() ||
-                      c.category() == std::system_category();
+      const bool os =
+          c.category() == std::generic_category() || c.category() == std::system_category();
       sheetgen::python::set_os_error(os && c.value() != 0 ? c.value() : EIO, e.file());
     } catch (const sheetgen::error& e) {
       // Some of the dialogue's messages end in a line break of their own,
@@ -47,9 +47,8 @@ PYBIND11_MODULE(_sheetgen, m) {
       while (!message.empty() && message.back() == '\n') message.pop_back();
       message.erase(0, message.find_first_not_of(' '));
       // File names are bytes; a message must still come out.
-      py::object text = py::reinterpret_steal<py::object>(
-          PyUnicode_DecodeUTF8(message.data(), static_cast<py::ssize_t>(message.size()),
-                               "backslashreplace"));
+      py::object text = py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF8(
+          message.data(), static_cast<py::ssize_t>(message.size()), "backslashreplace"));
       PyErr_SetObject(error_type, text.ptr());
     }
   });

@@ -277,29 +277,33 @@ class run_binding {
 }  // namespace
 
 void define_run(py::module_& m) {
-  py::class_<instance_iterator, std::unique_ptr<instance_iterator>>(m, "InstanceIterator",
-                                "The instances of a run, one (items, defects) pair at a time.")
+  py::class_<instance_iterator, std::unique_ptr<instance_iterator>>(
+      m, "InstanceIterator", "The instances of a run, one (items, defects) pair at a time.")
       .def("__iter__", [](instance_iterator& it) -> instance_iterator& { return it; })
       .def("__next__", &instance_iterator::next);
 
   py::class_<run_binding>(m, "Run", "A run's checked answers; sheetgen.Run wraps it.")
-      .def_static("from_values", &run_binding::from_values, py::arg("instances"),
-                  py::arg("length"), py::arg("width"), py::arg("item_types"), py::arg("lower"),
-                  py::arg("upper"), py::arg("defects"), py::arg("seed"))
+      .def_static("from_values", &run_binding::from_values, py::arg("instances"), py::arg("length"),
+                  py::arg("width"), py::arg("item_types"), py::arg("lower"), py::arg("upper"),
+                  py::arg("defects"), py::arg("seed"))
       .def_static("from_answers", &run_binding::from_answers, py::arg("file"))
-      .def_property_readonly("instance_count", [](const run_binding& r) { return r.p().no_instances; })
+      .def_property_readonly("instance_count",
+                             [](const run_binding& r) { return r.p().no_instances; })
       .def_property_readonly("length", [](const run_binding& r) { return r.p().object.length; })
       .def_property_readonly("width", [](const run_binding& r) { return r.p().object.width; })
       .def_property_readonly("item_types", [](const run_binding& r) { return r.p().no_items; })
-      .def_property_readonly("lower", [](const run_binding& r) { return shortest(r.p().minrelsize); })
-      .def_property_readonly("upper", [](const run_binding& r) { return shortest(r.p().maxrelsize); })
+      .def_property_readonly("lower",
+                             [](const run_binding& r) { return shortest(r.p().minrelsize); })
+      .def_property_readonly("upper",
+                             [](const run_binding& r) { return shortest(r.p().maxrelsize); })
       .def_property_readonly("min_area", [](const run_binding& r) { return r.p().minarea; })
       .def_property_readonly("max_area", [](const run_binding& r) { return r.p().maxarea; })
       .def_property_readonly("defect_sizes",
                              [](const run_binding& r) {
                                std::vector<std::pair<int32_t, int32_t>> sizes;
                                for (int32_t k = 0; k < r.p().no_defects; ++k) {
-                                 sizes.emplace_back(r.p().defects[k].length, r.p().defects[k].width);
+                                 sizes.emplace_back(r.p().defects[k].length,
+                                                    r.p().defects[k].width);
                                }
                                return sizes;
                              })

@@ -48,7 +48,8 @@ const int64_t* rows(const int_array& a, py::ssize_t columns, const char* name) {
 // given, is the area, as sheetgen's arrays have it.
 std::vector<sheetkit::rectangle> item_types(const int_array& items) {
   const py::ssize_t columns = items.ndim() == 2 ? items.shape(1) : 0;
-  if (columns != 2 && columns != 3) refuse("items must have 2 columns (length, width) or 3 (and area)");
+  if (columns != 2 && columns != 3)
+    refuse("items must have 2 columns (length, width) or 3 (and area)");
   const int64_t* v = items.data();
   std::vector<sheetkit::rectangle> out;
   out.reserve(static_cast<std::size_t>(items.shape(0)));
@@ -74,7 +75,8 @@ std::vector<sheetkit::placed_defect> defect_list(const int_array& defects, int64
   for (py::ssize_t k = 0; k < defects.shape(0); ++k, v += 4) {
     for (int c = 0; c < 4; ++c) {
       if (v[c] < std::numeric_limits<int32_t>::min() || v[c] > int32_max)
-        refuse("defects row " + std::to_string(k) + ": " + std::to_string(v[c]) + " is past 32 bits");
+        refuse("defects row " + std::to_string(k) + ": " + std::to_string(v[c]) +
+               " is past 32 bits");
     }
     // As the instance reader holds a defect file: inside the object, of
     // positive sides, or the usable area is a fiction.
@@ -83,8 +85,8 @@ std::vector<sheetkit::placed_defect> defect_list(const int_array& defects, int64
              std::to_string(v[2]) + ", y " + std::to_string(v[1]) + " to " + std::to_string(v[3]) +
              " is no defect of the " + std::to_string(length) + " x " + std::to_string(width) +
              " object");
-    out.push_back({static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
-                   static_cast<int32_t>(v[3])});
+    out.push_back({static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
+                   static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3])});
   }
   return out;
 }
@@ -262,9 +264,12 @@ py::array_t<int64_t> table(std::size_t n, py::ssize_t columns, Fill row) {
 
 const char* format_name(sheetkit::solution_format f) {
   switch (f) {
-    case sheetkit::solution_format::rectangle: return "rectangle";
-    case sheetkit::solution_format::guillotine: return "rectangleguillotine";
-    case sheetkit::solution_format::placements: break;
+    case sheetkit::solution_format::rectangle:
+      return "rectangle";
+    case sheetkit::solution_format::guillotine:
+      return "rectangleguillotine";
+    case sheetkit::solution_format::placements:
+      break;
   }
   return "placements";
 }
@@ -275,15 +280,18 @@ py::dict solution_dict(const sheetkit::solution& s) {
   d["instance"] = s.instance > 0 ? py::cast(s.instance) : py::none();
   const auto& items = s.items;
   d["placements"] = table(items.size(), 4, [&](std::size_t k, int64_t* o) {
-    o[0] = items[k].item_type, o[1] = items[k].x, o[2] = items[k].y, o[3] = items[k].rotated ? 1 : 0;
+    o[0] = items[k].item_type, o[1] = items[k].x, o[2] = items[k].y,
+    o[3] = items[k].rotated ? 1 : 0;
   });
   d["sides"] = table(items.size(), 2, [&](std::size_t k, int64_t* o) {
     o[0] = items[k].length, o[1] = items[k].width;
   });
-  d["copies"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) { o[0] = items[k].copies; })
-                    .attr("reshape")(-1);
-  d["lines"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) { o[0] = items[k].line; })
-                   .attr("reshape")(-1);
+  d["copies"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) {
+                  o[0] = items[k].copies;
+                }).attr("reshape")(-1);
+  d["lines"] = table(items.size(), 1, [&](std::size_t k, int64_t* o) {
+                 o[0] = items[k].line;
+               }).attr("reshape")(-1);
   d["bins"] = table(s.bins.size(), 5, [&](std::size_t k, int64_t* o) {
     const sheetkit::stated_bin& b = s.bins[k];
     o[0] = b.type, o[1] = b.copies, o[2] = b.position, o[3] = b.length, o[4] = b.width;

@@ -1,15 +1,14 @@
 #include "cli/cli_errors.h"
 
-#include <cctype>
-
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "cli/usage_error.h"
 #include "files/suggest.h"
 #include "files/text.h"
-#include "cli/usage_error.h"
 
 namespace sheetkit {
 
@@ -132,8 +131,7 @@ std::string stray_message(CLI::App& app, const std::string& word) {
     for (CLI::Option* o : app.get_options()) {
       const std::vector<std::string> choices = choices_of(*o);
       if (std::find(choices.begin(), choices.end(), bare) != choices.end()) {
-        return prefix + "unknown option " + name + "; did you mean " + label(*o) + " " + bare +
-               "?";
+        return prefix + "unknown option " + name + "; did you mean " + label(*o) + " " + bare + "?";
       }
     }
     const std::optional<std::string> guess = nearest(name, option_names(app));
@@ -254,8 +252,8 @@ CLI::Option* with_choices(CLI::Option* option, const std::vector<std::string>& c
     listed += choices[k];
   }
   // Checked after the parse, with a suggestion: the validator only holds them.
-  return option->check(CLI::Validator([](const std::string&) { return std::string(); }, "",
-                                      listed));
+  return option->check(
+      CLI::Validator([](const std::string&) { return std::string(); }, "", listed));
 }
 
 void check_choice(CLI::Option& option, const std::string& value) {

@@ -17,10 +17,13 @@
 #include <vector>
 
 #include "cli/cli_errors.h"
+#include "cli/generate_command.h"
 #include "cli/run_options.h"
 #include "cli/solution_command.h"
 #include "cli/suite_command.h"
 #include "cli/usage_error.h"
+#include "families/recipe.h"
+#include "families/recipe_verify.h"
 #include "figures/export.h"
 #include "figures/field_exports.h"
 #include "figures/paper_table.h"
@@ -39,9 +42,6 @@
 #include "files/suggest.h"
 #include "files/text.h"
 #include "files/verify.h"
-#include "cli/generate_command.h"
-#include "families/recipe.h"
-#include "families/recipe_verify.h"
 #include "pictures/draw.h"
 #include "suites/suite_contents.h"
 
@@ -169,8 +169,8 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
       s.out << "suite " << suite.definition.name << ", manifest sha256 " << suite.manifest_sha256
             << "\n\n";
     } else if (o.format == "latex") {
-      s.out << "% Suite " << suite.definition.name << ", manifest sha256 "
-            << suite.manifest_sha256 << ".\n";
+      s.out << "% Suite " << suite.definition.name << ", manifest sha256 " << suite.manifest_sha256
+            << ".\n";
     }
     write_paper_table(s.out, o.format, table, o.columns);
     return status_ok;
@@ -280,8 +280,9 @@ void check_stats(stats_options& o) {
     throw usage_error("--suite DIR takes the runs of the suite; leave out --answers and --object");
   if (o.columns_option->count() == 0) return;
   if (o.format == "csv" || o.format == "json")
-    throw usage_error("--columns chooses what people see (text and latex); csv and json keep every "
-                      "column");
+    throw usage_error(
+        "--columns chooses what people see (text and latex); csv and json keep every "
+        "column");
   if (o.suite.empty() && o.format == "text")
     throw usage_error("--columns is for the paper table: --suite DIR, or --format latex for a run");
   o.columns = paper_columns_named(o.columns_given);
@@ -304,9 +305,10 @@ std::function<prepared()> setup_stats(CLI::App& app) {
       app.add_option("--copies", o->copies, "The bounds' copies of each item type (default 1)")
           ->type_name("N|unlimited");
   app.add_flag("--rotation", o->rotation, "The bounds let items be turned by 90 degrees");
-  o->columns_option = app.add_option("--columns", o->columns_given,
-                 "The paper table's columns in text and latex: the CSV's names, object, all")
-      ->type_name("NAME,...");
+  o->columns_option =
+      app.add_option("--columns", o->columns_given,
+                     "The paper table's columns in text and latex: the CSV's names, object, all")
+          ->type_name("NAME,...");
   return [o] {
     check_stats(*o);
     run_info run = o->suite.empty() ? o->source.run() : run_info{};
@@ -345,9 +347,8 @@ int draw_work(const run_info& run, draw_options& o, session& s) {
                       count_of(count, "instance") +
                       (count == 0 ? "" : "; choose among 1-" + std::to_string(count)));
   }
-  const std::vector<fs::path> written =
-      draw(run, s.shown.shown(held_to_answers(files.pass(), run)), chosen, o.folder->begin(),
-           o.bare);
+  const std::vector<fs::path> written = draw(run, s.shown.shown(held_to_answers(files.pass(), run)),
+                                             chosen, o.folder->begin(), o.bare);
   o.folder->commit();
   s.shown.clear();
   if (clipped && asked) {
@@ -413,8 +414,8 @@ field_export_rules field_rules(const export_options& o) {
 }
 
 // What export --to packingsolver writes into its folder.
-const std::vector<std::string> packingsolver_names = {
-    "instance_#/items.csv", "instance_#/bins.csv", "instance_#/defects.csv"};
+const std::vector<std::string> packingsolver_names = {"instance_#/items.csv", "instance_#/bins.csv",
+                                                      "instance_#/defects.csv"};
 
 int export_work(const run_info& run, export_options& o, session& s) {
   const bool lines = o.to == "jsonl";
@@ -519,7 +520,8 @@ void check_export(export_options& o, const run_info& run) {
     o.rules.copies = -1;
   } else if (!o.copies.empty()) {
     const std::optional<int64_t> n = parse_positive(o.copies);
-    if (!n) throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
+    if (!n)
+      throw usage_error("--copies takes a positive number or unlimited, not \"" + o.copies + "\"");
     o.rules.copies = *n;
   }
   o.rules.rotation = o.rotation;
@@ -719,8 +721,7 @@ const command table[] = {
      "held to what sheetgen leaves then: the blocks before it, and no defect file.",
      setup_verify},
     {"suite", "Make a benchmark suite of many runs from one JSON file, verify one, or publish one",
-     suite_footer,
-     nullptr, suite_commands},
+     suite_footer, nullptr, suite_commands},
     {"solution", "Check, score and draw a solver's solutions of the run's instances",
      solution_footer, nullptr, solution_commands},
     {"version", "Print the version (the same as --version)", nullptr, setup_version},

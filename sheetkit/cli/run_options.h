@@ -4,9 +4,9 @@
 #ifndef SHEETKIT_RUN_OPTIONS_H_
 #define SHEETKIT_RUN_OPTIONS_H_
 
-#include <CLI/CLI.hpp>
 #include <sheetgen/types.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -24,7 +24,7 @@ namespace sheetkit {
 
 /// The options that say where a command's run comes from.
 struct run_options {
-  std::string answers;               ///< --answers FILE; empty when not given
+  std::string answers;              ///< --answers FILE; empty when not given
   std::vector<std::string> object;  ///< --object's values; empty when not given
   std::string recipe;               ///< --recipe FILE; empty when not given
 

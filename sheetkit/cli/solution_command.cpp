@@ -69,8 +69,8 @@ struct solution_options {
   std::optional<output_folder> folder;
 
   solution_rules rules;
-  bool from_export = false;  // the one SOLUTIONS is an export folder
-  bool placements = false;   // SOLUTIONS are placement files for the run
+  bool from_export = false;                       // the one SOLUTIONS is an export folder
+  bool placements = false;                        // SOLUTIONS are placement files for the run
   std::shared_ptr<solution_source> source_files;  // opened by prepare
 };
 
@@ -94,9 +94,9 @@ void add_options(CLI::App& app, solution_options& o) {
                  "In an export folder: the certificate's name in each instance_K/ (default\n"
                  "solution.csv)")
       ->type_name("NAME");
-  o.copies_given = app.add_option("--copies", o.copies,
-                                  "Copies of each item type: N or unlimited (default 1)")
-                       ->type_name("N|unlimited");
+  o.copies_given =
+      app.add_option("--copies", o.copies, "Copies of each item type: N or unlimited (default 1)")
+          ->type_name("N|unlimited");
   app.add_flag("--rotation", o.rotation, "Items may be turned by 90 degrees");
   app.add_option("--claims", o.claims,
                  "The solver's --output JSON: figures that disagree are violations (in an\n"
@@ -130,9 +130,10 @@ void prepare(solution_options& o) {
   solution_rules& r = o.rules;
   r.guillotine.number_of_stages = o.stages;
   r.guillotine.non_exact = o.cut_type == "non-exact";
-  r.guillotine.first_stage_orientation = o.first_stage == "vertical"     ? stage_orientation::vertical
-                                         : o.first_stage == "horizontal" ? stage_orientation::horizontal
-                                                                         : stage_orientation::any;
+  r.guillotine.first_stage_orientation = o.first_stage == "vertical" ? stage_orientation::vertical
+                                         : o.first_stage == "horizontal"
+                                             ? stage_orientation::horizontal
+                                             : stage_orientation::any;
   r.guillotine.cut_thickness = o.cut_thickness;
   r.guillotine.minimum_waste_length = o.minimum_waste;
   r.guillotine.cut_through_defects = o.through_defects;
@@ -162,8 +163,9 @@ void prepare(solution_options& o) {
       solution_places{o.solutions, o.certificate, o.from_export, false});
   o.placements = o.source_files->placements();
   if (!o.claims.empty() && !o.from_export && (o.placements || o.solutions.size() != 1)) {
-    throw usage_error("--claims FILE goes with one certificate, or names the file in each "
-                      "instance folder of an export");
+    throw usage_error(
+        "--claims FILE goes with one certificate, or names the file in each "
+        "instance folder of an export");
   }
 }
 
@@ -223,7 +225,8 @@ int draw_work(const run_info& run, solution_options& o, session& s) {
   std::vector<std::string> missing;
   file_pass(run)([&](const instance& in) {
     bool chosen = false;
-    for (const auto& range : o.ranges) chosen = chosen || (in.number >= range.first && in.number <= range.second);
+    for (const auto& range : o.ranges)
+      chosen = chosen || (in.number >= range.first && in.number <= range.second);
     // Placement files are read in order: an instance left out is read past.
     if (!chosen) {
       src.skip(in.number);
@@ -243,7 +246,8 @@ int draw_work(const run_info& run, solution_options& o, session& s) {
   });
   if (written.empty()) {
     for (const std::string& m : missing) s.err << "sheetkit: solution draw: " << m << '\n';
-    throw usage_error("no chosen instance has a solution to draw (--instances " + o.instances + ")");
+    throw usage_error("no chosen instance has a solution to draw (--instances " + o.instances +
+                      ")");
   }
   o.folder->commit();
   for (const std::string& w : written) s.out << w << '\n';
@@ -279,7 +283,9 @@ std::function<prepared()> setup_solution_check(CLI::App& check) {
 std::function<prepared()> setup_solution_draw(CLI::App& draw) {
   auto o = std::make_shared<solution_options>();
   add_options(draw, *o);
-  draw.add_option("-o,--output", o->dir, "A new folder for the pictures")->type_name("DIR")->required();
+  draw.add_option("-o,--output", o->dir, "A new folder for the pictures")
+      ->type_name("DIR")
+      ->required();
   draw.add_flag("--force", o->force, "Replace the -o folder whole when it is not empty");
   draw.add_option("--instances", o->instances, "Instances to draw, such as 1-4,7 (default 1-4)")
       ->type_name("LIST");

@@ -75,8 +75,8 @@ std::function<prepared()> setup_suite_make(CLI::App& make) {
   add_common(make, *o);
   make.add_flag("--force", o->force, "DIR may hold the suite of another suite file: make this one");
   return [o] {
-    auto maker = std::make_shared<suite_maker>(suite_make_options{
-        o->json, o->dir, o->jobs, suite_shard::parse(o->shard), o->force});
+    auto maker = std::make_shared<suite_maker>(
+        suite_make_options{o->json, o->dir, o->jobs, suite_shard::parse(o->shard), o->force});
     return prepared{{}, [maker, dir = o->dir](const run_info&, session& s) {
                       const interrupt_note note(
                           "sheetkit: suite make: interrupted; the sets made so far are kept, and "
@@ -110,7 +110,8 @@ std::function<prepared()> setup_suite_export(CLI::App& command) {
       ->required()
       ->check(CLI::IsMember({"packingsolver", "json", "jsonl", "roadef2018", "2dpacklib"})
                   .description(""));
-  command.add_option("-o,--output", e->out, "The export's folder, beside the suite (made if missing)")
+  command
+      .add_option("-o,--output", e->out, "The export's folder, beside the suite (made if missing)")
       ->type_name("OUT")
       ->required();
   command.add_option("--copies", e->copies, "packingsolver: COPIES of every item type (default 1)")
@@ -159,7 +160,8 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
   command.add_option("OUT", o->out, "Its export, with the solvers' certificates")
       ->required()
       ->type_name("");
-  command.add_option("-j,--jobs", o->r.jobs, "Sets checked at once (default: the hardware threads)")
+  command
+      .add_option("-j,--jobs", o->r.jobs, "Sets checked at once (default: the hardware threads)")
       ->type_name("N")
       ->check(CLI::Range(1, 256).description(""));
   command.add_option("--format", o->format, "text, csv, latex, json, or html: the results page")

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string_view>
 
 #include "figures/json_format.h"
@@ -47,9 +47,7 @@ struct value {
 
 value integer(int64_t v) { return {value::integer, v, 0, {}}; }
 value real(double v) { return {value::real, 0, v, {}}; }
-value text(std::string v) {
-  return v.empty() ? value{} : value{value::text, 0, 0, std::move(v)};
-}
+value text(std::string v) { return v.empty() ? value{} : value{value::text, 0, 0, std::move(v)}; }
 
 struct column {
   std::string_view group;    // a heading over a run of columns, or empty
@@ -125,10 +123,10 @@ const std::vector<column>& columns() {
        [](const table_row& r) { return of_instances(r, real(r.distinct_mean)); }},
       {"", "defects", "defects_per_instance_mean", shown::mean, true, true,
        [](const table_row& r) { return of_instances(r, real(r.defects)); }},
-      {defect_group, "total", "defect_area_relative_per_instance_mean", shown::percent, true,
-       true, [](const table_row& r) { return of_instances(r, real(r.defect_area_mean)); }},
-      {defect_group, "union", "defect_union_relative_per_instance_mean", shown::percent, true,
-       true, [](const table_row& r) { return of_instances(r, real(r.covered_mean)); }},
+      {defect_group, "total", "defect_area_relative_per_instance_mean", shown::percent, true, true,
+       [](const table_row& r) { return of_instances(r, real(r.defect_area_mean)); }},
+      {defect_group, "union", "defect_union_relative_per_instance_mean", shown::percent, true, true,
+       [](const table_row& r) { return of_instances(r, real(r.covered_mean)); }},
   };
   return all;
 }
@@ -140,7 +138,6 @@ const column& column_named(std::string_view name) {
 }
 
 std::string_view name_key(const paper_table& t) { return t.classes ? "class" : "run"; }
-
 
 // Decimals for a column of percentages: two significant digits for its
 // smallest non-zero value, at least one decimal, at most five.
@@ -272,14 +269,12 @@ std::string notes(std::string_view prefix, const std::vector<const column*>& sho
   return text;
 }
 
-
 std::string centred(std::string_view s, std::size_t width) {
   const std::size_t n = s.size();
   if (n >= width) return std::string(s);
   const std::size_t before = (width - n) / 2;
   return std::string(before, ' ') + std::string(s) + std::string(width - n - before, ' ');
 }
-
 
 std::string script_text(const value& v) {
   switch (v.type) {

@@ -27,22 +27,22 @@ struct item_quantiles {
 
 /// One row: the figures of a class over all its completed runs, or of one run.
 struct table_row {
-  std::string name;                 ///< the class, or the run's instance file
-  int64_t sets = 0;                 ///< completed runs the figures are over
-  int64_t instances = 0;            ///< over all of them; 0: every figure below is missing
-  int64_t length = 0, width = 0;    ///< the object's
-  std::string lower, upper;         ///< the area bounds as written; empty when not known
-  int64_t items = 0;                ///< item types over all instances; 0: no quantiles
-  double item_types = 0;            ///< item types per instance, mean
-  item_quantiles item_length;       ///< min, median, max are given
-  item_quantiles item_width;        ///< min, median, max are given
-  item_quantiles item_area;         ///< all five; shown relative to the object's area
-  double total_area_mean = 0;       ///< total item area / object area, mean over the instances
-  double total_area_sd = 0;         ///< and its standard deviation (population: over n)
-  double distinct_mean = 0;         ///< distinct (length, width) pairs per instance, mean
-  double defects = 0;               ///< defects per instance, mean
-  double defect_area_mean = 0;      ///< sum of the defects' areas / object area, mean
-  double covered_mean = 0;          ///< area of their union / object area, mean
+  std::string name;               ///< the class, or the run's instance file
+  int64_t sets = 0;               ///< completed runs the figures are over
+  int64_t instances = 0;          ///< over all of them; 0: every figure below is missing
+  int64_t length = 0, width = 0;  ///< the object's
+  std::string lower, upper;       ///< the area bounds as written; empty when not known
+  int64_t items = 0;              ///< item types over all instances; 0: no quantiles
+  double item_types = 0;          ///< item types per instance, mean
+  item_quantiles item_length;     ///< min, median, max are given
+  item_quantiles item_width;      ///< min, median, max are given
+  item_quantiles item_area;       ///< all five; shown relative to the object's area
+  double total_area_mean = 0;     ///< total item area / object area, mean over the instances
+  double total_area_sd = 0;       ///< and its standard deviation (population: over n)
+  double distinct_mean = 0;       ///< distinct (length, width) pairs per instance, mean
+  double defects = 0;             ///< defects per instance, mean
+  double defect_area_mean = 0;    ///< sum of the defects' areas / object area, mean
+  double covered_mean = 0;        ///< area of their union / object area, mean
 };
 
 /// The rows, with what they stand for.

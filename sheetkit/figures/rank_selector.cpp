@@ -48,7 +48,8 @@ void rank_selector::cover(uint64_t low_key, uint64_t high_key, int at_least) {
   const bool any = counts_ != nullptr;
   // A pair, not a structured binding: the lambda below reads both, and
   // clang before 16 cannot capture structured bindings.
-  const std::pair<std::size_t, std::size_t> in_use = any ? used() : std::pair<std::size_t, std::size_t>{0, 0};
+  const std::pair<std::size_t, std::size_t> in_use =
+      any ? used() : std::pair<std::size_t, std::size_t>{0, 0};
   const std::size_t first = in_use.first;
   const std::size_t last = in_use.second;
   int shift = any ? shift_ : 0;

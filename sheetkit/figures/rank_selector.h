@@ -66,11 +66,11 @@ class rank_selector {
     };
     struct tally {
       uint64_t low = 0;
-      uint64_t span = 0;        // the window's high - low
-      uint64_t limit = 0;       // keys the window holds, as the pass before found
-      int fine_shift = 0;       // of the finer buckets
-      uint64_t below = 0;       // keys below the window
-      uint64_t inside = 0;      // keys in it
+      uint64_t span = 0;                    // the window's high - low
+      uint64_t limit = 0;                   // keys the window holds, as the pass before found
+      int fine_shift = 0;                   // of the finer buckets
+      uint64_t below = 0;                   // keys below the window
+      uint64_t inside = 0;                  // keys in it
       std::vector<uint64_t> kept;           // when limit <= max_kept
       std::unique_ptr<fine_bucket[]> fine;  // else, `buckets` of them
 

@@ -147,8 +147,8 @@ class first_pass {
 
     clipped_.clear();
     for (const placed_defect& d : in.defects) {
-      clipped_.push_back({std::max(d.x1, 0), std::max(d.y1, 0), std::min(d.x2, length_),
-                          std::min(d.y2, width_)});
+      clipped_.push_back(
+          {std::max(d.x1, 0), std::max(d.y1, 0), std::min(d.x2, length_), std::min(d.y2, width_)});
     }
     row.defects = static_cast<int64_t>(in.defects.size());
     row.covered_area = union_area_(clipped_);

@@ -257,9 +257,7 @@ json to_json(const run_stats& s) {
 
 json to_json(const instance_stats& r, int64_t object_area) {
   const bool any = r.items > 0;
-  const auto rel = [&](int64_t v) {
-    return number(relative(static_cast<double>(v), object_area));
-  };
+  const auto rel = [&](int64_t v) { return number(relative(static_cast<double>(v), object_area)); };
   json area;
   area["min"] = any ? json(r.area_min) : json(nullptr);
   area["median"] = any ? json(r.area_median) : json(nullptr);

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "files/instance.h"
 #include "figures/stats.h"
+#include "files/instance.h"
 
 namespace sheetkit {
 
@@ -29,10 +29,9 @@ std::unique_ptr<stats_writer> text_stats_writer(std::ostream& out, const run_inf
 // One JSON document for scripts, written as it goes: "format_version", the
 // object and the bounds ("lower" and "upper" as text, "min_area",
 // "max_area"), "per_instance" (one line each) when there are instance
-// lines, then the run's figures, named as json_format.h says. Values are integers where they are counts or
-// areas, relative values are fractions (0.15, not 15%); a value that does
-// not exist (the median area of no items) is null. Nothing is written
-// before the first line or the summary.
+// lines, then the run's figures, named as json_format.h says. Values are integers where they are
+// counts or areas, relative values are fractions (0.15, not 15%); a value that does not exist (the
+// median area of no items) is null. Nothing is written before the first line or the summary.
 std::unique_ptr<stats_writer> json_stats_writer(std::ostream& out, const run_info& run);
 
 // The run's figures as the JSON document holds them, without instance lines.

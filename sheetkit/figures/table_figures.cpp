@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <exception>
 #include <limits>
+#include <optional>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <utility>
-#include <bit>
-#include <cmath>
-#include <optional>
-#include <span>
 #include <vector>
 
 #include "figures/coverage.h"
@@ -34,8 +34,8 @@ class distinct_pairs {
     int64_t distinct = 0;
     bool zero = false;  // the pair whose key is 0, which marks a free slot
     for (const rectangle& item : items) {
-      const uint64_t key = uint64_t{static_cast<uint32_t>(item.length)} << 32 |
-                           static_cast<uint32_t>(item.width);
+      const uint64_t key =
+          uint64_t{static_cast<uint32_t>(item.length)} << 32 | static_cast<uint32_t>(item.width);
       if (key == 0) {
         distinct += zero ? 0 : 1;
         zero = true;
@@ -102,9 +102,12 @@ struct part {
   double mean_total = 0, squares = 0;
 
   void add(const part& other) {
-    for (auto [to, from] : {std::pair{&items, &other.items}, {&totals, &other.totals},
-                            {&distinct, &other.distinct}, {&defects, &other.defects},
-                            {&defect_area, &other.defect_area}, {&covered, &other.covered}}) {
+    for (auto [to, from] : {std::pair{&items, &other.items},
+                            {&totals, &other.totals},
+                            {&distinct, &other.distinct},
+                            {&defects, &other.defects},
+                            {&defect_area, &other.defect_area},
+                            {&covered, &other.covered}}) {
       to->add(*from);
     }
     length.add(other.length);
@@ -285,12 +288,11 @@ void compute_figures(table_row& row, std::span<const instance_pass> sets, unsign
       for (unsigned j = 0; j < jobs; ++j) {
         shares.push_back({lengths.start_pass(), widths.start_pass(), areas.start_pass()});
       }
-      in_rounds(
-          sets.size(), jobs,
-          [&](std::size_t k, unsigned slot) {
-            sets[k]([&](const instance& in) { readers[slot].add(shares[slot], in); });
-          },
-          {});
+      in_rounds(sets.size(), jobs,
+                [&](std::size_t k, unsigned slot) {
+                  sets[k]([&](const instance& in) { readers[slot].add(shares[slot], in); });
+                },
+                {});
       for (int i = 0; i < 3; ++i) {
         if (!selectors[i]->needs_pass()) continue;
         std::vector<rank_selector::share> mine;

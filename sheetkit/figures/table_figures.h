@@ -8,8 +8,8 @@
 #include <functional>
 #include <span>
 
-#include "files/instance.h"
 #include "figures/paper_table.h"
+#include "files/instance.h"
 
 namespace sheetkit {
 

@@ -42,7 +42,8 @@ class range_buffer : public std::streambuf {
 
  private:
   std::streamsize take(char* to, std::streamsize n) {
-    const auto wanted = static_cast<std::streamsize>(std::min<uint64_t>(left_, static_cast<uint64_t>(n)));
+    const auto wanted =
+        static_cast<std::streamsize>(std::min<uint64_t>(left_, static_cast<uint64_t>(n)));
     const std::streamsize got = wanted > 0 ? in_.sgetn(to, wanted) : 0;
     if (got > 0) left_ -= static_cast<uint64_t>(got);
     return got;

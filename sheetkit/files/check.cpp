@@ -62,7 +62,9 @@ class oversize_notes {
     const bool wider = r.width > object.width;
     listed_ += std::string(file) + ':' + std::to_string(line) + ": note: item type " +
                dimensions(r.length, r.width) + " is " +
-               (longer && wider ? "longer and wider" : longer ? "longer" : "wider") +
+               (longer && wider ? "longer and wider"
+                : longer        ? "longer"
+                                : "wider") +
                " than the object (" + dimensions(object.length, object.width) + ")\n";
   }
 
@@ -112,7 +114,8 @@ class run_checker {
     const std::span<const rectangle> items = in.items;
     constexpr std::size_t run = 256;
     for (std::size_t start = 0; start < items.size(); start += run) {
-      const std::span<const rectangle> some = items.subspan(start, std::min(run, items.size() - start));
+      const std::span<const rectangle> some =
+          items.subspan(start, std::min(run, items.size() - start));
       if (!any_odd(some)) continue;
       for (std::size_t i = 0; i < some.size(); ++i) {
         if (any_odd(some.subspan(i, 1))) {
@@ -155,10 +158,10 @@ class run_checker {
 
  private:
   void check_counts(const instance& in) {
-    count_mismatches(in, *answers_, with_defects_,
-                     [&](bool defect_file, int64_t line, const std::string& what) {
-                       problems_.add(defect_file ? run_.defect_file : run_.instance_file, line, what);
-                     });
+    count_mismatches(
+        in, *answers_, with_defects_, [&](bool defect_file, int64_t line, const std::string& what) {
+          problems_.add(defect_file ? run_.defect_file : run_.instance_file, line, what);
+        });
   }
 
   // Whether an item has something to say: a wrong area, one outside the
@@ -272,7 +275,7 @@ class run_checker {
   int64_t defects_ = 0;
   int64_t first_extra_items_ = 0;
   int64_t first_extra_defects_ = 0;
-  std::size_t first_items_ = 0;                              // in block 1
+  std::size_t first_items_ = 0;                             // in block 1
   std::vector<std::pair<int64_t, int64_t>> first_defects_;  // their sizes in block 1
 };
 

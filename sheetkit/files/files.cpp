@@ -67,9 +67,8 @@ std::vector<fs::directory_entry> folder_entries(const fs::path& folder) {
   }
   if (ec) throw file_error("Cannot read folder", folder, ec);
   // By the paths' text: as the names within one folder, and quick for a million sets.
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    return a.path().native() < b.path().native();
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.path().native() < b.path().native(); });
   return entries;
 }
 

@@ -1,8 +1,7 @@
 #include "files/folder_lock.h"
 
-#include <sheetgen/types.h>
-
 #include <fcntl.h>
+#include <sheetgen/types.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,8 +47,8 @@ std::optional<folder_lock> folder_lock::take(const fs::path& path, bool shared, 
       if (error == EWOULDBLOCK) return std::nullopt;
       throw sheetgen::error("Cannot lock " + path.string() + ": " + std::strerror(error));
     }
-    struct stat held{};
-    struct stat named{};
+    struct stat held {};
+    struct stat named {};
     if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       char text[pid_width + 2];

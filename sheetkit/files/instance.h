@@ -33,9 +33,9 @@ struct run_info {
 struct instance {
   int64_t number = 0;  // 1-based, in file order
   std::vector<rectangle> items;
-  std::vector<placed_defect> defects;  // empty when there is no defect file
-  int64_t item_line = 0;               // line of the block's first line in the instance file
-  int64_t defect_line = 0;             // the same in the defect file (0 without one)
+  std::vector<placed_defect> defects;        // empty when there is no defect file
+  int64_t item_line = 0;                     // line of the block's first line in the instance file
+  int64_t defect_line = 0;                   // the same in the defect file (0 without one)
   std::vector<sheetgen::item_value> values;  // a family run's, one per item type; else empty
 };
 

@@ -95,8 +95,7 @@ std::optional<std::string> foreign_file(const fs::path& folder) {
     const fs::path relative = it->path().lexically_relative(folder);
     // A link is never followed: removing it removes only the link.
     const bool is_folder = it->is_directory(ec) && !it->is_symlink(ec);
-    const bool ours = relative == folder_marker ||
-                      (names && named_by(relative, is_folder, *names));
+    const bool ours = relative == folder_marker || (names && named_by(relative, is_folder, *names));
     if (!ours) {
       if (!first || relative.string() < *first) first = relative.string();
       if (is_folder) it.disable_recursion_pending();

@@ -94,7 +94,7 @@ class handover {
   std::array<batch, 3> slots_;
   int filling_ = 0;
   int visiting_ = -1;
-  std::vector<int> full_;         // in file order
+  std::vector<int> full_;  // in file order
   std::vector<int> free_{1, 2};
   bool ended_ = false;
   bool stopped_ = false;

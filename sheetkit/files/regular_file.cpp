@@ -1,8 +1,7 @@
 #include "files/regular_file.h"
 
-#include <sheetgen/types.h>
-
 #include <fcntl.h>
+#include <sheetgen/types.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -58,9 +58,8 @@ run_files::run_files(const run_info& run, int64_t instances, sizes limits)
 }
 
 instance_pass run_files::pass(bool defects) {
-  return [this, defects](const std::function<void(const instance&)>& visit) {
-    read(visit, defects);
-  };
+  return
+      [this, defects](const std::function<void(const instance&)>& visit) { read(visit, defects); };
 }
 
 void run_files::hold(input& in) const {
@@ -129,8 +128,8 @@ void run_files::read(const std::function<void(const instance&)>& visit, bool def
   try {
     to_end_ = !reader.next(one);
     if (!to_end_) {
-      beyond_ = items_.name + " has a block " + std::to_string(one.number) +
-                ", from its line " + std::to_string(one.item_line);
+      beyond_ = items_.name + " has a block " + std::to_string(one.number) + ", from its line " +
+                std::to_string(one.item_line);
     }
   } catch (const sheetgen::error& e) {
     to_end_ = false;

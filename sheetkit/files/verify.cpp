@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "files/files.h"
-#include "mapped_file.h"
 #include "files/text.h"
+#include "mapped_file.h"
 
 namespace sheetkit {
 
@@ -102,8 +102,7 @@ void file_comparison::compare(std::string_view expected, int64_t lines) {
   const std::size_t previous_end = expected.substr(0, at).rfind('\n');
   const std::size_t start = previous_end == std::string_view::npos ? 0 : previous_end + 1;
   line_ +=
-      std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(start), '\n') +
-      1;
+      std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(start), '\n') + 1;
   expected_ = std::string(expected.substr(start, expected.find('\n', start) - start));
   found_ = std::string(found.substr(start, shown_line + 1));
   const std::size_t end = found_.find('\n');
@@ -434,8 +433,8 @@ run_verdict verify_run_files(const sheetgen::run_parameters& answers, std::ostre
   instance_file.report(out);
   if (p.no_defects < 1) return {instance_file.identical(), false};
 
-  file_comparison defect_file(p.defectfilename,
-                              (written ? defects : std::min(defects, piece)) * defect_line_room + 1);
+  file_comparison defect_file(
+      p.defectfilename, (written ? defects : std::min(defects, piece)) * defect_line_room + 1);
   {
     std::optional<block_comparer<placed_defect>> blocks;
     if (!written) {

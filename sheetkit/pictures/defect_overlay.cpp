@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "pictures/svg_text.h"
 #include "files/text.h"
+#include "pictures/svg_text.h"
 
 namespace sheetkit {
 
@@ -41,8 +41,9 @@ void defect_overlay::add(const instance& inst) {
 void defect_overlay::render(std::ostream& out, const svg::form& how) const {
   svg::canvas c;
   const std::string title =
-      sum_.instances == 1 ? std::string("Defects of the one instance")
-                          : "Defects of all " + std::to_string(sum_.instances) + " instances, overlaid";
+      sum_.instances == 1
+          ? std::string("Defects of the one instance")
+          : "Defects of all " + std::to_string(sum_.instances) + " instances, overlaid";
   const std::string sub = run_.defect_file.empty()
                               ? "object " + size_text(view_.length, view_.width) + "; " +
                                     svg::shorten(run_.instance_file, 60)

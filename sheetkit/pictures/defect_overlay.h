@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "pictures/defect_density.h"
 #include "files/instance.h"
+#include "pictures/defect_density.h"
 #include "pictures/object_view.h"
 #include "pictures/picture.h"
 #include "pictures/svg.h"

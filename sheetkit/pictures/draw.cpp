@@ -8,12 +8,12 @@
 #include <set>
 #include <string>
 
-#include "pictures/defect_overlay.h"
 #include "files/files.h"
+#include "files/text.h"
+#include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
 #include "pictures/picture.h"
-#include "files/text.h"
 
 namespace sheetkit {
 

@@ -4,10 +4,10 @@
 #include <sstream>
 #include <vector>
 
+#include "files/text.h"
 #include "pictures/object_view.h"
 #include "pictures/picture.h"
 #include "pictures/svg_text.h"
-#include "files/text.h"
 
 namespace sheetkit {
 
@@ -78,15 +78,18 @@ double defect_legend(svg::canvas& c, object_view& v, const std::vector<std::stri
     int64_t lo = 1, hi = count;
     while (lo < hi) {
       const int64_t mid = lo + (hi - lo) / 2;
-      if (edges(mid).back() <= width) hi = mid; else lo = mid + 1;
+      if (edges(mid).back() <= width)
+        hi = mid;
+      else
+        lo = mid + 1;
     }
     return lo;
   };
   const auto beside_lines =
       std::max<int64_t>(12, static_cast<int64_t>((v.y.length() - 18) / legend_line));
   const std::vector<double> beside_edges = edges(beside_lines);
-  const bool beside = beside_edges.size() <= 4 ||
-                      v.x.p1 + 28 + beside_edges.back() + 16 <= wide_picture;
+  const bool beside =
+      beside_edges.size() <= 4 || v.x.p1 + 28 + beside_edges.back() + 16 <= wide_picture;
   const double x0 = beside ? v.x.p1 + 28 : 16;
   const double y0 = beside ? v.y.p1 : v.y.p0 + 64;  // the heading's top
   int64_t lines = beside_lines;
@@ -114,12 +117,12 @@ std::string numbers_note(int64_t numbered, int64_t defects, bool listed, int64_t
     return "the defects are numbered in file order, and where they overlap the colour is darker.";
   // Defect k of the instance stands on line first_line + k - 1.
   const std::string why =
-      listed ? "too small or too crowded to hold a number, are listed with their size and lower "
-               "left corner"
-             : "too small or too crowded to hold a number, are in " +
-                   svg::shorten(defect_file, 40) +
-                   (first_line > 0 ? " from line " + std::to_string(first_line) + " on" : "") +
-                   ", in the same order, and each shows its place when pointed at";
+      listed
+          ? "too small or too crowded to hold a number, are listed with their size and lower "
+            "left corner"
+          : "too small or too crowded to hold a number, are in " + svg::shorten(defect_file, 40) +
+                (first_line > 0 ? " from line " + std::to_string(first_line) + " on" : "") +
+                ", in the same order, and each shows its place when pointed at";
   if (numbered == 0)
     return "none is numbered: all, " + why + "; where they overlap the colour is darker.";
   return std::to_string(numbered) + " of the " + std::to_string(defects) +
@@ -173,8 +176,8 @@ void render_instance(std::ostream& out, const run_info& run, const instance& ins
   const double below = listed ? defect_legend(c, v, unnumbered) : 0;
 
   std::vector<std::string> notes;
-  std::string counts = count_of(static_cast<int64_t>(inst.items.size()), "item type") +
-                       ", " + count_of(n, "defect");
+  std::string counts =
+      count_of(static_cast<int64_t>(inst.items.size()), "item type") + ", " + count_of(n, "defect");
   if (run.defect_file.empty())
     counts += " (the run has no defect file).";
   else if (n == 0)

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "pictures/svg_text.h"
 #include "files/text.h"
+#include "pictures/svg_text.h"
 
 namespace sheetkit {
 

@@ -22,7 +22,6 @@ std::string decimal(double v, int significant) {
 
 std::string percent(double share) { return decimal(100 * share, 3) + "%"; }
 
-
 namespace {
 
 // One decimal at most, and only when it is the whole truth.
@@ -56,11 +55,12 @@ std::vector<std::string> count_labels(const std::vector<int64_t>& counts) {
   }
   // Exact in tenths of the unit, or every count in full.
   const bool exact = unit > 1 && std::all_of(counts.begin(), counts.end(), [&](int64_t n) {
-    return n >= 0 && n % (unit / 10) == 0;
-  });
+                       return n >= 0 && n % (unit / 10) == 0;
+                     });
   std::vector<std::string> labels;
   labels.reserve(counts.size());
-  for (const int64_t n : counts) labels.push_back(exact ? scaled(n, unit, suffix) : std::to_string(n));
+  for (const int64_t n : counts)
+    labels.push_back(exact ? scaled(n, unit, suffix) : std::to_string(n));
   return labels;
 }
 

@@ -22,7 +22,6 @@ std::string decimal(double v, int significant = 3);
 /// A share (0.37) as a percentage to three significant digits ("37%").
 std::string percent(double share);
 
-
 /// A count for a scale: "20k" and "1.5M" read faster than "20000" and
 /// "1500000" and stay narrow, but only where they are exact; otherwise all digits.
 std::string count_label(int64_t n);

@@ -58,8 +58,9 @@ void check_claims(const solution_claims& claims, const solution& s, solution_rep
   const solution_figures f = report.figures;
   const auto differ = [&](const std::string& what, const std::string& claimed,
                           const std::string& shown) {
-    report.add({claims.file + ": " + what + " " + claimed + ", where " + s.file + " shows " + shown},
-               keep);
+    report.add(
+        {claims.file + ": " + what + " " + claimed + ", where " + s.file + " shows " + shown},
+        keep);
   };
   const auto quoted = [](int64_t v, const std::optional<std::string>& said) {
     return said ? *said : std::to_string(v);

@@ -15,12 +15,12 @@ namespace sheetkit {
 
 /// The figures a solver claims; each one it does not state is left empty.
 struct solution_claims {
-  std::string file;                    ///< the JSON file, for messages
-  std::optional<int64_t> items;        ///< NumberOfItems
-  std::optional<int64_t> item_area;    ///< ItemArea
-  std::optional<double> item_profit;   ///< ItemProfit
-  std::optional<int64_t> bins;         ///< NumberOfBins
-  std::optional<bool> feasible;        ///< Feasible, where the solver writes it
+  std::string file;                   ///< the JSON file, for messages
+  std::optional<int64_t> items;       ///< NumberOfItems
+  std::optional<int64_t> item_area;   ///< ItemArea
+  std::optional<double> item_profit;  ///< ItemProfit
+  std::optional<int64_t> bins;        ///< NumberOfBins
+  std::optional<bool> feasible;       ///< Feasible, where the solver writes it
   /// What the file says of NumberOfItems, ItemArea and NumberOfBins where
   /// it is past 64 bits (the claim is then held as the largest int64, and
   /// quoted as written).

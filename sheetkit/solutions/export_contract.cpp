@@ -51,7 +51,8 @@ std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
     rows.push_back(row);
   }
   if (in.bad()) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
-  if (number == 0) throw sheetgen::error(name + ":1: the file is empty; the export writes " + header);
+  if (number == 0)
+    throw sheetgen::error(name + ":1: the file is empty; the export writes " + header);
   return rows;
 }
 
@@ -98,7 +99,8 @@ export_contract read_export_contract(const std::filesystem::path& dir,
                                      const std::optional<export_terms>& terms) {
   export_contract c;
   const std::string stale = "; the export is not of these files (stale, or changed since)";
-  const auto differ = [&](const std::filesystem::path& file, std::size_t row, const std::string& what) {
+  const auto differ = [&](const std::filesystem::path& file, std::size_t row,
+                          const std::string& what) {
     c.differences.push_back(file.string() + ":" + std::to_string(row + 2) + ": " + what + stale);
   };
 
@@ -146,8 +148,9 @@ export_contract read_export_contract(const std::filesystem::path& dir,
                  std::to_string(want_copies) + " and ORIENTED " + std::to_string(want_oriented));
     }
     if (k >= instance.items.size()) {
-      differ(items_file, k, "item type " + std::to_string(k) + " is not ours: the instance has " +
-                                std::to_string(instance.items.size()));
+      differ(items_file, k,
+             "item type " + std::to_string(k) + " is not ours: the instance has " +
+                 std::to_string(instance.items.size()));
       continue;
     }
     const rectangle& t = instance.items[k];

@@ -17,8 +17,8 @@ namespace sheetkit {
 /// and copies are the general check's; this one checks the cuts. `poll`,
 /// when set, is called every few thousand nodes and may throw to abandon it.
 void check_guillotine_tree(const solution_instance& instance, const solution& s,
-                           const guillotine_rules& rules, solution_report& report,
-                           std::size_t keep, const std::function<void()>& poll = {});
+                           const guillotine_rules& rules, solution_report& report, std::size_t keep,
+                           const std::function<void()>& poll = {});
 
 }  // namespace sheetkit
 

@@ -20,8 +20,8 @@ struct sweep_box {
 
 /// Whether the interiors of `a` and `b` meet (touching edges do not).
 constexpr bool interiors_meet(const sweep_box& a, const sweep_box& b) {
-  return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2 && a.x1 < a.x2 &&
-         a.y1 < a.y2 && b.x1 < b.x2 && b.y1 < b.y2;
+  return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2 && a.x1 < a.x2 && a.y1 < a.y2 &&
+         b.x1 < b.x2 && b.y1 < b.y2;
 }
 
 /// How many pairs overlap.

@@ -19,7 +19,7 @@ struct placement {
   /// length (its width when rotated). Certificates give both sides, and
   /// show a rotation only by their being swapped.
   int64_t length = -1;
-  int64_t width = -1;  ///< the placed side along y; -1 as for `length`
+  int64_t width = -1;    ///< the placed side along y; -1 as for `length`
   bool rotated = false;  ///< the file says the item is turned by 90 degrees
   int64_t copies = 1;    ///< how often it is placed (a certificate's identical bins grouped)
   int64_t line = 0;      ///< its line in the file; 0 when it comes from no file
@@ -28,12 +28,12 @@ struct placement {
 
 /// A bin as a certificate states it (a `BIN` row).
 struct stated_bin {
-  int64_t type = 0;    ///< bin type id: 0 is the object
-  int64_t copies = 1;  ///< identical bins grouped on one row
+  int64_t type = 0;      ///< bin type id: 0 is the object
+  int64_t copies = 1;    ///< identical bins grouped on one row
   int64_t position = 0;  ///< the bin's position in the solution
-  int64_t length = 0;  ///< side along x
-  int64_t width = 0;   ///< side along y
-  int64_t line = 0;    ///< its line in the file
+  int64_t length = 0;    ///< side along x
+  int64_t width = 0;     ///< side along y
+  int64_t line = 0;      ///< its line in the file
 };
 
 /// A defect as a certificate states it (`DEFECT` rows, guillotine rows of
@@ -65,7 +65,7 @@ struct cut_node {
   /// An item type (>= 0), node_waste, node_branch or node_residual; for a
   /// root (a plate), its bin type.
   int64_t type = 0;
-  int64_t depth = 0;   ///< the certificate's CUT: 0 the plate, 1 first-level cuts, ...
+  int64_t depth = 0;    ///< the certificate's CUT: 0 the plate, 1 first-level cuts, ...
   int64_t parent = -1;  ///< the parent's id; -1 for a root
   int64_t line = 0;     ///< its line in the file
 };

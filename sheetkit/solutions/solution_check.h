@@ -48,7 +48,7 @@ struct solution_rules {
   std::vector<int64_t> type_copies;
   /// Per item type, when not empty: whether it may be turned (overrides `rotation`).
   std::vector<bool> type_rotation;
-  guillotine_rules guillotine;  ///< for guillotine certificates only
+  guillotine_rules guillotine;      ///< for guillotine certificates only
   std::size_t max_violations = 20;  ///< violations kept in full; the rest are counted
   /// When set, called every few thousand steps of a check; it may throw to
   /// abandon the check (Python's Ctrl-C does), and the exception leaves the
@@ -100,7 +100,7 @@ struct violation {
   /// item type 3 at (120, 40), 30 x 20, overlaps defect 2 (x 100 to 130, y
   /// 30 to 60)`.
   std::string text;
-  bool has_area = false;  ///< whether it happens at a place on the object
+  bool has_area = false;                   ///< whether it happens at a place on the object
   int64_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;  ///< that place, to be outlined in a drawing
 };
 
@@ -140,8 +140,8 @@ solution_report check_solution(const solution_instance& instance, const solution
 /// The same for bare placements (our placement CSV's rows), named `file`
 /// in the messages.
 solution_report check_placements(const solution_instance& instance,
-                                 std::span<const placement> placements,
-                                 const solution_rules& rules, const std::string& file = "placements");
+                                 std::span<const placement> placements, const solution_rules& rules,
+                                 const std::string& file = "placements");
 
 }  // namespace sheetkit
 

@@ -144,7 +144,8 @@ int64_t integer(const line_source& src, std::string_view field, const char* colu
 bool plain_digits(const char*& p, const char* end, int64_t& v) {
   const char* start = p;
   uint64_t r = 0;  // unsigned: too many digits wrap, and are refused below
-  while (p < end && static_cast<unsigned char>(*p - '0') < 10) r = r * 10 + static_cast<uint64_t>(*p++ - '0');
+  while (p < end && static_cast<unsigned char>(*p - '0') < 10)
+    r = r * 10 + static_cast<uint64_t>(*p++ - '0');
   if (p == start || p - start > 18 || (p < end && *p != ',')) return false;
   v = static_cast<int64_t>(r);
   return true;
@@ -200,11 +201,11 @@ void read_rectangle(line_source& src, solution& out) {
       out.items.push_back({id, x, y, lx, ly, false, copies, at, bin});
     } else if (f[0] == "BIN" || f[0] == "DEFECT") {
       if (!f[8].empty())
-        src.fail("GROUP_ID \"" + sheetgen::visible_bytes(f[8]) + "\" where a " +
-                 std::string(f[0]) + " row has none");
+        src.fail("GROUP_ID \"" + sheetgen::visible_bytes(f[8]) + "\" where a " + std::string(f[0]) +
+                 " row has none");
       if (f[0] == "BIN") {
-        if (x != 0 || y != 0) src.fail("a bin's X and Y are 0, not " + std::to_string(x) + ", " +
-                                       std::to_string(y));
+        if (x != 0 || y != 0)
+          src.fail("a bin's X and Y are 0, not " + std::to_string(x) + ", " + std::to_string(y));
         out.bins.push_back({id, copies, bin, lx, ly, at});
       } else {
         out.defects.push_back({id, bin, x, y, lx, ly, at});
@@ -298,7 +299,8 @@ struct solution_reader::state {
 solution_reader::solution_reader(std::istream& in, std::string name)
     : state_(std::make_unique<state>(in, std::move(name))) {
   std::string_view header;
-  if (!state_->src.next(header)) state_->src.fail(1, "the file is empty; a solution file starts with its header");
+  if (!state_->src.next(header))
+    state_->src.fail(1, "the file is empty; a solution file starts with its header");
   if (header == rectangle_header) {
     state_->format = solution_format::rectangle;
   } else if (header == guillotine_header) {

@@ -19,7 +19,8 @@ namespace sheetkit {
 
 /// The header line of each form.
 constexpr const char* rectangle_header = "TYPE,ID,COPIES,BIN,X,Y,LX,LY,GROUP_ID";
-constexpr const char* guillotine_header = "PLATE_ID,COPIES,NODE_ID,X,Y,WIDTH,HEIGHT,TYPE,CUT,PARENT";
+constexpr const char* guillotine_header =
+    "PLATE_ID,COPIES,NODE_ID,X,Y,WIDTH,HEIGHT,TYPE,CUT,PARENT";
 constexpr const char* placements_header = "instance,item_type,x,y,rotated";
 
 /// Reads one solution file an instance at a time, so that memory holds one

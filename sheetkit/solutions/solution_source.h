@@ -61,7 +61,7 @@ class solution_source {
   bool next_placements(int64_t k, solution& out);
 
   solution_places places_;
-  std::optional<export_terms> terms_;  // the export folder's record
+  std::optional<export_terms> terms_;        // the export folder's record
   std::unique_ptr<std::ifstream> first_in_;  // the first file, its header read
   std::unique_ptr<solution_reader> first_reader_;
   std::string first_error_;  // why its header could not be read

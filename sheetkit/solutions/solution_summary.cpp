@@ -1,8 +1,7 @@
 #include "solutions/solution_summary.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "figures/json_format.h"
 #include "files/text.h"
@@ -19,7 +18,6 @@ std::string figures_text(const solution_figures& f) {
          ", area " + std::to_string(f.placed_area) + ", utilisation " + percent(f.utilisation()) +
          ", gap " + percent(f.gap()) + " to the bound " + std::to_string(f.area_bound);
 }
-
 
 std::string optimum_text(const solution_figures& f) {
   if (!f.known_optimum) return "";
@@ -69,8 +67,10 @@ class json_summary : public solution_summary {
     out_ << "{\"format_version\": " << json_format_version << ", \"instances\": [";
   }
   void instance(int64_t number, const std::string& file, const solution_report& r) override {
-    nlohmann::ordered_json j = {{"instance", number}, {"file", file},
-                                {"feasible", r.feasible()}, {"violations", r.violation_count},
+    nlohmann::ordered_json j = {{"instance", number},
+                                {"file", file},
+                                {"feasible", r.feasible()},
+                                {"violations", r.violation_count},
                                 {"messages", r.lines()}};
     const nlohmann::ordered_json figures = figures_json(r.figures);
     for (const auto& [key, value] : figures.items()) j[key] = value;
@@ -168,9 +168,7 @@ void run_solution_figures::add(const solution_report& r) {
   }
 }
 
-double run_solution_figures::optimum_gap() const {
-  return gap_of(known_optimum, optimum_profit);
-}
+double run_solution_figures::optimum_gap() const { return gap_of(known_optimum, optimum_profit); }
 
 double run_solution_figures::utilisation() const {
   return utilisation_of(placed_area, usable_area);

@@ -32,8 +32,8 @@ struct heading {
 // profit last, where families give values.
 std::vector<heading> headings_of(const suite_results& r) {
   const bool optimum = r.any_optimum();
-  std::vector<heading> h{{"", "instances"}, {"", "found"}, {"", "feasible"}, {"", "infeasible"},
-                         {"", "missing"}};
+  std::vector<heading> h{
+      {"", "instances"}, {"", "found"}, {"", "feasible"}, {"", "infeasible"}, {"", "missing"}};
   if (optimum) h.push_back({"", "optima"});
   h.insert(h.end(),
            {{"utilisation (%)", "mean"}, {"utilisation (%)", "min"}, {"utilisation (%)", "max"}});
@@ -43,7 +43,6 @@ std::vector<heading> headings_of(const suite_results& r) {
   if (r.profits) h.push_back({"profit", "mean"});
   return h;
 }
-
 
 std::optional<double> mean(double sum, int64_t n) {
   if (n == 0) return std::nullopt;
@@ -108,7 +107,6 @@ bool any_partial(const suite_results& r) {
   return std::any_of(r.rows.begin(), r.rows.end(), [](const solver_row& x) { return x.partial(); });
 }
 
-
 constexpr const char* partial_note =
     "means over the feasible solutions; * marks a mean over fewer solutions than instances "
     "(the missing and infeasible ones left out)";
@@ -146,7 +144,8 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   std::vector<std::size_t> width(headings.size() + 2);
   width[0] = 5;  // "class"
   width[1] = 6;  // "solver"
-  for (std::size_t k = 0; k < headings.size(); ++k) width[k + 2] = std::string(headings[k].name).size();
+  for (std::size_t k = 0; k < headings.size(); ++k)
+    width[k + 2] = std::string(headings[k].name).size();
   for (const auto& line : rows)
     for (std::size_t k = 0; k < line.size(); ++k) width[k] = std::max(width[k], line[k].size());
   // Group headings over their columns, right-aligned like the numbers.
@@ -167,7 +166,8 @@ void write_results_text(std::ostream& out, const suite_results& r) {
   while (!top.empty() && top.back() == ' ') top.pop_back();
   out << top << '\n';
   std::string line = padded("class", width[0], true) + "  " + padded("solver", width[1], true);
-  for (std::size_t k = 0; k < headings.size(); ++k) line += "  " + padded(headings[k].name, width[k + 2], false);
+  for (std::size_t k = 0; k < headings.size(); ++k)
+    line += "  " + padded(headings[k].name, width[k + 2], false);
   out << line << '\n';
   for (const auto& cells : rows) {
     line = padded(cells[0], width[0], true) + "  " + padded(cells[1], width[1], true);
@@ -194,7 +194,8 @@ void write_results_csv(std::ostream& out, const suite_results& r) {
          {v.utilisation, v.utilisation_min, v.utilisation_max, v.gap, v.items, v.time}) {
       out << ',' << (x ? shortest_text(*x) : "");
     }
-    if (optimum) out << ',' << row.optima << ',' << (v.optimum_gap ? shortest_text(*v.optimum_gap) : "");
+    if (optimum)
+      out << ',' << row.optima << ',' << (v.optimum_gap ? shortest_text(*v.optimum_gap) : "");
     if (r.profits) out << ',' << (v.profit ? shortest_text(*v.profit) : "");
     out << '\n';
   }

@@ -8,15 +8,15 @@
 #include <system_error>
 #include <utility>
 
-#include "files/files.h"
-#include "files/regular_file.h"
-#include "suites/sha256.h"
-#include "files/instance_reader.h"
-#include "files/source.h"
-#include "suites/suite_manifest.h"
-#include "suites/suite_files.h"
-#include "suites/suite_plan.h"
 #include "figures/table_figures.h"
+#include "files/files.h"
+#include "files/instance_reader.h"
+#include "files/regular_file.h"
+#include "files/source.h"
+#include "suites/sha256.h"
+#include "suites/suite_files.h"
+#include "suites/suite_manifest.h"
+#include "suites/suite_plan.h"
 
 namespace sheetkit {
 
@@ -122,8 +122,8 @@ void read_manifest(suite_contents& s, const std::string& manifest) {
   s.version = manifest_version(manifest);
   const std::string where = manifest_path.string() + ":";
   const auto wrong = [&](std::size_t line, const std::string& what) {
-    return sheetgen::error(where + std::to_string(line) + ": " + what +
-                           "; sheetkit suite verify " + dir.string() + " tells what differs");
+    return sheetgen::error(where + std::to_string(line) + ": " + what + "; sheetkit suite verify " +
+                           dir.string() + " tells what differs");
   };
   const std::size_t header_end = manifest.find('\n');
   if (s.version.empty() || header_end == std::string::npos ||
@@ -147,7 +147,8 @@ void read_manifest(suite_contents& s, const std::string& manifest) {
     const bool laws = s.definition.has_families();
     if (f.size() != (laws ? 15u : 14u)) throw wrong(number, "not a line of a manifest");
     const auto cls = by_name.find(std::string(f[1]));
-    if (cls == by_name.end()) throw wrong(number, "class \"" + std::string(f[1]) + "\" is not in suite.json");
+    if (cls == by_name.end())
+      throw wrong(number, "class \"" + std::string(f[1]) + "\" is not in suite.json");
     const suite_class& c = *cls->second;
     std::string columns;
     for (std::size_t k = 3; k <= 9; ++k) columns += std::string(f[k]) + (k < 9 ? "\t" : "");

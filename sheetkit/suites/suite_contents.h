@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "files/instance.h"
 #include "figures/paper_table.h"
-#include "suites/suite_definition.h"
 #include "figures/table_figures.h"
+#include "files/instance.h"
+#include "suites/suite_definition.h"
 
 namespace sheetkit {
 
@@ -39,8 +39,8 @@ struct class_seeds {
 struct suite_contents {
   std::filesystem::path dir;
   suite_definition definition;
-  std::string version;          ///< of sheetgen, from the manifest's header
-  std::string manifest_sha256;  ///< of manifest.tsv as it is
+  std::string version;               ///< of sheetgen, from the manifest's header
+  std::string manifest_sha256;       ///< of manifest.tsv as it is
   std::vector<class_seeds> classes;  ///< in the suite file's order; point into `definition`
 
   suite_contents() = default;

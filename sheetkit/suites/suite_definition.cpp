@@ -334,8 +334,8 @@ class definition_reader {
           nearest(key, std::vector<std::string>(fields.begin(), fields.end()));
       const std::string inner = json_places::child(pointer, key);
       fail(places_->key(inner), context(inner),
-           "unknown field" + (guess ? "; did you mean " + *guess + "?" : "") + " (known: " +
-               known + ")");
+           "unknown field" + (guess ? "; did you mean " + *guess + "?" : "") + " (known: " + known +
+               ")");
     }
   }
 

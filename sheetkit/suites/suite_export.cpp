@@ -102,14 +102,16 @@ void write_set(const suite_export_options& o, const suite_class& c, int32_t seed
     name += unique_suffix();
     const fs::path candidate = place.parent_path() / name;
     if (fs::create_directory(candidate, ec)) temporary = candidate;
-    if (ec) throw sheetgen::error("Cannot create folder " + candidate.string() + ": " + ec.message());
+    if (ec)
+      throw sheetgen::error("Cannot create folder " + candidate.string() + ": " + ec.message());
   }
   if (temporary.empty()) throw sheetgen::error("Cannot create a folder beside " + place.string());
   try {
     export_set_files(o.dir, o, c, seed, temporary, progress);
     write_file(temporary / exported_file, exported_text(o));
     fs::rename(temporary, place, ec);
-    if (ec) throw sheetgen::error("Cannot rename folder to " + place.string() + ": " + ec.message());
+    if (ec)
+      throw sheetgen::error("Cannot rename folder to " + place.string() + ": " + ec.message());
   } catch (const sheetgen::error& e) {
     fs::remove_all(temporary, ec);
     throw sheetgen::error(place.string() + ": " + e.what());
@@ -339,8 +341,9 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
   std::string summary = count_of(static_cast<int64_t>(to_write.size()), "set") + " exported to " +
                         o.to + ", " + std::to_string(sets.size() - to_write.size()) +
                         " kept from before";
-  if (!o.shard.whole()) summary = "shard " + std::to_string(o.shard.k) + "/" +
-                                  std::to_string(o.shard.n) + ": " + summary;
+  if (!o.shard.whole())
+    summary =
+        "shard " + std::to_string(o.shard.k) + "/" + std::to_string(o.shard.n) + ": " + summary;
   out << suite.definition.name << ": " << summary << "\nmanifest sha256: " << suite.manifest_sha256
       << " (" << sha_path.string() << ")\n";
   return 0;

@@ -445,7 +445,8 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
     const std::string there =
         read_small_file(o_.dir / suite_files::definition, max_definition_bytes);
     if (there != definition_text_ && !o_.force) {
-      throw sheetgen::error(dir + " holds the suite of another suite file (its suite.json differs from " +
+      throw sheetgen::error(dir +
+                            " holds the suite of another suite file (its suite.json differs from " +
                             o_.definition_file +
                             "); give --force to make this one there, keeping the sets whose "
                             "answers stay the same");
@@ -503,9 +504,10 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   const std::vector<fs::path> obsolete =
       o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
   if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
-    plan.refusal = obsolete.front().string() +
-                   ": a set that the suite file does not give; remove it, or give --force to have it "
-                   "removed";
+    plan.refusal =
+        obsolete.front().string() +
+        ": a set that the suite file does not give; remove it, or give --force to have it "
+        "removed";
   }
   if (!plan.refusal.empty()) {
     err << "sheetkit: suite make: " << plan.refusal << '\n';

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "suites/suite_files.h"
 #include "suites/suite_plan.h"
 #include "suites/suite_work.h"
-#include "suites/suite_files.h"
 
 namespace sheetkit {
 

@@ -168,8 +168,8 @@ std::string seed_ranges(std::vector<int32_t> seeds) {
 std::string folder_word(const std::string& suite) {
   const bool plain =
       !suite.empty() && suite[0] != '.' && suite[0] != '-' &&
-      suite.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
-          std::string::npos;
+      suite.find_first_not_of(
+          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") == std::string::npos;
   return plain ? suite : "DIR";
 }
 
@@ -181,7 +181,8 @@ std::string defect_sizes_text(const suite_class& c) {
     if (i > 0) text += ", ";
     text += size_text(c.defects[i].first, c.defects[i].second);
   }
-  if (c.defects.size() > shown) text += " and " + std::to_string(c.defects.size() - shown) + " more";
+  if (c.defects.size() > shown)
+    text += " and " + std::to_string(c.defects.size() - shown) + " more";
   return text;
 }
 
@@ -379,9 +380,9 @@ std::string suite_report_html(const suite_contents& suite,
       << "<style>" << style << "</style>\n</head>\n<body>\n<main>\n";
 
   out << "<header>\n<p class=\"kicker\">Benchmark suite \xC2\xB7 sheetgen " << html(suite.version)
-      << "</p>\n<h1>" << name << "</h1>\n<p class=\"lead\">"
-      << suite.classes.size() << (suite.classes.size() == 1 ? " class" : " classes")
-      << ", " << count_of(sets, "set") << " (" << completed << " completed"
+      << "</p>\n<h1>" << name << "</h1>\n<p class=\"lead\">" << suite.classes.size()
+      << (suite.classes.size() == 1 ? " class" : " classes") << ", " << count_of(sets, "set")
+      << " (" << completed << " completed"
       << (aborted > 0 ? ", " + std::to_string(aborted) + " kept as the run aborts" : "") << ")"
       << (skipped > 0 ? ", " + count_of(skipped, "seed") + " skipped" : "") << "; "
       << count_of(instances, "instance") << " with " << count_of(items, "item type")

@@ -24,8 +24,7 @@ namespace sheetkit {
 /// Throws sheetgen::error when a set's files cannot be read or are not
 /// what the readers accept.
 std::string suite_report_html(const suite_contents& suite,
-                              const sheetgen::progress_callback& progress = {},
-                              unsigned jobs = 1);
+                              const sheetgen::progress_callback& progress = {}, unsigned jobs = 1);
 
 /// Writes the page of the suite in `dir` to `file` (empty: DIR/index.html),
 /// which appears only when complete; "-" writes it to `out`. Returns the

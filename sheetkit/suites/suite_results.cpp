@@ -39,7 +39,8 @@ bool export_file(const std::string& name) {
 // A solver's name as a file's stem: what a class name may be.
 bool solver_name(std::string_view name) {
   return !name.empty() && name[0] != '.' &&
-         name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
+         name.find_first_not_of(
+             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
              std::string_view::npos;
 }
 
@@ -112,9 +113,11 @@ std::map<std::string, solver_files> solver_files_in(const fs::path& folder) {
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string kind = dot == std::string::npos ? "" : name.substr(dot);
-    if (!is_file(p) || !solver_name(stem) || (kind != ".csv" && kind != ".json" && kind != ".log")) {
-      foreign(p, "neither the export's nor a solver's file (SOLVER.csv, SOLVER.json, "
-                 "SOLVER.log); remove it");
+    if (!is_file(p) || !solver_name(stem) ||
+        (kind != ".csv" && kind != ".json" && kind != ".log")) {
+      foreign(p,
+              "neither the export's nor a solver's file (SOLVER.csv, SOLVER.json, "
+              "SOLVER.log); remove it");
     }
     if (kind == ".csv") solvers[stem].certificate = true;
     if (kind == ".json") solvers[stem].output = true;
@@ -146,7 +149,8 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
   }
   // The set folder: its record and one folder per instance, nothing else.
   std::set<std::string> instance_folders;
-  for (int64_t k = 1; k <= c.instances; ++k) instance_folders.insert("instance_" + std::to_string(k));
+  for (int64_t k = 1; k <= c.instances; ++k)
+    instance_folders.insert("instance_" + std::to_string(k));
   for (const std::string& name : names_in(place)) {
     if (name == exported_file) continue;
     if (instance_folders.count(name) == 0 || !is_folder(place / name)) {
@@ -228,9 +232,11 @@ set_outcome check_set(const results_options& o, const suite_class& c, int32_t se
     if (progress) progress({"items", seen, c.instances, seen, "instances"});
   });
   if (seen != c.instances) {
-    throw sheetgen::error(run.instance_file + ": " + std::to_string(seen) + " instances where the "
-                          "suite gives " + std::to_string(c.instances) +
-                          "; sheetkit suite verify " + o.dir.string() + " tells what differs");
+    throw sheetgen::error(run.instance_file + ": " + std::to_string(seen) +
+                          " instances where the "
+                          "suite gives " +
+                          std::to_string(c.instances) + "; sheetkit suite verify " +
+                          o.dir.string() + " tells what differs");
   }
   return outcome;
 }
@@ -273,7 +279,8 @@ suite_results gather_results(const results_options& o,
 
   // OUT: the export of this very suite.
   if (!is_folder(o.out)) {
-    throw sheetgen::error(o.out.string() + ": no export here; make one with sheetkit suite export " +
+    throw sheetgen::error(o.out.string() +
+                          ": no export here; make one with sheetkit suite export " +
                           o.dir.string() + " --to packingsolver -o " + o.out.string());
   }
   const fs::path sha_path = o.out / export_sha256_file;
@@ -328,8 +335,9 @@ suite_results gather_results(const results_options& o,
     }
     record = read_whole_file(first.string());
     if (record.find("--to packingsolver") == std::string::npos) {
-      foreign(first, "an export --to json or jsonl; suite results reads the certificates of an "
-                     "export --to packingsolver");
+      foreign(first,
+              "an export --to json or jsonl; suite results reads the certificates of an "
+              "export --to packingsolver");
     }
     // Shown on a terminal and in the page: its bytes as the readers show them.
     results.exported = sheetgen::visible_bytes(record.substr(0, record.find('\n')));
@@ -398,10 +406,10 @@ suite_results gather_results(const results_options& o,
         row.optimum_gap_sum += r.optimum_gap_sum;
         for (std::size_t k = 0; k < f->second.found.size(); ++k) {
           if (!f->second.found[k]) {
-            results.missing.push_back({set_name(*c.cls, sets[i].seed) + "/instance_" +
-                                           std::to_string(k + 1),
-                                       solver,
-                                       {}});
+            results.missing.push_back(
+                {set_name(*c.cls, sets[i].seed) + "/instance_" + std::to_string(k + 1),
+                 solver,
+                 {}});
           }
         }
       }

@@ -21,9 +21,9 @@ namespace sheetkit {
 
 /// What `suite results` reads.
 struct results_options {
-  std::filesystem::path dir;  ///< the made suite
-  std::filesystem::path out;  ///< its export, with the solvers' certificates
-  int jobs = 1;               ///< sets checked at once
+  std::filesystem::path dir;    ///< the made suite
+  std::filesystem::path out;    ///< its export, with the solvers' certificates
+  int jobs = 1;                 ///< sets checked at once
   guillotine_rules guillotine;  ///< for guillotine certificates
 };
 
@@ -33,18 +33,18 @@ struct results_options {
 struct solver_row {
   std::string cls;
   std::string solver;
-  int64_t instances = 0;   ///< of the class's completed sets
-  int64_t found = 0;       ///< certificates there
+  int64_t instances = 0;  ///< of the class's completed sets
+  int64_t found = 0;      ///< certificates there
   int64_t feasible = 0;
   int64_t infeasible = 0;
   double utilisation_sum = 0;  ///< placed area / usable area, summed
   double utilisation_min = 0;
   double utilisation_max = 0;
-  double gap_sum = 0;       ///< (area bound - placed area) / area bound, summed
-  int64_t items_sum = 0;    ///< items placed, summed
-  double profit_sum = 0;    ///< profit (PROFIT of the items placed), summed
-  int64_t timed = 0;        ///< feasible solutions whose solver output gives the time
-  double time_sum = 0;      ///< seconds, summed over those
+  double gap_sum = 0;     ///< (area bound - placed area) / area bound, summed
+  int64_t items_sum = 0;  ///< items placed, summed
+  double profit_sum = 0;  ///< profit (PROFIT of the items placed), summed
+  int64_t timed = 0;      ///< feasible solutions whose solver output gives the time
+  double time_sum = 0;    ///< seconds, summed over those
   /// Of the instances, those whose optimum is known by construction (a
   /// perfect class): the table gives the gap to it apart from the bound's.
   int64_t optima = 0;
@@ -58,16 +58,16 @@ struct solver_row {
 
 /// A solution that is infeasible (with its first violation) or missing.
 struct unsolved {
-  std::string instance;   ///< "CLASS/sSEED/instance_K"
+  std::string instance;  ///< "CLASS/sSEED/instance_K"
   std::string solver;
   std::string violation;  ///< the first violation's line; empty when missing
 };
 
 /// Everything `suite results` found.
 struct suite_results {
-  std::string suite;            ///< the suite's name
-  std::string manifest_sha256;  ///< the suite's, which the export names too
-  std::string exported;         ///< how the sets were exported (their record's line)
+  std::string suite;                 ///< the suite's name
+  std::string manifest_sha256;       ///< the suite's, which the export names too
+  std::string exported;              ///< how the sets were exported (their record's line)
   std::vector<std::string> solvers;  ///< every solver with a file in the export, sorted
   std::vector<solver_row> rows;      ///< per class (the suite's order), per solver
   std::vector<unsolved> infeasible;  ///< in the suite's order

@@ -139,10 +139,10 @@ TEST(Check, WithoutAnswersEveryBlockIsHeldToTheFirst) {
   const std::string two = line({3, 5, 15}) + line({2, 8, 16}) + "\n";
   const std::string items = two + line({3, 5, 15}) + "\n" + two + two;
   const std::string defect_text =
-      line({7, 0, 10, 2}) + line({0, 6, 10, 7}) + "\n" +          // 3 x 2, 10 x 1
-      line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n" +            // the second 9 x 1
+      line({7, 0, 10, 2}) + line({0, 6, 10, 7}) + "\n" +                      // 3 x 2, 10 x 1
+      line({1, 0, 4, 2}) + line({0, 4, 9, 5}) + "\n" +                        // the second 9 x 1
       line({1, 0, 4, 2}) + line({0, 4, 10, 5}) + line({0, 0, 1, 1}) + "\n" +  // one more
-      line({1, 1, 4, 3}) + "\n";                                 // one fewer
+      line({1, 1, 4, 3}) + "\n";                                              // one fewer
   const outcome o = check(bare, items, &defect_text);
   EXPECT_EQ(o.text,
             "i:4: block 2 has 1 item type where block 1 has 2\n"

@@ -268,10 +268,11 @@ TEST_F(Cli, StatsFormats) {
                 .out.find("\nrun & sets & instances"),
             std::string::npos);
   // Columns by the CSV's names, the name column first whatever the order.
-  EXPECT_NE(sheetkit({"stats", "--answers", a, "--format", "latex", "--columns",
-                      "object,run,item_area_relative_q1"})
-                .out.find("\nrun & object & q1 \\\\\n\\midrule\ninstances.txt & $10 \\times 10$ & 14.0 "),
-            std::string::npos);
+  EXPECT_NE(
+      sheetkit({"stats", "--answers", a, "--format", "latex", "--columns",
+                "object,run,item_area_relative_q1"})
+          .out.find("\nrun & object & q1 \\\\\n\\midrule\ninstances.txt & $10 \\times 10$ & 14.0 "),
+      std::string::npos);
 
   const std::string prefix = "sheetkit: stats: ";
   for (const auto& [args, err] : std::vector<std::pair<std::vector<const char*>, std::string>>{
@@ -434,11 +435,10 @@ TEST_F(Cli, ForceReplacesOnlyWhatSheetkitWrote) {
   // What sheetkit wrote, by any command, it replaces; not once a file is added.
   ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "p"}).status, 0);
   ASSERT_EQ(sheetkit({"draw", "--answers", a, "-o", "p", "--force"}).status, 0);
-  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "jsonl", "-o", "p", "--force"}).status,
-            0);
-  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "p", "--force"})
-                .status,
-            0);
+  ASSERT_EQ(sheetkit({"export", "--answers", a, "--to", "jsonl", "-o", "p", "--force"}).status, 0);
+  ASSERT_EQ(
+      sheetkit({"export", "--answers", a, "--to", "packingsolver", "-o", "p", "--force"}).status,
+      0);
   folder_.write("p/instance_2/notes.txt", "mine");
   const result added = sheetkit({"draw", "--answers", a, "-o", "p", "--force"});
   EXPECT_EQ(added.status, 2);
@@ -460,7 +460,7 @@ TEST_F(Cli, AFolderIsReplacedWholeOrNotAtAll) {
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(folder_.read("secret"), "keep");
   EXPECT_FALSE(fs::is_symlink("p/instance_1.svg"));
-  EXPECT_FALSE(fs::exists("p/instance_2.svg"));  // the earlier run's
+  EXPECT_FALSE(fs::exists("p/instance_2.svg"));                  // the earlier run's
   EXPECT_EQ(std::distance(fs::directory_iterator("p"), {}), 4);  // and its .sheetkit
 
   // A run that fails on the way (the defect file cut short) changes nothing.

@@ -25,8 +25,9 @@ TEST(ExportContract, TheExportIsHeldToOurFilesAndGivesItsRules) {
   EXPECT_EQ(ok.rotation, std::vector<bool>(25, false));
 
   // Defect 1 moved, a bin of another size, a defect too many.
-  std::ofstream(dir / "defects.csv") << "BIN,X,Y,WIDTH,HEIGHT\n0,1492,1920,150,90\n0,134,3000,400,30\n"
-                                        "0,4969,1120,25,25\n0,1,1,1,1\n";
+  std::ofstream(dir / "defects.csv")
+      << "BIN,X,Y,WIDTH,HEIGHT\n0,1492,1920,150,90\n0,134,3000,400,30\n"
+         "0,4969,1120,25,25\n0,1,1,1,1\n";
   std::ofstream(dir / "bins.csv") << "WIDTH,HEIGHT,COPIES\n6000,3200,1\n";
   const export_contract stale = read_export_contract(dir, glass.view());
   ASSERT_EQ(stale.differences.size(), 3u);
@@ -50,7 +51,8 @@ TEST(Claims, FiguresTheCertificateDoesNotShowAreViolations) {
   const solution s = testing::read_text(
       testing::file_text(testing::solver_data("export/instance_1/rectangle_solution.csv")));
   solution_report r = check_solution(glass.view(), s, {});
-  const solution_claims right = read_claims(testing::solver_data("export/instance_1/rectangle_output.json"));
+  const solution_claims right =
+      read_claims(testing::solver_data("export/instance_1/rectangle_output.json"));
   check_claims(right, s, r, 20);
   EXPECT_TRUE(r.feasible());
   solution_claims wrong = right;

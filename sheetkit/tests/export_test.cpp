@@ -210,9 +210,9 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     export_packingsolver(run_info{}, replay(plain), dir_ / "taken");
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot create folder " + (dir_ / "taken" / "instance_12").string() +
-                  ": Not a directory");
+    EXPECT_EQ(
+        std::string(e.what()),
+        "Cannot create folder " + (dir_ / "taken" / "instance_12").string() + ": Not a directory");
   }
   // A file that cannot be opened for writing.
   fs::create_directories(dir_ / "blocked" / "instance_12" / "bins.csv");
@@ -220,10 +220,9 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     export_packingsolver(run_info{}, replay(plain), dir_ / "blocked");
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(
-        std::string(e.what()),
-        "Cannot write file " + (dir_ / "blocked" / "instance_12" / "bins.csv").string() +
-            ": Is a directory");
+    EXPECT_EQ(std::string(e.what()), "Cannot write file " +
+                                         (dir_ / "blocked" / "instance_12" / "bins.csv").string() +
+                                         ": Is a directory");
   }
 }
 

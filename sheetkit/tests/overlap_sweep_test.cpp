@@ -47,10 +47,9 @@ TEST(OverlapSweep, FindsExactlyThePairsThatComparingAllPairsFinds) {
     EXPECT_EQ(named, expected) << "round " << round;
     EXPECT_EQ(counts.item_pairs + counts.defect_pairs, static_cast<int64_t>(expected.size()));
     // Counting alone, naming none, gives the same numbers.
-    const overlap_counts quiet =
-        find_overlaps(items, defects, [] { return false; }, [](std::size_t, std::size_t, bool) {
-          ADD_FAILURE() << "named a pair unasked";
-        });
+    const overlap_counts quiet = find_overlaps(
+        items, defects, [] { return false; },
+        [](std::size_t, std::size_t, bool) { ADD_FAILURE() << "named a pair unasked"; });
     EXPECT_EQ(quiet.item_pairs, counts.item_pairs);
     EXPECT_EQ(quiet.defect_pairs, counts.defect_pairs);
     // Moved past 31 bits, or below 0, the same rectangles take the sweep's
@@ -62,7 +61,9 @@ TEST(OverlapSweep, FindsExactlyThePairsThatComparingAllPairsFinds) {
       pair_set far;
       find_overlaps(
           far_items, far_defects, [] { return true; },
-          [&](std::size_t a, std::size_t b, bool defect) { far.insert({a, b, defect}); });
+          [&](std::size_t a, std::size_t b, bool defect) {
+            far.insert({a, b, defect});
+          });
       EXPECT_EQ(far, expected) << "round " << round << ", moved by " << by;
     }
   }
@@ -79,7 +80,9 @@ TEST(OverlapSweep, ThePlacementCheckCountsWhatComparingAllPairsCounts) {
     const bool rotation = round % 2 == 1;
     std::vector<placement> placed;
     for (int k = 0; k < 12; ++k) {
-      placed.push_back({.item_type = type(rng), .x = at(rng), .y = at(rng),
+      placed.push_back({.item_type = type(rng),
+                        .x = at(rng),
+                        .y = at(rng),
                         .rotated = rotation && coin(rng) == 1});
     }
     int64_t expected = 0;
@@ -91,8 +94,10 @@ TEST(OverlapSweep, ThePlacementCheckCountsWhatComparingAllPairsCounts) {
     for (std::size_t a = 0; a < placed.size(); ++a) {
       const sweep_box u = box(placed[a]);
       if (u.x2 > 12 || u.y2 > 12) ++expected;  // outside the 12 x 12 object
-      for (std::size_t b = a + 1; b < placed.size(); ++b) expected += interiors_meet(u, box(placed[b]));
-      for (const placed_defect& d : defects) expected += interiors_meet(u, {d.x1, d.y1, d.x2, d.y2});
+      for (std::size_t b = a + 1; b < placed.size(); ++b)
+        expected += interiors_meet(u, box(placed[b]));
+      for (const placed_defect& d : defects)
+        expected += interiors_meet(u, {d.x1, d.y1, d.x2, d.y2});
     }
     solution_rules rules;
     rules.copies = unlimited_copies;

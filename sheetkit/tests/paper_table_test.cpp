@@ -117,7 +117,8 @@ TEST(PaperTable, LatexAndHtmlEscapeNames) {
 // what is shown.
 TEST(PaperTable, ChosenColumns) {
   std::ostringstream text;
-  write_table_text(text, sample(), {"item_area_relative_median", "object", "item_types_per_instance_mean"});
+  write_table_text(text, sample(),
+                   {"item_area_relative_median", "object", "item_types_per_instance_mean"});
   const std::vector<std::string> lines = lines_of(text.str());
   EXPECT_EQ(lines[0], "              item area (%)");
   EXPECT_EQ(lines[1], "class                median   object  item types");
@@ -128,11 +129,12 @@ TEST(PaperTable, ChosenColumns) {
 
   std::ostringstream latex;
   write_table_latex(latex, sample(), {"lower", "total_item_area_relative_per_instance_sd"});
-  EXPECT_NE(latex.str().find("\\begin{tabular}{@{}lrr@{}}\n\\toprule\n"
-                             " & \\multicolumn{1}{c}{bounds} & \\multicolumn{1}{c}{"
-                             "\\begin{tabular}[b]{@{}c@{}}total item\\\\area (\\%)\\end{tabular}} \\\\\n"
-                             "\\cmidrule(lr){2-2}\\cmidrule(lr){3-3}\nclass & lower & sd \\\\\n"),
-            std::string::npos)
+  EXPECT_NE(
+      latex.str().find("\\begin{tabular}{@{}lrr@{}}\n\\toprule\n"
+                       " & \\multicolumn{1}{c}{bounds} & \\multicolumn{1}{c}{"
+                       "\\begin{tabular}[b]{@{}c@{}}total item\\\\area (\\%)\\end{tabular}} \\\\\n"
+                       "\\cmidrule(lr){2-2}\\cmidrule(lr){3-3}\nclass & lower & sd \\\\\n"),
+      std::string::npos)
       << latex.str();
   EXPECT_THROW(write_table_text(text, sample(), {"item_types"}), std::invalid_argument);
 }

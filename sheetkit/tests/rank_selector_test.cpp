@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <span>
 #include <string>
-#include <random>
 #include <vector>
 
 namespace sheetkit {

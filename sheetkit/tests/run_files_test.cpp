@@ -1,7 +1,6 @@
 #include "files/run_files.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,7 +73,7 @@ TEST(RunFiles, PipesAreHeld) {
   EXPECT_EQ(message_of([&] { files.pass()([&](const instance&) { ++visits; }); }),
             large.name() + " is a pipe of more than " + std::to_string(items.size() - 1) +
                 " bytes, the most that is kept in memory to "
-                           "read a pipe twice: save it to a file first");
+                "read a pipe twice: save it to a file first");
   EXPECT_EQ(visits, 0);
 }
 

@@ -29,8 +29,7 @@ inline cli_result sheetkit(std::vector<std::string> args) {
 
 // The same for arguments kept as C strings (a braced list picks the one above).
 template <class T>
-  requires std::same_as<T, const char*>
-cli_result sheetkit(const std::vector<T>& args) {
+requires std::same_as<T, const char*> cli_result sheetkit(const std::vector<T>& args) {
   return sheetkit(std::vector<std::string>(args.begin(), args.end()));
 }
 

@@ -99,11 +99,12 @@ TEST(SolutionCheck, EachPlantedFaultOfARectangleCertificateIsNamedWithItsLine) {
   solution_rules free = solver_settings();
   free.rotation = true;
   free.copies = unlimited_copies;
-  EXPECT_TRUE(check_solution(glass.view(),
-                             read_text(with_line(rectangle_text, 17, "ITEM,13,1,0,4000,2000,391,499,0") +
-                                       "ITEM,13,1,0,4500,2000,499,391,0\n"),
-                             free)
-                  .feasible());
+  EXPECT_TRUE(
+      check_solution(glass.view(),
+                     read_text(with_line(rectangle_text, 17, "ITEM,13,1,0,4000,2000,391,499,0") +
+                               "ITEM,13,1,0,4500,2000,499,391,0\n"),
+                     free)
+          .feasible());
 }
 
 TEST(SolutionCheck, OnlyTheFirstViolationsAreKeptAndAllAreCounted) {
@@ -115,8 +116,9 @@ TEST(SolutionCheck, OnlyTheFirstViolationsAreKeptAndAllAreCounted) {
   EXPECT_EQ(r.violation_count, 435);
   ASSERT_EQ(r.violations.size(), 20u);
   EXPECT_EQ(r.lines().back(), "... and 415 more violations");
-  EXPECT_EQ(r.violations[0].text,
-            "run.csv: item type 0 at (10, 10), 449 x 837, overlaps item type 0 at (10, 10), 449 x 837");
+  EXPECT_EQ(
+      r.violations[0].text,
+      "run.csv: item type 0 at (10, 10), 449 x 837, overlaps item type 0 at (10, 10), 449 x 837");
 }
 
 TEST(SolutionCheck, APollThatThrowsAbandonsTheCheckWhereverItIsCalled) {
@@ -153,8 +155,10 @@ TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
   };
   const planted faults[] = {
       // The waste beside item type 7 five short: a gap.
-      {7, "0,1,5,665,0,40,973,-1,3,2", "the pieces of node 2 end at x 705, short of its end at x 710"},
-      {24, "0,1,22,2670,0,1950,322,-2,3,19", "node 22 starts at x 2670, overlapping node 20 (x 710 to 2678)"},
+      {7, "0,1,5,665,0,40,973,-1,3,2",
+       "the pieces of node 2 end at x 705, short of its end at x 710"},
+      {24, "0,1,22,2670,0,1950,322,-2,3,19",
+       "node 22 starts at x 2670, overlapping node 20 (x 710 to 2678)"},
       // The waste under item type 14 cut once more: a fifth level with three stages.
       {1000, "0,1,89,987,2453,100,126,-1,5,30",
        "node 30 is cut at level 5; 3 stages (--number-of-stages 3) allow 3 levels"},
@@ -172,8 +176,9 @@ TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
   // First stage horizontal: the root's vertical cuts are wrong.
   solution_rules horizontal = solver_settings();
   horizontal.guillotine.first_stage_orientation = stage_orientation::horizontal;
-  EXPECT_TRUE(says(check_solution(glass.view(), read_text(guillotine_text), horizontal),
-                   "node 0 is cut by vertical cuts at level 1, where that level's cuts are horizontal"));
+  EXPECT_TRUE(
+      says(check_solution(glass.view(), read_text(guillotine_text), horizontal),
+           "node 0 is cut by vertical cuts at level 1, where that level's cuts are horizontal"));
   // Exact cuts: no trimming level.
   solution_rules exact = solver_settings();
   exact.guillotine.non_exact = false;
@@ -182,7 +187,8 @@ TEST(SolutionCheck, EachPlantedFaultOfAGuillotineTreeIsNamed) {
   // A defect of ours in the wastes on both sides of the first cut at x 710.
   testing::solver_instance moved = glass;
   moved.defects.push_back({700, 3150, 720, 3200});
-  const solution_report crossed = check_solution(moved.view(), read_text(guillotine_text), solver_settings());
+  const solution_report crossed =
+      check_solution(moved.view(), read_text(guillotine_text), solver_settings());
   EXPECT_TRUE(says(
       crossed,
       "the cut at x 710 between nodes 1 and 18 crosses defect 4 (x 700 to 720, y 3150 to 3200)"))
@@ -208,7 +214,8 @@ TEST(SolutionCheck, ACutCrossesExactlyTheDefectsThatReachAcrossItsLine) {
   testing::solver_instance many = glass;
   std::vector<int> expected;
   for (int k = 0; k < 300; ++k) {
-    const int32_t x1 = x(rng), y1 = y(rng), x2 = x1 + side(rng), y2 = std::min(y1 + side(rng), 3210);
+    const int32_t x1 = x(rng), y1 = y(rng), x2 = x1 + side(rng),
+                  y2 = std::min(y1 + side(rng), 3210);
     if (x1 < 710 && 710 < x2) expected.push_back(static_cast<int>(many.defects.size()));
     many.defects.push_back({x1, y1, x2, y2});
   }

@@ -21,7 +21,8 @@ class SolutionCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("solution_command_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("solution_command_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     fs::copy(solver_data("export"), dir_ / "export", fs::copy_options::recursive);
@@ -47,17 +48,20 @@ TEST_F(SolutionCommand, AnExportFolderIsHeldToItsContractAndTheSolversClaims) {
   auto ok = sheetkit(run({"solution", "check", folder, "--certificate", "rectangle_solution.csv",
                           "--claims", "rectangle_output.json"}));
   EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
-  EXPECT_NE(ok.out.find("instance 1: " + folder + "/instance_1/rectangle_solution.csv: feasible; 25 items"),
+  EXPECT_NE(ok.out.find("instance 1: " + folder +
+                        "/instance_1/rectangle_solution.csv: feasible; 25 items"),
             std::string::npos)
       << ok.out;
 
   // A stale export: item type 3's row no longer ours.
   const std::string items = testing::file_text(path("export/instance_1/items.csv"));
   write("export/instance_1/items.csv", testing::with_line(items, 5, "598,655,391690,1,1"));
-  auto stale = sheetkit(run({"solution", "check", folder, "--certificate", "rectangle_solution.csv"}));
+  auto stale =
+      sheetkit(run({"solution", "check", folder, "--certificate", "rectangle_solution.csv"}));
   EXPECT_EQ(stale.status, 1);
-  EXPECT_NE(stale.out.find(folder + "/instance_1/items.csv:5: item type 3 is 598 x 655 (PROFIT 391690) here, "
-                                    "598 x 654 (area 391092) in ours; the export is not of these files"),
+  EXPECT_NE(stale.out.find(
+                folder + "/instance_1/items.csv:5: item type 3 is 598 x 655 (PROFIT 391690) here, "
+                         "598 x 654 (area 391092) in ours; the export is not of these files"),
             std::string::npos)
       << stale.out;
   write("export/instance_1/items.csv", items);
@@ -67,8 +71,8 @@ TEST_F(SolutionCommand, AnExportFolderIsHeldToItsContractAndTheSolversClaims) {
   std::string fewer = claims;
   fewer.replace(fewer.rfind("\"NumberOfItems\": 25"), 19, "\"NumberOfItems\": 24");
   write("export/instance_1/rectangle_output.json", fewer);
-  auto claimed = sheetkit(run({"solution", "check", folder, "--certificate", "rectangle_solution.csv",
-                               "--claims", "rectangle_output.json"}));
+  auto claimed = sheetkit(run({"solution", "check", folder, "--certificate",
+                               "rectangle_solution.csv", "--claims", "rectangle_output.json"}));
   EXPECT_EQ(claimed.status, 1);
   EXPECT_NE(claimed.out.find("rectangle_output.json: NumberOfItems 24, where " + folder +
                              "/instance_1/rectangle_solution.csv shows 25"),
@@ -102,14 +106,14 @@ TEST_F(SolutionCommand, PlacementFilesForTheRunAndWhatLiesBeyondIt) {
 TEST_F(SolutionCommand, ExportWritesTheSolverRulesAndLeavesTheDefaultAsItWas) {
   const std::vector<std::string> object = {"--object", "6000x3210", solver_data("instances.txt"),
                                            solver_data("defects.txt")};
-  auto plain = sheetkit({"export", "--to", "packingsolver", "-o", path("plain"), object[0], object[1],
-                         object[2], object[3]});
+  auto plain = sheetkit({"export", "--to", "packingsolver", "-o", path("plain"), object[0],
+                         object[1], object[2], object[3]});
   ASSERT_EQ(plain.status, 0) << plain.err;
   // The stored export, which the solver read, was made before these options.
   EXPECT_EQ(testing::file_text(path("plain/instance_1/items.csv")),
             testing::file_text(solver_data("export/instance_1/items.csv")));
-  auto free = sheetkit({"export", "--to", "packingsolver", "-o", path("free"), "--copies", "unlimited",
-                        "--rotation", object[0], object[1], object[2], object[3]});
+  auto free = sheetkit({"export", "--to", "packingsolver", "-o", path("free"), "--copies",
+                        "unlimited", "--rotation", object[0], object[1], object[2], object[3]});
   ASSERT_EQ(free.status, 0) << free.err;
   // Item type 0, 449 x 837 = 375813: at most ceil(19260000 / 375813) = 52 fit by area.
   EXPECT_EQ(testing::file_text(path("free/instance_1/items.csv")).substr(0, 76),

@@ -38,9 +38,9 @@ TEST(SolutionPicture, EveryViolationWithAPlaceIsOutlinedAndNumbered) {
   d.in.defects = {{60, 0, 70, 5}};
   d.s.file = "p.csv";
   d.s.items = {{.item_type = 0, .x = 0, .y = 0, .line = 2},
-               {.item_type = 0, .x = 10, .y = 5, .line = 3},     // overlaps the first
-               {.item_type = 1, .x = 55, .y = 0, .line = 4},     // on the defect
-               {.item_type = 1, .x = 80, .y = 30, .line = 5}};   // out past the object's end
+               {.item_type = 0, .x = 10, .y = 5, .line = 3},    // overlaps the first
+               {.item_type = 1, .x = 55, .y = 0, .line = 4},    // on the defect
+               {.item_type = 1, .x = 80, .y = 30, .line = 5}};  // out past the object's end
   const std::string svg = d.svg();
   EXPECT_EQ(count(svg, "class=\"violation\""), 3u);
   EXPECT_EQ(count(svg, "class=\"violation-number\""), 3u);
@@ -71,7 +71,7 @@ TEST(SolutionPicture, WhatLiesFarBeyondTheObjectIsMarkedAtItsEdgeInsideThePictur
   d.in.items = {rectangle::of(20, 10)};
   d.in.defects = {{60, 0, 70, 5}};
   d.s.file = "p.csv";
-  d.s.items = {{.item_type = 0, .x = 1000000, .y = 20, .line = 2},  // far past the end
+  d.s.items = {{.item_type = 0, .x = 1000000, .y = 20, .line = 2},   // far past the end
                {.item_type = 0, .x = 10, .y = -900000, .line = 3}};  // far below
   const std::string svg = d.svg();
   const std::size_t w = svg.find("width=\"");
@@ -99,7 +99,8 @@ TEST(SolutionPicture, AHugePlacementIsDrawnUpToItsLimitAndSaysSo) {
   d.s.items.assign(max_drawn_items + 1, placement{.item_type = 0, .x = 0, .y = 0});
   const std::string svg = d.svg();
   EXPECT_EQ(count(svg, "class=\"item t"), max_drawn_items);
-  EXPECT_NE(svg.find("50000 of 50001 items are drawn."), std::string::npos);  // after "Only the first"
+  EXPECT_NE(svg.find("50000 of 50001 items are drawn."),
+            std::string::npos);  // after "Only the first"
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "solutions/solution_reader.h"
 
 #include <gtest/gtest.h>
-
 #include <sheetgen/types.h>
 
 #include <sstream>
@@ -67,7 +66,8 @@ TEST(SolutionReader, RefusesBadInputWithFileAndLine) {
       {rect + "ITEM,0,1,0,0,0,5,5\n", "s.csv:2: 8 fields where 9 are"},
       {rect + "ITEM,0,1,0,0,0,5,5,0,1\n", "s.csv:2: 10 fields where 9 are"},
       {rect + "ITEM,0,1,0,x,0,5,5,0\n", "s.csv:2: X \"x\" is not an integer"},
-      {rect + "ITEM,0,1,0,99999999999999999999,0,5,5,0\n", "s.csv:2: X 99999999999999999999 is past 64 bits"},
+      {rect + "ITEM,0,1,0,99999999999999999999,0,5,5,0\n",
+       "s.csv:2: X 99999999999999999999 is past 64 bits"},
       {rect + "ITEM,0,1,0,0,0,0,5,0\n", "s.csv:2: LX 0 is not positive"},
       {rect + "ITEM,0,1,0,0,0,5,-5,0\n", "s.csv:2: LY -5 is not positive"},
       {rect + "ITEM,-1,1,0,0,0,5,5,0\n", "s.csv:2: ID -1 is negative"},
@@ -75,11 +75,15 @@ TEST(SolutionReader, RefusesBadInputWithFileAndLine) {
       {rect + "ITEM,0,1,0,0,0,5,5,0", "s.csv:2: the last line has no line end"},
       {rect + "ITEM,0,1,0,0,0,5,5,0\n\n", "s.csv:3: 1 field where 9 are"},
       {rect + std::string(2000, '1') + "\n", "s.csv:2: line longer than 1024 characters"},
-      {tree + "0,1,0,0,0,10,10,-2,0,\n0,1,0,0,0,5,10,-1,1,0\n", "s.csv:3: node 0 again (first on line 2)"},
-      {tree + "0,1,0,0,0,10,10,-2,0,\n0,1,1,0,0,5,10,-1,1,7\n", "s.csv:3: parent 7 of node 1 is no node of the file"},
-      {tree + "0,1,1,0,0,10,10,-2,1,2\n0,1,2,0,0,5,10,-2,1,1\n", "s.csv:2: node 1 is its own ancestor: the tree has a cycle"},
+      {tree + "0,1,0,0,0,10,10,-2,0,\n0,1,0,0,0,5,10,-1,1,0\n",
+       "s.csv:3: node 0 again (first on line 2)"},
+      {tree + "0,1,0,0,0,10,10,-2,0,\n0,1,1,0,0,5,10,-1,1,7\n",
+       "s.csv:3: parent 7 of node 1 is no node of the file"},
+      {tree + "0,1,1,0,0,10,10,-2,1,2\n0,1,2,0,0,5,10,-2,1,1\n",
+       "s.csv:2: node 1 is its own ancestor: the tree has a cycle"},
       {tree + "0,1,0,0,0,10,10,-5,0,\n", "s.csv:2: TYPE -5 is none of -4 to -1"},
-      {tree + "0,1,3,0,0,10,10,-4,-1,\n", "s.csv:2: a defect row (TYPE -4) has NODE_ID -1, CUT -1 and no PARENT"},
+      {tree + "0,1,3,0,0,10,10,-4,-1,\n",
+       "s.csv:2: a defect row (TYPE -4) has NODE_ID -1, CUT -1 and no PARENT"},
       {ours + "1,0,0,0,2\n", "s.csv:2: rotated \"2\" is neither 0 nor 1"},
       {ours + "0,0,0,0,0\n", "s.csv:2: instance 0 is not positive"},
       {ours + "2,0,0,0,0\n1,0,0,0,0\n", "s.csv:3: instance 1 after instance 2"},

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/cli.h"
 #include "bytes_of.h"
+#include "cli/cli.h"
 #include "run_sheetkit.h"
 #include "test_util.h"
 

@@ -81,8 +81,8 @@ TEST(Stats, OddRunsAndDefectsBeyondTheObject) {
   instances[2].defects = {{0, 0, 20, 10}, {0, 0, 20, 10}};
 
   std::vector<instance_stats> rows;
-  const run_stats s = compute_stats(run, source_of(instances),
-                                    [&](const instance_stats& r) { rows.push_back(r); });
+  const run_stats s =
+      compute_stats(run, source_of(instances), [&](const instance_stats& r) { rows.push_back(r); });
   EXPECT_EQ(s.items_not_fitting, 3);
   EXPECT_EQ(s.items, 5);
   EXPECT_EQ(s.item_area.middle, 42);  // of 8 11 42 50 462

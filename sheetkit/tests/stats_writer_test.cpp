@@ -19,7 +19,8 @@ using testing::worked_run;
 std::string written(bool json, bool rows) {
   const auto instances = worked_instances();
   std::ostringstream out;
-  const auto writer = json ? json_stats_writer(out, worked_run()) : text_stats_writer(out, worked_run());
+  const auto writer =
+      json ? json_stats_writer(out, worked_run()) : text_stats_writer(out, worked_run());
   const stats_source source{[&](bool) { return std::vector{testing::replay(instances)}; },
                             [&] { return std::vector{testing::replay(instances)}; }};
   std::size_t before = 0;
@@ -74,8 +75,8 @@ TEST(StatsWriter, Text) {
   run_info run;
   run.object = rectangle::of(20, 10);
   text_stats_writer(out, run)->summary(stats_head(run));
-  EXPECT_NE(out.str().find("\nitem area" + std::string(35, ' ') + "-" + std::string(14, ' ') +
-                           "-" + std::string(14, ' ') + "-\n"),
+  EXPECT_NE(out.str().find("\nitem area" + std::string(35, ' ') + "-" + std::string(14, ' ') + "-" +
+                           std::string(14, ' ') + "-\n"),
             std::string::npos)
       << out.str();
   EXPECT_EQ(out.str().find("outside the bounds"), std::string::npos);

@@ -19,8 +19,8 @@ using testing::tree;
 class SuiteExport : public testing::made_example {
  protected:
   testing::cli_result export_to(const fs::path& out, std::vector<std::string> more = {}) {
-    std::vector<std::string> args{"suite", "export", dir().string(), "--to", "packingsolver",
-                                  "-o", out.string()};
+    std::vector<std::string> args{"suite",         "export", dir().string(), "--to",
+                                  "packingsolver", "-o",     out.string()};
     args.insert(args.end(), more.begin(), more.end());
     return sheetkit(args);
   }
@@ -29,9 +29,10 @@ class SuiteExport : public testing::made_example {
 TEST_F(SuiteExport, MirrorsTheCompletedSetsTheSameForEveryJobCount) {
   const testing::cli_result one = export_to(folder_ / "one", {"-j", "1"});
   ASSERT_EQ(one.status, 0) << one.err;
-  EXPECT_EQ(one.out, "worked-demo: 7 sets exported to packingsolver, 0 kept from before\n"
-                     "manifest sha256: " + sha256_ + " (" +
-                         (folder_ / "one" / "suite.sha256").string() + ")\n");
+  EXPECT_EQ(one.out,
+            "worked-demo: 7 sets exported to packingsolver, 0 kept from before\n"
+            "manifest sha256: " +
+                sha256_ + " (" + (folder_ / "one" / "suite.sha256").string() + ")\n");
   ASSERT_EQ(export_to(folder_ / "two", {"-j", "2"}).status, 0);
   const auto files = tree(folder_ / "one");
   EXPECT_EQ(files, tree(folder_ / "two"));

@@ -301,8 +301,8 @@ TEST(SuitePerfectFamily, OwnDefectsAreHeldAndTheKnownOptimumIsTabulated) {
   {"name": "bp", "family": "binpacking", "parameters": {"class": 1, "items": 10},
    "instances": 2}]})";
   const fs::path dir = folder / "known", out = folder / "out";
-  ASSERT_EQ(sheetkit({"suite", "make", (folder / "suite.json").string(), "-o", dir.string()}).status,
-            0);
+  ASSERT_EQ(
+      sheetkit({"suite", "make", (folder / "suite.json").string(), "-o", dir.string()}).status, 0);
   EXPECT_TRUE(fs::is_regular_file(dir / "pf/s1/defects.txt"));
   EXPECT_NE(bytes_of(dir / "manifest.tsv").find("pf/s1/defects.txt"), std::string::npos);
   ASSERT_EQ(sheetkit({"suite", "verify", dir.string()}).status, 0);
@@ -311,11 +311,11 @@ TEST(SuitePerfectFamily, OwnDefectsAreHeldAndTheKnownOptimumIsTabulated) {
             0);
   // The construction's own placements, made again by generate, solve each instance.
   const fs::path made = folder / "made";
-  ASSERT_EQ(sheetkit({"generate", "perfect", "items=12", "length=600", "width=400",
-                      "defect_sizes=60x40", "--instances", "2", "--seed", "1", "--certificates",
-                      "-o", made.string()})
-                .status,
-            0);
+  ASSERT_EQ(
+      sheetkit({"generate", "perfect", "items=12", "length=600", "width=400", "defect_sizes=60x40",
+                "--instances", "2", "--seed", "1", "--certificates", "-o", made.string()})
+          .status,
+      0);
   ASSERT_EQ(bytes_of(made / "instances.txt"), bytes_of(dir / "pf/s1/instances.txt"));
   const std::vector<std::string> rows = lines_of(made / "placements.csv");
   for (const char* k : {"1", "2"}) {

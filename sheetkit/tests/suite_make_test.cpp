@@ -126,8 +126,9 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   folder_.write("suite.json", other);
   const testing::cli_result refused = make("one");
   EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.err.find("one holds the suite of another suite file (its suite.json differs from "),
-            std::string::npos);
+  EXPECT_NE(
+      refused.err.find("one holds the suite of another suite file (its suite.json differs from "),
+      std::string::npos);
   const testing::cli_result forced = make("one", {"--force"});
   EXPECT_EQ(forced.out.substr(0, 44), "worked-demo: 1 set made, 6 kept from before;");
   ASSERT_EQ(make("fresh").status, 0);
@@ -142,7 +143,8 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
       {"suite", "make", (folder_ / "hopeless.json").string(), "-o", (folder_ / "h").string()});
   EXPECT_EQ(hopeless.status, 1);
   EXPECT_EQ(hopeless.err,
-            "sheetkit: suite make: class \"hopeless\": the runs of 1000 seeds in a row, 1 to 1000, end in the repair "
+            "sheetkit: suite make: class \"hopeless\": the runs of 1000 seeds in a row, 1 to 1000, "
+            "end in the repair "
             "abort; widen the bounds or change the object\n");
   EXPECT_FALSE(fs::exists(folder_ / "h"));
 
@@ -151,9 +153,10 @@ TEST_F(SuiteMake, RefusesWhatItWouldSpoilAndSaysWhy) {
   fs::create_directories(folder_ / "one/worked/s3");
   const testing::cli_result foreign = make("one");
   EXPECT_EQ(foreign.status, 2);
-  EXPECT_EQ(foreign.err, "sheetkit: suite make: " + dir +
-                             "/one/worked/s3: not a set made from this suite file's answers; remove it, "
-                             "or give --force to make it again\n");
+  EXPECT_EQ(foreign.err,
+            "sheetkit: suite make: " + dir +
+                "/one/worked/s3: not a set made from this suite file's answers; remove it, "
+                "or give --force to make it again\n");
 }
 
 // Nothing outside DIR is touched through a link in it, and a folder that

@@ -19,8 +19,7 @@ using testing::bytes_of;
 
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++n;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 
@@ -116,13 +115,19 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
     int status;
     std::string err;
   } refusals[] = {
-      {{"-o", ""}, 2,
+      {{"-o", ""},
+       2,
        "sheetkit: suite report: -o \"\": give the page's file name, or leave -o out for "
        "DIR/index.html\n"},
-      {{"-o", d}, 2,
-       "sheetkit: suite report: " + d + " is a folder; give the page's file name with -o, such "
-       "as " + d + "/index.html\n"},
-      {{"-o", "/dev/full"}, 1, "sheetkit: suite report: Cannot write file /dev/full: No space left on device\n"},
+      {{"-o", d},
+       2,
+       "sheetkit: suite report: " + d +
+           " is a folder; give the page's file name with -o, such "
+           "as " +
+           d + "/index.html\n"},
+      {{"-o", "/dev/full"},
+       1,
+       "sheetkit: suite report: Cannot write file /dev/full: No space left on device\n"},
   };
   for (const auto& r : refusals) {
     std::vector<std::string> args{"suite", "report", d};
@@ -185,7 +190,8 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
     if (command[1] != "verify") {
       EXPECT_EQ(told(empty), prefix + empty +
                                  ": holds a suite.json but no suite made from it (no "
-                                 "manifest.tsv, no class folders)" + expected + "\n");
+                                 "manifest.tsv, no class folders)" +
+                                 expected + "\n");
     }
   }
 }

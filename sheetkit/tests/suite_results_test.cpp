@@ -31,13 +31,13 @@ using testing::bytes_of;
 class SuiteResults : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(sheetkit({"suite", "make", (example / "suite.json").string(), "-o", dir().string()})
-                  .status,
-              0);
-    ASSERT_EQ(sheetkit({"suite", "export", dir().string(), "--to", "packingsolver", "-o",
-                        out().string()})
-                  .status,
-              0);
+    ASSERT_EQ(
+        sheetkit({"suite", "make", (example / "suite.json").string(), "-o", dir().string()}).status,
+        0);
+    ASSERT_EQ(
+        sheetkit({"suite", "export", dir().string(), "--to", "packingsolver", "-o", out().string()})
+            .status,
+        0);
     fs::copy(example / "certificates", out(), fs::copy_options::recursive);
   }
   fs::path dir() const { return folder_ / "suite"; }
@@ -57,10 +57,9 @@ TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
     const testing::cli_result one = results({"--format", format, "-j", "1"});
     EXPECT_EQ(one.status, 1) << format;  // infeasible and missing solutions
     EXPECT_EQ(one.err, "sheetkit suite results: 2 infeasible, 5 missing\n");
-    const std::string golden = std::string("results.") +
-                               (std::string(format) == "latex"  ? "tex"
-                                : std::string(format) == "text" ? "txt"
-                                                                : format);
+    const std::string golden = std::string("results.") + (std::string(format) == "latex"  ? "tex"
+                                                          : std::string(format) == "text" ? "txt"
+                                                                                          : format);
     std::string want = bytes_of(data / golden);
     for (std::size_t at = want.find("SHA256"); at != std::string::npos; at = want.find("SHA256"))
       want.replace(at, 6, sha);
@@ -78,7 +77,8 @@ TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
 }
 
 TEST_F(SuiteResults, EveryInstanceSolvedAndFeasibleIsStatusZero) {
-  for (const char* set : {"s19", "s2"}) fs::remove(out() / "plain" / set / "instance_1" / "greedy.csv");
+  for (const char* set : {"s19", "s2"})
+    fs::remove(out() / "plain" / set / "instance_1" / "greedy.csv");
   // Nothing placed is a solution too; the defects as the solver read them.
   std::ofstream(out() / "worked" / "s19" / "instance_2" / "rectangle.csv")
       << "TYPE,ID,COPIES,BIN,X,Y,LX,LY,GROUP_ID\nBIN,0,1,0,0,0,10,10,\n"

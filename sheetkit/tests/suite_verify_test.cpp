@@ -255,8 +255,8 @@ TEST_F(SuiteVerify, AFolderThatCannotBeReadIsNamedWithItsReason) {
   unlock("worked/s19");
   EXPECT_EQ(set.status, 1);
   EXPECT_TRUE(has(set.out, "worked/s2: identical\nworked/s19: differs\n")) << set.out;
-  EXPECT_TRUE(has(set.out, "  Cannot read folder " + (d / "worked/s19").string() +
-                               ": Permission denied\n"))
+  EXPECT_TRUE(
+      has(set.out, "  Cannot read folder " + (d / "worked/s19").string() + ": Permission denied\n"))
       << set.out;
   EXPECT_TRUE(has(set.out, "sheet/s1: identical\n")) << set.out;
 

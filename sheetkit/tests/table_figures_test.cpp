@@ -34,9 +34,9 @@ TEST(TableFigures, WorkedExample) {
   EXPECT_EQ(row.instances, 2);
   EXPECT_EQ(row.items, 8);
   EXPECT_EQ(row.item_types, 4);
-  EXPECT_EQ((std::vector<int64_t>{row.item_length.min, row.item_length.median,
-                                  row.item_length.max}),
-            (std::vector<int64_t>{2, 3, 8}));
+  EXPECT_EQ(
+      (std::vector<int64_t>{row.item_length.min, row.item_length.median, row.item_length.max}),
+      (std::vector<int64_t>{2, 3, 8}));
   EXPECT_EQ((std::vector<int64_t>{row.item_width.min, row.item_width.median, row.item_width.max}),
             (std::vector<int64_t>{2, 5, 9}));
   EXPECT_EQ((std::vector<int64_t>{row.item_area.min, row.item_area.q1, row.item_area.median,
@@ -140,12 +140,21 @@ TEST(TableFigures, SetsReadAtOnceGiveTheSameRow) {
     all.insert(all.end(), set.begin(), set.end());
   }
   const auto figures = [](const table_row& r) {
-    return std::vector<double>{static_cast<double>(r.instances), static_cast<double>(r.items),
-        static_cast<double>(r.item_length.median), static_cast<double>(r.item_width.median),
-        static_cast<double>(r.item_area.q1), static_cast<double>(r.item_area.median),
-        static_cast<double>(r.item_area.q3), static_cast<double>(r.item_area.max),
-        r.item_types, r.distinct_mean, r.defects, r.total_area_mean, r.total_area_sd,
-        r.defect_area_mean, r.covered_mean};
+    return std::vector<double>{static_cast<double>(r.instances),
+                               static_cast<double>(r.items),
+                               static_cast<double>(r.item_length.median),
+                               static_cast<double>(r.item_width.median),
+                               static_cast<double>(r.item_area.q1),
+                               static_cast<double>(r.item_area.median),
+                               static_cast<double>(r.item_area.q3),
+                               static_cast<double>(r.item_area.max),
+                               r.item_types,
+                               r.distinct_mean,
+                               r.defects,
+                               r.total_area_mean,
+                               r.total_area_sd,
+                               r.defect_area_mean,
+                               r.covered_mean};
   };
   table_row one = heading(3000, 3000);
   compute_figures(one, passes, 1);

@@ -155,8 +155,8 @@ TEST_F(Verify, LargeBlocksEveryChangeAtItsLine) {
     std::ofstream("instances.txt", std::ios::binary) << original.substr(0, at);
     const std::string cut = verify().second;
     EXPECT_EQ(cut.substr(0, cut.find('\n')), "instances.txt:" + std::to_string(line_of(at)) +
-                                                   ": file ends early at line " +
-                                                   std::to_string(line_of(at)))
+                                                 ": file ends early at line " +
+                                                 std::to_string(line_of(at)))
         << at;
   }
   std::ofstream("instances.txt", std::ios::binary) << original;
