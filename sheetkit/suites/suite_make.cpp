@@ -88,13 +88,7 @@ set_record make_family_set(const suite_class& c, int32_t seed, const fs::path& t
                            const fs::path& place, const sheetgen::progress_callback& progress) {
   recipe r;
   r.settings = c.settings(seed);
-  // Its instances count as a dialogue run's do, in an item pass.
-  const sheetgen::progress_callback counted = [&](const sheetgen::pass_progress& p) {
-    if (!progress) return;
-    sheetgen::pass_progress item = p;
-    if (!p.pass.empty()) item.pass = "items";
-    progress(item);
-  };
+  const sheetgen::progress_callback counted = as_item_pass(progress);
   generate_run(r, suite_files::recipe, temporary, counted);
   set_record set{&c, seed, status_completed, {}};
   for (const std::string& name : set_file_names(c, status_completed)) {

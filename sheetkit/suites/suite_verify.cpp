@@ -155,13 +155,7 @@ set_check check_set(const fs::path& dir, const suite_class& c, int32_t seed,
     if (c.has_defect_file()) run.defect_file = opened_as(folder / suite_files::defects, refused);
     run.value_file = opened_as(folder / suite_files::values, refused);
     run.family = c.settings(seed);
-    // Its instances count as a dialogue run's do, in an item pass.
-    const sheetgen::progress_callback counted = [&](const sheetgen::pass_progress& p) {
-      if (!progress) return;
-      sheetgen::pass_progress item = p;
-      if (!p.pass.empty()) item.pass = "items";
-      progress(item);
-    };
+    const sheetgen::progress_callback counted = as_item_pass(progress);
     verdict.identical =
         verify_recipe(run, run_report, counted, [&](int file, std::string_view block) {
           digests[static_cast<std::size_t>(file)].add(block);

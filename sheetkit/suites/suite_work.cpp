@@ -130,4 +130,13 @@ void suite_progress::end() {
   if (shown_) shown_({});
 }
 
+sheetgen::progress_callback as_item_pass(const sheetgen::progress_callback& progress) {
+  return [progress](const sheetgen::pass_progress& p) {
+    if (!progress) return;
+    sheetgen::pass_progress item = p;
+    if (!p.pass.empty()) item.pass = "items";
+    progress(item);
+  };
+}
+
 }  // namespace sheetkit

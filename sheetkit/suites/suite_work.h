@@ -39,6 +39,10 @@ constexpr int64_t max_aborts_in_a_row = 1000;
 std::vector<std::pair<int32_t, bool>> decide_seeds(const suite_class& c, int jobs,
                                                    const std::function<bool(int32_t)>& completes);
 
+// `progress` with every named pass called "items": a family set's
+// instances count as a dialogue run's do, in an item pass.
+sheetgen::progress_callback as_item_pass(const sheetgen::progress_callback& progress);
+
 // Whether the run ends in the repair abort: its items generated in memory,
 // nothing written.
 bool ends_in_repair_abort(const sheetgen::run_parameters& p,
