@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "solutions/poll_every.h"
+
 namespace sheetkit {
 
 namespace {
@@ -100,7 +102,7 @@ class tree_check {
         rules_(rules),
         report_(report),
         keep_(keep),
-        poll_(poll),
+        step(poll),
         stages_rule_(std::to_string(rules.number_of_stages) + " stages (--number-of-stages " +
                      std::to_string(rules.number_of_stages) + ")") {}
 
@@ -130,9 +132,6 @@ class tree_check {
     int64_t level;
   };
 
-  void step() {
-    if ((++steps_ & 0xfff) == 0 && poll_) poll_();
-  }
   std::string at(const cut_node& c) const { return located(s_.file, c.line); }
   void add(std::string text, const cut_node* area) {
     violation v{std::move(text)};
@@ -448,9 +447,8 @@ class tree_check {
   const guillotine_rules& rules_;
   solution_report& report_;
   const std::size_t keep_;
-  const std::function<void()>& poll_;
+  poll_every step;  // one call a node
   const std::string stages_rule_;
-  uint32_t steps_ = 0;
 
   std::vector<std::size_t> start_, child_;             // children of each node
   std::map<int64_t, std::vector<std::size_t>> roots_;  // by plate

@@ -8,6 +8,7 @@
 
 #include "figures/radix_sort.h"
 #include "solutions/large_buffer.h"
+#include "solutions/poll_every.h"
 
 namespace sheetkit {
 
@@ -159,10 +160,7 @@ overlap_counts find_overlaps(std::span<const sweep_box> items, std::span<const s
                              const std::function<bool()>& want,
                              const std::function<void(std::size_t, std::size_t, bool)>& found,
                              const std::function<void()>& poll) {
-  uint32_t steps = 0;
-  const auto step = [&] {
-    if ((++steps & 0xfff) == 0 && poll) poll();
-  };
+  poll_every step(poll);
   const sweep_rectangles in{items, defects, poll};
   const std::size_t n = in.n;
   const std::size_t total = in.total;

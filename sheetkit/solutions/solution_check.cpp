@@ -9,6 +9,7 @@
 #include "solutions/guillotine_check.h"
 #include "solutions/large_buffer.h"
 #include "solutions/overlap_sweep.h"
+#include "solutions/poll_every.h"
 
 namespace sheetkit {
 
@@ -147,9 +148,9 @@ struct solution_checker {
     prefer_huge_pages(boxed);
     used.assign(instance.items.size(), 0);
     first_line.assign(instance.items.size(), 0);
-    uint32_t steps = 0;
+    poll_every step(rules.poll);
     for (const placement& p : s.items) {
-      if ((++steps & 0xfff) == 0 && rules.poll) rules.poll();
+      step();
       const placed q = placed_item(p, instance.items);
       // Only a violation needs the line's name: a million feasible items make none.
       const auto at = [&] { return located(s, p.line) + ": "; };
