@@ -368,7 +368,7 @@ void write_results_json(std::ostream& out, const suite_results& r) {
                     {"rows", std::move(rows)},
                     {"infeasible", list(r.infeasible, true)},
                     {"missing", list(r.missing, false)}};
-  out << doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  out << json_text(doc, 1) << '\n';
 }
 
 std::string results_table_html(const suite_results& r) {
