@@ -4,9 +4,11 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "cli/interrupt_note.h"
 #include "cli/usage_error.h"
@@ -152,7 +154,10 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
   struct options {
     results_options r;
     std::string dir, out, format = "text", file, cut_type = "non-exact", orientation = "any";
+    std::string columns_given;
+    std::vector<std::string> columns;  // the LaTeX table's; empty: the default
     CLI::Option* file_given = nullptr;
+    CLI::Option* columns_option = nullptr;
   };
   auto o = std::make_shared<options>();
   o->r.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -167,6 +172,12 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
   command.add_option("--format", o->format, "text, csv, latex, json, or html: the results page")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"text", "csv", "latex", "json", "html"}).description(""));
+  o->columns_option =
+      command
+          .add_option("--columns", o->columns_given,
+                      "The LaTeX table's columns: the CSV's names, or all (default: what fits "
+                      "a portrait page)")
+          ->type_name("NAME,...");
   o->file_given =
       command
           .add_option("-o,--output", o->file,
@@ -198,6 +209,16 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
     namespace fs = std::filesystem;
     if (o->file_given->count() > 0 && o->file.empty())
       throw usage_error("-o \"\": give the file's name, or leave -o out");
+    if (o->columns_option->count() > 0) {
+      if (o->format != "latex")
+        throw usage_error("--columns chooses the LaTeX table's columns; " + o->format +
+                          " keeps every column");
+      try {
+        o->columns = results_columns_named(o->columns_given);
+      } catch (const std::invalid_argument& e) {
+        throw usage_error(e.what());
+      }
+    }
     std::error_code ec;
     if (!o->file.empty() && o->file != "-" && fs::is_directory(o->file, ec))
       throw usage_error(o->file + " is a folder; give a file's name with -o");
@@ -233,7 +254,7 @@ std::function<prepared()> setup_suite_results(CLI::App& command) {
                       std::ostringstream text;
                       if (o->format == "text") write_results_text(text, r);
                       if (o->format == "csv") write_results_csv(text, r);
-                      if (o->format == "latex") write_results_latex(text, r);
+                      if (o->format == "latex") write_results_latex(text, r, o->columns);
                       if (o->format == "json") write_results_json(text, r);
                       if (o->format == "html")
                         text << results_page_html(r, o->r, s.shown.callback());

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "figures/json_format.h"
+#include "files/export_layout.h"
 #include "files/files.h"
 #include "files/text.h"
 
@@ -62,7 +63,7 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
   put_csv_line(bins, run.object.length, run.object.width, 1);
   std::string text;
   pass([&](const instance& in) {
-    const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
+    const std::filesystem::path folder = dir / instance_name(in.number);
     std::error_code failed;
     std::filesystem::create_directories(folder, failed);
     if (failed) throw file_error("Cannot create folder", folder, failed);
@@ -79,13 +80,13 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
       put_csv_line(text, item.length, item.width, valued ? in.values[k].value : item.area, copies,
                    oriented);
     }
-    write_file(folder / "items.csv", text);
-    write_file(folder / "bins.csv", bins);
+    write_file(folder / export_items_file, text);
+    write_file(folder / export_bins_file, bins);
     text = "BIN,X,Y,WIDTH,HEIGHT\n";
     for (const placed_defect& d : in.defects) {
       put_csv_line(text, 0, d.x1, d.y1, int64_t{d.x2} - d.x1, int64_t{d.y2} - d.y1);
     }
-    write_file(folder / "defects.csv", text);
+    write_file(folder / export_defects_file, text);
   });
 }
 

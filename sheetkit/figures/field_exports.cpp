@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "figures/bounds.h"
+#include "files/export_layout.h"
 #include "files/files.h"
 
 namespace sheetkit {
@@ -48,7 +49,7 @@ void refuse(const std::string& format, const field_export_rules& rules) {
 }
 
 std::filesystem::path instance_folder(const std::filesystem::path& dir, const instance& in) {
-  const std::filesystem::path folder = dir / ("instance_" + std::to_string(in.number));
+  const std::filesystem::path folder = dir / instance_name(in.number);
   std::error_code failed;
   std::filesystem::create_directories(folder, failed);
   if (failed) throw file_error("Cannot create folder", folder, failed);
@@ -137,7 +138,7 @@ void export_2dpacklib(const run_info& run, const instance_pass& pass,
       const rectangle& r = in.items[t];
       put_line(text, ' ', static_cast<int64_t>(t) + 1, r.length, r.width, 0, copies[t], r.area);
     }
-    const std::string name = "instance_" + std::to_string(in.number);
+    const std::string name = instance_name(in.number);
     write_file(dir / (name + ".ins2D"), text);
     text.clear();
     put_line(text, ' ', static_cast<int64_t>(in.defects.size()));

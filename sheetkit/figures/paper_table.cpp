@@ -305,25 +305,6 @@ json script_json(const value& v) {
   }
 }
 
-// A heading of several words on two lines, broken where the longer line
-// is shortest, in a cell aligned as `align` ('r' or 'c'): headings, not
-// the figures, make such a table wide.
-std::string latex_heading(std::string_view heading, char align) {
-  std::size_t best = std::string_view::npos, longest = heading.size();
-  for (std::size_t at = heading.find(' '); at != std::string_view::npos;
-       at = heading.find(' ', at + 1)) {
-    const std::size_t line = std::max(at, heading.size() - at - 1);
-    if (line < longest) {
-      longest = line;
-      best = at;
-    }
-  }
-  if (best == std::string_view::npos) return latex_escape(heading);
-  return std::string("\\begin{tabular}[b]{@{}") + align + "@{}}" +
-         latex_escape(heading.substr(0, best)) + "\\\\" + latex_escape(heading.substr(best + 1)) +
-         "\\end{tabular}";
-}
-
 }  // namespace
 
 std::vector<std::string> table_column_names() {
@@ -452,12 +433,12 @@ void write_table_latex(std::ostream& out, const paper_table& t,
     // One cell spans the group's columns.
     const std::string first = std::to_string(g.first + 2), last = std::to_string(g.last + 1);
     heads += " & \\multicolumn{" + std::to_string(g.last - g.first) + "}{c}{" +
-             latex_heading(g.group, 'c') + "}";
+             latex_two_lines(g.group, 'c') + "}";
     rules += "\\cmidrule(lr){" + first + "-" + last + "}";
   }
   if (!rules.empty()) out << heads << " \\\\\n" << rules << "\n";
   out << name_key(t);
-  for (const column* c : v.shown_columns) out << " & " << latex_heading(c->heading, 'r');
+  for (const column* c : v.shown_columns) out << " & " << latex_two_lines(c->heading, 'r');
   out << " \\\\\n\\midrule\n";
   for (std::size_t i = 0; i < t.rows.size(); ++i) {
     out << latex_escape(t.rows[i].name);

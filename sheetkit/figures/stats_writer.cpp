@@ -206,7 +206,7 @@ class json_writer : public stats_writer {
     } else {
       out_ << ",\n    ";
     }
-    out_ << to_json(r, head_.object_area).dump();
+    out_ << json_text(to_json(r, head_.object_area));
   }
 
   void summary(const run_stats& s) override {
@@ -222,8 +222,8 @@ class json_writer : public stats_writer {
  private:
   void write_members(const json& members) {
     for (const auto& [key, value] : members.items()) {
-      out_ << (started_ ? ",\n  " : "{\n  ") << json(key).dump() << ": ";
-      const std::string text = value.dump(2);
+      out_ << (started_ ? ",\n  " : "{\n  ") << json_text(json(key)) << ": ";
+      const std::string text = json_text(value, 2);
       for (const char c : text) {
         out_ << c;
         if (c == '\n') out_ << "  ";

@@ -99,6 +99,22 @@ std::string latex_escape(std::string_view s) {
   return out;
 }
 
+std::string latex_two_lines(std::string_view heading, char align) {
+  std::size_t best = std::string_view::npos, longest = heading.size();
+  for (std::size_t at = heading.find(' '); at != std::string_view::npos;
+       at = heading.find(' ', at + 1)) {
+    const std::size_t line = std::max(at, heading.size() - at - 1);
+    if (line < longest) {
+      longest = line;
+      best = at;
+    }
+  }
+  if (best == std::string_view::npos) return latex_escape(heading);
+  return std::string("\\begin{tabular}[b]{@{}") + align + "@{}}" +
+         latex_escape(heading.substr(0, best)) + "\\\\" + latex_escape(heading.substr(best + 1)) +
+         "\\end{tabular}";
+}
+
 std::size_t code_points(std::string_view s) {
   return static_cast<std::size_t>(std::count_if(
       s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));

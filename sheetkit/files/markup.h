@@ -23,6 +23,12 @@ std::string xml_escape(std::string_view s);
 /// \textasciitilde{} \textasciicircum{} \textbackslash{}.
 std::string latex_escape(std::string_view text);
 
+/// A heading of several words on two lines, broken where the longer line
+/// is shortest, in a cell aligned as `align` ('r', 'c' or 'l'), escaped; a
+/// heading of one word as it is. Headings, not the figures, make a narrow
+/// table wide.
+std::string latex_two_lines(std::string_view heading, char align);
+
 /// Code points in UTF-8 text: its width in a terminal's columns, for the
 /// scripts that take one column a character.
 std::size_t code_points(std::string_view s);

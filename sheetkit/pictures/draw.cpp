@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "files/export_layout.h"
 #include "files/files.h"
 #include "files/text.h"
 #include "pictures/defect_overlay.h"
@@ -44,7 +45,7 @@ std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
     overlay.add(inst);
     items.add(inst);
     if (wanted.count(inst.number)) {
-      const std::string name = "instance_" + std::to_string(inst.number);
+      const std::string name = instance_name(inst.number);
       written.push_back(dir / (name + ".svg"));
       write_file(written.back(),
                  render_instance(run, inst, sum.instances,

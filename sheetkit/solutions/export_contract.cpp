@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "files/export_layout.h"
 #include "files/regular_file.h"
 
 namespace sheetkit {
@@ -104,7 +105,7 @@ export_contract read_export_contract(const std::filesystem::path& dir,
     c.differences.push_back(file.string() + ":" + std::to_string(row + 2) + ": " + what + stale);
   };
 
-  const std::filesystem::path items_file = dir / "items.csv";
+  const std::filesystem::path items_file = dir / export_items_file;
   const auto items = read_rows<5>(items_file, "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED");
   const int64_t object_area = int64_t{instance.object.length} * instance.object.width;
   // A row's area: our type's, or the row's own sides (capped) past ours.
@@ -171,7 +172,7 @@ export_contract read_export_contract(const std::filesystem::path& dir,
                             std::to_string(instance.items.size()) + stale);
   }
 
-  const std::filesystem::path bins_file = dir / "bins.csv";
+  const std::filesystem::path bins_file = dir / export_bins_file;
   const auto bins = read_rows<3>(bins_file, "WIDTH,HEIGHT,COPIES");
   if (bins.size() != 1 || bins[0][0] != instance.object.length ||
       bins[0][1] != instance.object.width || bins[0][2] != 1) {
@@ -180,7 +181,7 @@ export_contract read_export_contract(const std::filesystem::path& dir,
                             std::to_string(instance.object.width) + ",1 of the object" + stale);
   }
 
-  const std::filesystem::path defects_file = dir / "defects.csv";
+  const std::filesystem::path defects_file = dir / export_defects_file;
   const auto defects = read_rows<5>(defects_file, "BIN,X,Y,WIDTH,HEIGHT");
   for (std::size_t k = 0; k < defects.size(); ++k) {
     const auto& [bin, x, y, length, width] = defects[k];

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "files/export_layout.h"
 #include "files/regular_file.h"
 
 namespace sheetkit {
@@ -60,7 +61,7 @@ solution_source::solution_source(solution_places places) : places_(std::move(pla
 }
 
 fs::path solution_source::instance_folder(int64_t k) const {
-  return fs::path(places_.paths[0]) / ("instance_" + std::to_string(k));
+  return fs::path(places_.paths[0]) / instance_name(k);
 }
 
 judgement solution_source::judge(judge_case c) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files/export_layout.h"
 #include "solutions/judge.h"
 #include "solutions/solution_reader.h"
 
@@ -20,10 +21,11 @@ namespace sheetkit {
 
 /// The solutions as the user names them.
 struct solution_places {
-  std::vector<std::string> paths;            ///< an export folder, certificates, or placement files
-  std::string certificate = "solution.csv";  ///< the certificate's name in an export's instance_K/
-  bool from_export = false;                  ///< paths is one export folder
-  bool placements = false;                   ///< paths are placement files for the run
+  std::vector<std::string> paths;  ///< an export folder, certificates, or placement files
+  std::string certificate =
+      default_certificate_file;  ///< the certificate's name in an export's instance_K/
+  bool from_export = false;      ///< paths is one export folder
+  bool placements = false;       ///< paths are placement files for the run
 };
 
 /// The export's record in an export folder: the line a set's `.exported`

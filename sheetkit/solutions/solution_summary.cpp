@@ -99,15 +99,12 @@ class json_summary : public solution_summary {
       j["known_optimum"] = f.known_optimum;
       j["optimum_gap"] = f.optimum_gap();
     }
-    out_ << (first_ ? "],\n" : "\n],\n") << "\"run\": " << j.dump() << "}\n";
+    out_ << (first_ ? "],\n" : "\n],\n") << "\"run\": " << json_text(j) << "}\n";
   }
 
  private:
   void put(const nlohmann::ordered_json& j) {
-    // File names are bytes: what is not UTF-8 becomes U+FFFD, as in the
-    // pictures and pages, so that the document is always whole.
-    out_ << (first_ ? "\n" : ",\n")
-         << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    out_ << (first_ ? "\n" : ",\n") << json_text(j);
     first_ = false;
   }
   std::ostream& out_;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "files/export_layout.h"
 #include "files/files.h"
 #include "files/instance_reader.h"
 #include "files/markup.h"
@@ -148,7 +149,8 @@ std::string results_page_html(const suite_results& r, const results_options& o,
     });
     out << "<div class=\"pictures\">\n";
     for (const std::string& solver : r.solvers) {
-      const std::string where = set_name(*c.cls, seeds.front()) + "/instance_1/" + solver + ".csv";
+      const std::string where = set_name(*c.cls, seeds.front()) + "/" + instance_name(1) + "/" +
+                                solver + certificate_extension;
       const fs::path certificate = o.out / where;
       std::error_code ec;
       out << "<figure>\n";

@@ -8,10 +8,13 @@
 #include <optional>
 #include <span>
 #include <sstream>
+#include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "figures/json_format.h"
 #include "files/markup.h"
+#include "files/suggest.h"
 #include "files/text.h"
 
 namespace sheetkit {
@@ -22,26 +25,42 @@ namespace {
 // would otherwise bury the table.
 constexpr std::size_t listed = 20;
 
-// The columns after class and solver, for people.
+// The columns after class and solver, for people, each with its CSV name
+// (as --columns takes it).
 struct heading {
   const char* group;  // over several columns; "" for none
   const char* name;
+  const char* key;
 };
 // The columns of `r`'s table: where some instances' optimum is known, how
 // many and the gap to it beside the gap to the bound, each labelled; the
 // profit last, where families give values.
 std::vector<heading> headings_of(const suite_results& r) {
   const bool optimum = r.any_optimum();
-  std::vector<heading> h{
-      {"", "instances"}, {"", "found"}, {"", "feasible"}, {"", "infeasible"}, {"", "missing"}};
-  if (optimum) h.push_back({"", "optima"});
-  h.insert(h.end(),
-           {{"utilisation (%)", "mean"}, {"utilisation (%)", "min"}, {"utilisation (%)", "max"}});
-  h.push_back({optimum ? "gap to bound (%)" : "gap (%)", "mean"});
-  if (optimum) h.push_back({"gap to optimum (%)", "mean"});
-  h.insert(h.end(), {{"items", "mean"}, {"time (s)", "mean"}});
-  if (r.profits) h.push_back({"profit", "mean"});
+  std::vector<heading> h{{"", "instances", "instances"},
+                         {"", "found", "found"},
+                         {"", "feasible", "feasible"},
+                         {"", "infeasible", "infeasible"},
+                         {"", "missing", "missing"}};
+  if (optimum) h.push_back({"", "optima", "optima"});
+  h.insert(h.end(), {{"utilisation (%)", "mean", "utilisation_mean"},
+                     {"utilisation (%)", "min", "utilisation_min"},
+                     {"utilisation (%)", "max", "utilisation_max"}});
+  h.push_back({optimum ? "gap to bound (%)" : "gap (%)", "mean", "gap_mean"});
+  if (optimum) h.push_back({"gap to optimum (%)", "mean", "optimum_gap_mean"});
+  h.insert(h.end(), {{"items", "mean", "items_mean"}, {"time (s)", "mean", "time_mean"}});
+  if (r.profits) h.push_back({"profit", "mean", "profit_mean"});
   return h;
+}
+
+// Every column --columns may name, whichever a suite has.
+const std::vector<std::string>& known_columns() {
+  static const std::vector<std::string> known = {
+      "instances",       "found",      "feasible",         "infeasible",
+      "missing",         "optima",     "utilisation_mean", "utilisation_min",
+      "utilisation_max", "gap_mean",   "optimum_gap_mean", "items_mean",
+      "time_mean",       "profit_mean"};
+  return known;
 }
 
 std::optional<double> mean(double sum, int64_t n) {
@@ -120,6 +139,16 @@ void write_list(std::ostream& out, const char* what, const std::vector<unsolved>
     out << '\n';
   }
   if (list.size() > listed) out << "  ... and " << list.size() - listed << " more\n";
+}
+
+// A count's heading, shortened for the page: counts are narrow figures
+// under headings that would set the table's width.
+std::string latex_name(const heading& h) {
+  const std::string_view name = h.name;
+  if (name == "instances") return "inst.";
+  if (name == "feasible") return "feas.";
+  if (name == "infeasible") return "infeas.";
+  return latex_escape(name);
 }
 
 }  // namespace
@@ -201,31 +230,96 @@ void write_results_csv(std::ostream& out, const suite_results& r) {
   }
 }
 
-void write_results_latex(std::ostream& out, const suite_results& r) {
-  out << "% Results on the suite " << r.suite << ", manifest sha256 " << r.manifest_sha256
-      << ".\n% Every solution checked by sheetkit suite results; " << partial_note
-      << ".\n% Needs \\usepackage{booktabs}. Set in \\footnotesize, with narrow gaps, to fit a\n"
-      << "% landscape article's text width.\n";
-  // Thirteen columns at normal size and gaps overrun even a landscape page.
+std::vector<std::string> results_latex_columns() {
+  return {"instances", "feasible", "utilisation_mean", "gap_mean", "optimum_gap_mean", "time_mean"};
+}
+
+std::vector<std::string> results_columns_named(const std::string& given) {
+  const std::vector<std::string>& known = known_columns();
+  std::vector<std::string> names;
+  std::string_view rest = given;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string name(rest.substr(0, comma));
+    if (name.empty())
+      throw std::invalid_argument("--columns takes names separated by commas, not \"" + given +
+                                  "\"");
+    if (name == "all") {
+      names.insert(names.end(), known.begin(), known.end());
+    } else if (std::find(known.begin(), known.end(), name) != known.end()) {
+      names.push_back(name);
+    } else if (name != "class" && name != "solver") {
+      std::vector<std::string> candidates = known;
+      candidates.push_back("all");
+      const std::optional<std::string> guess = nearest(name, candidates);
+      throw std::invalid_argument(
+          "--columns: no column is named \"" + name + "\"" +
+          (guess ? "; did you mean " + *guess + "?" : " (the CSV's header names them; all too)"));
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  for (std::size_t k = 0; k < names.size(); ++k)
+    if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(k), names[k]) !=
+        names.begin() + static_cast<std::ptrdiff_t>(k))
+      throw std::invalid_argument("--columns names " + names[k] + " twice");
+  if (names.empty())
+    throw std::invalid_argument("--columns: give a column besides the class and solver");
+  return names;
+}
+
+void write_results_latex(std::ostream& out, const suite_results& r,
+                         const std::vector<std::string>& columns) {
+  const std::vector<std::string> asked = columns.empty() ? results_latex_columns() : columns;
   const std::vector<heading> headings = headings_of(r);
   const bool optimum = r.any_optimum();
+  // The columns asked for that this suite has (optima and profits only
+  // where it has them), in the order asked.
+  std::vector<std::size_t> shown;
+  for (const std::string& name : asked)
+    for (std::size_t k = 0; k < headings.size(); ++k)
+      if (headings[k].key == name) shown.push_back(k);
+  std::string left_out;
+  for (const heading& h : headings)
+    if (std::find(asked.begin(), asked.end(), h.key) == asked.end())
+      left_out += std::string(left_out.empty() ? "" : ", ") + h.key;
+  out << "% Results on the suite " << r.suite << ", manifest sha256 " << r.manifest_sha256
+      << ".\n% Every solution checked by sheetkit suite results; " << partial_note
+      << ".\n% Needs \\usepackage{booktabs}. Set in \\footnotesize, with narrow gaps and headings "
+         "on\n% two lines, "
+      << (columns.empty() ? "to fit a portrait article's text width"
+                          : "in the columns --columns names (all of them fit a landscape page)")
+      << ".\n";
+  out << "% inst.: instances, feas.: feasible solutions, infeas.: infeasible ones.\n";
+  if (!left_out.empty()) out << "% Left out (--columns all shows them): " << left_out << ".\n";
   out << "{\\footnotesize\\setlength{\\tabcolsep}{3pt}%\n"
-      << "\\begin{tabular}{@{}ll" << std::string(headings.size(), 'r') << "@{}}\n\\toprule\n";
-  if (optimum) {
-    out << " & & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap to bound (\\%) & gap "
-           "to optimum (\\%) & items & time (s) "
-        << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){9-11}\n";
-  } else {
-    out << " & & & & & & & \\multicolumn{3}{c}{utilisation (\\%)} & gap (\\%) & items & time (s) "
-        << (r.profits ? "& profit " : "") << "\\\\\n\\cmidrule(lr){8-10}\n";
+      << "\\begin{tabular}{@{}ll" << std::string(shown.size(), 'r') << "@{}}\n\\toprule\n";
+  // Group headings: one cell over a run of the group's columns, ruled below
+  // where it spans more than one; over one column it goes on two lines.
+  std::string heads, rules;
+  for (std::size_t i = 0; i < shown.size();) {
+    const std::string group = headings[shown[i]].group;
+    std::size_t end = i + 1;
+    while (!group.empty() && end < shown.size() && headings[shown[end]].group == group) ++end;
+    if (group.empty()) {
+      heads += " &";
+    } else if (end - i == 1) {
+      heads += " & " + latex_two_lines(group, 'r');
+    } else {
+      heads += " & \\multicolumn{" + std::to_string(end - i) + "}{c}{" + latex_escape(group) + "}";
+      rules += "\\cmidrule(lr){" + std::to_string(i + 3) + "-" + std::to_string(end + 2) + "}";
+    }
+    i = end;
   }
+  if (heads.find_first_not_of(" &") != std::string::npos)
+    out << " &" << heads << " \\\\\n" << (rules.empty() ? "" : rules + "\n");
   out << "class & solver";
-  for (const heading& h : headings) out << " & " << h.name;
+  for (const std::size_t k : shown) out << " & " << latex_name(headings[k]);
   out << " \\\\\n\\midrule\n";
   for (const solver_row& row : r.rows) {
+    const std::vector<std::string> cells = cells_of(row, "$^*$", optimum, r.profits);
     out << latex_escape(row.cls) << " & " << latex_escape(row.solver);
-    for (const std::string& cell : cells_of(row, "$^*$", optimum, r.profits))
-      out << " & " << (cell.empty() ? "--" : cell);
+    for (const std::size_t k : shown) out << " & " << (cells[k].empty() ? "--" : cells[k]);
     out << " \\\\\n";
   }
   out << "\\bottomrule\n\\end{tabular}}\n";
@@ -274,7 +368,7 @@ void write_results_json(std::ostream& out, const suite_results& r) {
                     {"rows", std::move(rows)},
                     {"infeasible", list(r.infeasible, true)},
                     {"missing", list(r.missing, false)}};
-  out << doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  out << json_text(doc, 1) << '\n';
 }
 
 std::string results_table_html(const suite_results& r) {

@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "suites/suite_results.h"
 
@@ -20,10 +21,25 @@ void write_results_text(std::ostream& out, const suite_results& r);
 /// fractions, empty cells where there is nothing to average.
 void write_results_csv(std::ostream& out, const suite_results& r);
 
+/// The columns of the LaTeX table unless the user names them: what fits a
+/// portrait article's text width (instances, feasible, the mean
+/// utilisation, the gap to the bound and, where optima are known, to them,
+/// the time).
+std::vector<std::string> results_latex_columns();
+
+/// --columns as typed (names separated by commas: the CSV's, after class
+/// and solver, or all) as the columns' names. Throws std::invalid_argument
+/// with the message for people, naming the nearest column to a wrong name.
+std::vector<std::string> results_columns_named(const std::string& given);
+
 /// A `tabular` with booktabs rules, percentages, names escaped, set in
-/// \footnotesize with narrow gaps to fit a landscape article's text width;
-/// comment lines name the suite, its SHA-256 and what was left out.
-void write_results_latex(std::ostream& out, const suite_results& r);
+/// \footnotesize with narrow gaps and headings on two lines; comment lines
+/// name the suite, its SHA-256 and what was left out. `columns` as
+/// results_columns_named gives them, in their order (empty:
+/// results_latex_columns()); those a suite lacks (optima, profit) are not
+/// shown.
+void write_results_latex(std::ostream& out, const suite_results& r,
+                         const std::vector<std::string>& columns = {});
 
 /// One JSON document: the suite, its SHA-256, the solvers, the rows, and
 /// every infeasible and missing solution.

@@ -13,6 +13,7 @@
 
 #include "figures/export.h"
 #include "figures/field_exports.h"
+#include "files/export_layout.h"
 #include "files/files.h"
 #include "files/folder_lock.h"
 #include "files/instance_reader.h"
@@ -303,12 +304,12 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
     std::string damage;
     if (o.to == "packingsolver") {
       for (int64_t k = 1; k <= s.cls->instances && damage.empty(); ++k) {
-        const std::string folder = "instance_" + std::to_string(k);
+        const std::string folder = instance_name(k);
         if (!fs::is_directory(fs::symlink_status(place / folder, ec))) {
           damage = folder + " is missing";
           break;
         }
-        for (const char* f : {"items.csv", "bins.csv", "defects.csv"}) {
+        for (const char* f : export_instance_files) {
           if (damage.empty() && !fs::is_regular_file(fs::symlink_status(place / folder / f, ec)))
             damage = folder + "/" + f + " is missing, or no plain file";
         }

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "figures/json_format.h"
 #include "suite_example.h"
 #include "suites/results_table.h"
 #include "test_util.h"
@@ -242,6 +244,80 @@ TEST_F(SuiteResults, TheRecordIsShownAsTheReadersShowBytes) {
 // A class whose optima are known by construction beside one whose are
 // not: the gap to the optimum has columns of its own, apart from the gap
 // to the bound, and only the class that has optima fills them.
+// Every JSON document sheetkit writes starts with its format_version, so
+// that a script can tell what it reads: the run's figures, the paper table,
+// the export (whole and as lines), the certificate's check and the results.
+TEST_F(SuiteResults, EveryJsonDocumentNamesItsFormatVersion) {
+  const std::string run = (dir() / "worked" / "s19").string();
+  const std::vector<std::string> files = {"--object", "10x10", run + "/instances.txt",
+                                          run + "/defects.txt"};
+  const auto with = [&](std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.begin() + 1, files.begin(), files.end());
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  const std::string set = (out() / "worked" / "s19").string();
+  const std::vector<std::vector<std::string>> commands = {
+      with({"stats"}, {"--json"}),
+      with({"stats"}, {"--per-instance", "--format", "json"}),
+      {"stats", "--suite", dir().string(), "--format", "json"},
+      with({"export"}, {"--to", "json", "-o", "-"}),
+      with({"export"}, {"--to", "jsonl", "-o", "-"}),
+      {"solution", "check", set, "--certificate", "rectangle.csv", "--object", "10x10",
+       run + "/instances.txt", run + "/defects.txt", "--json"},
+      {"suite", "results", dir().string(), out().string(), "--format", "json"}};
+  for (const std::vector<std::string>& args : commands) {
+    const testing::cli_result r = sheetkit(args);
+    std::string said;
+    for (const std::string& a : args) said += a + " ";
+    ASSERT_FALSE(r.out.empty()) << said << r.err;
+    // JSON lines: the first line says it for the lines after it.
+    const std::string first = args.back() == "-" && args[args.size() - 3] == "jsonl"
+                                  ? r.out.substr(0, r.out.find('\n'))
+                                  : r.out;
+    const nlohmann::ordered_json j = nlohmann::ordered_json::parse(first);
+    ASSERT_TRUE(j.is_object()) << said;
+    EXPECT_EQ(j.begin().key(), "format_version") << said << r.out.substr(0, 200);
+    EXPECT_EQ(j.value("format_version", 0), json_format_version) << said;
+  }
+}
+
+// The LaTeX table's columns as the user names them: the default fits a
+// portrait page, all is every column, a wrong name is answered with the
+// nearest, and other formats say they keep every column.
+TEST_F(SuiteResults, LatexColumnsAreChosenByName) {
+  const auto tabular = [](const std::string& latex) {
+    const std::size_t at = latex.find("\\begin{tabular}{@{}");
+    return latex.substr(at + 19, latex.find('@', at + 19) - at - 19);
+  };
+  const testing::cli_result standard = results({"--format", "latex"});
+  EXPECT_EQ(tabular(standard.out), "llrrrrr") << standard.out;
+  EXPECT_NE(standard.out.find("% Left out (--columns all shows them): found, infeasible, "
+                              "missing, utilisation_min, utilisation_max, items_mean."),
+            std::string::npos)
+      << standard.out;
+  const testing::cli_result all = results({"--format", "latex", "--columns", "all"});
+  EXPECT_EQ(tabular(all.out), "llrrrrrrrrrrr") << all.out;
+  EXPECT_EQ(all.out.find("Left out"), std::string::npos) << all.out;
+  const testing::cli_result two =
+      results({"--format", "latex", "--columns", "time_mean,class,feasible"});
+  EXPECT_EQ(tabular(two.out), "llrr") << two.out;
+  EXPECT_NE(two.out.find("class & solver & mean & feas. \\\\\n"), std::string::npos) << two.out;
+  const testing::cli_result wrong = results({"--format", "latex", "--columns", "gap_man"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("no column is named \"gap_man\"; did you mean gap_mean?"),
+            std::string::npos)
+      << wrong.err;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--format", "latex", "--columns", "feasible,feasible"},
+        {"--format", "latex", "--columns", "feasible,"},
+        {"--format", "csv", "--columns", "feasible"}}) {
+    const testing::cli_result r = results(bad);
+    EXPECT_EQ(r.status, 2) << bad.back();
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
+}
+
 TEST(ResultsTable, KnownOptimaGetColumnsOfTheirOwn) {
   suite_results r;
   r.suite = "mixed";
@@ -292,9 +368,14 @@ TEST(ResultsTable, KnownOptimaGetColumnsOfTheirOwn) {
   const std::string json = text_of(write_results_json);
   EXPECT_NE(json.find("\"optimum_gap_mean\": 0.03"), std::string::npos) << json;
   EXPECT_NE(json.find("\"optimum_gap_mean\": null"), std::string::npos) << json;
-  const std::string latex = text_of(write_results_latex);
-  EXPECT_NE(latex.find("gap to optimum (\\%)"), std::string::npos);
-  EXPECT_NE(latex.find("\\cmidrule(lr){9-11}"), std::string::npos);
+  std::ostringstream all;
+  write_results_latex(all, r, results_columns_named("all"));
+  EXPECT_NE(all.str().find("gap to\\\\optimum (\\%)"), std::string::npos) << all.str();
+  EXPECT_NE(all.str().find("\\cmidrule(lr){9-11}"), std::string::npos) << all.str();
+  // The default keeps the gap to the optimum, on two lines.
+  std::ostringstream latex;
+  write_results_latex(latex, r);
+  EXPECT_NE(latex.str().find("{@{}r@{}}gap to\\\\optimum (\\%)"), std::string::npos) << latex.str();
   // Every row has as many cells as the heading has columns.
   const std::string html = results_table_html(r);
   const auto count = [](const std::string& s, const std::string& what) {
