@@ -61,21 +61,6 @@ void write_paper_table(std::ostream& out, const std::string& format, const paper
   }
 }
 
-// One row for the run, in the columns of a suite's table.
-paper_table run_table(const run_info& run, const instance_pass& pass) {
-  table_row row;
-  row.name = run.instance_file;
-  row.sets = 1;
-  row.length = run.object.length;
-  row.width = run.object.width;
-  if (run.answers) {
-    row.lower = shortest_text(run.answers->minrelsize);
-    row.upper = shortest_text(run.answers->maxrelsize);
-  }
-  compute_figures(row, pass);
-  return {false, {std::move(row)}};
-}
-
 // Passes over parts of a run at the same time, shown as one pass: the
 // first part, which runs on the calling thread, shows what all have done.
 std::vector<instance_pass> shown_together(std::vector<instance_pass> parts, session& s,
