@@ -103,13 +103,13 @@ std::optional<int> parse(CLI::App& app, std::vector<runnable>& runnables, int ar
   } catch (const CLI::Success& e) {  // --help, --version
     app.exit(e, out, err);
     if (out.flush()) return status_ok;
-    err << "sheetkit: cannot write to standard output\n";
+    write_message(err, "sheetkit: ", "cannot write to standard output");
     return status_problems;
   } catch (const CLI::ParseError& e) {
-    err << usage_message(e, app, argc, argv) << '\n';
+    write_message(err, "", usage_message(e, app, argc, argv));
     return status_usage;
   } catch (const usage_error& e) {
-    err << message_prefix(*chosen->app) << e.what() << '\n';
+    write_message(err, message_prefix(*chosen->app), e.what());
     return status_usage;
   }
 }
@@ -147,7 +147,7 @@ int run(const runnable& command, std::ostream& given_out, std::ostream& err, boo
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& e) {
-    err << prefix << e.what() << '\n';
+    write_message(err, prefix, e.what());
     return status_usage;
   }
   const std::string name = command_path(*command.app);
@@ -204,10 +204,10 @@ int sheetkit_main(std::span<const command> table, int argc, const char* const* a
     const std::optional<int> answered = parse(app, runnables, argc, argv, out, err, chosen);
     return answered ? *answered : run(*chosen, out, err, terminal);
   } catch (const std::bad_alloc&) {
-    err << "sheetkit: not enough memory\n";
+    write_message(err, "sheetkit: ", "not enough memory");
     return status_problems;
   } catch (const std::exception& e) {
-    err << "sheetkit: " << e.what() << '\n';
+    write_message(err, "sheetkit: ", e.what());
     return status_problems;
   }
 }

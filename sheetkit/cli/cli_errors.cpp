@@ -221,6 +221,19 @@ std::optional<std::string> swallowed(const CLI::App& app) {
   return std::nullopt;
 }
 
+// A value that an option's own check refused ("--jobs: takes a whole
+// number from 1 to 256, not "0""), said after the option's label as the
+// other mistakes are; CLI11's own checks keep their words.
+std::optional<std::string> invalid_message(const CLI::App& app, const std::string& what) {
+  const std::size_t colon = what.find(": takes ");
+  if (colon == std::string::npos) return std::nullopt;
+  const std::string name = what.substr(0, colon);
+  for (const CLI::Option* o : app.get_options()) {
+    if (o->get_name() == name || o->check_name(name)) return label(*o) + what.substr(colon + 1);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
@@ -238,6 +251,8 @@ std::string usage_message(const CLI::ParseError& e, CLI::App& root, int argc,
     said = excluded_message(app);
   } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
     said = missing_message(app);
+  } else if (dynamic_cast<const CLI::ValidationError*>(&e) != nullptr) {
+    said = invalid_message(app, e.what());
   }
   // Kinds no command line of ours should meet: CLI11's words, with where
   // to look.

@@ -51,9 +51,13 @@ std::string error_message(const std::exception& e, const run_info& run) {
   return e.what() + answers_name_note(name);
 }
 
+void write_message(std::ostream& err, std::string_view prefix, std::string_view message) {
+  err << prefix << message << '\n';
+}
+
 void session::say(std::string_view message) {
   shown.clear();
-  err << prefix << message << '\n';
+  write_message(err, prefix, message);
 }
 
 }  // namespace sheetkit

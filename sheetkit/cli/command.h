@@ -53,6 +53,10 @@ class command_progress {
 // such names are taken.
 std::string error_message(const std::exception& e, const run_info& run);
 
+// The one way sheetkit writes a message on standard error: `prefix`
+// ("sheetkit: suite export: "), the message and a line end.
+void write_message(std::ostream& err, std::string_view prefix, std::string_view message);
+
 // What a command works with once it runs.
 struct session {
   std::ostream& out;

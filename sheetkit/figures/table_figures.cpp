@@ -16,6 +16,7 @@
 #include "figures/coverage.h"
 #include "figures/rank_selector.h"
 #include "figures/wide_sum.h"
+#include "files/text.h"
 
 namespace sheetkit {
 
@@ -323,6 +324,20 @@ void compute_figures(table_row& row, std::span<const instance_pass> sets, unsign
   row.total_area_sd = std::sqrt(all.squares / static_cast<double>(n)) / object_area;
   row.defect_area_mean = all.defect_area.mean(n) / object_area;
   row.covered_mean = all.covered.mean(n) / object_area;
+}
+
+paper_table run_table(const run_info& run, const instance_pass& pass) {
+  table_row row;
+  row.name = run.instance_file;
+  row.sets = 1;
+  row.length = run.object.length;
+  row.width = run.object.width;
+  if (run.answers) {
+    row.lower = shortest_text(run.answers->minrelsize);
+    row.upper = shortest_text(run.answers->maxrelsize);
+  }
+  compute_figures(row, pass);
+  return {false, {std::move(row)}};
 }
 
 }  // namespace sheetkit

@@ -35,6 +35,10 @@ void compute_figures(table_row& row, std::span<const instance_pass> sets, unsign
                      const set_visit& seen = {},
                      const std::function<void(std::size_t)>& set_done = {});
 
+/// The paper table of one run: its one row, named by its instance file,
+/// with its answers' bounds where it has answers.
+paper_table run_table(const run_info& run, const instance_pass& pass);
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_TABLE_FIGURES_H_

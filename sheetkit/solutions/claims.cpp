@@ -102,4 +102,14 @@ void check_claims(const solution_claims& claims, const solution& s, solution_rep
   }
 }
 
+void judge_claims(judgement& j, const std::filesystem::path& claims, std::size_t keep) {
+  if (!j.judged) return;
+  try {
+    check_claims(read_claims(claims), j.read, j.report, keep);
+  } catch (const sheetgen::error& e) {
+    j.judged = false;
+    j.why = e.what();
+  }
+}
+
 }  // namespace sheetkit

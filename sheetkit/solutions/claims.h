@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "solutions/judge.h"
 #include "solutions/solution_check.h"
 
 namespace sheetkit {
@@ -36,6 +37,11 @@ solution_claims read_claims(const std::filesystem::path& file);
 /// certificate `s` and its figures (already in `report`).
 void check_claims(const solution_claims& claims, const solution& s, solution_report& report,
                   std::size_t keep);
+
+/// Holds the claims in the file `claims` to the judged solution `j`, as
+/// check_claims does (keeping `keep` violations); a claims file that
+/// cannot be read leaves the instance not judged, with why.
+void judge_claims(judgement& j, const std::filesystem::path& claims, std::size_t keep);
 
 }  // namespace sheetkit
 

@@ -180,13 +180,18 @@ std::string exported_text(const suite_export_options& o) {
   return text + "\n";
 }
 
-int export_suite(const suite_export_options& o, std::ostream& out, std::ostream& err,
-                 const sheetgen::progress_callback& progress) {
+suite_export_report export_suite(const suite_export_options& o,
+                                 const sheetgen::progress_callback& progress) {
   const suite_contents suite = read_suite_contents(o.dir);
   const std::string out_name = o.out.string();
+  suite_export_report report;
+  report.suite = suite.definition.name;
+  report.shard = o.shard;
+  report.manifest_sha256 = suite.manifest_sha256;
+  report.record = o.out / export_sha256_file;
   const auto refuse = [&](const std::string& why) {
-    err << "sheetkit suite export: " << why << '\n';
-    return 2;
+    report.refusal = why;
+    return report;
   };
   if (within(o.out, o.dir)) {
     return refuse(out_name + " lies inside the suite " + o.dir.string() +
@@ -339,15 +344,9 @@ int export_suite(const suite_export_options& o, std::ostream& out, std::ostream&
   });
   exporting.end();
 
-  std::string summary = count_of(static_cast<int64_t>(to_write.size()), "set") + " exported to " +
-                        o.to + ", " + std::to_string(sets.size() - to_write.size()) +
-                        " kept from before";
-  if (!o.shard.whole())
-    summary =
-        "shard " + std::to_string(o.shard.k) + "/" + std::to_string(o.shard.n) + ": " + summary;
-  out << suite.definition.name << ": " << summary << "\nmanifest sha256: " << suite.manifest_sha256
-      << " (" << sha_path.string() << ")\n";
-  return 0;
+  report.exported = static_cast<int64_t>(to_write.size());
+  report.kept = static_cast<int64_t>(sets.size() - to_write.size());
+  return report;
 }
 
 }  // namespace sheetkit

@@ -8,8 +8,8 @@
 
 #include <sheetgen/progress.h>
 
+#include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <string>
 
 #include "suites/suite_plan.h"
@@ -40,17 +40,30 @@ inline constexpr const char* exported_file = ".exported";
 /// contract, so that a resumed export and `suite results` know it.
 std::string exported_text(const suite_export_options& o);
 
+/// What an export did, or why it did nothing.
+struct suite_export_report {
+  /// Why nothing was written: OUT holds the export of another suite or of
+  /// other options, files that are no export, or another export runs
+  /// into it. Empty when the export went ahead.
+  std::string refusal;
+  std::string suite;             ///< the suite's name
+  suite_shard shard;             ///< the shard exported
+  int64_t exported = 0;          ///< sets written now
+  int64_t kept = 0;              ///< sets kept from an earlier export
+  std::string manifest_sha256;   ///< the suite's, as OUT's record names it
+  std::filesystem::path record;  ///< that record: OUT/suite.sha256
+};
+
 /// Exports every completed set of the suite (those that the shard takes)
-/// and reports on `out`. Each set is written in a temporary folder beside
+/// and says what it did. Each set is written in a temporary folder beside
 /// its place and renamed there when complete; a set already exported with
 /// the same options is kept (with whatever solvers wrote into it since),
-/// so a killed export resumes. Returns 0, or 2 (with a message on `err`,
-/// nothing written) when OUT holds the export of another suite or of
-/// other options, or files that are no export. Throws sheetgen::error when
-/// the suite cannot be read or a set cannot be written: the sets complete
-/// so far stay.
-int export_suite(const suite_export_options& o, std::ostream& out, std::ostream& err,
-                 const sheetgen::progress_callback& progress = {});
+/// so a killed export resumes. Refuses, writing nothing, when OUT holds
+/// the export of another suite or of other options, or files that are no
+/// export. Throws sheetgen::error when the suite cannot be read or a set
+/// cannot be written: the sets complete so far stay.
+suite_export_report export_suite(const suite_export_options& o,
+                                 const sheetgen::progress_callback& progress = {});
 
 }  // namespace sheetkit
 

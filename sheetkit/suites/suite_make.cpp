@@ -451,78 +451,54 @@ suite_maker::suite_maker(suite_make_options o) : o_(std::move(o)) {
   }
 }
 
-int suite_maker::run(std::ostream& out, std::ostream& err,
-                     const sheetgen::progress_callback& progress) {
-  const fs::path& dir = o_.dir;
-  // The locks live in DIR: it is made first, and goes again on a refusal.
-  std::error_code ec;
-  const bool made_dir = fs::create_directories(dir, ec);
-  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + ": " + ec.message());
-  const auto gone = [&] {
-    if (made_dir) fs::remove(dir, ec);
-  };
-  std::vector<folder_lock> locks;
-  {
-    // A shard shares the suite's lock with the other shards and holds its own.
-    std::vector<std::pair<std::string, bool>> wanted{{suite_files::lock, !o_.shard.whole()}};
-    if (!o_.shard.whole())
-      wanted.emplace_back(suite_files::shard_lock(o_.shard.k, o_.shard.n), false);
-    for (const auto& [name, shared] : wanted) {
-      folder_lock::taken by;
-      std::optional<folder_lock> lock = folder_lock::take(dir / name, shared, by);
-      if (!lock) {
-        locks.clear();
-        throw sheetgen::error("another make is running in " + dir.string() +
-                              (by.pid > 0 ? " (pid " + std::to_string(by.pid) + ")" : "") +
-                              "; wait for it to end" +
-                              (o_.shard.whole() ? "" : ", or give another shard"));
-      }
-      locks.push_back(std::move(*lock));
-    }
-  }
-  if (const std::string link = links_and_strangers(dir, suite_); !link.empty()) {
-    err << "sheetkit: suite make: " << link << '\n';
-    return 2;
-  }
-  const std::vector<suite_unit> units = suite_units(suite_, o_.shard);
-  make_plan plan;
-  try {
-    plan = plan_sets(dir, units, o_, progress);
-  } catch (...) {
-    locks.clear();
-    gone();
-    throw;
-  }
-  std::vector<planned_set>& sets = plan.sets;
-  // Sets of another suite file: only the whole suite knows every set it gives.
-  const std::vector<fs::path> obsolete =
-      o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
-  if (!obsolete.empty() && !o_.force && plan.refusal.empty()) {
-    plan.refusal =
-        obsolete.front().string() +
-        ": a set that the suite file does not give; remove it, or give --force to have it "
-        "removed";
-  }
-  if (!plan.refusal.empty()) {
-    err << "sheetkit: suite make: " << plan.refusal << '\n';
-    locks.clear();
-    gone();
-    return 2;
-  }
+namespace {
 
-  // From here on DIR changes.
-  if (!holds(dir, suite_files::definition) ||
-      read_small_file(dir / suite_files::definition, max_definition_bytes) != definition_text_) {
-    write_file(dir / suite_files::definition, definition_text_);
+// DIR's locks: the suite's, shared among shards, and a shard's own.
+// Throws when another make holds one.
+std::vector<folder_lock> take_locks(const fs::path& dir, const suite_shard& shard) {
+  std::vector<folder_lock> locks;
+  std::vector<std::pair<std::string, bool>> wanted{{suite_files::lock, !shard.whole()}};
+  if (!shard.whole()) wanted.emplace_back(suite_files::shard_lock(shard.k, shard.n), false);
+  for (const auto& [name, shared] : wanted) {
+    folder_lock::taken by;
+    std::optional<folder_lock> lock = folder_lock::take(dir / name, shared, by);
+    if (!lock) {
+      locks.clear();
+      throw sheetgen::error("another make is running in " + dir.string() +
+                            (by.pid > 0 ? " (pid " + std::to_string(by.pid) + ")" : "") +
+                            "; wait for it to end" +
+                            (shard.whole() ? "" : ", or give another shard"));
+    }
+    locks.push_back(std::move(*lock));
   }
-  clear_temporaries(dir, suite_, units, o_.shard.whole());
+  return locks;
+}
+
+// The first thing in DIR that keeps the make from starting: a set folder
+// in the way, or a set that the suite file does not give.
+std::string refusal_of(const make_plan& plan, const std::vector<fs::path>& obsolete, bool force) {
+  if (!plan.refusal.empty()) return plan.refusal;
+  if (obsolete.empty() || force) return {};
+  return obsolete.front().string() +
+         ": a set that the suite file does not give; remove it, or give --force to have it "
+         "removed";
+}
+
+// The indices of the sets not made yet.
+std::vector<std::size_t> still_to_make(const std::vector<planned_set>& sets) {
   std::vector<std::size_t> to_make;
-  int64_t instances = 0;
-  for (std::size_t i = 0; i < sets.size(); ++i) {
-    if (sets[i].made) continue;
-    to_make.push_back(i);
-    instances += sets[i].cls->instances;
-  }
+  for (std::size_t i = 0; i < sets.size(); ++i)
+    if (!sets[i].made) to_make.push_back(i);
+  return to_make;
+}
+
+// Clears DIR for the sets to make: the manifest (and the page and sums
+// made with it) that would no longer describe it, the obsolete sets and
+// the folders of other answers in the sets' places.
+void clear_for_sets(const fs::path& dir, const std::vector<planned_set>& sets,
+                    const std::vector<std::size_t>& to_make,
+                    const std::vector<fs::path>& obsolete) {
+  std::error_code ec;
   // A manifest, and the page made from it, stand only beside the sets it
   // lists: the manifest goes first, as it comes last.
   if (!to_make.empty() || !obsolete.empty()) {
@@ -541,29 +517,74 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
     fs::create_directories(place.parent_path(), ec);
     if (ec) throw file_error("Cannot create folder", place.parent_path(), ec);
   }
+}
+
+// Makes the sets `to_make`, `jobs` at a time.
+void make_sets(const fs::path& dir, std::vector<planned_set>& sets,
+               const std::vector<std::size_t>& to_make, int jobs,
+               const sheetgen::progress_callback& progress) {
+  int64_t instances = 0;
+  for (const std::size_t i : to_make) instances += sets[i].cls->instances;
   suite_progress making(progress, instances);
-  parallel_for(to_make.size(), o_.jobs, [&](std::size_t k) {
+  parallel_for(to_make.size(), jobs, [&](std::size_t k) {
     planned_set& s = sets[to_make[k]];
     s.made = make_set(dir, *s.cls, s.seed, making.for_run());
   });
   making.end();
+}
 
-  int64_t aborted = 0;
-  for (const planned_set& s : sets) aborted += s.made->status == status_repair_abort ? 1 : 0;
-  std::string summary = count_of(static_cast<int64_t>(to_make.size()), "set") + " made, " +
-                        std::to_string(sets.size() - to_make.size()) + " kept from before";
-  if (!plan.skipped.empty()) {
-    summary += "; " + count_of(static_cast<int64_t>(plan.skipped.size()), "seed") +
-               " skipped, as the run ends in the repair abort";
+}  // namespace
+
+suite_make_report suite_maker::run(const sheetgen::progress_callback& progress) {
+  const fs::path& dir = o_.dir;
+  suite_make_report report;
+  report.suite = suite_.name;
+  report.shard = o_.shard;
+  // The locks live in DIR: it is made first, and goes again on a refusal.
+  std::error_code ec;
+  const bool made_dir = fs::create_directories(dir, ec);
+  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + ": " + ec.message());
+  const auto gone = [&] {
+    if (made_dir) fs::remove(dir, ec);
+  };
+  std::vector<folder_lock> locks = take_locks(dir, o_.shard);
+  report.refusal = links_and_strangers(dir, suite_);
+  if (!report.refusal.empty()) return report;
+  const std::vector<suite_unit> units = suite_units(suite_, o_.shard);
+  make_plan plan;
+  try {
+    plan = plan_sets(dir, units, o_, progress);
+  } catch (...) {
+    locks.clear();
+    gone();
+    throw;
   }
-  if (aborted > 0) {
-    summary += "; " + count_of(aborted, "set") + " kept as the run ends in the repair abort";
+  std::vector<planned_set>& sets = plan.sets;
+  // Sets of another suite file: only the whole suite knows every set it gives.
+  const std::vector<fs::path> obsolete =
+      o_.shard.whole() ? obsolete_sets(dir, sets) : std::vector<fs::path>{};
+  report.refusal = refusal_of(plan, obsolete, o_.force);
+  if (!report.refusal.empty()) {
+    locks.clear();
+    gone();
+    return report;
   }
-  if (!o_.shard.whole()) {
-    out << "shard " << o_.shard.k << "/" << o_.shard.n << ": " << summary
-        << "\nOnce every shard is done, make without --shard writes the manifest.\n";
-    return 0;
+
+  // From here on DIR changes.
+  if (!holds(dir, suite_files::definition) ||
+      read_small_file(dir / suite_files::definition, max_definition_bytes) != definition_text_) {
+    write_file(dir / suite_files::definition, definition_text_);
   }
+  clear_temporaries(dir, suite_, units, o_.shard.whole());
+  const std::vector<std::size_t> to_make = still_to_make(sets);
+  clear_for_sets(dir, sets, to_make, obsolete);
+  make_sets(dir, sets, to_make, o_.jobs, progress);
+
+  report.made = static_cast<int64_t>(to_make.size());
+  report.kept = static_cast<int64_t>(sets.size() - to_make.size());
+  report.skipped = static_cast<int64_t>(plan.skipped.size());
+  for (const planned_set& s : sets) report.aborted += s.made->status == status_repair_abort ? 1 : 0;
+  if (!o_.shard.whole()) return report;
 
   std::vector<set_record> records = std::move(plan.skipped);
   for (planned_set& s : sets) records.push_back(std::move(*s.made));
@@ -574,8 +595,8 @@ int suite_maker::run(std::ostream& out, std::ostream& err,
   write_file(dir / suite_files::page, suite_report_html(read_suite_contents(dir, manifest),
                                                         progress, static_cast<unsigned>(o_.jobs)));
   write_file(dir / suite_files::manifest, manifest);
-  out << suite_.name << ": " << summary << "\nmanifest sha256: " << sha256_of(manifest) << '\n';
-  return 0;
+  report.manifest_sha256 = sha256_of(manifest);
+  return report;
 }
 
 }  // namespace sheetkit

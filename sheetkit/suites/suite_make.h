@@ -11,9 +11,10 @@
 
 #include <sheetgen/progress.h>
 
+#include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <string>
+#include <vector>
 
 #include "suites/suite_definition.h"
 #include "suites/suite_plan.h"
@@ -28,6 +29,20 @@ struct suite_make_options {
   bool force = false;  // DIR may hold a suite of another file
 };
 
+/// What a make did, or why it did nothing.
+struct suite_make_report {
+  /// Why nothing was written (sets in DIR that the file does not give, a
+  /// link where make would write); empty when the make went ahead.
+  std::string refusal;
+  std::string suite;            ///< the suite's name
+  suite_shard shard;            ///< the shard made
+  int64_t made = 0;             ///< sets made now
+  int64_t kept = 0;             ///< complete sets kept from before
+  int64_t skipped = 0;          ///< seeds skipped, as their runs end in the repair abort
+  int64_t aborted = 0;          ///< sets kept as their runs end in the repair abort
+  std::string manifest_sha256;  ///< empty for a shard, which writes no manifest
+};
+
 class suite_maker {
  public:
   // Reads and checks the suite file, and DIR: a folder or nothing, not inside a
@@ -38,13 +53,13 @@ class suite_maker {
   explicit suite_maker(suite_make_options o);
 
   // Takes DIR's lock, makes the sets (those of the shard), then, for the
-  // whole suite, the page and the manifest; reports on `out`, last
-  // "manifest sha256: ...". Returns 0, or 2 when DIR holds sets that the
-  // file does not give or a link where make would write (refused before
-  // anything is written). Throws sheetgen::error when another make holds
-  // the lock, when a file make reads is not a plain file, and when making
-  // fails: the sets complete so far stay, no manifest is written.
-  int run(std::ostream& out, std::ostream& err, const sheetgen::progress_callback& progress = {});
+  // whole suite, the page and the manifest, and says what it did; or
+  // refuses, before anything is written, when DIR holds sets that the file
+  // does not give or a link where make would write. Throws sheetgen::error
+  // when another make holds the lock, when a file make reads is not a
+  // plain file, and when making fails: the sets complete so far stay, no
+  // manifest is written.
+  suite_make_report run(const sheetgen::progress_callback& progress = {});
 
  private:
   suite_make_options o_;

@@ -172,7 +172,8 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: export: the guillotine settings are for --to packingsolver (its "
        "parameters.csv)\n"},
       {{"export", "--answers", a, "--to", "packingsolver", "--cut-type", "exakt", "-o", "y"},
-       "sheetkit: export: --cut-type takes non-exact or exact, not \"exakt\"\n"},
+       "sheetkit: export: --cut-type takes non-exact or exact, not \"exakt\"; did you mean "
+       "exact?\n"},
       {{"stats", "--answers", a, "--copies", "0"},
        "sheetkit: stats: --copies takes a positive number or unlimited, not \"0\"\n"},
       {{"stats", "--answers", a, "--format", "csv", "--rotation"},
@@ -505,6 +506,93 @@ std::function<prepared()> setup_make(CLI::App& app) {
   static std::string size;
   app.add_option("--size", size, "")->type_name("N")->required();
   return [] { return prepared{run_info{}, group_work}; };
+}
+
+// An option that several commands take says the same mistake in the same
+// words in each, after the command's own prefix; choices suggest the
+// nearest everywhere. Each is refused before anything is read or written.
+TEST_F(Cli, SharedOptionsSayTheSameMistakeTheSameWay) {
+  const std::string a = worked_example;
+  using words = std::vector<std::string>;
+  struct command {
+    std::string name;  // as the prefix says it
+    words args;
+  };
+  const command stats{"stats", {"stats", "--answers", a}};
+  const command run_export{"export",
+                           {"export", "--answers", a, "--to", "packingsolver", "-o", "x"}};
+  const command check{"solution check", {"solution", "check", "--answers", a, "s.csv"}};
+  const command draw{"solution draw", {"solution", "draw", "--answers", a, "s.csv", "-o", "p"}};
+  const command make{"suite make", {"suite", "make", "nosuite.json", "-o", "s"}};
+  const command verify{"suite verify", {"suite", "verify", "nosuite"}};
+  const command report{"suite report", {"suite", "report", "nosuite"}};
+  const command suite_export{"suite export",
+                             {"suite", "export", "nosuite", "--to", "packingsolver", "-o", "x"}};
+  const command results{"suite results", {"suite", "results", "nosuite", "x"}};
+  struct mistake {
+    words given;
+    std::string said;
+    std::vector<command> in;
+  };
+  const std::vector<mistake> mistakes = {
+      {{"--copies", "q"},
+       "--copies takes a positive number or unlimited, not \"q\"",
+       {stats, run_export, check, suite_export}},
+      {{"--copies", "0"},
+       "--copies takes a positive number or unlimited, not \"0\"",
+       {stats, run_export, check, suite_export}},
+      {{"-j", "0"},
+       "-j takes a whole number from 1 to 256, not \"0\"",
+       {make, verify, report, suite_export, results}},
+      {{"--jobs", "many"},
+       "-j takes a whole number from 1 to 256, not \"many\"",
+       {make, verify, report, suite_export, results}},
+      {{"--cut-type", "exct"},
+       "--cut-type takes non-exact or exact, not \"exct\"; did you mean exact?",
+       {run_export, check, draw, results}},
+      {{"--first-stage-orientation", "vertcal"},
+       "--first-stage-orientation takes vertical, horizontal or any, not \"vertcal\"; did you "
+       "mean vertical?",
+       {run_export, check, draw, results}},
+      {{"--number-of-stages", "0"},
+       "--number-of-stages takes a whole number from 1 to 1000, not \"0\"",
+       {run_export, check, draw, results}},
+      {{"--cut-thickness", "-1"},
+       "--cut-thickness takes a whole number of 0 or more, not \"-1\"",
+       {run_export, check, draw, results}},
+      {{"--minimum-waste-length", "1.5"},
+       "--minimum-waste-length takes a whole number of 0 or more, not \"1.5\"",
+       {run_export, check, draw, results}},
+  };
+  for (const mistake& m : mistakes) {
+    for (const command& c : m.in) {
+      words args = c.args;
+      args.insert(args.end(), m.given.begin(), m.given.end());
+      const result r = sheetkit(args);
+      EXPECT_EQ(r.status, 2) << c.name << " " << m.given[0];
+      EXPECT_EQ(r.err, "sheetkit: " + c.name + ": " + m.said + "\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_FALSE(fs::exists("x"));
+  EXPECT_FALSE(fs::exists("s"));
+
+  // --to, --format: the command's choices, the nearest suggested.
+  EXPECT_EQ(sheetkit({"suite", "export", "nosuite", "--to", "jsn", "-o", "x"}).err,
+            "sheetkit: suite export: --to takes packingsolver, json, jsonl, roadef2018 or "
+            "2dpacklib, not \"jsn\"; did you mean json?\n");
+  EXPECT_EQ(sheetkit({"export", "--answers", a, "--to", "jsn", "-o", "x"}).err,
+            "sheetkit: export: --to takes packingsolver, json, jsonl, roadef2018 or "
+            "2dpacklib, not \"jsn\"; did you mean json?\n");
+  EXPECT_EQ(sheetkit({"suite", "results", "nosuite", "x", "--format", "htm"}).err,
+            "sheetkit: suite results: --format takes text, csv, latex, json or html, not "
+            "\"htm\"; did you mean html?\n");
+  EXPECT_EQ(sheetkit({"solution", "check", "--answers", a, "s.csv", "--format", "cvs"}).err,
+            "sheetkit: solution check: --format takes text, json or csv, not \"cvs\"; did you "
+            "mean csv?\n");
+  // A choice given as an option of its own.
+  EXPECT_EQ(sheetkit({"suite", "results", "nosuite", "x", "--exact"}).err,
+            "sheetkit: suite results: unknown option --exact; did you mean --cut-type exact?\n");
 }
 
 TEST(CliTable, AGroupOfCommandsIsOneEntry) {

@@ -114,7 +114,9 @@ TEST_F(SuiteExport, RefusesAFolderThatIsNotThisExport) {
   folder_.write("full/notes.txt", "mine\n");
   r = export_to(folder_ / "full");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("holds files but no export"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err,
+            "sheetkit: suite export: " + (folder_ / "full").string() +
+                " holds files but no export (no suite.sha256); give a new or empty folder\n");
   r = export_to(dir() / "export");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("lies inside the suite"), std::string::npos) << r.err;

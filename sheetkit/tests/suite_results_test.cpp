@@ -58,7 +58,7 @@ TEST_F(SuiteResults, EveryFormatGivesTheStoredRowsTheSameForEveryJobCount) {
   for (const char* format : {"text", "csv", "latex", "json"}) {
     const testing::cli_result one = results({"--format", format, "-j", "1"});
     EXPECT_EQ(one.status, 1) << format;  // infeasible and missing solutions
-    EXPECT_EQ(one.err, "sheetkit suite results: 2 infeasible, 5 missing\n");
+    EXPECT_EQ(one.err, "sheetkit: suite results: 2 infeasible, 5 missing\n");
     const std::string golden = std::string("results.") + (std::string(format) == "latex"  ? "tex"
                                                           : std::string(format) == "text" ? "txt"
                                                                                           : format);

@@ -1,4 +1,4 @@
-#include "cli/generate_command.h"
+#include "families/generate.h"
 
 #include <sheetgen/families.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/builtins.h"
 #include "cli/usage_error.h"
-#include "families/generate.h"
 #include "files/output_folder.h"
 #include "files/text.h"
 
