@@ -19,8 +19,6 @@
 #include "files/instance_reader.h"
 #include "files/output_folder.h"
 #include "files/source.h"
-#include "files/suggest.h"
-#include "files/text.h"
 #include "solutions/claims.h"
 #include "solutions/export_contract.h"
 #include "solutions/solution_check.h"
@@ -28,6 +26,8 @@
 #include "solutions/solution_reader.h"
 #include "solutions/solution_source.h"
 #include "solutions/solution_summary.h"
+#include "text/suggest.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -10,10 +10,9 @@
 
 #include "cli/interrupt_note.h"
 #include "cli/usage_error.h"
-#include "figures/field_exports.h"
 #include "files/files.h"
 #include "files/output_path.h"
-#include "files/text.h"
+#include "formats/field_exports.h"
 #include "suites/results_page.h"
 #include "suites/results_table.h"
 #include "suites/suite_export.h"
@@ -22,6 +21,7 @@
 #include "suites/suite_report.h"
 #include "suites/suite_results.h"
 #include "suites/suite_verify.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

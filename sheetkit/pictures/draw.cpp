@@ -9,11 +9,11 @@
 #include <string>
 
 #include "files/files.h"
-#include "files/text.h"
 #include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
 #include "pictures/picture.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -8,7 +8,6 @@
 
 #include "files/files.h"
 #include "files/instance_reader.h"
-#include "files/markup.h"
 #include "files/source.h"
 #include "solutions/export_contract.h"
 #include "solutions/judge.h"
@@ -20,6 +19,7 @@
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "suites/suite_report.h"
+#include "text/markup.h"
 
 namespace sheetkit {
 

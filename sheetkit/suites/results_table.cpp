@@ -10,9 +10,9 @@
 #include <sstream>
 #include <vector>
 
-#include "figures/json_format.h"
-#include "files/markup.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/markup.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

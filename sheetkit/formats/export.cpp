@@ -1,4 +1,4 @@
-#include "figures/export.h"
+#include "formats/export.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,9 +9,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "figures/json_format.h"
 #include "files/files.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/text.h"
 
 namespace sheetkit {
 
