@@ -23,8 +23,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "files/check.h"
 #include "files/source.h"
+#include "inspect/check.h"
 #include "read_by_mapping.h"
 #include "worked_example_data.h"
 

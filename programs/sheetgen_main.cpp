@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "arguments.h"
-#include "progress_line.h"
+#include "progress/progress_line.h"
 
 int main(int argc, char** argv) {
   const std::optional<int> answered = sheetgen::answer_arguments(argc, argv, std::cout, std::cerr);

@@ -15,6 +15,8 @@
 #ifndef SHEETGEN_LINE_READER_H_
 #define SHEETGEN_LINE_READER_H_
 
+#include <sheetgen/mapped_file.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -26,7 +28,6 @@
 
 #include "line_batch.h"
 #include "line_parse.h"
-#include "mapped_file.h"
 #include "split_lines.h"
 
 namespace sheetgen {

@@ -1,4 +1,4 @@
-#include "mapped_file.h"
+#include <sheetgen/mapped_file.h>
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "progress_line.h"
+#include "progress/progress_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "files/check.h"
+#include "inspect/check.h"
 
 #include <sstream>
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/usage_error.h"
-#include "files/suggest.h"
-#include "files/text.h"
+#include "text/suggest.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "files/instance.h"
-#include "progress_line.h"
+#include "progress/progress_line.h"
 
 namespace sheetkit {
 

@@ -17,7 +17,7 @@
 #include "files/instance_reader.h"
 #include "files/output_folder.h"
 #include "files/run_files.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

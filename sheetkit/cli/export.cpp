@@ -1,4 +1,4 @@
-#include "figures/export.h"
+#include "formats/export.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,14 +13,14 @@
 #include "cli/cli_errors.h"
 #include "cli/options.h"
 #include "cli/usage_error.h"
-#include "figures/field_exports.h"
 #include "files/export_layout.h"
 #include "files/files.h"
 #include "files/held_to_answers.h"
 #include "files/instance_reader.h"
 #include "files/output_folder.h"
 #include "files/output_path.h"
-#include "files/text.h"
+#include "formats/field_exports.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -10,7 +10,7 @@
 #include "cli/builtins.h"
 #include "cli/usage_error.h"
 #include "files/output_folder.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -7,7 +7,7 @@
 
 #include "cli/cli_errors.h"
 #include "cli/usage_error.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

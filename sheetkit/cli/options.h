@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/run_options.h"
-#include "figures/field_exports.h"
 #include "files/instance.h"
+#include "formats/field_exports.h"
 #include "solutions/solution_check.h"
 
 namespace sheetkit {

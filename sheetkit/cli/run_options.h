@@ -18,7 +18,7 @@
 #include "cli/usage_error.h"
 #include "families/recipe.h"
 #include "files/source.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -13,7 +13,6 @@
 #include "cli/cli_errors.h"
 #include "cli/options.h"
 #include "cli/usage_error.h"
-#include "figures/json_format.h"
 #include "figures/paper_table.h"
 #include "figures/stats_writer.h"
 #include "figures/table_figures.h"
@@ -22,9 +21,10 @@
 #include "files/instance_reader.h"
 #include "files/read_ahead.h"
 #include "files/run_files.h"
-#include "files/suggest.h"
-#include "files/text.h"
 #include "suites/suite_contents.h"
+#include "text/json_format.h"
+#include "text/suggest.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -7,7 +7,7 @@
 #include "cli/cli_errors.h"
 #include "cli/options.h"
 #include "cli/usage_error.h"
-#include "figures/field_exports.h"
+#include "formats/field_exports.h"
 
 namespace sheetkit {
 

@@ -6,7 +6,7 @@
 #include "cli/builtins.h"
 #include "cli/interrupt_note.h"
 #include "cli/options.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "files/files.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "families/generate.h"
-#include "files/verify.h"
+#include "inspect/verify.h"
 
 namespace sheetkit {
 

@@ -17,9 +17,9 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "figures/json_format.h"
-#include "files/markup.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/markup.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

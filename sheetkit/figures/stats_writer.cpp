@@ -7,8 +7,8 @@
 #include <string>
 #include <type_traits>
 
-#include "figures/json_format.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

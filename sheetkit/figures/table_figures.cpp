@@ -16,7 +16,7 @@
 #include "figures/coverage.h"
 #include "figures/rank_selector.h"
 #include "figures/wide_sum.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

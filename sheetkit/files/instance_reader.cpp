@@ -7,7 +7,7 @@
 #include <string>
 
 #include "files/files.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

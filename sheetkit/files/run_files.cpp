@@ -11,7 +11,7 @@
 
 #include "files/files.h"
 #include "files/instance_reader.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

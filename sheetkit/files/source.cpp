@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "files/files.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

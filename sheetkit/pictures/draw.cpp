@@ -10,11 +10,11 @@
 
 #include "files/export_layout.h"
 #include "files/files.h"
-#include "files/text.h"
 #include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
 #include "pictures/picture.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

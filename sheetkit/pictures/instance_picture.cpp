@@ -4,10 +4,10 @@
 #include <sstream>
 #include <vector>
 
-#include "files/text.h"
 #include "pictures/object_view.h"
 #include "pictures/picture.h"
 #include "pictures/svg_text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

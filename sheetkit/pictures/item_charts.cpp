@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "files/text.h"
 #include "pictures/svg_text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

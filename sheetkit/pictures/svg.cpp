@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "files/markup.h"
+#include "text/markup.h"
 
 namespace sheetkit::svg {
 

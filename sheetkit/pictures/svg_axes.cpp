@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "files/text.h"
 #include "pictures/svg_text.h"
+#include "text/text.h"
 
 namespace sheetkit::svg {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "files/markup.h"
-#include "files/text.h"
+#include "text/markup.h"
+#include "text/text.h"
 
 namespace sheetkit::svg {
 

@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "files/text.h"
 #include "pictures/object_view.h"
 #include "pictures/picture.h"
 #include "pictures/svg_text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

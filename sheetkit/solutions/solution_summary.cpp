@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "figures/json_format.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

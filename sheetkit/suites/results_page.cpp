@@ -9,7 +9,6 @@
 #include "files/export_layout.h"
 #include "files/files.h"
 #include "files/instance_reader.h"
-#include "files/markup.h"
 #include "files/source.h"
 #include "solutions/export_contract.h"
 #include "solutions/judge.h"
@@ -21,6 +20,7 @@
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "suites/suite_report.h"
+#include "text/markup.h"
 
 namespace sheetkit {
 

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "figures/json_format.h"
-#include "files/markup.h"
-#include "files/suggest.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/markup.h"
+#include "text/suggest.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

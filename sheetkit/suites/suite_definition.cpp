@@ -16,9 +16,9 @@
 
 #include "families/recipe.h"
 #include "files/source.h"
-#include "files/suggest.h"
 #include "suites/json_places.h"
 #include "suites/suite_files.h"
+#include "text/suggest.h"
 
 namespace sheetkit {
 

@@ -11,18 +11,18 @@
 #include <utility>
 #include <vector>
 
-#include "figures/export.h"
-#include "figures/field_exports.h"
 #include "files/export_layout.h"
 #include "files/files.h"
 #include "files/folder_lock.h"
 #include "files/instance_reader.h"
 #include "files/regular_file.h"
 #include "files/source.h"
-#include "files/text.h"
+#include "formats/export.h"
+#include "formats/field_exports.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_work.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -2,7 +2,7 @@
 
 #include <sheetgen/types.h>
 
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

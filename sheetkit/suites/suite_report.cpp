@@ -17,9 +17,7 @@
 #include "figures/bounds.h"
 #include "figures/table_figures.h"
 #include "files/files.h"
-#include "files/markup.h"
 #include "files/source.h"
-#include "files/text.h"
 #include "pictures/defect_overlay.h"
 #include "pictures/instance_picture.h"
 #include "pictures/item_charts.h"
@@ -28,6 +26,8 @@
 #include "suites/suite_files.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
+#include "text/markup.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -16,7 +16,6 @@
 #include "files/files.h"
 #include "files/instance_reader.h"
 #include "files/source.h"
-#include "files/text.h"
 #include "solutions/export_contract.h"
 #include "solutions/judge.h"
 #include "solutions/solution_reader.h"
@@ -25,6 +24,7 @@
 #include "suites/suite_manifest.h"
 #include "suites/suite_plan.h"
 #include "suites/suite_work.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -18,13 +18,13 @@
 #include "files/files.h"
 #include "files/regular_file.h"
 #include "files/source.h"
-#include "files/text.h"
-#include "files/verify.h"
+#include "inspect/verify.h"
 #include "suites/sha256.h"
 #include "suites/suite_contents.h"
 #include "suites/suite_files.h"
 #include "suites/suite_manifest.h"
 #include "suites/suite_work.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

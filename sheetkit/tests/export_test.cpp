@@ -1,4 +1,4 @@
-#include "figures/export.h"
+#include "formats/export.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/markup.h"
+#include "text/markup.h"
 
 namespace sheetkit {
 namespace {

@@ -1,4 +1,4 @@
-#include "files/suggest.h"
+#include "text/suggest.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "figures/json_format.h"
 #include "suite_example.h"
 #include "suites/results_table.h"
 #include "test_util.h"
+#include "text/json_format.h"
 
 namespace sheetkit {
 namespace {

@@ -1,4 +1,4 @@
-#include "files/text.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 

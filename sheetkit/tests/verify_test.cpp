@@ -1,4 +1,4 @@
-#include "files/verify.h"
+#include "inspect/verify.h"
 
 #include <gtest/gtest.h>
 

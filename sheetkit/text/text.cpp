@@ -1,4 +1,4 @@
-#include "files/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "files/markup.h"
+#include "text/markup.h"
 
 namespace sheetkit {
 

@@ -1,4 +1,4 @@
-#include "figures/field_exports.h"
+#include "formats/field_exports.h"
 
 #include <charconv>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "figures/export.h"
+#include "formats/export.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,10 +9,10 @@
 #include <string_view>
 #include <system_error>
 
-#include "figures/json_format.h"
 #include "files/export_layout.h"
 #include "files/files.h"
-#include "files/text.h"
+#include "text/json_format.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -1,4 +1,4 @@
-#include "files/check.h"
+#include "inspect/check.h"
 
 #include <sheetgen/value_file.h>
 
@@ -16,7 +16,7 @@
 #include "files/files.h"
 #include "files/held_to_answers.h"
 #include "files/instance_reader.h"
-#include "files/text.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

@@ -1,7 +1,8 @@
-#include "files/verify.h"
+#include "inspect/verify.h"
 
 #include <sheetgen/defect_file.h>
 #include <sheetgen/instance_file.h>
+#include <sheetgen/mapped_file.h>
 #include <sheetgen/run_passes.h>
 #include <sheetgen/visible_bytes.h>
 
@@ -23,8 +24,7 @@
 #include <vector>
 
 #include "files/files.h"
-#include "files/text.h"
-#include "mapped_file.h"
+#include "text/text.h"
 
 namespace sheetkit {
 

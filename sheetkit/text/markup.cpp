@@ -1,4 +1,4 @@
-#include "files/markup.h"
+#include "text/markup.h"
 
 #include <algorithm>
 
