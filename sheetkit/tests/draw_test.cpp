@@ -211,8 +211,8 @@ TEST_F(DrawTest, ReportsWhatItCannotWrite) {
         try {
           draw(worked_run(), replay(all), {}, dir / "file" / "pictures");
         } catch (const sheetgen::error& e) {
-          EXPECT_EQ(e.what(), (dir / "file" / "pictures").string() +
-                                  ": cannot be created: Not a directory");
+          EXPECT_EQ(e.what(),
+                    (dir / "file" / "pictures").string() + ": cannot be created: Not a directory");
           throw;
         }
       },
