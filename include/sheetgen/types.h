@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -77,15 +78,33 @@ class error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// An `error` that the operating system gave while a file was read (EIO
-/// from a failing disk, say): `what()` names the file and says why, and
-/// `file()` and `code()` give both apart, for callers that report OS
-/// errors in a form of their own (Python's OSError).
+/// "NAME: WHAT: REASON", the one form of every message on a file or folder
+/// that the operating system refused: `what` says what failed ("cannot be
+/// read", "cannot be written", "cannot be created"), REASON is `reason`'s
+/// message, or "the system gave no reason" where `reason` is empty.
+inline std::string file_message(std::string_view name, std::string_view what,
+                                std::error_code reason) {
+  std::string text(name);
+  text += ": ";
+  text += what;
+  text += ": ";
+  text += reason ? reason.message() : std::string("the system gave no reason");
+  return text;
+}
+
+/// An `error` that the operating system gave on a file or folder (a
+/// missing file, EIO from a failing disk, a full disk): `what()` is
+/// file_message's "NAME: WHAT: REASON", and `file()` and `code()` give the
+/// name and the reason apart, for callers that report OS errors in a form
+/// of their own (Python's OSError).
 class file_error : public error {
  public:
   /// "FILE: cannot be read: REASON", REASON being `code`'s message.
   file_error(std::string file, std::error_code code)
-      : error(file + ": cannot be read: " + code.message()), file_(std::move(file)), code_(code) {}
+      : file_error(std::move(file), "cannot be read", code) {}
+  /// "FILE: WHAT: REASON": `what` says what failed, "cannot be written".
+  file_error(std::string file, std::string_view what, std::error_code code)
+      : error(file_message(file, what, code)), file_(std::move(file)), code_(code) {}
 
   /// The file's name, as the reader was given it.
   const std::string& file() const noexcept { return file_; }
@@ -114,10 +133,7 @@ class write_error : public error {
   std::error_code code() const noexcept { return code_; }
   /// "FILE: cannot be written: REASON", REASON being `code`'s message, or
   /// "the system gave no reason".
-  std::string reason() const {
-    return file_ + ": cannot be written: " +
-           (code_ ? code_.message() : std::string("the system gave no reason"));
-  }
+  std::string reason() const { return file_message(file_, "cannot be written", code_); }
 
  private:
   std::string file_;

@@ -46,7 +46,7 @@ instance_pass command_progress::shown(instance_pass pass) {
 std::string error_message(const std::exception& e, const run_info& run) {
   const auto* file = dynamic_cast<const file_error*>(&e);
   if (file == nullptr || !run.answers) return e.what();
-  const std::string name = file->path().string();
+  const std::string& name = file->file();
   if (name != run.instance_file && name != run.defect_file) return e.what();
   return e.what() + answers_name_note(name);
 }

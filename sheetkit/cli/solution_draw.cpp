@@ -1,6 +1,6 @@
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +9,8 @@
 #include "cli/run_options.h"
 #include "cli/solution_options.h"
 #include "cli/usage_error.h"
+#include "files/export_layout.h"
+#include "files/files.h"
 #include "files/instance_reader.h"
 #include "files/source.h"
 #include "solutions/solution_picture.h"
@@ -38,11 +40,10 @@ int draw_work(const run_info& run, solution_options& o, session& s) {
       missing.push_back("instance " + std::to_string(in.number) + ": no solution: " + j.why);
       return;
     }
-    const std::string name = "instance_" + std::to_string(in.number) + ".svg";
-    std::ofstream file(into / name, std::ios::binary);
-    render_solution(file, run, in, j.read, j.report, svg::form{});
-    file.close();
-    if (!file) throw sheetgen::error("Cannot write file " + (into / name).string() + "!");
+    const std::string name = instance_name(in.number) + ".svg";
+    std::ostringstream picture;
+    render_solution(picture, run, in, j.read, j.report, svg::form{});
+    write_file(into / name, picture.str());
     written.push_back((o.folder->path() / name).string());
   });
   if (written.empty()) {

@@ -25,7 +25,7 @@ int verify_work(const run_info& run, session& s) {
   // named pipe would have to be read now.
   std::error_code ec;
   if (!fs::exists(run.instance_file, ec)) {
-    throw file_error("Cannot read file", run.instance_file,
+    throw file_error(run.instance_file, "cannot be read",
                      ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
   }
   // Held back like check's.

@@ -211,7 +211,7 @@ run_info run_from_recipe(const std::string& path) {
   std::ifstream in = open_input(path);
   std::string text(largest + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) throw file_error("Cannot read file", path, last_os_error());
+  read_failed(in, path);
   text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.size() > largest)
     throw sheetgen::error(path + ": more than 1 MiB, too large to be a family recipe");

@@ -16,22 +16,6 @@ namespace sheetkit {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string sentence(std::string_view what, const fs::path& path, const std::error_code& reason) {
-  std::string text(what);
-  text += ' ';
-  text += path.string();
-  text += ": ";
-  text += reason.message();
-  return text;
-}
-
-}  // namespace
-
-file_error::file_error(std::string_view what, fs::path path, std::error_code reason)
-    : sheetgen::error(sentence(what, path, reason)), path_(std::move(path)) {}
-
 std::error_code last_os_error(std::errc otherwise) {
   return errno != 0 ? std::error_code(errno, std::generic_category())
                     : std::make_error_code(otherwise);
@@ -41,20 +25,24 @@ std::ifstream open_input(const std::string& name) {
   errno = 0;
   std::ifstream in(name, std::ios::binary);
   const std::error_code failed = last_os_error(std::errc::no_such_file_or_directory);
-  if (!in) throw file_error("Cannot read file", name, failed);
+  if (!in) throw file_error(name, failed);
   // A folder opens on some systems and reads as nothing.
   std::error_code ec;
   if (fs::is_directory(name, ec)) {
-    throw file_error("Cannot read file", name, std::make_error_code(std::errc::is_a_directory));
+    throw file_error(name, std::make_error_code(std::errc::is_a_directory));
   }
   return in;
+}
+
+void read_failed(const std::istream& in, const std::string& name) {
+  if (in.bad()) throw file_error(name, last_os_error());
 }
 
 std::string read_whole_file(const std::string& name) {
   std::ifstream in = open_input(name);
   errno = 0;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw file_error("Cannot read file", name, last_os_error());
+  read_failed(in, name);
   return text;
 }
 
@@ -65,7 +53,7 @@ std::vector<fs::directory_entry> folder_entries(const fs::path& folder) {
        it.increment(ec)) {
     entries.push_back(*it);
   }
-  if (ec) throw file_error("Cannot read folder", folder, ec);
+  if (ec) throw file_error(folder.string(), "cannot be listed", ec);
   // By the paths' text: as the names within one folder, and quick for a million sets.
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.path().native() < b.path().native(); });
@@ -152,7 +140,7 @@ void file_writer::commit() {
 
 void file_writer::fail(std::error_code reason) {
   discard();
-  throw file_error("Cannot write file", path_, reason);
+  throw file_error(path_.string(), "cannot be written", reason);
 }
 
 void file_writer::discard() noexcept {
@@ -168,6 +156,29 @@ void write_file(const fs::path& path, std::string_view bytes) {
   file_writer file(path);
   file.write(bytes);
   file.commit();
+}
+
+void write_new_file(const fs::path& path, std::string_view bytes) {
+  // "x": fails on anything at the name, a link or a file another writer
+  // has just made.
+  errno = 0;
+  std::FILE* f = std::fopen(path.string().c_str(), "wbx");
+  if (f == nullptr) throw file_error(path.string(), "cannot be written", last_os_error());
+  errno = 0;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  std::error_code reason = last_os_error();
+  // fclose flushes: a full disk shows here at the latest.
+  if (written) {
+    errno = 0;
+    written = std::fclose(f) == 0;
+    reason = last_os_error();
+  } else {
+    std::fclose(f);
+  }
+  if (written) return;
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  throw file_error(path.string(), "cannot be written", reason);
 }
 
 }  // namespace sheetkit

@@ -9,9 +9,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
+
+#include "files/files.h"
 
 namespace sheetkit {
 
@@ -37,15 +38,15 @@ std::optional<folder_lock> folder_lock::take(const fs::path& path, bool shared, 
   for (int attempt = 0; attempt < 100; ++attempt) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-      throw sheetgen::error("Cannot make the lock file " + path.string() + ": " +
-                            std::strerror(errno));
+      throw file_error(path.string(), "cannot be created", last_os_error());
     }
     if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
       const int error = errno;
       held_by.pid = error == EWOULDBLOCK ? pid_in(fd) : 0;
       ::close(fd);
       if (error == EWOULDBLOCK) return std::nullopt;
-      throw sheetgen::error("Cannot lock " + path.string() + ": " + std::strerror(error));
+      throw file_error(path.string(), "cannot be locked",
+                       std::error_code(error, std::generic_category()));
     }
     struct stat held {};
     struct stat named {};
@@ -59,7 +60,7 @@ std::optional<folder_lock> folder_lock::take(const fs::path& path, bool shared, 
     }
     ::close(fd);
   }
-  throw sheetgen::error("Cannot lock " + path.string() + ": it is replaced over and over");
+  throw sheetgen::error(path.string() + ": cannot be locked: it is replaced over and over");
 }
 
 folder_lock::folder_lock(folder_lock&& other) noexcept

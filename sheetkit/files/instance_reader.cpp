@@ -15,11 +15,7 @@ namespace {
 
 template <class Reader>
 Reader open_reader(const std::string& name) {
-  try {
-    return Reader(std::filesystem::path(name), name);
-  } catch (const sheetgen::file_error& e) {
-    throw file_error("Cannot read file", name, e.code());
-  }
+  return Reader(std::filesystem::path(name), name);
 }
 
 }  // namespace

@@ -17,8 +17,8 @@
 namespace sheetkit {
 
 // The library's reader of a file opened by name (mapped where it is a
-// regular file); a file that cannot be opened throws file_error "Cannot
-// read file NAME: REASON", as open_input says it.
+// regular file); a file that cannot be opened throws file_error "NAME:
+// cannot be read: REASON", as open_input says it.
 sheetgen::instance_reader open_items(const std::string& name);
 sheetgen::defect_reader open_defects(const std::string& name);
 
@@ -31,8 +31,8 @@ class instance_reader {
                   std::string defect_name)
       : reader_(instances, std::move(instance_name), defects, std::move(defect_name)) {}
   // The files by name (the faster way: a regular file is mapped); an empty
-  // `defect_name`: no defect file. Throws file_error "Cannot read file
-  // NAME: REASON" as open_input does.
+  // `defect_name`: no defect file. Throws file_error "NAME: cannot be
+  // read: REASON" as open_input does.
   instance_reader(const std::string& instance_name, const std::string& defect_name);
   instance_reader(sheetgen::instance_reader items, std::string instance_name,
                   std::optional<sheetgen::defect_reader> defects, std::string defect_name)

@@ -101,7 +101,7 @@ std::optional<std::string> foreign_file(const fs::path& folder) {
       if (is_folder) it.disable_recursion_pending();
     }
   }
-  if (ec) throw file_error("Cannot look into folder", folder, ec);
+  if (ec) throw file_error(folder.string(), "cannot be looked into", ec);
   return first;
 }
 
@@ -173,7 +173,7 @@ output_folder::~output_folder() {
 fs::path output_folder::begin() {
   std::error_code ec;
   fs::create_directories(real_.parent_path(), ec);
-  if (ec) throw file_error("Cannot create folder", real_.parent_path(), ec);
+  if (ec) throw file_error(real_.parent_path().string(), "cannot be created", ec);
   for (int attempt = 0; attempt < 16 && fresh_.empty(); ++attempt) {
     fs::path name = real_;
     name += unique_suffix();
@@ -182,7 +182,7 @@ fs::path output_folder::begin() {
     if (ec) break;
   }
   if (fresh_.empty()) {
-    throw file_error("Cannot create folder", path_,
+    throw file_error(path_.string(), "cannot be created",
                      ec ? ec : std::make_error_code(std::errc::file_exists));
   }
   std::string listed(marker_heading);
@@ -195,7 +195,7 @@ void output_folder::commit() {
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(real_, ec))) {
     fs::rename(fresh_, real_, ec);
-    if (ec) throw file_error("Cannot create folder", path_, ec);
+    if (ec) throw file_error(path_.string(), "cannot be created", ec);
     fresh_.clear();
     return;
   }
@@ -210,12 +210,12 @@ void output_folder::commit() {
   fs::path aside = real_;
   aside += unique_suffix("old");
   fs::rename(real_, aside, ec);
-  if (ec) throw file_error("Cannot replace folder", path_, ec);
+  if (ec) throw file_error(path_.string(), "cannot be replaced", ec);
   fs::rename(fresh_, real_, ec);
   if (ec) {
     const std::error_code failed = ec;
     fs::rename(aside, real_, ec);
-    throw file_error("Cannot replace folder", path_, failed);
+    throw file_error(path_.string(), "cannot be replaced", failed);
   }
   fresh_.clear();
   fs::remove_all(aside, ec);

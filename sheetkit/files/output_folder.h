@@ -51,7 +51,7 @@ class output_folder {
 
   /// Makes the fresh folder beside the final one (and any missing folders
   /// above them), with its .sheetkit file, and returns it: write every file
-  /// into it. Throws sheetgen::error "Cannot create folder PATH: REASON".
+  /// into it. Throws file_error "PATH: cannot be created: REASON".
   std::filesystem::path begin();
 
   /// Puts the fresh folder in place of the final one, with the permissions

@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
+
+#include "files/files.h"
 
 namespace sheetkit {
 
@@ -51,7 +52,7 @@ std::string kind_of(mode_t mode) {
 }
 
 [[noreturn]] void cannot_read(const fs::path& path, int error) {
-  throw sheetgen::error("Cannot read file " + path.string() + ": " + std::strerror(error));
+  throw file_error(path.string(), std::error_code(error, std::generic_category()));
 }
 
 // Closes the descriptor on every way out.

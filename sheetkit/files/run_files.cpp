@@ -81,7 +81,7 @@ void run_files::hold(input& in) const {
     }
     if (!file) break;
   }
-  if (file.bad()) throw file_error("Cannot read file", in.name, last_os_error());
+  read_failed(file, in.name);
 }
 
 std::unique_ptr<std::istream> run_files::open(const input& in) const {

@@ -18,7 +18,7 @@ namespace sheetkit {
 
 // Reads an answers file as sheetgen reads its standard input, with the
 // dialogue's own checks; the file names in it are taken relative to the
-// current folder. Throws file_error "Cannot read file NAME: REASON" or, for
+// current folder. Throws file_error "NAME: cannot be read: REASON" or, for
 // a bad answer, sheetgen::error "NAME:LINE: QUESTION: the dialogue's
 // message".
 run_info run_from_answers(const std::string& answers_file);

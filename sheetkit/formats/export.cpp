@@ -66,7 +66,7 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
     const std::filesystem::path folder = dir / instance_name(in.number);
     std::error_code failed;
     std::filesystem::create_directories(folder, failed);
-    if (failed) throw file_error("Cannot create folder", folder, failed);
+    if (failed) throw file_error(folder.string(), "cannot be created", failed);
 
     text = "WIDTH,HEIGHT,PROFIT,COPIES,ORIENTED\n";
     for (std::size_t k = 0; k < in.items.size(); ++k) {

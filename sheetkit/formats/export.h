@@ -35,8 +35,8 @@ struct packingsolver_rules {
 //                always written, only the header when there are no defects.
 // Header line first, commas, integers, LF line ends. Each file is written
 // whole or not at all, and replaces one of the same name only then (see
-// file_writer). Throws file_error "Cannot create folder PATH: REASON" or
-// "Cannot write file PATH: REASON" on failure.
+// file_writer). Throws file_error "PATH: cannot be created: REASON" or
+// "PATH: cannot be written: REASON" on failure.
 void export_packingsolver(const run_info& run, const instance_pass& pass,
                           const std::filesystem::path& dir, const packingsolver_rules& rules = {});
 
@@ -58,7 +58,7 @@ void export_packingsolver(const run_info& run, const instance_pass& pass,
 void export_json(const run_info& run, const instance_pass& pass, std::ostream& out);
 
 // The same into a file, which replaces one of the same name only when the
-// document is complete (see file_writer); "Cannot write file PATH: REASON"
+// document is complete (see file_writer); "PATH: cannot be written: REASON"
 // on failure, the earlier file left as it was.
 void export_json(const run_info& run, const instance_pass& pass, const std::filesystem::path& file);
 

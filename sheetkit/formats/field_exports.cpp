@@ -52,7 +52,7 @@ std::filesystem::path instance_folder(const std::filesystem::path& dir, const in
   const std::filesystem::path folder = dir / instance_name(in.number);
   std::error_code failed;
   std::filesystem::create_directories(folder, failed);
-  if (failed) throw file_error("Cannot create folder", folder, failed);
+  if (failed) throw file_error(folder.string(), "cannot be created", failed);
   return folder;
 }
 
@@ -126,7 +126,7 @@ void export_2dpacklib(const run_info& run, const instance_pass& pass,
   refuse("2dpacklib", rules);
   std::error_code failed;
   std::filesystem::create_directories(dir, failed);
-  if (failed) throw file_error("Cannot create folder", dir, failed);
+  if (failed) throw file_error(dir.string(), "cannot be created", failed);
   bound_calculator bounds;
   std::string text;
   pass([&](const instance& in) {

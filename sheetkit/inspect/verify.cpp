@@ -49,11 +49,7 @@ std::string_view trimmed(std::string_view text) {
 file_comparison::file_comparison(std::string name, std::size_t block_room)
     : name_(std::move(name)) {
   try {
-    try {
-      map_ = sheetgen::mapped_file::open(name_, name_);
-    } catch (const sheetgen::file_error& e) {
-      throw file_error("Cannot read file", name_, e.code());
-    }
+    map_ = sheetgen::mapped_file::open(name_, name_);
     if (map_ == nullptr) {
       in_ = open_input(name_);
       buffer_.resize(block_room);
@@ -137,7 +133,7 @@ void file_comparison::read_failed(const std::system_error& e) {
   // libstdc++'s filebuf throws the read's errno (EIO from a failing disk):
   // reported as a file that cannot be opened is, with the reason.
   outcome_ = outcome::missing;
-  missing_ = sheetgen::file_error(name_, e.code()).what();
+  missing_ = file_error(name_, e.code()).what();
 }
 
 void file_comparison::report(std::ostream& out, std::string_view note) const {

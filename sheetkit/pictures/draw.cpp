@@ -34,7 +34,7 @@ std::vector<fs::path> draw(const run_info& run, const instance_pass& pass,
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec || !fs::is_directory(dir)) {
-    throw file_error("Cannot create folder", dir,
+    throw file_error(dir.string(), "cannot be created",
                      ec ? ec : std::make_error_code(std::errc::not_a_directory));
   }
 

@@ -30,7 +30,7 @@ struct solution_claims {
 
 /// Reads the figures of `Output.Solution` in a PackingSolver --output
 /// file. Throws sheetgen::error "FILE: what is wrong" when it is no such
-/// file, "Cannot read file FILE: REASON" when it cannot be read.
+/// file, "FILE: cannot be read: REASON" when it cannot be read.
 solution_claims read_claims(const std::filesystem::path& file);
 
 /// Adds to `report` a violation for every claim that disagrees with the

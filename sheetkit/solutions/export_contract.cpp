@@ -4,12 +4,11 @@
 #include <sheetgen/visible_bytes.h>
 
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <fstream>
 
 #include "files/export_layout.h"
+#include "files/files.h"
 #include "files/regular_file.h"
 
 namespace sheetkit {
@@ -22,9 +21,8 @@ std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
                                               const std::string& header) {
   // The export's files are plain ones: a link or FIFO here is no export.
   require_plain_file(path);
-  std::ifstream in(path, std::ios::binary);
   const std::string name = path.string();
-  if (!in) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+  std::ifstream in = open_input(name);
   std::vector<std::array<int64_t, n>> rows;
   std::string line;
   int64_t number = 0;
@@ -51,7 +49,7 @@ std::vector<std::array<int64_t, n>> read_rows(const std::filesystem::path& path,
     }
     rows.push_back(row);
   }
-  if (in.bad()) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+  read_failed(in, name);
   if (number == 0)
     throw sheetgen::error(name + ":1: the file is empty; the export writes " + header);
   return rows;

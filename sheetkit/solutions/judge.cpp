@@ -2,13 +2,12 @@
 
 #include <sheetgen/types.h>
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "files/files.h"
 #include "solutions/solution_reader.h"
 
 namespace sheetkit {
@@ -81,15 +80,13 @@ judgement judge_file(const judge_case& c, const fs::path& file, const std::strin
   judgement j;
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(file, ec))) {
-    j.why = file.string() + ": " +
-            (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message();
+    j.why = file_message(file.string(), "cannot be read",
+                         ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
     return j;
   }
   std::vector<solution> all;
   try {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-      throw sheetgen::error("Cannot read file " + file.string() + ": " + std::strerror(errno));
+    std::ifstream in = open_input(file.string());
     solution_reader reader(in, name.empty() ? file.string() : name);
     solution s;
     while (reader.next(s)) all.push_back(std::move(s));

@@ -4,14 +4,13 @@
 #include <sheetgen/visible_bytes.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <fstream>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
+#include "files/files.h"
 #include "solutions/large_buffer.h"
 
 namespace sheetkit {
@@ -390,10 +389,7 @@ bool solution_reader::next(solution& out) {
 }
 
 std::vector<solution> read_solution(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    throw sheetgen::error("Cannot read file " + file.string() + ": " + std::strerror(errno));
-  }
+  std::ifstream in = open_input(file.string());
   solution_reader reader(in, file.string());
   std::vector<solution> out;
   solution s;

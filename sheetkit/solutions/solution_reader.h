@@ -48,7 +48,7 @@ class solution_reader {
 };
 
 /// Every solution in `file` (see solution_reader). Throws sheetgen::error
-/// "FILE:LINE: what is wrong", or "Cannot read file FILE: REASON" when it
+/// "FILE:LINE: what is wrong", or "FILE: cannot be read: REASON" when it
 /// cannot be opened or read.
 std::vector<solution> read_solution(const std::filesystem::path& file);
 

@@ -3,13 +3,12 @@
 #include <sheetgen/types.h>
 #include <sheetgen/visible_bytes.h>
 
-#include <cerrno>
-#include <cstring>
 #include <sstream>
 #include <system_error>
 #include <utility>
 
 #include "files/export_layout.h"
+#include "files/files.h"
 #include "files/regular_file.h"
 
 namespace sheetkit {
@@ -29,10 +28,8 @@ solution_source::solution_source(solution_places places) : places_(std::move(pla
     places_.placements = false;
     if (places_.paths.empty()) return;
     const std::string& name = places_.paths[0];
-    first_in_ = std::make_unique<std::ifstream>(name, std::ios::binary);
     try {
-      if (!*first_in_)
-        throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+      first_in_ = std::make_unique<std::ifstream>(open_input(name));
       first_reader_ = std::make_unique<solution_reader>(*first_in_, name);
       places_.placements = first_reader_->format() == solution_format::placements;
     } catch (const sheetgen::error& e) {
@@ -46,13 +43,12 @@ solution_source::solution_source(solution_places places) : places_(std::move(pla
   if (!fs::exists(fs::symlink_status(record, ec))) return;
   if (!fs::is_regular_file(fs::symlink_status(record, ec)))
     throw sheetgen::error(record.string() + ": not a plain file, where an export keeps its record");
-  std::ifstream in(record, std::ios::binary);
+  std::ifstream in = open_input(record.string());
   std::string line;
   char c = 0;
   // A record is one short line: read no more than that.
   while (line.size() < 200 && in.get(c) && c != '\n') line += c;
-  if (in.bad() || (!in && line.empty()))
-    throw sheetgen::error("Cannot read file " + record.string() + ": " + std::strerror(errno));
+  read_failed(in, record.string());
   terms_ = parse_export_record(line);
   if (!terms_) {
     throw sheetgen::error(record.string() + ": \"" + sheetgen::visible_bytes(line) +
@@ -161,8 +157,7 @@ bool solution_source::next_placements(int64_t k, solution& out) {
         in_ = std::move(first_in_);
         continue;
       }
-      in_ = std::make_unique<std::ifstream>(name, std::ios::binary);
-      if (!*in_) throw sheetgen::error("Cannot read file " + name + ": " + std::strerror(errno));
+      in_ = std::make_unique<std::ifstream>(open_input(name));
       reader_ = std::make_unique<solution_reader>(*in_, name);
       if (reader_->format() != solution_format::placements)
         throw sheetgen::error(name +

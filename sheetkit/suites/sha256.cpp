@@ -4,7 +4,7 @@
 #include <sheetgen/types.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <new>
 
@@ -52,25 +52,21 @@ std::string sha256_of(std::string_view bytes) {
 }
 
 file_digest digest_file(const std::filesystem::path& path) {
-  const auto fail = [&] { return file_error("Cannot read file", path, last_os_error()); };
-  errno = 0;
-  std::FILE* f = std::fopen(path.string().c_str(), "rb");
-  if (f == nullptr) throw fail();
+  const std::string name = path.string();
+  std::ifstream in = open_input(name);
   // Below malloc's mapping threshold, unset: a suite digests many small files.
   constexpr std::size_t buffer_size = 64 << 10;
   const auto buffer = std::make_unique_for_overwrite<char[]>(buffer_size);
   sha256 digest;
   file_digest result;
-  std::size_t got = 0;
   errno = 0;
-  while ((got = std::fread(buffer.get(), 1, buffer_size, f)) > 0) {
+  while (in) {
+    in.read(buffer.get(), buffer_size);
+    const auto got = static_cast<std::size_t>(in.gcount());
     digest.add({buffer.get(), got});
     result.bytes += got;
   }
-  const bool failed = std::ferror(f) != 0;
-  const file_error error = fail();  // before fclose, which may set errno
-  std::fclose(f);
-  if (failed) throw error;
+  read_failed(in, name);
   result.sha256 = digest.hex();
   return result;
 }

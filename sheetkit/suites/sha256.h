@@ -38,7 +38,7 @@ struct file_digest {
   std::string sha256;
 };
 
-// Reads `path` once, in chunks; throws file_error "Cannot read file PATH:
+// Reads `path` once, in chunks; throws file_error "PATH: cannot be read:
 // REASON" when it cannot be opened or read.
 file_digest digest_file(const std::filesystem::path& path);
 

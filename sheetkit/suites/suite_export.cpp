@@ -92,10 +92,7 @@ void write_set(const suite_export_options& o, const suite_class& c, int32_t seed
   const fs::path place = o.out / set_name(c, seed);
   std::error_code ec;
   fs::create_directories(place.parent_path(), ec);
-  if (ec) {
-    throw sheetgen::error("Cannot create folder " + place.parent_path().string() + ": " +
-                          ec.message());
-  }
+  if (ec) throw file_error(place.parent_path().string(), "cannot be created", ec);
   fs::path temporary;
   for (int attempt = 0; attempt < 16 && temporary.empty(); ++attempt) {
     std::string name = ".";
@@ -103,16 +100,17 @@ void write_set(const suite_export_options& o, const suite_class& c, int32_t seed
     name += unique_suffix();
     const fs::path candidate = place.parent_path() / name;
     if (fs::create_directory(candidate, ec)) temporary = candidate;
-    if (ec)
-      throw sheetgen::error("Cannot create folder " + candidate.string() + ": " + ec.message());
+    if (ec) throw file_error(candidate.string(), "cannot be created", ec);
   }
-  if (temporary.empty()) throw sheetgen::error("Cannot create a folder beside " + place.string());
+  if (temporary.empty()) {
+    throw file_error(place.string(), "no new folder can be made beside it",
+                     std::make_error_code(std::errc::file_exists));
+  }
   try {
     export_set_files(o.dir, o, c, seed, temporary, progress);
     write_file(temporary / exported_file, exported_text(o));
     fs::rename(temporary, place, ec);
-    if (ec)
-      throw sheetgen::error("Cannot rename folder to " + place.string() + ": " + ec.message());
+    if (ec) throw file_error(temporary.string(), "cannot be renamed to " + place.string(), ec);
   } catch (const sheetgen::error& e) {
     fs::remove_all(temporary, ec);
     throw sheetgen::error(place.string() + ": " + e.what());
@@ -209,7 +207,7 @@ suite_export_report export_suite(const suite_export_options& o,
     return refuse(out_name + " is a file; give a folder's name");
   // The locks live in OUT: it is made first, and goes again on a refusal.
   const bool made_out = fs::create_directories(o.out, ec);
-  if (ec) throw sheetgen::error("Cannot create folder " + out_name + ": " + ec.message());
+  if (ec) throw file_error(out_name, "cannot be created", ec);
   std::vector<folder_lock> locks;
   {
     std::vector<std::pair<std::string, bool>> wanted{{export_lock, !o.shard.whole()}};

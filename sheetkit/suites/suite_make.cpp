@@ -41,11 +41,11 @@ bool is_set_folder(const std::string& name) {
 
 // `bytes` as the new file `path`; the message names the file as the set does.
 void put_file(const fs::path& path, std::string_view bytes) {
-  errno = 0;
-  std::FILE* f = std::fopen(path.string().c_str(), "wbx");
-  bool written = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (f != nullptr && std::fclose(f) != 0) written = false;
-  if (!written) throw file_error("Cannot write file", path.filename(), last_os_error());
+  try {
+    write_new_file(path, bytes);
+  } catch (const file_error& e) {
+    throw file_error(path.filename().string(), "cannot be written", e.code());
+  }
 }
 
 // ".NAME.tmp-..." beside `place`: the name a set has until it is complete,
@@ -64,7 +64,7 @@ fs::path new_temporary_folder(const fs::path& place) {
     if (fs::create_directory(folder, failed)) return folder;
     if (failed) break;
   }
-  throw file_error("Cannot create folder", temporary_beside(place),
+  throw file_error(temporary_beside(place).string(), "cannot be created",
                    failed ? failed : std::make_error_code(std::errc::file_exists));
 }
 
@@ -79,7 +79,7 @@ void seal_set(const set_record& set, const fs::path& temporary, const fs::path& 
   put_file(temporary / suite_files::done, done_text(set));
   std::error_code failed;
   fs::rename(temporary, place, failed);
-  if (failed) throw file_error("Cannot rename folder", temporary.filename(), failed);
+  if (failed) throw file_error(temporary.filename().string(), "cannot be renamed", failed);
 }
 
 // A family class's set: the files sheetkit generate writes, its recipe
@@ -149,7 +149,7 @@ void discard(const fs::path& set) {
   std::error_code ec;
   fs::rename(set, temporary, ec);
   if (!ec) fs::remove_all(temporary, ec);
-  if (ec) throw file_error("Cannot remove folder", set, ec);
+  if (ec) throw file_error(set.string(), "cannot be removed", ec);
 }
 
 // A set folder found in DIR: none, one made from the same answers (its
@@ -504,7 +504,7 @@ void clear_for_sets(const fs::path& dir, const std::vector<planned_set>& sets,
   if (!to_make.empty() || !obsolete.empty()) {
     for (const char* file : {suite_files::manifest, suite_files::sums, suite_files::page}) {
       fs::remove(dir / file, ec);
-      if (ec) throw file_error("Cannot remove file", dir / file, ec);
+      if (ec) throw file_error((dir / file).string(), "cannot be removed", ec);
     }
   }
   for (const fs::path& set : obsolete) {
@@ -515,7 +515,7 @@ void clear_for_sets(const fs::path& dir, const std::vector<planned_set>& sets,
     const fs::path place = dir / set_name(*sets[i].cls, sets[i].seed);
     if (sets[i].replace) discard(place);
     fs::create_directories(place.parent_path(), ec);
-    if (ec) throw file_error("Cannot create folder", place.parent_path(), ec);
+    if (ec) throw file_error(place.parent_path().string(), "cannot be created", ec);
   }
 }
 
@@ -543,7 +543,7 @@ suite_make_report suite_maker::run(const sheetgen::progress_callback& progress) 
   // The locks live in DIR: it is made first, and goes again on a refusal.
   std::error_code ec;
   const bool made_dir = fs::create_directories(dir, ec);
-  if (ec) throw sheetgen::error("Cannot create folder " + dir.string() + ": " + ec.message());
+  if (ec) throw file_error(dir.string(), "cannot be created", ec);
   const auto gone = [&] {
     if (made_dir) fs::remove(dir, ec);
   };

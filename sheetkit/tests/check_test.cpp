@@ -211,7 +211,7 @@ TEST(Check, MissingFiles) {
   // The instances are still checked without their defects; the file that
   // cannot be read is no problem found in the files, but counts as one.
   EXPECT_EQ(check_files(run_from_object(rectangle::of(10, 10), i, d), out, said), 1);
-  EXPECT_EQ(unreadable, "Cannot read file " + d + ": No such file or directory");
+  EXPECT_EQ(unreadable, d + ": cannot be read: No such file or directory");
   EXPECT_EQ(out.str().find("Cannot"), std::string::npos);
   out.str("");
   folder.write("i.txt", instances + line({1, 1, 2}));
@@ -220,7 +220,7 @@ TEST(Check, MissingFiles) {
   // Without the instance file nothing can be checked.
   const run_info none = run_from_object(rectangle::of(10, 10), d, i);
   EXPECT_EQ(message_of([&] { check_files(none, out, said); }),
-            "Cannot read file " + d + ": No such file or directory");
+            d + ": cannot be read: No such file or directory");
 }
 
 // A file cut short while check reads it (mapped, by name): one problem

@@ -216,7 +216,7 @@ TEST_F(Cli, WrongCommandLinesAreToldWhatToChange) {
        "sheetkit: export: .. is the current folder or one above it, which is never replaced" +
            new_folder},
       {{"stats", "--answers", "nowhere.answers"},
-       "sheetkit: stats: Cannot read file nowhere.answers: No such file or directory\n"},
+       "sheetkit: stats: nowhere.answers: cannot be read: No such file or directory\n"},
       {{"verify", "--answers", "bad.answers"},
        "sheetkit: verify: bad.answers:3: the object's width: The large object's length and "
        "width must be positive and their product must not exceed 2147483647!\n"},
@@ -309,7 +309,7 @@ TEST_F(Cli, FailuresHaveStatusOneAndSaySo) {
   const result missing = sheetkit({"stats", "--object", "10x10", "nowhere.txt"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err,
-            "sheetkit: stats: Cannot read file nowhere.txt: No such file or directory\n");
+            "sheetkit: stats: nowhere.txt: cannot be read: No such file or directory\n");
   const result wrong = sheetkit({"draw", "--object", "10x10", "defects.txt", "-o", "p"});
   EXPECT_EQ(wrong.status, 1);
   EXPECT_EQ(wrong.err,
@@ -403,18 +403,18 @@ TEST_F(Cli, ErrorsSayWhyAndWhereNamesAreTaken) {
     EXPECT_EQ(r.status, 1) << args[0];
     EXPECT_EQ(r.out, "") << args[0];
     EXPECT_EQ(r.err, "sheetkit: " + args[0] +
-                         ": Cannot read file instances.txt: No such file or directory" + relative +
+                         ": instances.txt: cannot be read: No such file or directory" + relative +
                          "\n");
   }
   fs::current_path("..");
   // Named on the command line, a name needs no note.
   EXPECT_EQ(sheetkit({"check", "--object", "10x10", "nowhere.txt"}).err,
-            "sheetkit: check: Cannot read file nowhere.txt: No such file or directory\n");
+            "sheetkit: check: nowhere.txt: cannot be read: No such file or directory\n");
   // Without its defect file, the instances are still checked.
   fs::remove("defects.txt");
   const result check = sheetkit({"check", "--answers", a});
   EXPECT_EQ(check.status, 1);
-  EXPECT_EQ(check.err, "sheetkit: check: Cannot read file defects.txt: No such file or directory" +
+  EXPECT_EQ(check.err, "sheetkit: check: defects.txt: cannot be read: No such file or directory" +
                            relative + "\n");
   EXPECT_EQ(check.out, "instances.txt: 2 instances, 8 item types; no problems found\n");
 }

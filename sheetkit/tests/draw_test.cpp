@@ -211,8 +211,8 @@ TEST_F(DrawTest, ReportsWhatItCannotWrite) {
         try {
           draw(worked_run(), replay(all), {}, dir / "file" / "pictures");
         } catch (const sheetgen::error& e) {
-          EXPECT_EQ(e.what(), "Cannot create folder " + (dir / "file" / "pictures").string() +
-                                  ": Not a directory");
+          EXPECT_EQ(e.what(),
+                    (dir / "file" / "pictures").string() + ": cannot be created: Not a directory");
           throw;
         }
       },
@@ -222,7 +222,7 @@ TEST_F(DrawTest, ReportsWhatItCannotWrite) {
     draw(worked_run(), replay(all), {2}, dir);
     ADD_FAILURE();
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(e.what(), "Cannot write file " + (dir / "items.svg").string() + ": Is a directory");
+    EXPECT_EQ(e.what(), (dir / "items.svg").string() + ": cannot be written: Is a directory");
   }
 }
 

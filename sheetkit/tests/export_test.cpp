@@ -161,7 +161,7 @@ TEST_F(ExportFolder, JsonWriteFailuresAreReported) {
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot write file " + missing.string() + ": No such file or directory");
+              missing.string() + ": cannot be written: No such file or directory");
   }
   const auto instances = worked_instances();
   export_json(worked_run(), replay(instances), dir_ / "run.json");
@@ -210,9 +210,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     export_packingsolver(run_info{}, replay(plain), dir_ / "taken");
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(
-        std::string(e.what()),
-        "Cannot create folder " + (dir_ / "taken" / "instance_12").string() + ": Not a directory");
+    EXPECT_EQ(std::string(e.what()),
+              (dir_ / "taken" / "instance_12").string() + ": cannot be created: Not a directory");
   }
   // A file that cannot be opened for writing.
   fs::create_directories(dir_ / "blocked" / "instance_12" / "bins.csv");
@@ -220,9 +219,8 @@ TEST_F(ExportFolder, PackingSolverWithoutDefectsAndFailures) {
     export_packingsolver(run_info{}, replay(plain), dir_ / "blocked");
     ADD_FAILURE() << "no error";
   } catch (const sheetgen::error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot write file " +
-                                         (dir_ / "blocked" / "instance_12" / "bins.csv").string() +
-                                         ": Is a directory");
+    EXPECT_EQ(std::string(e.what()), (dir_ / "blocked" / "instance_12" / "bins.csv").string() +
+                                         ": cannot be written: Is a directory");
   }
 }
 

@@ -5,10 +5,17 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "bytes_of.h"
+#include "files/instance_reader.h"
+#include "files/regular_file.h"
+#include "solutions/solution_reader.h"
 #include "test_util.h"
+#include "unprivileged.h"
 
 namespace sheetkit {
 namespace {
@@ -61,7 +68,7 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read);
   } else {
     EXPECT_EQ(message_of([&] { write_file(file, "x"); }),
-              "Cannot write file " + file.string() + ": Permission denied");
+              file.string() + ": cannot be written: Permission denied");
     EXPECT_EQ(bytes_of(file), "new, complete");
   }
   EXPECT_EQ(entries(), 1u);
@@ -70,17 +77,17 @@ TEST_F(Files, AFileAppearsOnlyWhenComplete) {
 TEST_F(Files, FailuresSayWhichFileAndLeaveNothingBehind) {
   const fs::path missing = dir_ / "no folder" / "out.txt";
   EXPECT_EQ(message_of([&] { write_file(missing, "x"); }),
-            "Cannot write file " + missing.string() + ": No such file or directory");
+            missing.string() + ": cannot be written: No such file or directory");
   // The rename fails: a folder stands at the name.
   fs::create_directory(dir_ / "taken");
   EXPECT_EQ(message_of([&] { write_file(dir_ / "taken", "x"); }),
-            "Cannot write file " + (dir_ / "taken").string() + ": Is a directory");
+            (dir_ / "taken").string() + ": cannot be written: Is a directory");
   EXPECT_EQ(entries(), 1u);
   // A device is written in place (a rename would replace it): the full
   // disk's error comes at the latest with the commit.
   if (fs::is_character_file("/dev/full")) {
     EXPECT_EQ(message_of([] { write_file("/dev/full", "x"); }),
-              "Cannot write file /dev/full: No space left on device");
+              "/dev/full: cannot be written: No space left on device");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
   }
 }
@@ -92,6 +99,72 @@ TEST_F(Files, ALinkAtTheNameIsReplacedNotWrittenThrough) {
   EXPECT_FALSE(fs::is_symlink(dir_ / "link.txt"));
   EXPECT_EQ(bytes_of(dir_ / "link.txt"), "new");
   EXPECT_EQ(bytes_of(dir_ / "target.txt"), "keep");
+}
+
+// Every way sheetkit reads a file, the library's readers among them, says
+// why it cannot in one form: "NAME: cannot be read: REASON".
+TEST_F(Files, EveryReaderSaysWhyInOneForm) {
+  const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> readers = {
+      {"open_input", [](const std::string& n) { open_input(n); }},
+      {"read_whole_file", [](const std::string& n) { read_whole_file(n); }},
+      {"read_small_file", [](const std::string& n) { read_small_file(n, 1000, true); }},
+      {"open_items", [](const std::string& n) { open_items(n); }},
+      {"read_solution", [](const std::string& n) { read_solution(n); }},
+  };
+  const std::string missing = (dir_ / "missing.txt").string();
+  const std::string folder = dir_.string();
+  const std::string locked = (dir_ / "locked.txt").string();
+  write_file(locked, "1\n");
+  fs::permissions(locked, fs::perms::none);
+  const testing::unprivileged as_a_user;
+  std::FILE* probe = std::fopen(locked.c_str(), "rb");
+  if (probe != nullptr) std::fclose(probe);  // root still: no such file to be had
+  for (const auto& [name, read] : readers) {
+    EXPECT_EQ(message_of([&] { read(missing); }),
+              missing + ": cannot be read: No such file or directory")
+        << name;
+    if (probe == nullptr) {
+      EXPECT_EQ(message_of([&] { read(locked); }), locked + ": cannot be read: Permission denied")
+          << name;
+    }
+    // A folder is refused by the reader of files from a folder for what it
+    // is, before it is opened; every other reader gives the OS's reason.
+    if (std::string(name) != "read_small_file") {
+      EXPECT_EQ(message_of([&] { read(folder); }), folder + ": cannot be read: Is a directory")
+          << name;
+    }
+  }
+  EXPECT_EQ(message_of([&] { folder_entries(missing); }),
+            missing + ": cannot be listed: No such file or directory");
+  EXPECT_EQ(file_message("x.txt", "cannot be read", {}),
+            "x.txt: cannot be read: the system gave no reason");
+}
+
+// A file that must not replace anything: made whole or not at all, and
+// never over what is there.
+TEST_F(Files, ANewFileNeverReplacesAndSaysWhy) {
+  const fs::path file = dir_ / "done";
+  write_new_file(file, "first");
+  EXPECT_EQ(message_of([&] { write_new_file(file, "second"); }),
+            file.string() + ": cannot be written: File exists");
+  EXPECT_EQ(bytes_of(file), "first");
+  // Not through a link either, even one to nothing.
+  fs::create_symlink("nowhere", dir_ / "link");
+  EXPECT_EQ(message_of([&] { write_new_file(dir_ / "link", "x"); }),
+            (dir_ / "link").string() + ": cannot be written: File exists");
+  EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+  const fs::path missing = dir_ / "no folder" / "done";
+  EXPECT_EQ(message_of([&] { write_new_file(missing, "x"); }),
+            missing.string() + ": cannot be written: No such file or directory");
+  // The streaming writer says a full disk as write_file does.
+  if (fs::is_character_file("/dev/full")) {
+    EXPECT_EQ(message_of([] {
+                file_writer w("/dev/full");
+                w.write(std::string(1 << 16, 'x'));
+                w.commit();
+              }),
+              "/dev/full: cannot be written: No space left on device");
+  }
 }
 
 }  // namespace

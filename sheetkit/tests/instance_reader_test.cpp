@@ -69,7 +69,7 @@ TEST(InstanceReader, FilePassReadsAgainEachTime) {
   const run_info missing =
       run_from_object(rectangle::of(10, 10), (folder / "i.txt").string(), "nowhere.txt");
   EXPECT_EQ(message_of([&] { file_pass(missing)([](const instance&) {}); }),
-            "Cannot read file nowhere.txt: No such file or directory");
+            "nowhere.txt: cannot be read: No such file or directory");
 }
 
 }  // namespace

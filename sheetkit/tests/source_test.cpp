@@ -54,9 +54,9 @@ TEST(Source, AnswersFile) {
             bad + ":1: the number of item types: Please recompile code with larger MAXMOD value!");
   const std::string missing = (folder / "missing.answers").string();
   EXPECT_EQ(message_of([&] { run_from_answers(missing); }),
-            "Cannot read file " + missing + ": No such file or directory");
+            missing + ": cannot be read: No such file or directory");
   EXPECT_EQ(message_of([&] { run_from_answers(folder.path().string()); }),
-            "Cannot read file " + folder.path().string() + ": Is a directory");
+            folder.path().string() + ": cannot be read: Is a directory");
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST_F(SuiteReport, RefusesWhatItCannotReportAndKeepsThePageBefore) {
            d + "/index.html\n"},
       {{"-o", "/dev/full"},
        1,
-       "sheetkit: suite report: Cannot write file /dev/full: No space left on device\n"},
+       "sheetkit: suite report: /dev/full: cannot be written: No space left on device\n"},
   };
   for (const auto& r : refusals) {
     std::vector<std::string> args{"suite", "report", d};

@@ -256,23 +256,23 @@ TEST_F(SuiteVerify, AFolderThatCannotBeReadIsNamedWithItsReason) {
   EXPECT_EQ(set.status, 1);
   EXPECT_TRUE(has(set.out, "worked/s2: identical\nworked/s19: differs\n")) << set.out;
   EXPECT_TRUE(
-      has(set.out, "  Cannot read folder " + (d / "worked/s19").string() + ": Permission denied\n"))
+      has(set.out, "  " + (d / "worked/s19").string() + ": cannot be listed: Permission denied\n"))
       << set.out;
   EXPECT_TRUE(has(set.out, "sheet/s1: identical\n")) << set.out;
 
   const testing::cli_result cls = verify_spoiled(locked("tight"));
   unlock("tight");
   EXPECT_EQ(cls.status, 1);
-  EXPECT_EQ(cls.err, "sheetkit: suite verify: Cannot read folder " + (d / "tight").string() +
-                         ": Permission denied\n");
+  EXPECT_EQ(cls.err, "sheetkit: suite verify: " + (d / "tight").string() +
+                         ": cannot be listed: Permission denied\n");
   EXPECT_FALSE(has(cls.out, "missing")) << cls.out;  // its sets are not there to call missing
   fs::permissions(d / "worked", fs::perms::none);
   const testing::cli_result make =
       sheetkit({"suite", "make", (d / "suite.json").string(), "-o", d.string()});
   unlock("worked");
   EXPECT_EQ(make.status, 1);
-  EXPECT_EQ(make.err, "sheetkit: suite make: Cannot read folder " + (d / "worked").string() +
-                          ": Permission denied\n");
+  EXPECT_EQ(make.err, "sheetkit: suite make: " + (d / "worked").string() +
+                          ": cannot be listed: Permission denied\n");
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ TEST_F(Verify, WorkedExampleIsIdenticalAndEveryChangeIsFound) {
   with("defects.txt", defects);
   fs::remove("instances.txt");
   EXPECT_EQ(verify().second,
-            "Cannot read file instances.txt: No such file or directory\ndefects.txt: identical\n");
+            "instances.txt: cannot be read: No such file or directory\ndefects.txt: identical\n");
   // A read the OS fails: Linux gives EIO for the start of /proc/self/mem.
   if (fs::exists("/proc/self/mem")) {
     answers_.filename = "/proc/self/mem";
