@@ -1,6 +1,7 @@
 // A large regular file's lines parsed on every core: the file is cut into
 // pieces of a fixed size, each piece's lines (those that start in it) read
-// and parsed by one of several threads, and the pieces handed to the
+// and parsed by whichever thread is free (the caller's among them, while
+// the piece it needs next is not ready), and the pieces handed to the
 // caller's thread in file order, a bounded number in hand at once.
 //
 // Lines are parsed here as line_reader parses them (line_batch.h, then
@@ -34,7 +35,7 @@ namespace sheetgen {
 struct split_sizes {
   std::size_t piece = std::size_t{512} << 10;  // bytes of the file a thread parses at a time
   uint64_t smallest_file = uint64_t{8} << 20;  // smaller files are read on one thread
-  unsigned threads = 0;                        // 0: one per core, at most 8
+  unsigned threads = 0;  // besides the caller's; 0: one per core less one, at most 8
 };
 // The sizes in force, and a way to change them (for tests; not while a
 // split reading runs).
@@ -74,7 +75,7 @@ class split_lines {
     std::unique_ptr<split_lines> s(new split_lines(std::move(file), max_lines, parse));
     try {
       for (unsigned t = 0; t < s->threads_; ++t)
-        s->workers_.emplace_back(&split_lines::work, s.get(), t);
+        s->workers_.emplace_back(&split_lines::work, s.get());
     } catch (const std::system_error&) {
       return nullptr;  // the destructor ends those started
     }
@@ -157,30 +158,44 @@ class split_lines {
       : file_(std::move(file)), parse_(parse), max_lines_(max_lines) {
     const split_sizes sizes = split_reading();
     piece_size_ = std::max<std::size_t>(sizes.piece, 2 * margin);
+    // The caller's thread parses too, whenever the piece it needs is not
+    // ready: one thread fewer than the cores keeps each on a core of its own.
     unsigned threads = sizes.threads;
-    if (threads == 0) threads = std::min(8u, std::max(2u, std::thread::hardware_concurrency()));
+    if (threads == 0) threads = std::min(8u, std::max(2u, std::thread::hardware_concurrency()) - 1);
     threads_ = threads;
     pieces_ = (file_->size() + piece_size_ - 1) / piece_size_;
     // As many values as a piece of the shortest lines the fast path takes
     // ("1.000000\t...") makes: the parser never runs out of room.
     const auto lines =
         static_cast<uint32_t>(piece_size_ / (9 * line_batch::layout<Value>::fields) + 1);
-    slots_.reserve(threads_ * slots_per_thread);
-    for (unsigned k = 0; k < threads_ * slots_per_thread; ++k) slots_.emplace_back(lines);
+    const unsigned slots = (threads_ + 1) * slots_per_thread;
+    slots_.reserve(slots);
+    for (unsigned k = 0; k < slots; ++k) slots_.emplace_back(lines);
   }
 
   piece& slot_of(uint64_t k) { return slots_[k % slots_.size()]; }
 
-  // Waits for the next piece; false when the one-thread reading must take
-  // over. Leaves current_ null after the last piece.
+  // Waits for the next piece, parsing pieces itself while it waits; false
+  // when the one-thread reading must take over. Leaves current_ null after
+  // the last piece.
   bool take_piece() {
     if (next_ >= pieces_) return true;
     piece& p = slot_of(next_);
     {
       std::unique_lock lock(mutex_);
-      if (!p.ready) {
+      while (!p.ready) {
+        // The piece is another thread's to finish: parse the next one
+        // nobody has taken, where a slot is free, rather than wait idle.
+        if (claimable()) {
+          const uint64_t k = claimed_++;
+          lock.unlock();
+          if (own_bytes_.empty()) own_bytes_.resize(bytes_size());
+          parse_claimed(k, own_bytes_);
+          lock.lock();
+          continue;
+        }
         waiting_ = true;
-        ready_.wait(lock, [&] { return p.ready; });
+        ready_.wait(lock);
         waiting_ = false;
       }
     }
@@ -205,33 +220,48 @@ class split_lines {
     if (wake) freed_.notify_all();
   }
 
-  // Thread t's pieces: t, t + threads, ...
-  void work(unsigned t) {
-    std::vector<char> bytes(front + piece_size_ + margin + line_batch::reach_ahead + 64, '\0');
-    for (uint64_t k = t; k < pieces_; k += threads_) {
-      piece& p = slot_of(k);
+  // Under the mutex: a piece is left to take and its slot is free (the
+  // pieces are taken in order, so the slot's last piece has been released).
+  bool claimable() const { return claimed_ < pieces_ && claimed_ < next_ + slots_.size(); }
+
+  std::size_t bytes_size() const {
+    return front + piece_size_ + margin + line_batch::reach_ahead + 64;
+  }
+
+  // Parses piece k, taken by this thread, and marks it ready.
+  void parse_claimed(uint64_t k, std::vector<char>& bytes) {
+    piece& p = slot_of(k);
+    try {
+      parse_piece(k, bytes, p);
+    } catch (...) {  // no memory for its empty lines: the one-thread reading goes on
+      p.whole = false;
+    }
+    bool wake = false;
+    {
+      std::lock_guard lock(mutex_);
+      p.ready = true;
+      wake = waiting_;
+    }
+    if (wake) ready_.notify_one();
+  }
+
+  // A thread's work: the next piece nobody has taken, while there is one.
+  void work() {
+    std::vector<char> bytes(bytes_size(), '\0');
+    for (;;) {
+      uint64_t k = 0;
       {
         std::unique_lock lock(mutex_);
-        const auto free = [&] { return stopping_ || (!p.ready && next_ + slots_.size() > k); };
-        if (!free()) {
+        const auto go = [&] { return stopping_ || claimed_ >= pieces_ || claimable(); };
+        if (!go()) {
           ++idle_;
-          freed_.wait(lock, free);
+          freed_.wait(lock, go);
           --idle_;
         }
-        if (stopping_) return;
+        if (stopping_ || claimed_ >= pieces_) return;
+        k = claimed_++;
       }
-      try {
-        parse_piece(k, bytes, p);
-      } catch (...) {  // no memory for its empty lines: the one-thread reading goes on
-        p.whole = false;
-      }
-      bool wake = false;
-      {
-        std::lock_guard lock(mutex_);
-        p.ready = true;
-        wake = waiting_;
-      }
-      if (wake) ready_.notify_one();
+      parse_claimed(k, bytes);
     }
   }
 
@@ -313,6 +343,7 @@ class split_lines {
   std::condition_variable ready_;  // a piece parsed, for the caller
   std::condition_variable freed_;  // a slot free, or the end, for the threads
   uint64_t next_ = 0;              // the piece the caller takes next (the mutex's once threads run)
+  uint64_t claimed_ = 0;           // the pieces taken by a thread to parse, the caller's included
   bool stopping_ = false;
   bool waiting_ = false;  // the caller, for a piece
   unsigned idle_ = 0;     // threads waiting for a slot
@@ -324,6 +355,7 @@ class split_lines {
   int64_t block_line_ = 0;
   int64_t block_lines_ = 0;
   int64_t blocks_ = 0;
+  std::vector<char> own_bytes_;  // where the caller reads the pieces it parses
 
   std::vector<std::thread> workers_;  // last: they end before everything they use
 };
