@@ -1,3 +1,5 @@
+// `sheetkit version`; named apart from <sheetgen/version.h>, which it uses
+// and does not implement.
 #include <sheetgen/version.h>
 
 #include "cli/builtins.h"
