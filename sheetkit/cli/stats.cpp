@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -152,36 +153,15 @@ int stats_work(const run_info& run, const stats_options& o, session& s) {
 // --columns' names as the paper table's columns: the CSV's, "object" and
 // "all"; the first CSV name (class or run) may be given, and stays first.
 std::vector<std::string> paper_columns_named(const std::string& given) {
-  const std::vector<std::string> known = table_column_names();
-  std::vector<std::string> names;
-  std::string_view rest = given;
-  while (true) {
-    const std::size_t comma = rest.find(',');
-    const std::string name(rest.substr(0, comma));
-    if (name.empty())
-      throw usage_error("--columns takes names separated by commas, not \"" + given + "\"");
-    if (name == "all") {
-      const std::vector<std::string> all = all_table_columns();
-      names.insert(names.end(), all.begin(), all.end());
-    } else if (std::find(known.begin(), known.end(), name) != known.end()) {
-      names.push_back(name);
-    } else if (name != "class" && name != "run") {
-      std::vector<std::string> candidates = known;
-      candidates.push_back("all");
-      const std::optional<std::string> guess = nearest(name, candidates);
-      throw usage_error("--columns: no column is named \"" + name + "\"" +
-                        (guess ? "; did you mean " + *guess + "?"
-                               : " (the CSV's header names them; object and all too)"));
-    }
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
+  try {
+    return columns_named(given, {table_column_names(),
+                                 all_table_columns(),
+                                 {"class", "run"},
+                                 "(the CSV's header names them; object and all too)",
+                                 "the name"});
+  } catch (const std::invalid_argument& e) {
+    throw usage_error(e.what());
   }
-  for (std::size_t k = 0; k < names.size(); ++k)
-    if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(k), names[k]) !=
-        names.begin() + static_cast<std::ptrdiff_t>(k))
-      throw usage_error("--columns names " + names[k] + " twice");
-  if (names.empty()) throw usage_error("--columns: give a column besides the name");
-  return names;
 }
 
 // --format against --json, --per-instance and the run's source.

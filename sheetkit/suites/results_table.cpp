@@ -235,37 +235,11 @@ std::vector<std::string> results_latex_columns() {
 }
 
 std::vector<std::string> results_columns_named(const std::string& given) {
-  const std::vector<std::string>& known = known_columns();
-  std::vector<std::string> names;
-  std::string_view rest = given;
-  while (true) {
-    const std::size_t comma = rest.find(',');
-    const std::string name(rest.substr(0, comma));
-    if (name.empty())
-      throw std::invalid_argument("--columns takes names separated by commas, not \"" + given +
-                                  "\"");
-    if (name == "all") {
-      names.insert(names.end(), known.begin(), known.end());
-    } else if (std::find(known.begin(), known.end(), name) != known.end()) {
-      names.push_back(name);
-    } else if (name != "class" && name != "solver") {
-      std::vector<std::string> candidates = known;
-      candidates.push_back("all");
-      const std::optional<std::string> guess = nearest(name, candidates);
-      throw std::invalid_argument(
-          "--columns: no column is named \"" + name + "\"" +
-          (guess ? "; did you mean " + *guess + "?" : " (the CSV's header names them; all too)"));
-    }
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
-  for (std::size_t k = 0; k < names.size(); ++k)
-    if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(k), names[k]) !=
-        names.begin() + static_cast<std::ptrdiff_t>(k))
-      throw std::invalid_argument("--columns names " + names[k] + " twice");
-  if (names.empty())
-    throw std::invalid_argument("--columns: give a column besides the class and solver");
-  return names;
+  return columns_named(given, {known_columns(),
+                               known_columns(),
+                               {"class", "solver"},
+                               "(the CSV's header names them; all too)",
+                               "the class and solver"});
 }
 
 void write_results_latex(std::ostream& out, const suite_results& r,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <stdexcept>
 
 namespace sheetkit {
 
@@ -72,6 +73,41 @@ std::string one_of(const std::vector<std::string>& names) {
     text += names[i];
   }
   return text;
+}
+
+std::vector<std::string> columns_named(const std::string& given, const column_list& list) {
+  const auto listed = [](const std::vector<std::string>& in, const std::string& name) {
+    return std::find(in.begin(), in.end(), name) != in.end();
+  };
+  std::vector<std::string> names;
+  std::string_view rest = given;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string name(rest.substr(0, comma));
+    if (name.empty())
+      throw std::invalid_argument("--columns takes names separated by commas, not \"" + given +
+                                  "\"");
+    if (name == "all") {
+      names.insert(names.end(), list.all.begin(), list.all.end());
+    } else if (listed(list.known, name)) {
+      names.push_back(name);
+    } else if (!listed(list.names_row, name)) {
+      std::vector<std::string> candidates = list.known;
+      candidates.push_back("all");
+      const std::optional<std::string> guess = nearest(name, candidates);
+      throw std::invalid_argument("--columns: no column is named \"" + name + "\"" +
+                                  (guess ? "; did you mean " + *guess + "?" : " " + list.hint));
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  for (std::size_t k = 0; k < names.size(); ++k)
+    if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(k), names[k]) !=
+        names.begin() + static_cast<std::ptrdiff_t>(k))
+      throw std::invalid_argument("--columns names " + names[k] + " twice");
+  if (names.empty())
+    throw std::invalid_argument("--columns: give a column besides " + list.besides);
+  return names;
 }
 
 }  // namespace sheetkit
