@@ -107,11 +107,7 @@ int export_work(const run_info& run, export_options& o, session& s) {
   }
   if (o.to == "packingsolver") {
     export_packingsolver(run, counted, into, o.rules);
-    if (o.with_parameters) {
-      const std::string text = packingsolver_parameters_csv(o.parameters);
-      for (int64_t k = 1; k <= instances; ++k)
-        write_file(into / instance_name(k) / export_parameters_file, text);
-    }
+    if (o.with_parameters) write_packingsolver_parameters(into, instances, o.parameters);
     o.folder->commit();
     s.shown.clear();
     if (instances == 0) {

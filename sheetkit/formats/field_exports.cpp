@@ -164,4 +164,11 @@ std::string packingsolver_parameters_csv(const packingsolver_parameters& p) {
   return out;
 }
 
+void write_packingsolver_parameters(const std::filesystem::path& dir, int64_t instances,
+                                    const packingsolver_parameters& p) {
+  const std::string text = packingsolver_parameters_csv(p);
+  for (int64_t k = 1; k <= instances; ++k)
+    write_file(dir / instance_name(k) / export_parameters_file, text);
+}
+
 }  // namespace sheetkit

@@ -80,6 +80,11 @@ struct packingsolver_parameters {
 // cut-through-defects 0 or 1).
 std::string packingsolver_parameters_csv(const packingsolver_parameters& p);
 
+// Writes DIR/instance_K/parameters.csv for K = 1..instances: the export's
+// instance folders, made first, each get the same settings.
+void write_packingsolver_parameters(const std::filesystem::path& dir, int64_t instances,
+                                    const packingsolver_parameters& p);
+
 }  // namespace sheetkit
 
 #endif  // SHEETKIT_FIELD_EXPORTS_H_
