@@ -119,7 +119,10 @@ TEST_F(Files, EveryReaderSaysWhyInOneForm) {
   const testing::unprivileged as_a_user;
   std::FILE* probe = std::fopen(locked.c_str(), "rb");
   if (probe != nullptr) std::fclose(probe);  // root still: no such file to be had
-  for (const auto& [name, read] : readers) {
+  for (const auto& entry : readers) {
+    // Named, not bound: clang 14 lets no lambda capture a structured binding.
+    const auto& name = entry.first;
+    const auto& read = entry.second;
     EXPECT_EQ(message_of([&] { read(missing); }),
               missing + ": cannot be read: No such file or directory")
         << name;
